@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QStringList>
+#include <QVector>
+
+#include <string>
+#include <vector>
+
+class ProcedureModel;
+
+// The result table of the Executive View: one row per completed pass.
+// Column 0 "Seq." is the row number (rows are only appended or all removed,
+// so it always equals row + 1); the per-step columns follow the procedure.
+// A row is kept as its joined string (cells 1.. each followed by a line
+// feed, UTF-8) in one arena, so a million rows stay lean; cells are split
+// on demand. The report dates and times live beside the rows by index.
+class ResultTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Image { Neutral = 0, Failed = 1, Passed = 2 };
+    static constexpr int ImageRole = Qt::UserRole + 1;
+    static constexpr int ColumnWidth = 140;
+
+    explicit ResultTableModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Columns: "Seq." then the per-step titles.
+    QStringList columnTitles() const;
+    const QStringList &stepColumnTitles() const { return m_stepTitles; }
+    void setStepColumns(const QStringList &titles);
+    void removeStepColumns() { setStepColumns({}); }
+    // F-Item + n, "P/F", and S-Item + n, "P/F" when the second item is not "off".
+    static QStringList stepColumnsFor(const ProcedureModel &procedure);
+    void rebuildColumns(const ProcedureModel &procedure) { setStepColumns(stepColumnsFor(procedure)); }
+
+    // Rows.
+    int resultCount() const { return int(m_images.size()); }
+    // cells are columns 1.. of the row; returns the new row's index.
+    int appendRow(const QStringList &cells, int image);
+    // joined: cells each followed by a line feed, as stored in report files.
+    int appendJoinedRow(const QString &joined, int image);
+    QString joinedRow(int row) const;
+    // Cells 1.. of the row (the pieces of the joined string).
+    QStringList cells(int row) const;
+    // Cell text at a table column; column 0 is the row number.
+    QString cell(int row, int column) const;
+    int image(int row) const { return m_images.at(size_t(row)); }
+    void setImage(int row, int image);
+    void removeAllRows();
+    void reserveRows(int rows, qsizetype bytes);
+
+    // The report dates and times (e.g. "2012/3/7/" and "9:5:3"), by row.
+    // Removing rows does not shrink them.
+    const QStringList &reportDates() const { return m_dates; }
+    const QStringList &reportTimes() const { return m_times; }
+    // Resizes both lists to row + 1 entries, then sets entry row.
+    void setRowDateTime(int row, const QString &date, const QString &time);
+    void setReportDates(const QStringList &dates) { m_dates = dates; }
+    void setReportTimes(const QStringList &times) { m_times = times; }
+
+    // Images for Neutral, Failed, Passed, shown in column 0.
+    void setRowIcons(const QVector<QIcon> &icons);
+
+private:
+    const char *rowBegin(int row, size_t *length) const;
+
+    QStringList m_stepTitles;
+    std::string m_arena;
+    std::vector<size_t> m_offsets; // row start in the arena; one extra entry marks the end
+    std::vector<quint8> m_images;
+    QStringList m_dates;
+    QStringList m_times;
+    QVector<QIcon> m_icons;
+};
