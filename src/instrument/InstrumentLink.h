@@ -1,0 +1,70 @@
+#pragma once
+// Public API of the serial link (implemented by InstrumentLink.cpp).
+
+#include "instrument/LinkSettings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class Prompter;
+class SerialTransport;
+class QTimer;
+
+// The connection to the meter: the port, the connected flag, the reply
+// buffer (everything received since it was last emptied) and the latest
+// chunk (the bytes of the last receive event).
+class InstrumentLink : public QObject
+{
+    Q_OBJECT
+public:
+    // transport: null means a real serial port.
+    explicit InstrumentLink(Prompter *prompter, SerialTransport *transport = nullptr, QObject *parent = nullptr);
+    ~InstrumentLink() override;
+
+    LinkSettings &settings() { return m_settings; }
+    const LinkSettings &settings() const { return m_settings; }
+
+    // Close if open, apply the settings, open, write "*IDN?\n" and "*LOC\n",
+    // start the 1000 ms identification check. False when the port could not
+    // be opened or the settings are invalid (the error was shown).
+    bool connectToMeter();
+    // Close the port and clear the connected flag; nothing is sent.
+    void disconnectFromMeter();
+
+    bool isConnected() const { return m_connected; }
+    bool isOpen() const;
+    // Whether the 1000 ms identification check is pending.
+    bool isIdentifying() const;
+
+    // Writes the bytes unchanged and in order.
+    void writeLine(const QByteArray &line);
+
+    const QByteArray &replyBuffer() const { return m_reply; }
+    const QByteArray &latestChunk() const { return m_latest; }
+    void clearReplyBuffer() { m_reply.clear(); }
+    void clearLatestChunk() { m_latest.clear(); }
+    // Removes and returns the first line (through its line feed); empty and
+    // nothing removed when the buffer holds no line feed.
+    QByteArray takeFirstLine();
+
+signals:
+    // Data arrived (after both buffers were updated).
+    void received();
+    void connectedChanged(bool connected);
+    // The identification check ran.
+    void identificationFinished(bool ok);
+    // The device went away or failed while open; the port has been closed.
+    void linkLost(const QString &message);
+
+private:
+    // Private members are the implementer's.
+    LinkSettings m_settings;
+    Prompter *m_prompter;
+    SerialTransport *m_transport;
+    bool m_ownsTransport = false;
+    bool m_connected = false;
+    QByteArray m_reply;
+    QByteArray m_latest;
+    QTimer *m_idTimer = nullptr;
+};
