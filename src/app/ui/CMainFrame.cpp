@@ -1,0 +1,283 @@
+#include "app/ui/CMainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolBar>
+
+CMainFrame::CMainFrame(QWidget *procedure, QWidget *executive, QWidget *plotter, QWidget *parent)
+    : QMainWindow(parent), m_stack(new QStackedWidget(this)), m_pages{procedure, executive, plotter}
+{
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowIcon(QIcon(QStringLiteral(":/qel/icons/qel.svg")));
+    // Caption, system menu and minimise box only: the window is fitted to the form.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+        | Qt::WindowCloseButtonHint);
+    for (QWidget *page : m_pages)
+        m_stack->addWidget(page);
+    m_stack->setCurrentIndex(0);
+    setCentralWidget(m_stack);
+    buildMenus();
+    buildToolbar();
+    buildStatusBar();
+    setDocumentTitle(QString());
+    updateCommands();
+}
+
+QAction *CMainFrame::addCommand(QMenu *menu, int command, const QString &text, const QString &hint,
+    const QString &icon, const QList<QKeySequence> &keys)
+{
+    auto *a = new QAction(text, this);
+    a->setData(command);
+    a->setStatusTip(hint);
+    a->setToolTip(QString(text).remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0));
+    if (!icon.isEmpty())
+        a->setIcon(QIcon(QStringLiteral(":/qel/icons/%1.svg").arg(icon)));
+    if (!keys.isEmpty())
+        a->setShortcuts(keys);
+    connect(a, &QAction::triggered, this, [this, command] { runCommand(command); });
+    if (menu)
+        menu->addAction(a);
+    m_actions.insert(command, a);
+    return a;
+}
+
+void CMainFrame::buildMenus()
+{
+    using K = QKeySequence;
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    addCommand(file, FileNew, QStringLiteral("&New\tCtrl+N"), QStringLiteral("Create a new document\nNew"),
+        QStringLiteral("new"), {K(Qt::CTRL | Qt::Key_N)});
+    addCommand(file, FileOpen, QStringLiteral("&Open...\tCtrl+O"),
+        QStringLiteral("Open an existing document\nOpen"), QStringLiteral("open"), {K(Qt::CTRL | Qt::Key_O)});
+    addCommand(file, FileSave, QStringLiteral("&Save\tCtrl+S"), QStringLiteral("Save the active document\nSave"),
+        QStringLiteral("save"), {K(Qt::CTRL | Qt::Key_S)});
+    addCommand(file, FileSaveAs, QStringLiteral("Save &As..."),
+        QStringLiteral("Save the active document with a new name\nSave As"));
+    file->addSeparator();
+    addCommand(file, FilePrint, QStringLiteral("&Print...\tCtrl+P"), QStringLiteral("Print the active document\nPrint"),
+        QStringLiteral("print"), {K(Qt::CTRL | Qt::Key_P)});
+    addCommand(file, PrintGraph, QStringLiteral("Print Graph"), QStringLiteral("Print the graph of the Plotter View"));
+    addCommand(file, FilePrintPreview, QStringLiteral("Print Pre&view"),
+        QStringLiteral("Display full pages\nPrint Preview"));
+    addCommand(file, FilePrintSetup, QStringLiteral("P&rint Setup..."),
+        QStringLiteral("Change the printer and printing options\nPrint Setup"));
+    file->addSeparator();
+    m_recentMenu = file->addMenu(QStringLiteral("Recent File"));
+    m_recentMenu->setObjectName(QStringLiteral("recentMenu"));
+    file->addSeparator();
+    addCommand(file, AppExit, QStringLiteral("E&xit"), QStringLiteral("Quit the application\nExit"));
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    addCommand(edit, EditUndo, QStringLiteral("&Undo\tCtrl+Z"), QStringLiteral("Undo the last action\nUndo"), {},
+        {K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)});
+    edit->addSeparator();
+    addCommand(edit, EditCut, QStringLiteral("Cu&t\tCtrl+X"), QStringLiteral("Cut the selection\nCut"),
+        QStringLiteral("cut"), {K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)});
+    addCommand(edit, EditCopy, QStringLiteral("&Copy\tCtrl+C"), QStringLiteral("Copy the selection\nCopy"),
+        QStringLiteral("copy"), {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)});
+    addCommand(edit, EditPaste, QStringLiteral("&Paste\tCtrl+V"), QStringLiteral("Insert Clipboard contents\nPaste"),
+        QStringLiteral("paste"), {K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)});
+    for (int id : {EditUndo, EditCut, EditCopy, EditPaste}) {
+        // No handler: always disabled, and their keys stay with the focused edit.
+        m_actions[id]->setEnabled(false);
+        m_actions[id]->setShortcutContext(Qt::WidgetShortcut);
+    }
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction *tb = addCommand(view, ViewToolbar, QStringLiteral("&Toolbar"), QStringLiteral("Show or hide the toolbar"));
+    QAction *sb = addCommand(view, ViewStatusBar, QStringLiteral("&Status Bar"),
+        QStringLiteral("Show or hide the status bar"));
+    tb->setCheckable(true);
+    sb->setCheckable(true);
+    tb->setChecked(true);
+    sb->setChecked(true);
+    view->addSeparator();
+    addCommand(view, ProcedureView, QStringLiteral("Procedure View"), QStringLiteral("Edit the test procedure"),
+        QStringLiteral("procedure"))
+        ->setCheckable(true);
+    addCommand(view, ExecutiveView, QStringLiteral("Executive View"), QStringLiteral("Run the procedure and read the results"),
+        QStringLiteral("executive"))
+        ->setCheckable(true);
+    addCommand(view, PlotterView, QStringLiteral("Plotter View"), QStringLiteral("Sweep and plot"),
+        QStringLiteral("plotter"))
+        ->setCheckable(true);
+
+    QMenu *setup = menuBar()->addMenu(QStringLiteral("&Setup"));
+    addCommand(setup, Communication, QStringLiteral("Communication"),
+        QStringLiteral("Connect to or disconnect from the meter"), QStringLiteral("communication"))
+        ->setCheckable(true);
+    addCommand(setup, ReportDescription, QStringLiteral("Report Description"),
+        QStringLiteral("Edit the header texts of the printed report"));
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(help, AppAbout, QStringLiteral("&About Qel..."),
+        QStringLiteral("Display program information, version number and copyright\nAbout"), QStringLiteral("about"));
+
+    for (QMenu *m : {file, edit, view, setup, help})
+        connect(m, &QMenu::aboutToShow, this, &CMainFrame::updateCommands);
+}
+
+void CMainFrame::buildToolbar()
+{
+    QToolBar *bar = addToolBar(QStringLiteral("Standard"));
+    bar->setObjectName(QStringLiteral("toolbar"));
+    bar->setIconSize(QSize(16, 16));
+    const int order[] = {FileNew, FileOpen, FileSave, 0, EditCut, EditCopy, EditPaste, 0, FilePrint, AppAbout, 0,
+        ProcedureView, ExecutiveView, PlotterView, 0, Communication};
+    for (int id : order) {
+        if (id == 0)
+            bar->addSeparator();
+        else
+            bar->addAction(m_actions.value(id));
+    }
+    connect(m_actions[ViewToolbar], &QAction::toggled, bar, &QToolBar::setVisible);
+    connect(bar, &QToolBar::visibilityChanged, m_actions[ViewToolbar], &QAction::setChecked);
+}
+
+void CMainFrame::buildStatusBar()
+{
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    const char *names[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        m_lockPanes[i] = new QLabel(QString::fromLatin1(names[i]), this);
+        m_lockPanes[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_lockPanes[i]->setAlignment(Qt::AlignCenter);
+        m_lockPanes[i]->setMinimumWidth(40);
+        // Lock-key states are not readable portably; the panes stay greyed.
+        m_lockPanes[i]->setEnabled(false);
+        statusBar()->addPermanentWidget(m_lockPanes[i]);
+    }
+    connect(m_actions[ViewStatusBar], &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+}
+
+void CMainFrame::runCommand(int command)
+{
+    switch (command) {
+    case ProcedureView:
+        showPage(ProcedurePage);
+        break;
+    case ExecutiveView:
+        showPage(ExecutivePage);
+        break;
+    case PlotterView:
+        showPage(PlotterPage);
+        break;
+    case ViewToolbar:
+    case ViewStatusBar:
+        break; // toggled through their check state
+    case AppExit:
+        close();
+        break;
+    case FileNew:
+        // Only the Procedure View clears, even when reached by Ctrl+N.
+        if (m_currentView == ProcedurePage && m_handlers.contains(command))
+            m_handlers[command]();
+        break;
+    default:
+        if (m_handlers.contains(command))
+            m_handlers[command]();
+        break;
+    }
+    updateCommands();
+}
+
+void CMainFrame::showPage(int page)
+{
+    if (page < ProcedurePage || page > PlotterPage)
+        return;
+    m_stack->setCurrentIndex(page - 1);
+    m_currentView = page;
+    updateCommands();
+}
+
+void CMainFrame::updateCommands()
+{
+    const bool runActive = m_state.runActive && m_state.runActive();
+    const bool sweepActive = m_state.sweepActive && m_state.sweepActive();
+    const bool activeHere = (m_currentView == ExecutivePage && runActive) || (m_currentView == PlotterPage && sweepActive);
+    auto set = [this](int id, bool enabled) {
+        if (QAction *a = m_actions.value(id))
+            a->setEnabled(enabled);
+    };
+    m_actions[ProcedureView]->setChecked(m_currentView == ProcedurePage);
+    m_actions[ExecutiveView]->setChecked(m_currentView == ExecutivePage);
+    m_actions[PlotterView]->setChecked(m_currentView == PlotterPage);
+    set(ProcedureView, !activeHere);
+    set(ExecutiveView, !(m_currentView == PlotterPage && sweepActive));
+    set(PlotterView, !(m_currentView == ExecutivePage && runActive));
+    set(FileNew, m_currentView == ProcedurePage);
+    bool save = true;
+    if (m_currentView == ExecutivePage) {
+        const QString path = m_state.documentPath ? m_state.documentPath() : QString();
+        save = !path.isEmpty() && path.contains(QLatin1Char('/')) && !path.endsWith(QLatin1String("pic"));
+    }
+    set(FileSave, save);
+    for (int id : {FilePrint, FilePrintPreview, FilePrintSetup, ReportDescription})
+        set(id, m_currentView == ExecutivePage);
+    set(PrintGraph, m_currentView == PlotterPage);
+    m_actions[Communication]->setChecked(m_state.connected && m_state.connected());
+    // The file commands would load or clear pages under a running sequencer.
+    set(FileOpen, !runActive && !sweepActive);
+    for (QAction *a : m_recentActions)
+        a->setEnabled(!runActive && !sweepActive);
+}
+
+void CMainFrame::setDocumentTitle(const QString &title)
+{
+    setWindowTitle(title.isEmpty() ? QStringLiteral("Qel") : title + QStringLiteral(" - Qel"));
+}
+
+void CMainFrame::setRecentFiles(const QStringList &paths)
+{
+    m_recentMenu->clear();
+    m_recentActions.clear();
+    int n = 0;
+    for (const QString &p : paths) {
+        QAction *a = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(++n).arg(QFileInfo(p).fileName()));
+        a->setStatusTip(p);
+        a->setData(FileMru);
+        connect(a, &QAction::triggered, this, [this, p] { emit recentFileChosen(p); });
+        m_recentActions.append(a);
+    }
+    if (paths.isEmpty())
+        m_recentMenu->addAction(QStringLiteral("Recent File"))->setEnabled(false);
+    m_recentMenu->setEnabled(!paths.isEmpty());
+    updateCommands();
+}
+
+void CMainFrame::placeOnScreen()
+{
+    adjustSize();
+    setFixedSize(sizeHint());
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    const QSize full = screen->size();
+    if (full.width() < 1024 && full.height() < 768) {
+        move(0, 0);
+        setFixedSize(759, 536);
+    }
+    move(avail.center() - rect().center());
+}
+
+void CMainFrame::closeEvent(QCloseEvent *event)
+{
+    emit closing();
+    event->accept();
+}
+
+bool CMainFrame::event(QEvent *event)
+{
+    // Keep the enabling current as the framework's idle update would.
+    if (event->type() == QEvent::StatusTip || event->type() == QEvent::WindowActivate)
+        updateCommands();
+    return QMainWindow::event(event);
+}
