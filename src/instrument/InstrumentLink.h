@@ -37,6 +37,24 @@ public:
     // Whether the 1000 ms identification check is pending.
     bool isIdentifying() const;
 
+    // The device a settings record opens: the typed or picked path, else
+    // /dev/ttyS<n-1> for port n; empty for a port number below 1.
+    static QString devicePathFor(const LinkSettings &settings);
+
+    // Time from connect to the identification check (1000 ms).
+    int identificationDelay() const { return m_idDelay; }
+    void setIdentificationDelay(int ms) { m_idDelay = ms; }
+
+    // The reply buffer never grows past this many bytes: a device that keeps
+    // sending without being read is cut off and reported as lost.
+    qsizetype replyLimit() const { return m_replyLimit; }
+    void setReplyLimit(qsizetype bytes) { m_replyLimit = bytes; }
+
+    // The text of the last error shown by connect or reported by linkLost.
+    QString lastError() const { return m_lastError; }
+
+    SerialTransport *transport() const { return m_transport; }
+
     // Writes the bytes unchanged and in order.
     void writeLine(const QByteArray &line);
 
@@ -58,7 +76,13 @@ signals:
     void linkLost(const QString &message);
 
 private:
-    // Private members are the implementer's.
+    void onReadyRead();
+    void onTransportError(int fault, const QString &message);
+    void onIdentificationCheck();
+    void setConnected(bool connected);
+    void fail(const QString &text);
+    void loseLink(const QString &message);
+
     LinkSettings m_settings;
     Prompter *m_prompter;
     SerialTransport *m_transport;
@@ -67,4 +91,7 @@ private:
     QByteArray m_reply;
     QByteArray m_latest;
     QTimer *m_idTimer = nullptr;
+    int m_idDelay = 1000;
+    qsizetype m_replyLimit = qsizetype(1) << 20;
+    QString m_lastError;
 };
