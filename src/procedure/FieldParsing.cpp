@@ -3,6 +3,10 @@
 #include <QByteArray>
 
 #include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
 
 namespace {
 
@@ -14,6 +18,43 @@ bool isBlank(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+// The process runs with the user's locale (setlocale(LC_ALL, "")), which may
+// use a decimal comma; numbers in fields, files and commands never do.
+locale_t cLocale()
+{
+    static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return loc;
+}
+
+struct Prefix
+{
+    char letter;
+    double toBase;
+    double fromBase;
+};
+
+const Prefix prefixes[] = {
+    {'p', 1e-12, 1e12},
+    {'n', 1e-9, 1e9},
+    {'u', 1e-6, 1e6},
+    {'m', 1e-3, 1e3},
+    {'K', 1e3, 1e-3},
+    {'M', 1e6, 1e-6},
+};
+
+const Prefix *prefixOf(const QString &unit, bool secondItem)
+{
+    // Second-item units never carry p, n or u; skipping them keeps the
+    // degree sign and "Q"/"D" at factor 1 whatever else is in the text.
+    for (const Prefix &p : prefixes) {
+        if (secondItem && (p.letter == 'p' || p.letter == 'n' || p.letter == 'u'))
+            continue;
+        if (unit.contains(QLatin1Char(p.letter)))
+            return &p;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -70,9 +111,130 @@ double leadingDouble(const QString &text)
             end = j;
         }
     }
-    bool ok = false;
-    // QByteArray::toDouble is locale-independent; overflow gives inf like strtod.
-    const double v = b.mid(start, end - start).toDouble(&ok);
+    // Only the scanned token goes to strtod, so its own extras (hex, inf,
+    // nan) never apply, while rounding, overflow and underflow are exactly
+    // the C runtime's.
+    const QByteArray token = b.mid(start, end - start);
+    return strtod_l(token.constData(), nullptr, cLocale());
+}
+
+double unitToBase(const QString &unit, bool secondItem)
+{
+    const Prefix *p = prefixOf(unit, secondItem);
+    return p ? p->toBase : 1.0;
+}
+
+double baseToUnit(const QString &unit, bool secondItem)
+{
+    const Prefix *p = prefixOf(unit, secondItem);
+    return p ? p->fromBase : 1.0;
+}
+
+double frequencyFactor(const QString &text)
+{
+    if (text.contains(QLatin1Char('K')))
+        return 1e3;
+    if (text.contains(QLatin1Char('M')))
+        return 1e6;
+    return 1.0;
+}
+
+double levelFactor(const QString &text)
+{
+    return text.contains(QLatin1Char('m')) ? 0.001 : 1.0;
+}
+
+double frequencyHz(const QString &freqText)
+{
+    return double(leadingInt(freqText)) * frequencyFactor(freqText);
+}
+
+double levelVolts(const QString &levelText)
+{
+    return double(leadingInt(levelText)) * levelFactor(levelText);
+}
+
+double standardValue(const QString &text, const QString &unit, bool secondItem)
+{
+    return leadingDouble(text) * unitToBase(unit, secondItem);
+}
+
+double limitValue(const QString &text)
+{
+    const double v = leadingDouble(text);
+    return text.contains(QLatin1Char('%')) ? v * 0.01 : v;
+}
+
+int delayMs(const QString &text)
+{
+    // A negative timer interval would turn into an endless wait.
+    return qMax(0, leadingInt(text));
+}
+
+QByteArray formatFixedBytes(double value)
+{
+    // Sized by a first pass: "%f" of a large double runs to hundreds of
+    // digits, which must never be cut short or overrun a buffer.
+    const locale_t old = uselocale(cLocale());
+    const int n = std::snprintf(nullptr, 0, "%f", value);
+    QByteArray out(n, '\0');
+    std::snprintf(out.data(), size_t(n) + 1, "%f", value);
+    uselocale(old);
+    return out;
+}
+
+QString formatFixed(double value)
+{
+    return QString::fromLatin1(formatFixedBytes(value));
+}
+
+QString formatReading(double base, const QString &unit, bool secondItem)
+{
+    QByteArray s = formatFixedBytes(base * baseToUnit(unit, secondItem));
+    if (s.contains('.')) {
+        int end = s.size();
+        while (end > 0 && s[end - 1] == '0')
+            --end;
+        if (end > 0 && s[end - 1] == '.')
+            --end;
+        s.truncate(end);
+    }
+    // A tiny negative reading rounds to "-0.000000"; the sign says nothing.
+    if (s == "-0")
+        s = "0";
+    return QString::fromLatin1(s) + unit;
+}
+
+EditValue readBackFrequency(const QString &freqText)
+{
+    EditValue v;
+    QString t = freqText;
+    t.remove(QStringLiteral("Hz"));
+    if (t.contains(QLatin1Char('K'))) {
+        v.unit = QStringLiteral("KHz");
+        t.remove(QLatin1Char('K'));
+    } else if (t.contains(QLatin1Char('M'))) {
+        v.unit = QStringLiteral("MHz");
+        t.remove(QLatin1Char('M'));
+    } else {
+        v.unit = QStringLiteral("Hz");
+    }
+    v.number = t;
+    return v;
+}
+
+EditValue readBackLevel(const QString &levelText)
+{
+    EditValue v;
+    QString t = levelText;
+    t.remove(QLatin1Char('V'));
+    if (t.contains(QLatin1Char('m'))) {
+        v.unit = QStringLiteral("mV");
+        t.remove(QLatin1Char('m'));
+    } else {
+        v.unit = QStringLiteral("V");
+    }
+    v.number = t;
     return v;
 }
 
