@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The few spreadsheet operations the exports need. Every cell is written as
+// a string; an empty string leaves its cell empty. Rows are numbered from 1,
+// columns from 0 (A).
+//
+// Rows must be written in increasing order: the real writer streams them to
+// disk. A row's style may be set before or after its cells, but only while no
+// later row has been written. Columns are centred before the first row.
+class WorkbookWriter
+{
+public:
+    virtual ~WorkbookWriter() = default;
+
+    virtual void centreColumn(int column) = 0;
+    // Cells A, B, C, ... of the row receive the strings in order.
+    virtual void writeRow(int row, const QStringList &cells) = 0;
+    virtual void boldRow(int row) = 0;
+    // Blue text, 0000FF.
+    virtual void blueRow(int row) = 0;
+
+    // Finishes the workbook. False when anything failed since it was
+    // opened; errorText() then says what.
+    virtual bool close() = 0;
+    virtual QString errorText() const = 0;
+};
