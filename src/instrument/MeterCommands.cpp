@@ -1,0 +1,98 @@
+#include "instrument/MeterCommands.h"
+
+#include "procedure/FieldParsing.h"
+#include "procedure/ProcedureStep.h"
+
+namespace MeterCommands {
+
+namespace {
+
+// Field texts are 8-bit; anything a file smuggled in beyond Latin-1 goes
+// out as '?' rather than as multi-byte garbage.
+QByteArray bytes(const QString &text)
+{
+    return text.toLatin1();
+}
+
+} // namespace
+
+QByteArray identify()
+{
+    return QByteArrayLiteral("*IDN?\n");
+}
+
+QByteArray local()
+{
+    return QByteArrayLiteral("*LOC\n");
+}
+
+QByteArray trigger()
+{
+    return QByteArrayLiteral("MEAS:TRIG\n");
+}
+
+QByteArray identityMark()
+{
+    return QByteArrayLiteral("44");
+}
+
+Setting frequency(double hertz)
+{
+    return {Family::Frequency, "MEAS:FREQ " + FieldParsing::formatFixedBytes(hertz)};
+}
+
+Setting testMode(const QString &firstItem)
+{
+    return {Family::TestMode,
+        firstItem == QLatin1String("Rdc") ? QByteArrayLiteral("MEAS:TEST:RDC") : QByteArrayLiteral("MEAS:TEST:AC")};
+}
+
+Setting level(double volts)
+{
+    return {Family::Level, "MEAS:LEV " + FieldParsing::formatFixedBytes(volts)};
+}
+
+Setting function(const QString &firstItem, const QString &secondItem)
+{
+    QByteArray t = "MEAS:FUNC:" + bytes(firstItem);
+    if (secondItem != QLatin1String("off"))
+        t += ';' + bytes(secondItem);
+    return {Family::Function, t};
+}
+
+Setting circuit(const QString &circuitText)
+{
+    return {Family::Circuit, "MEAS:EQU-CCT " + bytes(circuitText), !circuitText.isEmpty()};
+}
+
+Setting speed(const QString &speedText)
+{
+    return {Family::Speed, "MEAS:SPEED " + bytes(speedText)};
+}
+
+QList<Setting> stepSettings(const ProcedureStep &step)
+{
+    using C = ProcedureStep;
+    return {
+        frequency(FieldParsing::frequencyHz(step[C::Freq])),
+        testMode(step[C::FItem]),
+        level(FieldParsing::levelVolts(step[C::Level])),
+        function(step[C::FItem], step[C::SItem]),
+        circuit(step[C::Circuit]),
+        speed(step[C::Speed]),
+    };
+}
+
+QList<Setting> sweepSettings(const SweepPoint &point)
+{
+    return {
+        testMode(point.firstItem),
+        frequency(point.frequencyHz),
+        level(point.levelVolts),
+        function(point.firstItem, point.secondItem),
+        circuit(point.circuit),
+        speed(point.speed),
+    };
+}
+
+} // namespace MeterCommands
