@@ -1,0 +1,74 @@
+#pragma once
+
+#include "reports/ReportDescription.h"
+#include "reports/ReportLayout.h"
+
+#include <QImage>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class CPrtGraphDlg;
+class CReptDlg;
+class ProcedureModel;
+class Prompter;
+class QDialog;
+class QPrinter;
+class QWidget;
+class ResultTableModel;
+
+// The printing commands of the main window, each a single call: Print, Print
+// Preview, Print Setup, Report Description and Print Graph. One printer is
+// kept for the whole session so Print Setup choices carry over; the two
+// dialogs live as long as this object, so their fields persist between uses.
+class ReportPrinting : public QObject
+{
+    Q_OBJECT
+public:
+    // Runs a modal dialog and returns its result; tests replace it.
+    using DialogRunner = std::function<int(QDialog *)>;
+
+    ReportPrinting(const ProcedureModel *procedure, const ResultTableModel *results, ReportDescription *description,
+                   QWidget *window = nullptr);
+    ~ReportPrinting() override;
+
+    // The lay-out of the current results, taken now.
+    ReportLayout prepare() const;
+
+    // Print: the print dialog offers pages 1 to T. True when printed.
+    bool print();
+    // Print Preview of the results as they are when it opens.
+    void printPreview();
+    // Print Setup: the page setup dialog on the session's printer.
+    bool printSetup();
+    // Report Description: true when OK stored the texts.
+    bool editReportDescription();
+    // Print Graph: the options dialog, then the print dialog. The picture is
+    // taken only once the options are confirmed.
+    bool printGraph(const std::function<QImage()> &takePicture);
+    bool printGraph(const QImage &picture);
+
+    QPrinter *printer() const { return m_printer.get(); }
+    CReptDlg *reportDialog();
+    CPrtGraphDlg *graphDialog();
+    ReportDescription *description() const { return m_description; }
+
+    void setDialogRunner(DialogRunner runner);
+    // Where print failures are reported; none by default.
+    void setPrompter(Prompter *prompter) { m_prompter = prompter; }
+
+private:
+    int run(QDialog *dialog);
+    void reportFailure();
+
+    const ProcedureModel *m_procedure;
+    const ResultTableModel *m_results;
+    ReportDescription *m_description;
+    QWidget *m_window;
+    std::unique_ptr<QPrinter> m_printer;
+    CReptDlg *m_reportDialog = nullptr;
+    CPrtGraphDlg *m_graphDialog = nullptr;
+    DialogRunner m_runner;
+    Prompter *m_prompter = nullptr;
+};
