@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ComponentModel.h"
+#include "MeterReading.h"
+
+#include <random>
+#include <string>
+
+// The meter's command set: one line in, at most one line out. Headers are
+// case-insensitive; anything unknown is ignored, as the meter does.
+class CommandInterpreter
+{
+public:
+    struct Action
+    {
+        enum class Kind { None, Identify, Query, Set, Local, Trigger };
+        Kind kind = Kind::None;
+        std::string reply; // with its line feed; empty when nothing is sent
+    };
+
+    CommandInterpreter(const ComponentModel &component, std::string identification);
+
+    // Relative noise (standard deviation) on every reading, with a seed so a
+    // run can be repeated exactly. Slower speeds average more noise away.
+    void setNoise(double relative, unsigned seed);
+
+    // `line` is one command without its line feed (a carriage return is ignored).
+    Action handle(std::string line);
+
+    const MeterSetup &setup() const { return m_setup; }
+    const ComponentModel &component() const { return m_component; }
+
+private:
+    bool setFunction(const std::string &arg);
+    double noisy(double v);
+
+    ComponentModel m_component;
+    std::string m_identification;
+    MeterSetup m_setup;
+    double m_noise = 0;
+    std::mt19937 m_rng;
+    std::normal_distribution<double> m_normal {0.0, 1.0};
+};
