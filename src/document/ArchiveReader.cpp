@@ -1,0 +1,185 @@
+#include "document/ArchiveReader.h"
+
+#include "document/Cp950Codec.h"
+#include "document/PackedStringArray.h"
+
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+constexpr quint8 ByteEscape = 0xFF;
+constexpr quint16 WideTag = 0xFFFE;
+constexpr quint16 WordEscape = 0xFFFF;
+constexpr quint32 DwordEscape = 0xFFFFFFFF;
+} // namespace
+
+ArchiveReader::ArchiveReader(const QByteArray &bytes)
+    : m_bytes(bytes), m_data(m_bytes.constData()), m_size(m_bytes.size())
+{
+}
+
+void ArchiveReader::fail(qint64 at, const QString &why) const
+{
+    throw ArchiveError(at, why);
+}
+
+void ArchiveReader::need(quint64 bytes, qint64 itemStart, const char *what) const
+{
+    if (bytes > quint64(remaining()))
+        fail(itemStart, QStringLiteral("the file ends inside %1").arg(QLatin1String(what)));
+}
+
+quint8 ArchiveReader::readByte()
+{
+    need(1, m_pos, "a number");
+    return quint8(m_data[m_pos++]);
+}
+
+quint16 ArchiveReader::readUInt16()
+{
+    need(2, m_pos, "a number");
+    const quint16 v = qFromLittleEndian<quint16>(m_data + m_pos);
+    m_pos += 2;
+    return v;
+}
+
+quint32 ArchiveReader::readUInt32()
+{
+    need(4, m_pos, "a number");
+    const quint32 v = qFromLittleEndian<quint32>(m_data + m_pos);
+    m_pos += 4;
+    return v;
+}
+
+qint32 ArchiveReader::readInt32()
+{
+    return qint32(readUInt32());
+}
+
+quint32 ArchiveReader::readCount()
+{
+    const qint64 start = m_pos;
+    const quint16 w = readUInt16();
+    const quint32 count = w != WordEscape ? w : readUInt32();
+    // Every string takes at least its one-byte length, so a count larger than
+    // the bytes left is a damaged file, whatever follows.
+    if (count > quint64(remaining()))
+        fail(start, QStringLiteral("an array of %1 strings cannot fit in the %2 bytes left").arg(count).arg(remaining()));
+    return count;
+}
+
+quint64 ArchiveReader::readLengthPrefix()
+{
+    const quint8 b = readByte();
+    if (b != ByteEscape)
+        return b;
+    const quint16 w = readUInt16();
+    if (w != WordEscape)
+        return w;
+    const quint32 d = readUInt32();
+    if (d != DwordEscape)
+        return d;
+    // The 64-bit form: accepted, and bounded by the bytes left like the others.
+    need(8, m_pos, "a number");
+    const quint64 q = qFromLittleEndian<quint64>(m_data + m_pos);
+    m_pos += 8;
+    return q;
+}
+
+ArchiveReader::StringHeader ArchiveReader::readStringHeader()
+{
+    const quint8 b = readByte();
+    if (b != ByteEscape)
+        return {b, false};
+    const quint16 w = readUInt16();
+    if (w == WideTag)
+        return {readLengthPrefix(), true};
+    if (w != WordEscape)
+        return {w, false};
+    const quint32 d = readUInt32();
+    if (d != DwordEscape)
+        return {d, false};
+    need(8, m_pos, "a number");
+    const quint64 q = qFromLittleEndian<quint64>(m_data + m_pos);
+    m_pos += 8;
+    return {q, false};
+}
+
+QByteArray ArchiveReader::readWideAsEncoded(quint64 units, qint64 itemStart)
+{
+    if (units > quint64(remaining()) / 2)
+        fail(itemStart, QStringLiteral("the file ends inside a string"));
+    const qsizetype n = qsizetype(units);
+    QString text(n, Qt::Uninitialized);
+    char16_t *dst = reinterpret_cast<char16_t *>(text.data());
+    for (qsizetype i = 0; i < n; ++i)
+        dst[i] = qFromLittleEndian<quint16>(m_data + m_pos + 2 * i);
+    m_pos += 2 * n;
+    return Cp950Codec::encode(text);
+}
+
+QString ArchiveReader::readString()
+{
+    const qint64 start = m_pos;
+    const StringHeader h = readStringHeader();
+    if (h.wide) {
+        const QByteArray encoded = readWideAsEncoded(h.length, start);
+        return Cp950Codec::decode(encoded);
+    }
+    need(h.length, start, "a string");
+    const QString s = Cp950Codec::decode(m_data + m_pos, qsizetype(h.length));
+    m_pos += qint64(h.length);
+    return s;
+}
+
+QStringList ArchiveReader::readStringArray()
+{
+    const quint32 count = readCount();
+    QStringList out;
+    out.reserve(qsizetype(count));
+    // Neighbouring entries are often equal (dates of one day): share them.
+    const char *prev = nullptr;
+    qint64 prevLength = -1;
+    for (quint32 i = 0; i < count; ++i) {
+        const qint64 start = m_pos;
+        const StringHeader h = readStringHeader();
+        if (h.wide) {
+            out << Cp950Codec::decode(readWideAsEncoded(h.length, start));
+            prev = nullptr;
+            prevLength = -1;
+            continue;
+        }
+        need(h.length, start, "a string");
+        const char *p = m_data + m_pos;
+        const qint64 n = qint64(h.length);
+        if (prev && n == prevLength && memcmp(p, prev, size_t(n)) == 0)
+            out << out.constLast();
+        else
+            out << Cp950Codec::decode(p, n);
+        prev = p;
+        prevLength = n;
+        m_pos += n;
+    }
+    return out;
+}
+
+qsizetype ArchiveReader::readStringArray(PackedStringArray &out)
+{
+    const quint32 count = readCount();
+    out.clear();
+    out.reserve(qsizetype(count));
+    const int block = out.adoptBlock(m_bytes);
+    for (quint32 i = 0; i < count; ++i) {
+        const qint64 start = m_pos;
+        const StringHeader h = readStringHeader();
+        if (h.wide) {
+            out.appendEncoded(readWideAsEncoded(h.length, start));
+            continue;
+        }
+        need(h.length, start, "a string");
+        out.appendSpan(block, m_pos, qsizetype(h.length));
+        m_pos += qint64(h.length);
+    }
+    return qsizetype(count);
+}

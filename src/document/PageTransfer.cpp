@@ -1,0 +1,139 @@
+#include "document/PageTransfer.h"
+
+#include "document/PlotPageAccess.h"
+#include "execution/ResultTableModel.h"
+#include "procedure/ProcedureModel.h"
+
+#include <QSignalBlocker>
+
+namespace PageTransfer {
+
+namespace {
+
+// Index just past the cells-th line feed, or -1 when there are fewer.
+qsizetype endOfCells(QStringView joined, int cells)
+{
+    if (cells <= 0)
+        return 0;
+    const char16_t *p = joined.utf16();
+    int seen = 0;
+    for (qsizetype i = 0, n = joined.size(); i < n; ++i) {
+        if (p[i] == u'\n' && ++seen == cells)
+            return i + 1;
+    }
+    return -1;
+}
+
+} // namespace
+
+QString joinedCells(QStringView joined, int cells)
+{
+    const qsizetype end = endOfCells(joined, cells);
+    if (end >= 0)
+        return joined.left(end).toString();
+    // Fewer cells than columns: the missing ones are empty.
+    QString out = joined.toString();
+    int have = int(out.count(QLatin1Char('\n')));
+    if (!out.isEmpty() && !out.endsWith(QLatin1Char('\n'))) {
+        out += QLatin1Char('\n');
+        ++have;
+    }
+    for (; have < cells; ++have)
+        out += QLatin1Char('\n');
+    return out;
+}
+
+void refresh(DocumentData &data, const ProcedureModel &procedure, const ResultTableModel &results,
+    const PlotPageAccess *plot)
+{
+    const int steps = procedure.stepCount();
+    data.stepCount = steps;
+    for (int k = 0; k < DocumentData::StepColumnCount; ++k) {
+        QStringList column;
+        column.reserve(steps);
+        for (int j = 0; j < steps; ++j)
+            column << procedure.text(j, k + 1);
+        data.stepColumns[size_t(k)] = column;
+    }
+
+    const int rows = results.resultCount();
+    const int cells = 2 * (steps + procedure.secondItemCount());
+    data.reportRowCount = rows;
+    // Let go of the old copy first: with a million rows it is large.
+    data.reportRows.clear();
+    data.reportRows.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        const QString joined = results.joinedRow(r);
+        const qsizetype end = endOfCells(joined, cells);
+        if (end >= 0)
+            data.reportRows.append(QStringView(joined).left(end));
+        else
+            data.reportRows.append(joinedCells(joined, cells));
+    }
+    data.reportDates = results.reportDates();
+    data.reportTimes = results.reportTimes();
+
+    if (plot) {
+        data.plotFirstItem = plot->firstItemText();
+        data.plotSecondItem = plot->secondItemText();
+        data.plotRows = plot->joinedRows();
+        data.plotRowCount = qint32(data.plotRows.size());
+        data.plotColumnCount = plot->columnCounter();
+    }
+}
+
+void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableModel &results, PlotPageAccess *plot)
+{
+    // Counts were checked against the arrays when the file was read; the
+    // bounds here keep a document filled any other way from reading past them.
+    int steps = qMax(0, data.stepCount);
+    for (const QStringList &column : data.stepColumns)
+        steps = qMin(steps, int(column.size()));
+    QVector<ProcedureStep> list(steps);
+    for (int j = 0; j < steps; ++j) {
+        ProcedureStep &s = list[j];
+        s.fields[ProcedureStep::Step] = QString::number(j + 1);
+        for (int k = 0; k < DocumentData::StepColumnCount; ++k)
+            s.fields[size_t(k + 1)] = data.stepColumns[size_t(k)].at(j);
+        s.picture = ProcedureStep::pictureFor(s[ProcedureStep::FItem], s[ProcedureStep::Circuit]);
+    }
+    procedure.setSteps(list);
+
+    const QStringList titles = ResultTableModel::stepColumnsFor(procedure);
+    const int rows = int(qBound(qint64(0), qint64(data.reportRowCount), qint64(data.reportRows.size())));
+    const int maxCells = 4 * steps;
+    auto fillRows = [&]() {
+        results.removeAllRows();
+        results.reserveRows(rows, data.reportRows.byteSize());
+        for (int i = 0; i < rows; ++i) {
+            const QString joined = data.reportRows.at(i);
+            const int image = joined.contains(QLatin1String("fail")) ? ResultTableModel::Failed
+                                                                      : ResultTableModel::Passed;
+            const qsizetype end = endOfCells(joined, maxCells);
+            results.appendJoinedRow(end >= 0 ? joined.left(end) : joined, image);
+        }
+    };
+    if (!titles.isEmpty()) {
+        // One reset at the end instead of a row notice per row: a view
+        // attached to a million-row table would otherwise take minutes.
+        {
+            const QSignalBlocker quiet(&results);
+            results.setStepColumns({});
+            fillRows();
+        }
+        results.setStepColumns(titles);
+    } else {
+        results.setStepColumns(titles);
+        fillRows();
+    }
+    results.setReportDates(data.reportDates);
+    results.setReportTimes(data.reportTimes);
+
+    if (plot) {
+        const int plotRows = int(qBound(qint64(0), qint64(data.plotRowCount), qint64(data.plotRows.size())));
+        plot->restoreFromDocument(data.plotRows.mid(0, plotRows), data.plotColumnCount, data.plotFirstItem,
+            data.plotSecondItem);
+    }
+}
+
+} // namespace PageTransfer
