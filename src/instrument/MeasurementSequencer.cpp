@@ -1,0 +1,202 @@
+#include "instrument/MeasurementSequencer.h"
+
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "instrument/InstrumentLink.h"
+#include "instrument/MeterCommands.h"
+#include "instrument/PassEvaluator.h"
+#include "instrument/SettingsCache.h"
+#include "procedure/FieldParsing.h"
+#include "procedure/ProcedureModel.h"
+
+#include <algorithm>
+
+MeasurementSequencer::MeasurementSequencer(InstrumentLink &link, SettingsCache &cache, ProcedureModel &procedure,
+                                           ResultTableModel &results, ExecutionState &state, QObject *parent)
+    : QObject(parent),
+      m_link(link),
+      m_cache(cache),
+      m_procedure(procedure),
+      m_results(results),
+      m_exec(state),
+      m_clock([] { return QDateTime::currentDateTime(); })
+{
+    for (QTimer *t : {&m_sendTimer, &m_advanceTimer, &m_evaluateTimer}) {
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_sendTimer, &QTimer::timeout, this, &MeasurementSequencer::sendStep);
+    connect(&m_advanceTimer, &QTimer::timeout, this, &MeasurementSequencer::advance);
+    connect(&m_evaluateTimer, &QTimer::timeout, this, &MeasurementSequencer::evaluate);
+    connect(&m_link, &InstrumentLink::received, this, &MeasurementSequencer::onReceived);
+    connect(&m_link, &InstrumentLink::linkLost, this, &MeasurementSequencer::onLinkLost);
+}
+
+void MeasurementSequencer::setClock(std::function<QDateTime()> clock)
+{
+    m_clock = std::move(clock);
+}
+
+void MeasurementSequencer::start()
+{
+    stopTimers();
+    m_exec.setProgress(0.0);
+    setStep(0);
+    m_exec.setFinishedLamp(false);
+    m_exec.setRunEnabled(false);
+    m_link.clearReplyBuffer();
+    m_state = State::Sending;
+    m_sendTimer.start(0);
+}
+
+void MeasurementSequencer::stop()
+{
+    stopTimers();
+    m_state = State::Idle;
+    m_exec.reloadLoopCount();
+    m_exec.setProgress(100.0);
+    m_exec.setFinishedLamp(true);
+    m_exec.setRunEnabled(true);
+}
+
+void MeasurementSequencer::stopTimers()
+{
+    m_sendTimer.stop();
+    m_advanceTimer.stop();
+    m_evaluateTimer.stop();
+}
+
+void MeasurementSequencer::setStep(int step)
+{
+    if (step == m_step)
+        return;
+    m_step = step;
+    emit currentStepChanged(step);
+}
+
+void MeasurementSequencer::sendStep()
+{
+    if (m_step >= m_procedure.stepCount()) {
+        abandon(procedureChangedText());
+        return;
+    }
+    const ProcedureStep &step = m_procedure.step(m_step);
+    for (const QByteArray &line : m_cache.filter(MeterCommands::stepSettings(step))) {
+        m_link.writeLine(line);
+        if (m_state != State::Sending)
+            return; // the link went away under the write
+    }
+    m_link.clearLatestChunk();
+    m_replyStart = m_link.replyBuffer().size();
+    m_scanned = m_replyStart;
+    m_state = State::Waiting;
+    m_link.writeLine(MeterCommands::trigger());
+}
+
+void MeasurementSequencer::onReceived()
+{
+    if (m_state != State::Waiting)
+        return;
+    const QByteArray &buffer = m_link.replyBuffer();
+    if (buffer.size() < m_scanned) {
+        // Someone emptied the buffer while we waited: all of it is new.
+        m_replyStart = 0;
+        m_scanned = 0;
+    }
+    // Search every byte that arrived since the trigger, not just the latest
+    // chunk, so a line feed followed by more bytes is never missed.
+    const bool complete = buffer.indexOf('\n', m_scanned) >= 0;
+    m_scanned = buffer.size();
+    if (!complete)
+        return;
+    m_state = State::Advancing;
+    m_advanceTimer.start(0);
+}
+
+void MeasurementSequencer::advance()
+{
+    const int steps = m_procedure.stepCount();
+    if (m_step >= steps) {
+        abandon(procedureChangedText());
+        return;
+    }
+    // A loop edit of 0 or without digits still runs one pass.
+    const int loops = std::max(1, m_exec.loopTextValue());
+    const double increment = 100.0 / (double(loops) * double(steps));
+    const int delay = std::max(0, FieldParsing::delayMs(m_procedure.text(m_step, ProcedureStep::Delay)));
+    if (m_step == steps - 1) {
+        m_state = State::Evaluating;
+        m_evaluateTimer.start(delay);
+    } else {
+        m_state = State::Sending;
+        m_sendTimer.start(delay);
+        setStep(m_step + 1);
+    }
+    m_exec.addProgress(increment);
+}
+
+void MeasurementSequencer::evaluate()
+{
+    const int steps = m_procedure.stepCount();
+    if (steps == 0) {
+        abandon(procedureChangedText());
+        return;
+    }
+    QList<QByteArray> lines;
+    lines.reserve(steps);
+    for (int j = 0; j < steps; ++j)
+        lines << m_link.takeFirstLine();
+    const PassEvaluator::Row row = PassEvaluator::evaluate(m_procedure.steps(), lines);
+    const int index = m_results.appendRow(row.cells, row.image);
+    const QDateTime now = m_clock();
+    m_results.setRowDateTime(index, PassEvaluator::dateText(now.date()), PassEvaluator::timeText(now.time()));
+    emit rowCompleted(index);
+
+    if (m_state != State::Evaluating)
+        return; // stopped from a rowCompleted handler
+    if (m_exec.loopCount() > 1) {
+        m_link.clearReplyBuffer();
+        setStep(0);
+        m_exec.setLoopCount(m_exec.loopCount() - 1);
+        m_state = State::Sending;
+        m_sendTimer.start(0);
+        return;
+    }
+    m_link.writeLine(MeterCommands::local());
+    m_cache.clear();
+    m_state = State::Idle;
+    endRun();
+    emit finished();
+}
+
+void MeasurementSequencer::endRun()
+{
+    m_exec.reloadLoopCount();
+    m_exec.setFinishedLamp(true);
+    m_exec.setRunEnabled(true);
+}
+
+void MeasurementSequencer::onLinkLost(const QString &message)
+{
+    if (!isRunning())
+        return;
+    QString reason = tr("The connection to the meter was lost during the run; the run was stopped. "
+                        "The rows already measured are kept.");
+    if (!message.isEmpty())
+        reason += QLatin1Char('\n') + message;
+    abandon(reason);
+}
+
+void MeasurementSequencer::abandon(const QString &reason)
+{
+    // Unlike Emergency Stop the progress stays where the run got to.
+    stopTimers();
+    m_state = State::Idle;
+    endRun();
+    emit interrupted(reason);
+}
+
+QString MeasurementSequencer::procedureChangedText()
+{
+    return tr("The procedure changed during the run; the run was stopped.");
+}

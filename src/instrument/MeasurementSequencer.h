@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class ExecutionState;
+class InstrumentLink;
+class ProcedureModel;
+class ResultTableModel;
+class SettingsCache;
+
+// Runs the procedure on the meter, pass after pass: per step the changed
+// settings and a trigger, the reply, the step's delay; after the last step
+// one judged row in the result table; then the next pass or the end
+// ("*LOC\n", settings cache emptied). Needs no window: the progress, lamp,
+// Run enable and loop count live in ExecutionState.
+class MeasurementSequencer : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Idle, Sending, Waiting, Advancing, Evaluating };
+
+    MeasurementSequencer(InstrumentLink &link, SettingsCache &cache, ProcedureModel &procedure,
+                         ResultTableModel &results, ExecutionState &state, QObject *parent = nullptr);
+
+    // What Run does once its checks have passed.
+    void start();
+    // What Emergency Stop does: nothing is sent, no row is written.
+    void stop();
+
+    bool isRunning() const { return m_state != State::Idle; }
+    State state() const { return m_state; }
+    // The step whose commands go out next (or whose reply is awaited).
+    int currentStep() const { return m_step; }
+
+    // Where the row dates and times come from; the local clock by default.
+    void setClock(std::function<QDateTime()> clock);
+
+signals:
+    void rowCompleted(int row);
+    // The last pass ended normally.
+    void finished();
+    // The run ended without finishing (the meter went away).
+    void interrupted(const QString &reason);
+    void currentStepChanged(int step);
+
+private:
+    void sendStep();
+    void onReceived();
+    void advance();
+    void evaluate();
+    void onLinkLost(const QString &message);
+    void setStep(int step);
+    void stopTimers();
+    void endRun();
+    void abandon(const QString &reason);
+    static QString procedureChangedText();
+
+    InstrumentLink &m_link;
+    SettingsCache &m_cache;
+    ProcedureModel &m_procedure;
+    ResultTableModel &m_results;
+    ExecutionState &m_exec;
+
+    QTimer m_sendTimer;
+    QTimer m_advanceTimer;
+    QTimer m_evaluateTimer;
+
+    State m_state = State::Idle;
+    int m_step = 0;
+    // Reply bytes before this offset were there before the trigger; bytes
+    // up to m_scanned have been searched for the line feed already.
+    qsizetype m_replyStart = 0;
+    qsizetype m_scanned = 0;
+    std::function<QDateTime()> m_clock;
+};

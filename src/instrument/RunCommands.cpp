@@ -1,0 +1,54 @@
+#include "instrument/RunCommands.h"
+
+#include "common/Prompter.h"
+#include "instrument/InstrumentLink.h"
+#include "instrument/MeasurementSequencer.h"
+#include "procedure/ProcedureModel.h"
+
+RunCommands::RunCommands(InstrumentLink &link, ProcedureModel &procedure, MeasurementSequencer &sequencer,
+                         Prompter *prompter, QObject *parent)
+    : QObject(parent), m_link(link), m_procedure(procedure), m_sequencer(sequencer), m_prompter(prompter)
+{
+    // A run that ends early says why; a run stopped by the operator does not.
+    connect(&m_sequencer, &MeasurementSequencer::interrupted, this, &RunCommands::tell);
+}
+
+QString RunCommands::exceptionCaption()
+{
+    return QStringLiteral("Exception");
+}
+
+QString RunCommands::notConnectedText()
+{
+    return QStringLiteral("Not connect yet. Please setup and modify the communication status.");
+}
+
+QString RunCommands::noProcedureText()
+{
+    return QStringLiteral("No procedure in \"Procedure View\". Please edit your procedure in it.");
+}
+
+bool RunCommands::run()
+{
+    if (!m_link.isConnected()) {
+        tell(notConnectedText());
+        return false;
+    }
+    if (m_procedure.stepCount() == 0) {
+        tell(noProcedureText());
+        return false;
+    }
+    m_sequencer.start();
+    return true;
+}
+
+void RunCommands::emergencyStop()
+{
+    m_sequencer.stop();
+}
+
+void RunCommands::tell(const QString &text)
+{
+    if (m_prompter)
+        m_prompter->inform(exceptionCaption(), text, Prompter::Icon::Warning);
+}

@@ -1,0 +1,159 @@
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "instrument/InstrumentLink.h"
+#include "instrument/MeasurementSequencer.h"
+#include "instrument/RunCommands.h"
+#include "instrument/SettingsCache.h"
+#include "procedure/ProcedureModel.h"
+
+#include "../support/FakeSerialTransport.h"
+#include "../support/RecordingPrompter.h"
+
+#include <gtest/gtest.h>
+
+#include <QtCore/qtestsupport_core.h>
+
+namespace {
+
+const QString kNotConnected = QStringLiteral("Not connect yet. Please setup and modify the communication status.");
+const QString kNoProcedure =
+    QStringLiteral("No procedure in \"Procedure View\". Please edit your procedure in it.");
+
+ProcedureStep oneStep()
+{
+    ProcedureStep s;
+    s[ProcedureStep::Step] = QStringLiteral("1");
+    s[ProcedureStep::FItem] = QStringLiteral("C");
+    s[ProcedureStep::FUnit] = QStringLiteral("pF");
+    s[ProcedureStep::SItem] = QStringLiteral("off");
+    s[ProcedureStep::Freq] = QStringLiteral("20Hz");
+    s[ProcedureStep::Level] = QStringLiteral("10mV");
+    s[ProcedureStep::Circuit] = QStringLiteral("SER");
+    s[ProcedureStep::Speed] = QStringLiteral("MED");
+    s[ProcedureStep::Type] = QStringLiteral("%");
+    s[ProcedureStep::Delay] = QStringLiteral("0");
+    return s;
+}
+
+class RunCommandsTest : public ::testing::Test
+{
+protected:
+    void connectMeter()
+    {
+        link.setIdentificationDelay(0);
+        fake.onWrite = [this](const QByteArray &line) {
+            if (line == "*IDN?\n")
+                fake.deliver("QEL 4400\n");
+            else if (line == "MEAS:TRIG\n" && answerTriggers)
+                fake.deliverLater("1.0E-10\n");
+        };
+        ASSERT_TRUE(link.connectToMeter());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return link.isConnected(); }, 2000));
+        fake.writes.clear();
+    }
+
+    RecordingPrompter prompter;
+    FakeSerialTransport fake;
+    InstrumentLink link{&prompter, &fake};
+    SettingsCache cache;
+    ProcedureModel procedure;
+    ResultTableModel results;
+    ExecutionState exec;
+    MeasurementSequencer sequencer{link, cache, procedure, results, exec};
+    RunCommands commands{link, procedure, sequencer, &prompter};
+    bool answerTriggers = true;
+};
+
+} // namespace
+
+TEST_F(RunCommandsTest, RunWithoutAConnectionIsRefusedFirstEvenWithoutSteps)
+{
+    EXPECT_FALSE(commands.run());
+    ASSERT_EQ(prompter.said.size(), 1);
+    EXPECT_EQ(prompter.said[0].caption, "Exception");
+    EXPECT_EQ(prompter.said[0].text, kNotConnected);
+    EXPECT_EQ(prompter.said[0].icon, Prompter::Icon::Warning);
+    EXPECT_FALSE(prompter.said[0].question);
+    EXPECT_FALSE(sequencer.isRunning());
+    EXPECT_TRUE(exec.runEnabled());
+    EXPECT_DOUBLE_EQ(exec.progress(), 100.0);
+    EXPECT_TRUE(fake.writes.isEmpty());
+}
+
+TEST_F(RunCommandsTest, RunWithoutStepsIsRefusedOnceConnected)
+{
+    connectMeter();
+    prompter.clear();
+    EXPECT_FALSE(commands.run());
+    ASSERT_EQ(prompter.said.size(), 1);
+    EXPECT_EQ(prompter.said[0].caption, "Exception");
+    EXPECT_EQ(prompter.said[0].text, kNoProcedure);
+    EXPECT_EQ(prompter.said[0].icon, Prompter::Icon::Warning);
+    EXPECT_FALSE(sequencer.isRunning());
+    EXPECT_TRUE(fake.writes.isEmpty());
+}
+
+TEST_F(RunCommandsTest, RunWithStepsWhileNotConnectedSaysNotConnected)
+{
+    procedure.insertStep(0, oneStep());
+    EXPECT_FALSE(commands.run());
+    EXPECT_EQ(prompter.texts(), QStringList{kNotConnected});
+}
+
+TEST_F(RunCommandsTest, RunStartsTheSequencerAndEmergencyStopEndsIt)
+{
+    connectMeter();
+    procedure.insertStep(0, oneStep());
+    answerTriggers = false;
+    exec.setLoopText("4");
+    exec.setLoopCount(2);
+    prompter.clear();
+
+    ASSERT_TRUE(commands.run());
+    EXPECT_TRUE(sequencer.isRunning());
+    EXPECT_FALSE(exec.runEnabled());
+    EXPECT_FALSE(exec.finishedLamp());
+    EXPECT_DOUBLE_EQ(exec.progress(), 0.0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fake.writes.contains("MEAS:TRIG\n"); }, 2000));
+    const qsizetype sent = fake.writes.size();
+
+    commands.emergencyStop();
+    EXPECT_FALSE(sequencer.isRunning());
+    EXPECT_TRUE(exec.runEnabled());
+    EXPECT_TRUE(exec.finishedLamp());
+    EXPECT_DOUBLE_EQ(exec.progress(), 100.0);
+    EXPECT_EQ(exec.loopCount(), 4);
+    EXPECT_EQ(fake.writes.size(), sent);
+    EXPECT_TRUE(prompter.said.isEmpty());
+}
+
+TEST_F(RunCommandsTest, EmergencyStopWhileIdleOnlyResetsTheIndicators)
+{
+    exec.setProgress(40.0);
+    exec.setRunEnabled(false);
+    commands.emergencyStop();
+    EXPECT_DOUBLE_EQ(exec.progress(), 100.0);
+    EXPECT_TRUE(exec.runEnabled());
+    EXPECT_TRUE(exec.finishedLamp());
+    EXPECT_TRUE(prompter.said.isEmpty());
+    EXPECT_TRUE(fake.writes.isEmpty());
+}
+
+TEST_F(RunCommandsTest, ALostMeterDuringARunIsReported)
+{
+    connectMeter();
+    procedure.insertStep(0, oneStep());
+    answerTriggers = false;
+    prompter.clear();
+    ASSERT_TRUE(commands.run());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fake.writes.contains("MEAS:TRIG\n"); }, 2000));
+    fake.fail(SerialTransport::Fault::DeviceLost, QStringLiteral("The device was removed."));
+    ASSERT_EQ(prompter.said.size(), 1);
+    EXPECT_EQ(prompter.said[0].caption, "Exception");
+    EXPECT_TRUE(prompter.said[0].text.contains("lost"));
+    EXPECT_TRUE(prompter.said[0].text.contains("The device was removed."));
+    EXPECT_TRUE(exec.runEnabled());
+    // The link is gone, so the next Run is refused as not connected.
+    EXPECT_FALSE(commands.run());
+    EXPECT_EQ(prompter.said.last().text, kNotConnected);
+}
