@@ -1,0 +1,115 @@
+#include "plotter/SweepReading.h"
+
+#include "procedure/FieldParsing.h"
+#include "procedure/Vocabulary.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Beyond this many powers of ten a double is already infinite or zero; a
+// garbled exponent must not make us loop for seconds.
+constexpr long long MaxShift = 700;
+
+} // namespace
+
+int SweepReading::prefixExponent(const QString &text)
+{
+    static const struct { QChar letter; int exponent; } order[] = {
+        {QLatin1Char('M'), 6}, {QLatin1Char('K'), 3}, {QLatin1Char('m'), -3},
+        {QLatin1Char('u'), -6}, {QLatin1Char('n'), -9}, {QLatin1Char('p'), -12},
+    };
+    for (const auto &p : order)
+        if (text.contains(p.letter))
+            return p.exponent;
+    return 0;
+}
+
+QString SweepReading::prefixLetter(int exponent)
+{
+    switch (exponent) {
+    case 6: return QStringLiteral("M");
+    case 3: return QStringLiteral("K");
+    case -3: return QStringLiteral("m");
+    case -6: return QStringLiteral("u");
+    case -9: return QStringLiteral("n");
+    case -12: return QStringLiteral("p");
+    default: return QString();
+    }
+}
+
+QString SweepReading::primaryUnit(int firstItemIndex)
+{
+    switch (firstItemIndex) {
+    case 0: return QStringLiteral("F");
+    case 1: return QStringLiteral("H");
+    case 3:
+    case 5: return QStringLiteral("S");
+    default: return QStringLiteral("O");
+    }
+}
+
+QString SweepReading::secondaryUnit(int firstItemIndex, int secondItemIndex)
+{
+    if (firstItemIndex > 3)
+        return QString(Vocabulary::degreeSign);
+    switch (secondItemIndex) {
+    case 1: return QStringLiteral("Q");
+    case 2: return QStringLiteral("D");
+    case 3: return QStringLiteral("O");
+    case 4: return QStringLiteral("G");
+    default: return QString();
+    }
+}
+
+QString SweepReading::quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+SweepReading SweepReading::make(const QString &primary, const QString &secondary, bool withSecondary,
+                                const QString &reference, int firstItemIndex, int secondItemIndex)
+{
+    SweepReading r;
+    QString prefix;
+    const int e = primary.indexOf(QLatin1Char('E'));
+    if (e >= 0) {
+        // Kept in double: 123.45 must show as 123.450000, not 123.449997.
+        double mantissa = FieldParsing::leadingDouble(primary.left(e));
+        long long n = FieldParsing::leadingInt(primary.mid(e + 1));
+        if (!reference.isEmpty()) {
+            const long long ref = prefixExponent(reference);
+            for (long long i = 0; i < std::min(n - ref, MaxShift); ++i)
+                mantissa *= 10.0;
+            for (long long i = 0; i < std::min(ref - n, MaxShift); ++i)
+                mantissa /= 10.0;
+            n = ref;
+        }
+        prefix = prefixLetter(int(n));
+        r.primaryCell = FieldParsing::formatFixed(mantissa) + prefix;
+        r.primaryValue = mantissa;
+    } else {
+        r.primaryCell = primary;
+        r.primaryValue = FieldParsing::leadingDouble(primary);
+    }
+    const QString unit = primaryUnit(firstItemIndex);
+    r.primaryCell += unit;
+    r.primaryLabel = quoted(prefix + unit);
+
+    if (withSecondary) {
+        QString suffix;
+        const int se = secondary.indexOf(QLatin1Char('E'));
+        if (se >= 0) {
+            r.secondaryCell = secondary.left(se);
+            suffix = prefixLetter(FieldParsing::leadingInt(secondary.mid(se + 1)));
+        } else {
+            r.secondaryCell = secondary;
+        }
+        const QString secondUnit = secondaryUnit(firstItemIndex, secondItemIndex);
+        r.secondaryCell += suffix + secondUnit;
+        r.secondaryLabel = quoted(secondUnit);
+        r.secondaryValue = FieldParsing::leadingDouble(secondary);
+    }
+    return r;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// One sweep reading turned into what the result list and the graph show.
+// The primary reading is brought to the prefix of the reference cell (the
+// first line's cell of row 0) so a whole column shares one unit, and is
+// plotted in that unit; the secondary reading keeps the meter's mantissa
+// and is plotted in its base unit.
+struct SweepReading
+{
+    QString primaryCell;  // e.g. 123.450000pF
+    QString primaryLabel; // e.g. "pF", quotes included
+    double primaryValue = 0.0;
+    QString secondaryCell;
+    QString secondaryLabel;
+    double secondaryValue = 0.0;
+
+    // reference: empty for the very first reading of a table.
+    static SweepReading make(const QString &primary, const QString &secondary, bool withSecondary,
+                             const QString &reference, int firstItemIndex, int secondItemIndex);
+
+    // 6 for M, 3 for K, -3 m, -6 u, -9 n, -12 p, searched in that order; else 0.
+    static int prefixExponent(const QString &text);
+    // The letter for one of those exponents; empty for any other.
+    static QString prefixLetter(int exponent);
+    // F, H, O or S by the first item's index.
+    static QString primaryUnit(int firstItemIndex);
+    // The degree sign for items with an angle, else Q, D, O or G.
+    static QString secondaryUnit(int firstItemIndex, int secondItemIndex);
+    static QString quoted(const QString &text);
+};

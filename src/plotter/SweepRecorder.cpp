@@ -1,0 +1,100 @@
+#include "plotter/SweepRecorder.h"
+
+#include "plotter/PlotterState.h"
+#include "plotter/SweepReading.h"
+#include "procedure/FieldParsing.h"
+
+double SweepRecorder::frequencyHz() const
+{
+    const SweepSetup &s = m_state.setup();
+    if (m_state.isVoltageSweep())
+        return SweepSetup::frequencyHz(s.fixedFrequency, m_state.text(PlotterState::FixedFrequencyUnit));
+    return SweepSetup::frequencyHz(s.currentX, m_state.text(PlotterState::SweepUnit));
+}
+
+double SweepRecorder::levelVolts() const
+{
+    const SweepSetup &s = m_state.setup();
+    if (m_state.isRdc() || m_state.isVoltageSweep())
+        return SweepSetup::levelVolts(s.currentX, m_state.text(PlotterState::SweepUnit));
+    return SweepSetup::levelVolts(s.fixedLevel, m_state.text(PlotterState::FixedLevelUnit));
+}
+
+void SweepRecorder::record(const QString &primary, const QString &secondary)
+{
+    SweepSetup &s = m_state.setup();
+    PlotTableModel &table = m_state.table();
+    GraphSink &graph = m_state.graph();
+    const int p = s.pointIndex;
+    const int a = s.firstItemLine;
+    const int b = s.secondItemLine;
+    const bool second = m_state.hasSecondItem();
+
+    // The first line makes the rows; a later line finds them, unless the
+    // sweep that made them was cut short.
+    if (a == 1 || p >= table.tableRowCount()) {
+        table.insertRow(p, QString::number(p + 1));
+        table.setCell(p, 1, FieldParsing::formatFixed(s.currentX) + m_state.text(PlotterState::SweepUnit));
+    }
+    table.setPicture(p, second ? (a + 7) / 2 : a - 1);
+
+    const SweepReading r = SweepReading::make(primary, secondary, second, table.cell(0, 2),
+                                              m_state.firstItemIndex(), m_state.secondItemIndex());
+    table.setCell(p, a + 1, r.primaryCell);
+    graph.setAxisLabel(a + 1, r.primaryLabel);
+    if (second) {
+        table.setCell(p, b + 1, r.secondaryCell);
+        graph.setAxisLabel(b + 1, r.secondaryLabel);
+    }
+    m_state.showRow(p);
+
+    graph.appendPoint(a, s.currentX, r.primaryValue);
+    if (second)
+        graph.appendPoint(b, s.currentX, r.secondaryValue);
+}
+
+float SweepRecorder::step() const
+{
+    return SweepSetup::stepFor(m_state.setup().end, m_state.text(PlotterState::Start),
+                               m_state.text(PlotterState::Points));
+}
+
+bool SweepRecorder::isLastPoint() const
+{
+    return m_state.setup().pointsRemaining <= 1;
+}
+
+void SweepRecorder::finish()
+{
+    m_state.editText(PlotterState::Points, m_state.text(PlotterState::Points));
+    m_state.editText(PlotterState::Start, m_state.text(PlotterState::Start));
+    m_state.setDrawEnabled(true);
+
+    const SweepSetup &s = m_state.setup();
+    const bool second = m_state.hasSecondItem();
+    AxisRanges &ranges = m_state.ranges();
+    const GraphSink &graph = m_state.graph();
+    auto readLine = [&](int line) {
+        if (line < 1 || line >= AxisRanges::Count)
+            return;
+        ranges.autoMax[line] = graph.axisMaximum(line + 1);
+        ranges.autoMin[line] = graph.axisMinimum(line + 1);
+    };
+    readLine(s.firstItemLine);
+    if (second)
+        readLine(s.secondItemLine);
+    ranges.computeLocked(s.firstItemLine, s.secondItemLine, second, s.nextLine);
+    // The lock box's handler flips the flag, and the flag was flipped just
+    // before: the ranges are applied with the lock as it stands.
+    m_state.applyYAxisRanges();
+}
+
+void SweepRecorder::advance(float step)
+{
+    m_state.setup().advance(step);
+}
+
+void SweepRecorder::addProgress(float step)
+{
+    m_state.setProgressValue(m_state.progressValue() + step);
+}

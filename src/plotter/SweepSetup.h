@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+// The sweep's settings as parsed from the Plotter View's edits, and the run
+// state of the sweep under way. Start and the current x are single precision
+// and the step is computed from the integer part of the Start text, so the
+// points land where they always have; the last point is forced onto End.
+struct SweepSetup
+{
+    enum Kind { Frequency = 0, Voltage = 1 };
+
+    // Settings.
+    int kind = Frequency;
+    float start = 20.0f;
+    int end = 100;
+    int points = 10;
+    int fixedFrequency = 20;
+    int fixedLevel = 10;
+
+    // Run state.
+    float currentX = 20.0f;
+    int pointsRemaining = 10;
+    int pointIndex = 0;
+    int nextLine = 1;
+    int firstItemLine = 0;
+    int secondItemLine = 0;
+
+    // The edit handlers: each re-parses its text. Start also restarts the
+    // sweep at start, Points restarts the count down.
+    void parseStart(const QString &text);
+    void parseEnd(const QString &text);
+    void parsePoints(const QString &text);
+
+    // Puts the run state back to the first point.
+    void restart();
+
+    // (end - integer part of the Start text) / (points - 1), in single
+    // precision. With fewer than two points there is no step: 0.
+    static float stepFor(int end, const QString &startText, const QString &pointsText);
+    // (end - start) / (points - 1) as the progress scale uses it; 0 below two points.
+    float progressStep() const;
+
+    // After a point was measured: true when it was the last one. Otherwise
+    // moves to the next point; the last lands exactly on end.
+    bool advance(float step);
+
+    // A value in a unit text as the meter takes it: "K" means kilo, else
+    // "M" mega (frequency); "m" means milli (level).
+    static double frequencyHz(double value, const QString &unit);
+    static double levelVolts(double value, const QString &unit);
+};

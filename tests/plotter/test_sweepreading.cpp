@@ -1,0 +1,111 @@
+#include "plotter/SweepReading.h"
+
+#include <QChar>
+#include <gtest/gtest.h>
+
+namespace {
+SweepReading primary(const QString &text, const QString &reference, int item = 0)
+{
+    return SweepReading::make(text, {}, false, reference, item, 0);
+}
+} // namespace
+
+TEST(SweepReadingPrimary, FirstReadingKeepsItsExponent)
+{
+    SweepReading r = primary("1.234E-9", {});
+    EXPECT_EQ(r.primaryCell, "1.234000nF");
+    EXPECT_EQ(r.primaryLabel, "\"nF\"");
+    EXPECT_DOUBLE_EQ(r.primaryValue, 1.234);
+    r = primary("123.45E-12", {});
+    EXPECT_EQ(r.primaryCell, "123.450000pF");
+    EXPECT_EQ(r.primaryLabel, "\"pF\"");
+}
+
+TEST(SweepReadingPrimary, LaterReadingsTakeTheReferencePrefix)
+{
+    SweepReading r = primary("2.5E-10", "1.234000nF");
+    EXPECT_EQ(r.primaryCell, "0.250000nF");
+    EXPECT_DOUBLE_EQ(r.primaryValue, 0.25);
+    r = primary("1.2E-09", "123.450000pF");
+    EXPECT_EQ(r.primaryCell, "1200.000000pF");
+    EXPECT_EQ(r.primaryValue, 1200.0);
+    EXPECT_EQ(r.primaryLabel, "\"pF\"");
+    r = primary("4.7E-3", "10.000000uH", 1);
+    EXPECT_EQ(r.primaryCell, "4700.000000uH");
+}
+
+TEST(SweepReadingPrimary, ExponentOutsideThePrefixTable)
+{
+    // The first reading: no reference, no prefix for -10.
+    SweepReading r = primary("1.5E-10", {});
+    EXPECT_EQ(r.primaryCell, "1.500000F");
+    EXPECT_DOUBLE_EQ(r.primaryValue, 1.5);
+    EXPECT_EQ(r.primaryLabel, "\"F\"");
+    // A later one against that reference is scaled to the base unit.
+    r = primary("3E-1", "1.500000F");
+    EXPECT_EQ(r.primaryCell, "0.300000F");
+}
+
+TEST(SweepReadingPrimary, WithoutAnEThePrimaryIsShownAsSent)
+{
+    SweepReading r = primary("1234.5", "1.0nF", 2);
+    EXPECT_EQ(r.primaryCell, "1234.5O");
+    EXPECT_DOUBLE_EQ(r.primaryValue, 1234.5);
+    EXPECT_EQ(r.primaryLabel, "\"O\"");
+    // A lower-case e is not the meter's exponent mark.
+    r = primary("1.5e-9", {});
+    EXPECT_EQ(r.primaryCell, "1.5e-9F");
+    EXPECT_DOUBLE_EQ(r.primaryValue, 1.5e-9);
+}
+
+TEST(SweepReadingPrimary, UnitLettersByItem)
+{
+    const char *units[] = {"F", "H", "O", "S", "O", "S", "O"};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(SweepReading::primaryUnit(i), units[i]) << i;
+}
+
+TEST(SweepReadingPrimary, GarbledExponentsEndQuickly)
+{
+    SweepReading r = primary("1E99999999999", "1nF");
+    EXPECT_EQ(r.primaryCell.right(2), "nF");
+    r = primary("1E-99999999999", "1MO", 2);
+    EXPECT_EQ(r.primaryCell, "0.000000MO");
+    r = primary("E", {});
+    EXPECT_EQ(r.primaryCell, "0.000000F");
+}
+
+TEST(SweepReadingSecondary, MantissaKeptPrefixFromTheExponent)
+{
+    SweepReading r = SweepReading::make("1E-9", "2.5E-3", true, {}, 0, 2);
+    EXPECT_EQ(r.secondaryCell, "2.5mD");
+    EXPECT_EQ(r.secondaryLabel, "\"D\"");
+    EXPECT_DOUBLE_EQ(r.secondaryValue, 0.0025);
+    r = SweepReading::make("1E-9", "1.2E1", true, {}, 0, 1);
+    EXPECT_EQ(r.secondaryCell, "1.2Q");
+    EXPECT_DOUBLE_EQ(r.secondaryValue, 12.0);
+    r = SweepReading::make("1E-9", "15.5", true, {}, 0, 3);
+    EXPECT_EQ(r.secondaryCell, "15.5O");
+    r = SweepReading::make("1E-9", "3E3", true, {}, 3, 4);
+    EXPECT_EQ(r.secondaryCell, "3KG");
+    EXPECT_EQ(r.secondaryLabel, "\"G\"");
+}
+
+TEST(SweepReadingSecondary, ItemsWithAnAngleGetTheDegreeSign)
+{
+    const SweepReading r = SweepReading::make("1.59E3", "-89.9", true, {}, 4, 1);
+    EXPECT_EQ(r.secondaryCell, QString("-89.9") + QChar(0x00B0));
+    EXPECT_EQ(r.secondaryLabel, QString("\"") + QChar(0x00B0) + "\"");
+    EXPECT_EQ(r.primaryCell, "1.590000KO");
+}
+
+TEST(SweepReadingPrefixes, SearchOrderAndLetters)
+{
+    EXPECT_EQ(SweepReading::prefixExponent("1.0MO"), 6);
+    EXPECT_EQ(SweepReading::prefixExponent("1.0mO"), -3);
+    EXPECT_EQ(SweepReading::prefixExponent("1.0KmO"), 3); // K before m
+    EXPECT_EQ(SweepReading::prefixExponent("1.0F"), 0);
+    EXPECT_EQ(SweepReading::prefixLetter(-12), "p");
+    EXPECT_EQ(SweepReading::prefixLetter(-10), QString());
+    EXPECT_EQ(SweepReading::prefixLetter(0), QString());
+}
