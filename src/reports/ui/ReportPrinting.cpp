@@ -62,7 +62,10 @@ bool ReportPrinting::print()
 {
     const ReportLayout layout = prepare();
     const int total = layout.pageCount();
+    // A range chosen for an earlier print is not carried over.
+    m_printer->setPrintRange(QPrinter::AllPages);
     QPrintDialog dialog(m_printer.get(), m_window);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     dialog.setMinMax(1, total);
     dialog.setFromTo(1, total);
     if (run(&dialog) != QDialog::Accepted)
@@ -85,6 +88,7 @@ void ReportPrinting::printPreview()
 {
     // Laid out once: later rows leave the preview (and a print from it) alone.
     const ReportLayout layout = prepare();
+    m_printer->setPrintRange(QPrinter::AllPages);
     QPrintPreviewDialog dialog(m_printer.get(), m_window);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this, &layout](QPrinter *printer) {
         const ReportDescription::Texts header = m_description ? m_description->texts() : ReportDescription::Texts{};
@@ -130,7 +134,9 @@ bool ReportPrinting::printGraph(const std::function<QImage()> &takePicture)
     // The graph's direction is its own; the report keeps the session's.
     const QPageLayout::Orientation before = m_printer->pageLayout().orientation();
     m_printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    m_printer->setPrintRange(QPrinter::AllPages);
     QPrintDialog dialog(m_printer.get(), m_window);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setMinMax(1, 1);
     bool printed = false;
     if (run(&dialog) == QDialog::Accepted) {

@@ -1,0 +1,87 @@
+#include "reports/ui/CPrtGraphDlg.h"
+
+#include "reports/GraphPrint.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+class PrtGraphDlg : public ::testing::Test
+{
+protected:
+    void click(const char *name) { dlg.findChild<QPushButton *>(name)->click(); }
+    bool uprightShown() const { return dlg.uprightPicture()->isVisibleTo(&dlg); }
+    bool sidewaysShown() const { return dlg.sidewaysPicture()->isVisibleTo(&dlg); }
+
+    CPrtGraphDlg dlg;
+};
+
+TEST_F(PrtGraphDlg, OpensUprightWithTheDefaultDescription)
+{
+    EXPECT_EQ(dlg.windowTitle(), "Dialog");
+    dlg.show();
+    EXPECT_TRUE(dlg.verticalButton()->isChecked());
+    EXPECT_FALSE(dlg.levelButton()->isChecked());
+    EXPECT_TRUE(uprightShown());
+    EXPECT_FALSE(sidewaysShown());
+    EXPECT_EQ(dlg.orientation(), CPrtGraphDlg::Vertical);
+    EXPECT_EQ(dlg.description(), GraphPrint::defaultDescription());
+    EXPECT_EQ(dlg.descriptionEdit()->toPlainText(),
+              "Tarvolis Instrument Co., Ltd.<newline>\n1000 Ridezadiva Vozodeve.<newline>\nVelmora<newline>\n");
+    QStringList boxes;
+    for (QGroupBox *g : dlg.findChildren<QGroupBox *>())
+        boxes << g->title();
+    EXPECT_TRUE(boxes.contains("Print direction"));
+    EXPECT_TRUE(boxes.contains("Description"));
+    EXPECT_EQ(dlg.verticalButton()->text(), "Vertical");
+    EXPECT_EQ(dlg.levelButton()->text(), "Level");
+    EXPECT_FALSE(dlg.uprightPicture()->pixmap().isNull());
+    EXPECT_FALSE(dlg.sidewaysPicture()->pixmap().isNull());
+    EXPECT_TRUE(dlg.findChild<QPushButton *>("printButton")->isDefault());
+    EXPECT_EQ(dlg.findChild<QPushButton *>("printButton")->text(), "Print");
+    EXPECT_EQ(dlg.findChild<QPushButton *>("cancelButton")->text(), "Cancel");
+}
+
+TEST_F(PrtGraphDlg, DirectionButtonsSwapThePictures)
+{
+    dlg.show();
+    dlg.levelButton()->click();
+    EXPECT_EQ(dlg.orientation(), CPrtGraphDlg::Level);
+    EXPECT_TRUE(dlg.landscape());
+    EXPECT_FALSE(uprightShown());
+    EXPECT_TRUE(sidewaysShown());
+    dlg.verticalButton()->click();
+    EXPECT_EQ(dlg.orientation(), CPrtGraphDlg::Vertical);
+    EXPECT_TRUE(uprightShown());
+    EXPECT_FALSE(sidewaysShown());
+}
+
+TEST_F(PrtGraphDlg, PrintKeepsTheDescriptionAndReopensUpright)
+{
+    dlg.show();
+    dlg.descriptionEdit()->setPlainText("Lab 3<newline>\nBench 2");
+    dlg.levelButton()->click();
+    click("printButton");
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg.landscape()); // what the caller prints with
+    EXPECT_EQ(dlg.description(), "Lab 3<newline>\r\nBench 2");
+    dlg.show();
+    EXPECT_TRUE(dlg.verticalButton()->isChecked());
+    EXPECT_FALSE(dlg.landscape());
+    EXPECT_TRUE(uprightShown());
+    EXPECT_EQ(dlg.descriptionEdit()->toPlainText(), "Lab 3<newline>\nBench 2");
+}
+
+TEST_F(PrtGraphDlg, CancelKeepsTheEarlierDescription)
+{
+    dlg.show();
+    dlg.descriptionEdit()->setPlainText("never printed");
+    click("cancelButton");
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_EQ(dlg.description(), GraphPrint::defaultDescription());
+    dlg.show();
+    EXPECT_EQ(dlg.descriptionEdit()->toPlainText().left(8), "Tarvolis");
+}

@@ -1,0 +1,210 @@
+#include "reports/ui/ReportPrinting.h"
+
+#include "../PdfText.h"
+#include "../ReportFixtures.h"
+#include "reports/ui/CPrtGraphDlg.h"
+#include "reports/ui/CReptDlg.h"
+#include "../../support/RecordingPrompter.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ReportFixtures;
+
+class ReportPrintingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fillProcedure(procedure, 7, {2, 4, 7});
+        fillResults(results, 40, 10);
+        printing.printer()->setOutputFormat(QPrinter::PdfFormat);
+        printing.printer()->setOutputFileName(pdf);
+        printing.setPrompter(&prompter);
+    }
+
+    ProcedureModel procedure;
+    ResultTableModel results;
+    ReportDescription description{QDate(2026, 12, 6)};
+    ReportPrinting printing{&procedure, &results, &description};
+    RecordingPrompter prompter;
+    QTemporaryDir tmp;
+    QString pdf = tmp.filePath("out.pdf");
+    QStringList seen; // class names of the dialogs run, in order
+};
+
+TEST_F(ReportPrintingTest, PrintOffersPagesOneToTAndPrintsThemAll)
+{
+    printing.setDialogRunner([&](QDialog *d) {
+        auto *pd = qobject_cast<QPrintDialog *>(d);
+        seen << d->metaObject()->className();
+        EXPECT_NE(pd, nullptr);
+        if (pd) {
+            EXPECT_EQ(pd->minPage(), 1);
+            EXPECT_EQ(pd->maxPage(), 6);
+        }
+        return int(QDialog::Accepted);
+    });
+    ASSERT_TRUE(printing.print());
+    EXPECT_EQ(seen, QStringList{"QPrintDialog"});
+    EXPECT_EQ(PdfText::pageCount(pdf), 6);
+    const QString last = PdfText::text(pdf, 6, 6);
+    EXPECT_TRUE(last.contains("6/6"));
+    EXPECT_TRUE(last.contains("r40i10"));
+    EXPECT_TRUE(prompter.said.isEmpty());
+}
+
+TEST_F(ReportPrintingTest, PrintHonoursTheChosenRange)
+{
+    printing.setDialogRunner([&](QDialog *) {
+        printing.printer()->setPrintRange(QPrinter::PageRange);
+        printing.printer()->setFromTo(2, 3);
+        return int(QDialog::Accepted);
+    });
+    ASSERT_TRUE(printing.print());
+    EXPECT_EQ(PdfText::pageCount(pdf), 2);
+    const QString text = PdfText::text(pdf);
+    EXPECT_TRUE(text.contains("2/6"));
+    EXPECT_TRUE(text.contains("3/6"));
+    EXPECT_FALSE(text.contains("1/6"));
+    EXPECT_TRUE(text.contains("r19i1"));
+
+    // The next print starts from the whole report again.
+    printing.setDialogRunner([](QDialog *) { return int(QDialog::Accepted); });
+    ASSERT_TRUE(printing.print());
+    EXPECT_EQ(PdfText::pageCount(pdf), 6);
+}
+
+TEST_F(ReportPrintingTest, CancelledPrintPrintsNothing)
+{
+    printing.setDialogRunner([](QDialog *) { return int(QDialog::Rejected); });
+    EXPECT_FALSE(printing.print());
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST_F(ReportPrintingTest, PrinterThatCannotStartIsReported)
+{
+    printing.printer()->setOutputFileName(tmp.filePath("missing/dir/out.pdf"));
+    printing.setDialogRunner([](QDialog *) { return int(QDialog::Accepted); });
+    EXPECT_FALSE(printing.print());
+    ASSERT_EQ(prompter.said.size(), 1);
+    EXPECT_EQ(prompter.said.first().icon, Prompter::Icon::Error);
+}
+
+TEST_F(ReportPrintingTest, PreviewKeepsThePagesItOpenedWith)
+{
+    int pagesAtOpen = -1;
+    int pagesAfterMoreRows = -1;
+    printing.setDialogRunner([&](QDialog *d) {
+        seen << d->metaObject()->className();
+        auto *widget = d->findChild<QPrintPreviewWidget *>();
+        EXPECT_NE(widget, nullptr);
+        if (!widget)
+            return int(QDialog::Rejected);
+        widget->updatePreview();
+        pagesAtOpen = widget->pageCount();
+        fillResults(results, 30, 10); // 70 rows would be 4 blocks
+        widget->updatePreview();
+        pagesAfterMoreRows = widget->pageCount();
+        return int(QDialog::Rejected);
+    });
+    printing.printPreview();
+    EXPECT_EQ(seen, QStringList{"QPrintPreviewDialog"});
+    EXPECT_EQ(pagesAtOpen, 6);
+    EXPECT_EQ(pagesAfterMoreRows, 6);
+    EXPECT_EQ(printing.prepare().pageCount(), 8);
+}
+
+TEST_F(ReportPrintingTest, PrintSetupRunsThePageSetupDialogOnTheSessionPrinter)
+{
+    printing.setDialogRunner([&](QDialog *d) {
+        auto *setup = qobject_cast<QPageSetupDialog *>(d);
+        EXPECT_NE(setup, nullptr);
+        if (setup)
+            EXPECT_EQ(setup->printer(), printing.printer());
+        return int(QDialog::Accepted);
+    });
+    EXPECT_TRUE(printing.printSetup());
+    printing.setDialogRunner([](QDialog *) { return int(QDialog::Rejected); });
+    EXPECT_FALSE(printing.printSetup());
+}
+
+TEST_F(ReportPrintingTest, ReportDescriptionCommandEditsTheSharedTexts)
+{
+    printing.setDialogRunner([&](QDialog *d) {
+        d->show();
+        auto *dlg = qobject_cast<CReptDlg *>(d);
+        EXPECT_NE(dlg, nullptr);
+        if (dlg)
+            dlg->edit(ReportDescription::Title)->setText("Outgoing");
+        d->accept();
+        return d->result();
+    });
+    EXPECT_TRUE(printing.editReportDescription());
+    EXPECT_EQ(description.title(), "Outgoing");
+    // The same dialog object each time.
+    EXPECT_EQ(printing.reportDialog(), printing.reportDialog());
+}
+
+TEST_F(ReportPrintingTest, PrintGraphSidewaysThenBackToUpright)
+{
+    int pictures = 0;
+    auto picture = [&] {
+        ++pictures;
+        QImage img(400, 300, QImage::Format_RGB32);
+        img.fill(Qt::black);
+        return img;
+    };
+    bool chooseLevel = true;
+    printing.setDialogRunner([&](QDialog *d) {
+        seen << d->metaObject()->className();
+        if (auto *options = qobject_cast<CPrtGraphDlg *>(d)) {
+            options->show();
+            if (chooseLevel)
+                options->levelButton()->click();
+            options->accept();
+            return options->result();
+        }
+        return int(QDialog::Accepted);
+    });
+    ASSERT_TRUE(printing.printGraph(picture));
+    EXPECT_EQ(seen, (QStringList{"CPrtGraphDlg", "QPrintDialog"}));
+    EXPECT_EQ(pictures, 1);
+    QVector<PdfText::Page> pages = PdfText::pages(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_GT(pages[0].widthMm, pages[0].heightMm);
+    EXPECT_FALSE(pages[0].find("Velmora").isEmpty());
+    // The session printer keeps its own direction for the test report.
+    EXPECT_EQ(printing.printer()->pageLayout().orientation(), QPageLayout::Portrait);
+
+    // Next time without touching the direction: upright.
+    chooseLevel = false;
+    ASSERT_TRUE(printing.printGraph(picture));
+    pages = PdfText::pages(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_LT(pages[0].widthMm, pages[0].heightMm);
+}
+
+TEST_F(ReportPrintingTest, CancelledGraphOptionsTakeNoPictureAndPrintNothing)
+{
+    int pictures = 0;
+    printing.setDialogRunner([&](QDialog *d) {
+        seen << d->metaObject()->className();
+        return int(QDialog::Rejected);
+    });
+    EXPECT_FALSE(printing.printGraph([&] {
+        ++pictures;
+        return QImage();
+    }));
+    EXPECT_EQ(seen, QStringList{"CPrtGraphDlg"});
+    EXPECT_EQ(pictures, 0);
+    EXPECT_FALSE(QFile::exists(pdf));
+}
