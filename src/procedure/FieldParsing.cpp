@@ -115,7 +115,9 @@ double leadingDouble(const QString &text)
     // nan) never apply, while rounding, overflow and underflow are exactly
     // the C runtime's.
     const QByteArray token = b.mid(start, end - start);
-    return strtod_l(token.constData(), nullptr, cLocale());
+    if (const locale_t c = cLocale())
+        return strtod_l(token.constData(), nullptr, c);
+    return std::strtod(token.constData(), nullptr);
 }
 
 double unitToBase(const QString &unit, bool secondItem)
@@ -175,6 +177,8 @@ QByteArray formatFixedBytes(double value)
 {
     // Sized by a first pass: "%f" of a large double runs to hundreds of
     // digits, which must never be cut short or overrun a buffer.
+    // Without a C locale object uselocale(0) only queries, and the
+    // process locale applies.
     const locale_t old = uselocale(cLocale());
     const int n = std::snprintf(nullptr, 0, "%f", value);
     QByteArray out(n, '\0');
