@@ -1,6 +1,7 @@
 #include "plotter/SweepExport.h"
 
 #include "execution/WorkbookWriter.h"
+#include "plotter/PlotterState.h"
 #include "procedure/FieldParsing.h"
 
 namespace {
@@ -153,4 +154,41 @@ QString SweepExport::exportAndOpen(const SweepExportInput &input, Prompter &prom
 {
     return XlsxWorkbook::exportAndOpen(
         QStringLiteral("qel-sweep"), [&](WorkbookWriter &out) { write(input, out); }, prompter, opener);
+}
+
+SweepExportInput SweepExport::inputFrom(const PlotterState &state)
+{
+    SweepExportInput in;
+    in.sweepKind = state.text(PlotterState::SweepKind);
+    in.firstItem = state.text(PlotterState::FirstItem);
+    in.start = state.text(PlotterState::Start);
+    in.end = state.text(PlotterState::End);
+    in.points = state.text(PlotterState::Points);
+    in.sweepUnit = state.text(PlotterState::SweepUnit);
+    in.fixedFrequency = state.text(PlotterState::FixedFrequency);
+    in.fixedFrequencyUnit = state.text(PlotterState::FixedFrequencyUnit);
+    in.fixedLevel = state.text(PlotterState::FixedLevel);
+    in.fixedLevelUnit = state.text(PlotterState::FixedLevelUnit);
+
+    const PlotTableModel &table = state.table();
+    in.lineTitles = table.lineTitles();
+    const int shown = qMin(2 + int(in.lineTitles.size()), BufferSize);
+    in.rows.reserve(table.tableRowCount());
+    for (int r = 0; r < table.tableRowCount(); ++r) {
+        QStringList cells;
+        for (int k = 0; k < BufferSize; ++k)
+            cells << (k < shown ? table.cell(r, k) : QString());
+        in.rows.append(cells);
+    }
+    return in;
+}
+
+bool SweepExport::exportToFile(const PlotterState &state, const QString &path, QString *error)
+{
+    return exportToFile(inputFrom(state), path, error);
+}
+
+QString SweepExport::exportAndOpen(const PlotterState &state, Prompter &prompter, const XlsxWorkbook::Opener &opener)
+{
+    return exportAndOpen(inputFrom(state), prompter, opener);
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVector>
 
+class PlotterState;
 class Prompter;
 class WorkbookWriter;
 
@@ -56,5 +57,12 @@ public:
     // The Plotter View's "Export to Excel": a new workbook opened in the
     // desktop's spreadsheet application. Returns the file written, or empty.
     static QString exportAndOpen(const SweepExportInput &input, Prompter &prompter,
+                                 const XlsxWorkbook::Opener &opener = XlsxWorkbook::openInDesktop);
+
+    // What the Plotter View shows now: its setup texts, its line columns and
+    // rows (cells of columns not shown are left out).
+    static SweepExportInput inputFrom(const PlotterState &state);
+    static bool exportToFile(const PlotterState &state, const QString &path, QString *error);
+    static QString exportAndOpen(const PlotterState &state, Prompter &prompter,
                                  const XlsxWorkbook::Opener &opener = XlsxWorkbook::openInDesktop);
 };
