@@ -12,6 +12,14 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include <ostream>
+
+// Readable texts in test failure messages.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
 namespace GuiDriver {
 
 inline void sendMouse(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
@@ -67,13 +75,18 @@ inline void clearEdit(QLineEdit *e)
     key(e, Qt::Key_Backspace);
 }
 
-// Picks a combo entry as a user would (the index-changed notices fire).
+// Picks a combo entry as the operator does from the drop-down: the entry is
+// selected, then activated (the program's own selections are not activated).
 inline bool choose(QComboBox *box, const QString &text)
 {
-    const int i = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (i < 0)
+    int i = -1;
+    for (int k = 0; k < box->count() && i < 0; ++k)
+        if (box->itemText(k) == text)
+            i = k;
+    if (i < 0 || !box->isEnabled())
         return false;
     box->setCurrentIndex(i);
+    emit box->activated(i);
     return true;
 }
 

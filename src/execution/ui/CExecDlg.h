@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class ExecutionState;
+class Lamp;
+class PictureButton;
+class ProgressSlide;
+class QLineEdit;
+class QTableView;
+class ResultTableModel;
+
+// The Executive View page: the result table, the loop count, the "finished"
+// lamp, the progress and the four run buttons. It measures nothing itself:
+// the buttons send the run command, and the controls mirror ExecutionState.
+class CExecDlg : public QWidget
+{
+    Q_OBJECT
+public:
+    // Control ids, kept so the commands and tests can name the buttons.
+    enum ControlId {
+        ResultTableId = 1022,
+        RunId = 1023,
+        ProgressId = 1024,
+        StopId = 1025,
+        LoopEditId = 1028,
+        LampId = 1029,
+        ExportId = 1030,
+        RemoveAllId = 1031
+    };
+    static constexpr int ClickDispatchId = -600;
+
+    CExecDlg(ResultTableModel *results, ExecutionState *state, QWidget *parent = nullptr);
+
+    // Where the buttons send their clicks: (button id, -600) -> 0.
+    using RunCommand = std::function<int(int, int)>;
+    void setRunCommand(RunCommand command) { m_runCommand = std::move(command); }
+
+    ResultTableModel *resultModel() const { return m_results; }
+    ExecutionState *executionState() const { return m_state; }
+
+    // Passes still to run; reloading takes the loop edit's value again.
+    int loopCount() const;
+    void reloadLoopCount();
+
+    QTableView *resultTable() const { return m_table; }
+    QLineEdit *loopEdit() const { return m_loopEdit; }
+    Lamp *finishedLamp() const { return m_lamp; }
+    ProgressSlide *progress() const { return m_progress; }
+    PictureButton *runButton() const { return m_run; }
+    PictureButton *stopButton() const { return m_stop; }
+    PictureButton *exportButton() const { return m_export; }
+    PictureButton *removeAllButton() const { return m_removeAll; }
+
+signals:
+    // After every row added to the result table: the table's row count (the
+    // report's sampling count follows it).
+    void rowInserted(int rowCount);
+
+private:
+    PictureButton *makeButton(const QString &caption, const QString &picture, int id);
+    void sendRunCommand(int id);
+    void buildLayout();
+    void bindState();
+
+    ResultTableModel *m_results;
+    ExecutionState *m_state;
+    RunCommand m_runCommand;
+
+    QTableView *m_table = nullptr;
+    QLineEdit *m_loopEdit = nullptr;
+    Lamp *m_lamp = nullptr;
+    ProgressSlide *m_progress = nullptr;
+    PictureButton *m_run = nullptr;
+    PictureButton *m_stop = nullptr;
+    PictureButton *m_export = nullptr;
+    PictureButton *m_removeAll = nullptr;
+};

@@ -1,0 +1,163 @@
+#pragma once
+
+#include "execution/ui/CExecDlg.h"
+#include "procedure/ProcedureStep.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class ExecutionState;
+class PictureButton;
+class ProcedureModel;
+class Prompter;
+class QComboBox;
+class QLineEdit;
+class QTableView;
+class ResultTableModel;
+
+// The Procedure View: the procedure list and the controls a step is composed
+// in. It owns what the pages share (the procedure, the result table and the
+// run state), creates the Executive View page, and carries out the run
+// commands the pages send.
+class CQelView : public QWidget
+{
+    Q_OBJECT
+public:
+    enum ControlId {
+        ListId = 1001,
+        FreqEditId = 1002,
+        FreqUnitId = 1003,
+        LevelEditId = 1004,
+        LevelUnitId = 1005,
+        CircuitId = 1006,
+        SpeedId = 1007,
+        TypeId = 1008,
+        DelayEditId = 1009,
+        FirstItemId = 1010,
+        FirstStdId = 1011,
+        FirstLowId = 1012,
+        FirstHighId = 1013,
+        FirstUnitId = 1014,
+        SecondItemId = 1015,
+        SecondStdId = 1016,
+        SecondLowId = 1017,
+        SecondHighId = 1018,
+        SecondUnitId = 1019,
+        AddId = 1020,
+        ClearId = 1021
+    };
+    // Run command ids the pages send, with the click's dispatch id.
+    enum CommandId {
+        RunCommandId = 1023,
+        EmergencyStopId = 1025,
+        ExportResultsId = 1030,
+        RemoveAllId = 1031,
+        DrawId = 1061,
+        StopResetId = 1062,
+        ExportSweepId = 1063
+    };
+    static constexpr int ClickDispatchId = -600;
+
+    explicit CQelView(Prompter *prompter, QWidget *parent = nullptr);
+    ~CQelView() override;
+
+    ProcedureModel *procedureModel() const { return m_procedure; }
+    ResultTableModel *resultModel() const { return m_results; }
+    ExecutionState *executionState() const { return m_state; }
+    // Parentless until the main window takes it into its pages.
+    CExecDlg *execDlg() const { return m_execDlg; }
+    Prompter *prompter() const { return m_prompter; }
+
+    // The row "Add / Insert" inserts at, and the row measured during a run; -1 none.
+    int currentStep() const { return m_currentStep; }
+    void setCurrentStep(int step) { m_currentStep = step; }
+    // The row opened into the controls and waiting to be written back; -1 none.
+    int editedRow() const { return m_editedRow; }
+
+    // Acts only for the click dispatch id and the seven command ids; always 0.
+    int runCommand(int id, int dispatchId);
+    void setCommandHandler(int id, std::function<void()> handler);
+
+    // The editor's operations, also reachable from the main window (File New
+    // runs clearProcedure).
+    void addStep();
+    void openRow(int row);
+    void commitRow(int row);
+    void deleteRow();
+    void clearProcedure();
+    void removeAllResults();
+    void rebuildResultColumns();
+    // Controls back to their starting values, no row open (before a load).
+    void resetEditor();
+
+    // A step as the controls compose it (Step text left empty).
+    ProcedureStep stepFromControls() const;
+
+    QTableView *procedureList() const { return m_list; }
+
+signals:
+    // "Delete All" was confirmed; the document takes its new name now,
+    // before the pages are emptied.
+    void clearingProcedure();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildList();
+    void connectNotifications();
+    QComboBox *makeCombo(const char *name, int id);
+    QLineEdit *makeEdit(const char *name, int id);
+
+    // Reactions to the controls, as the operator or the program changes them.
+    void firstItemChanged();
+    void circuitChanged();
+    void secondItemChanged();
+    void typeChanged();
+    void firstStandardChanged();
+    void secondStandardChanged();
+
+    void writeStepFromControls(int row);
+    void setControlDefaults();
+    bool isPercentType() const;
+    bool isRdc() const;
+
+    Prompter *m_prompter;
+    std::unique_ptr<Prompter> m_ownPrompter;
+    ProcedureModel *m_procedure;
+    ResultTableModel *m_results;
+    ExecutionState *m_state;
+    QPointer<CExecDlg> m_execDlg;
+
+    int m_currentStep = 0;
+    int m_editedRow = -1;
+    bool m_skipRelease = false;
+    std::map<int, std::function<void()>> m_handlers;
+
+    QTableView *m_list = nullptr;
+    QLineEdit *m_freqEdit = nullptr;
+    QComboBox *m_freqUnit = nullptr;
+    QLineEdit *m_levelEdit = nullptr;
+    QComboBox *m_levelUnit = nullptr;
+    QComboBox *m_circuit = nullptr;
+    QComboBox *m_speed = nullptr;
+    QComboBox *m_type = nullptr;
+    QLineEdit *m_delayEdit = nullptr;
+    QComboBox *m_firstItem = nullptr;
+    QLineEdit *m_firstStd = nullptr;
+    QLineEdit *m_firstLow = nullptr;
+    QLineEdit *m_firstHigh = nullptr;
+    QComboBox *m_firstUnit = nullptr;
+    QComboBox *m_secondItem = nullptr;
+    QLineEdit *m_secondStd = nullptr;
+    QLineEdit *m_secondLow = nullptr;
+    QLineEdit *m_secondHigh = nullptr;
+    QComboBox *m_secondUnit = nullptr;
+    PictureButton *m_addButton = nullptr;
+    PictureButton *m_clearButton = nullptr;
+};
