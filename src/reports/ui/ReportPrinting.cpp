@@ -30,8 +30,8 @@ ReportPrinting::ReportPrinting(const ProcedureModel *procedure, const ResultTabl
 
 ReportPrinting::~ReportPrinting()
 {
-    delete m_reportDialog;
-    delete m_graphDialog;
+    delete m_reportDialog.data();
+    delete m_graphDialog.data();
 }
 
 void ReportPrinting::setDialogRunner(DialogRunner runner)

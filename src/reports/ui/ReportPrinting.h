@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -67,8 +68,9 @@ private:
     ReportDescription *m_description;
     QWidget *m_window;
     std::unique_ptr<QPrinter> m_printer;
-    CReptDlg *m_reportDialog = nullptr;
-    CPrtGraphDlg *m_graphDialog = nullptr;
+    // Children of the window too: whichever goes first, nothing is freed twice.
+    QPointer<CReptDlg> m_reportDialog;
+    QPointer<CPrtGraphDlg> m_graphDialog;
     DialogRunner m_runner;
     Prompter *m_prompter = nullptr;
 };

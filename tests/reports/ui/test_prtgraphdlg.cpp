@@ -2,7 +2,9 @@
 
 #include "reports/GraphPrint.h"
 
+#include <QApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -84,4 +86,18 @@ TEST_F(PrtGraphDlg, CancelKeepsTheEarlierDescription)
     EXPECT_EQ(dlg.description(), GraphPrint::defaultDescription());
     dlg.show();
     EXPECT_EQ(dlg.descriptionEdit()->toPlainText().left(8), "Tarvolis");
+}
+
+TEST_F(PrtGraphDlg, EnterInTheDescriptionStartsANewLine)
+{
+    dlg.show();
+    QPlainTextEdit *edit = dlg.descriptionEdit();
+    edit->setPlainText("a");
+    edit->moveCursor(QTextCursor::End);
+    edit->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    QApplication::sendEvent(edit, &press);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(edit->toPlainText(), "a\n");
+    EXPECT_EQ(dlg.description(), GraphPrint::defaultDescription());
 }

@@ -208,3 +208,24 @@ TEST_F(ReportPrintingTest, CancelledGraphOptionsTakeNoPictureAndPrintNothing)
     EXPECT_EQ(pictures, 0);
     EXPECT_FALSE(QFile::exists(pdf));
 }
+
+TEST(ReportPrintingLifetime, WindowAndCommandsMayGoInEitherOrder)
+{
+    ProcedureModel procedure;
+    ResultTableModel results;
+    ReportDescription description;
+    {
+        auto *window = new QWidget;
+        auto *printing = new ReportPrinting(&procedure, &results, &description, window);
+        EXPECT_EQ(printing->reportDialog()->parentWidget(), window);
+        printing->graphDialog();
+        delete window; // takes the commands and both dialogs with it
+    }
+    {
+        QWidget window;
+        auto *printing = new ReportPrinting(&procedure, &results, &description, &window);
+        QPointer<CReptDlg> dialog = printing->reportDialog();
+        delete printing;
+        EXPECT_TRUE(dialog.isNull());
+    }
+}
