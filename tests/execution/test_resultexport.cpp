@@ -7,6 +7,7 @@
 #include "../support/XlsxReader.h"
 
 #include <QFileInfo>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -62,7 +63,9 @@ protected:
     }
     XlsxSheet exported()
     {
-        const QString path = dir.filePath("results.xlsx");
+        // scripts/check-xlsx-libreoffice keeps a workbook to open elsewhere.
+        const QString keep = qEnvironmentVariable("QEL_XLSX_KEEP_DIR");
+        const QString path = QDir(keep.isEmpty() ? dir.path() : keep).filePath("results.xlsx");
         QString error;
         EXPECT_TRUE(ResultExport::exportToFile(procedure, results, path, &error)) << error.toStdString();
         XlsxSheet sheet = XlsxSheet::read(path);

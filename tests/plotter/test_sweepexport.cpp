@@ -4,6 +4,7 @@
 #include "../support/XlsxReader.h"
 
 #include <QFileInfo>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -38,7 +39,9 @@ protected:
 
     XlsxSheet exported(const SweepExportInput &in)
     {
-        const QString path = dir.filePath("sweep.xlsx");
+        // scripts/check-xlsx-libreoffice keeps a workbook to open elsewhere.
+        const QString keep = qEnvironmentVariable("QEL_XLSX_KEEP_DIR");
+        const QString path = QDir(keep.isEmpty() ? dir.path() : keep).filePath("sweep.xlsx");
         QString error;
         EXPECT_TRUE(SweepExport::exportToFile(in, path, &error)) << error.toStdString();
         XlsxSheet sheet = XlsxSheet::read(path);
