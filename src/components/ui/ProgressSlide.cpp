@@ -80,14 +80,14 @@ QRect ProgressSlide::barRect() const
     const QFontMetrics fm(font());
     const int top = m_caption.isEmpty() ? 2 : fm.height() + 2;
     const int margin = QFontMetrics(smallFont()).horizontalAdvance(QLatin1Char('0')) * 2;
-    return QRect(margin, top, qMax(1, width() - 2 * margin), qMax(6, fm.height() * 2 / 3));
+    return QRect(margin, top, qMax(1, width() - 2 * margin), qMax(8, fm.height()));
 }
 
 QSize ProgressSlide::sizeHint() const
 {
     const QFontMetrics fm(font());
     const int captionWidth = fm.horizontalAdvance(m_caption);
-    const int h = (m_caption.isEmpty() ? 2 : fm.height() + 2) + fm.height() * 2 / 3 + 4
+    const int h = (m_caption.isEmpty() ? 2 : fm.height() + 2) + fm.height() + 4
         + QFontMetrics(smallFont()).height() + 2;
     return QSize(qMax(captionWidth + 8, fm.horizontalAdvance(QLatin1Char('0')) * 16), h);
 }

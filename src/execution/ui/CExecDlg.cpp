@@ -116,7 +116,8 @@ void CExecDlg::buildLayout()
         bottom->setColumnStretch(gaps[i], gaps[i + 1]);
     for (int c : {2, 4, 8})
         bottom->setColumnMinimumWidth(c, 130);
-    bottom->setColumnMinimumWidth(6, 150);
+    bottom->setColumnMinimumWidth(6, 180);
+    m_progress->setMinimumWidth(180);
 
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(12, 12, 12, 12);
