@@ -209,11 +209,3 @@ TEST_F(ResultExportTest, TheCommandWritesANewWorkbookAndOpensIt)
     ASSERT_TRUE(sheet.ok) << sheet.error.toStdString();
     EXPECT_EQ(sheet.text(7, 2), Chi);
 }
-
-TEST_F(ResultExportTest, AWriteIntoAMissingFolderFailsWithAReason)
-{
-    twoSteps();
-    QString error;
-    EXPECT_FALSE(ResultExport::exportToFile(procedure, results, dir.filePath("no/such/dir.xlsx"), &error));
-    EXPECT_FALSE(error.isEmpty());
-}

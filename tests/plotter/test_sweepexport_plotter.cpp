@@ -10,6 +10,7 @@
 #include "../support/RecordingPrompter.h"
 #include "../support/XlsxReader.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -56,9 +57,11 @@ protected:
         }
     }
 
-    XlsxSheet exported()
+    XlsxSheet exported(const QString &name = QStringLiteral("sweep.xlsx"))
     {
-        const QString path = dir.filePath("sweep.xlsx");
+        // scripts/check-xlsx-libreoffice keeps a workbook to open elsewhere.
+        const QString keep = qEnvironmentVariable("QEL_XLSX_KEEP_DIR");
+        const QString path = QDir(keep.isEmpty() ? dir.path() : keep).filePath(name);
         QString error;
         EXPECT_TRUE(SweepExport::exportToFile(state, path, &error)) << error.toStdString();
         XlsxSheet sheet = XlsxSheet::read(path);
@@ -88,7 +91,7 @@ TEST_F(SweepExportPlotterTest, TwoDrawsOfOneItemThenStopReset)
     EXPECT_EQ(sheet.rowTexts(9, 4), (QStringList{"3", "100.000000", "1.000000E-010", "9.900000E-011"}));
 
     commands.stopReset();
-    sheet = exported();
+    sheet = exported("reset.xlsx");
     EXPECT_EQ(sheet.maxRow, 6);
     EXPECT_EQ(sheet.rowTexts(1, 6), (QStringList{"Seq.", "Freq.", "", "", "", ""}));
     EXPECT_EQ(sheet.rowTexts(2, 6), (QStringList{"Start", "", "", "", "", ""}));
