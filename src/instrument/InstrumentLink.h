@@ -72,7 +72,9 @@ signals:
     void connectedChanged(bool connected);
     // The identification check ran.
     void identificationFinished(bool ok);
-    // The device went away or failed while open; the port has been closed.
+    // The device went away or failed while open; the port has been closed (and
+    // the flag cleared) before this is emitted. A failed write is noticed at
+    // once, so this may arrive from inside writeLine().
     void linkLost(const QString &message);
 
 private:

@@ -264,9 +264,9 @@ TEST_F(LinkTest, LostDeviceClosesClearsTheFlagAndKeepsTheBuffer)
     connectWith("44\n");
     fake->deliver("1.0E-7");
     fake->fail(SerialTransport::Fault::DeviceLost, "The connection to /dev/pts/9 was lost.");
-    EXPECT_EQ(lost, QStringList {"The connection to /dev/pts/9 was lost."});
     EXPECT_FALSE(link.isOpen());
     EXPECT_FALSE(link.isConnected());
+    EXPECT_EQ(lost, QStringList {"The connection to /dev/pts/9 was lost."});
     EXPECT_EQ(changes, (QList<bool> {true, false}));
     EXPECT_EQ(link.replyBuffer(), QByteArray("1.0E-7"));
     EXPECT_TRUE(prompter.said.isEmpty()) << "whoever is running decides what to tell the operator";
@@ -336,4 +336,18 @@ TEST_F(LinkTest, ZeroReceiveThresholdLeavesBytesWaiting)
     link.settings().rThreshold = 1;
     fake->deliver("2.0\n");
     EXPECT_EQ(link.replyBuffer(), QByteArray("1.0\n2.0\n"));
+}
+
+TEST_F(LinkTest, LossNoticedWhileWritingClosesBeforeItIsReported)
+{
+    connectWith("44");
+    fake->onWrite = [this](const QByteArray &) { fake->fail(SerialTransport::Fault::DeviceLost, "write failed"); };
+    bool openWhenTold = true;
+    QObject::connect(&link, &InstrumentLink::linkLost, [&] { openWhenTold = link.isOpen() || link.isConnected(); });
+    link.writeLine("MEAS:TRIG\n");
+    EXPECT_EQ(lost, QStringList {"write failed"});
+    EXPECT_FALSE(openWhenTold) << "listeners see the link already closed";
+    link.writeLine("MEAS:TRIG\n");
+    EXPECT_EQ(fake->written().count("MEAS:TRIG"), 1) << "nothing more is written after the loss";
+    EXPECT_EQ(lost.size(), 1);
 }
