@@ -1,0 +1,150 @@
+// Whole runs driven through the real pages: the procedure typed into the
+// Procedure View, Run and Emergency Stop clicked on the Executive View, the
+// simulated meter on a pseudo-terminal at the other end.
+
+#include "../../support/MeterSim.h"
+#include "ViewFixture.h"
+
+#include "components/ui/Lamp.h"
+#include "components/ui/PictureButton.h"
+#include "components/ui/ProgressSlide.h"
+#include "execution/ExecutionState.h"
+#include "execution/ui/CExecDlg.h"
+#include "instrument/InstrumentLink.h"
+#include "instrument/MeasurementSequencer.h"
+#include "instrument/RunCommands.h"
+#include "instrument/SettingsCache.h"
+
+namespace {
+
+class RunGui : public ViewFixture
+{
+protected:
+    void SetUp() override
+    {
+        ViewFixture::SetUp();
+        view.setCommandHandler(RunCommands::RunId, [this] { commands.run(); });
+        view.setCommandHandler(RunCommands::EmergencyStopId, [this] { commands.emergencyStop(); });
+        page = view.execDlg();
+        ASSERT_NE(page, nullptr);
+        ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+        link.settings().devicePath = sim.devicePath();
+        link.setIdentificationDelay(300);
+        ASSERT_TRUE(link.connectToMeter());
+        ASSERT_TRUE(MeterSim::waitUntil([this] { return !link.isIdentifying(); }) && link.isConnected());
+    }
+
+    // Two capacitor steps of 100 nF at 1 kHz and 2 kHz, typed as an operator would.
+    void enterProcedure(const QString &firstDelay = QStringLiteral("0"))
+    {
+        choose("firstUnitCombo", "nF");
+        typeInto("firstStdEdit", "100");
+        typeInto("freqEdit", "1");
+        choose("freqUnitCombo", "KHz");
+        typeInto("delayEdit", firstDelay);
+        add();
+        typeInto("freqEdit", "2");
+        typeInto("delayEdit", "0");
+        add();
+        ASSERT_EQ(procedure().stepCount(), 2);
+    }
+
+    void showExecutiveView()
+    {
+        page->resize(1000, 560);
+        page->show();
+    }
+
+    void setLoops(const QString &text)
+    {
+        GuiDriver::clearEdit(page->loopEdit());
+        GuiDriver::type(page->loopEdit(), text);
+    }
+
+    QString shown(int row, int column) const
+    {
+        return page->resultTable()->model()->index(row, column).data().toString();
+    }
+
+    MeterSim sim{{"--component", "C=100n"}};
+    InstrumentLink link{&prompter};
+    SettingsCache cache;
+    MeasurementSequencer sequencer{link, cache, *view.procedureModel(), *view.resultModel(),
+                                   *view.executionState()};
+    RunCommands commands{link, *view.procedureModel(), sequencer, &prompter};
+    CExecDlg *page = nullptr;
+};
+
+} // namespace
+
+TEST_F(RunGui, RunButtonMeasuresEveryPassIntoTheTable)
+{
+    enterProcedure();
+    showExecutiveView();
+    setLoops("2");
+    ASSERT_EQ(page->loopCount(), 2);
+    QList<int> rowsInserted;
+    QObject::connect(page, &CExecDlg::rowInserted, [&](int n) { rowsInserted << n; });
+
+    GuiDriver::click(page->runButton());
+    EXPECT_FALSE(page->runButton()->isEnabled());
+    EXPECT_FALSE(page->finishedLamp()->value());
+    EXPECT_DOUBLE_EQ(page->progress()->value(), 0.0);
+
+    ASSERT_TRUE(MeterSim::waitUntil([this] { return page->runButton()->isEnabled(); }, 10000));
+    EXPECT_TRUE(page->finishedLamp()->value());
+    EXPECT_NEAR(page->progress()->value(), 100.0, 1e-9);
+    EXPECT_EQ(page->loopCount(), 2);
+    EXPECT_EQ(rowsInserted, (QList<int>{1, 2}));
+
+    QAbstractItemModel *table = page->resultTable()->model();
+    ASSERT_EQ(table->rowCount(), 2);
+    ASSERT_EQ(table->columnCount(), 5);
+    EXPECT_EQ(table->headerData(1, Qt::Horizontal).toString(), "C1");
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(shown(row, 0), QString::number(row + 1));
+        EXPECT_EQ(shown(row, 1), "100nF");
+        EXPECT_EQ(shown(row, 2), "pass");
+        EXPECT_EQ(shown(row, 3), "100nF");
+        EXPECT_EQ(shown(row, 4), "pass");
+    }
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+
+    ASSERT_TRUE(sim.waitForCommands(2 + 6 + 1 + 2 + 3 + 1));
+    const QList<QByteArray> cmds = sim.commands().mid(2);
+    EXPECT_EQ(cmds.count("MEAS:TRIG"), 4);
+    EXPECT_EQ(cmds.count("*LOC"), 1);
+    EXPECT_EQ(cmds.last(), "*LOC");
+}
+
+TEST_F(RunGui, EmergencyStopButtonEndsAPassWithoutARow)
+{
+    enterProcedure(QStringLiteral("500"));
+    showExecutiveView();
+    GuiDriver::click(page->runButton());
+    ASSERT_TRUE(MeterSim::waitUntil([this] { return sequencer.currentStep() == 1; }));
+
+    GuiDriver::click(page->stopButton());
+    EXPECT_TRUE(page->runButton()->isEnabled());
+    EXPECT_TRUE(page->finishedLamp()->value());
+    EXPECT_DOUBLE_EQ(page->progress()->value(), 100.0);
+    const qsizetype sent = sim.commands().size();
+    MeterSim::waitUntil([] { return false; }, 700);
+    EXPECT_EQ(sim.commands().size(), sent);
+    EXPECT_EQ(page->resultTable()->model()->rowCount(), 0);
+}
+
+TEST_F(RunGui, RunButtonRefusesWithoutAConnectionThenWithoutSteps)
+{
+    showExecutiveView();
+    link.disconnectFromMeter();
+    GuiDriver::click(page->runButton());
+    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(MeterSim::waitUntil([this] { return !link.isIdentifying(); }) && link.isConnected());
+    GuiDriver::click(page->runButton());
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{"Not connect yet. Please setup and modify the communication status.",
+                           "No procedure in \"Procedure View\". Please edit your procedure in it."}));
+    EXPECT_TRUE(page->runButton()->isEnabled());
+    EXPECT_EQ(page->resultTable()->model()->rowCount(), 0);
+}
