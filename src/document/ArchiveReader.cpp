@@ -172,6 +172,14 @@ qsizetype ArchiveReader::readStringArray(PackedStringArray &out)
     const int block = out.adoptBlock(m_bytes);
     for (quint32 i = 0; i < count; ++i) {
         const qint64 start = m_pos;
+        // Short strings, nearly all of them, have a one-byte length.
+        if (m_pos < m_size && quint8(m_data[m_pos]) != ByteEscape) {
+            const qint64 n = quint8(m_data[m_pos]);
+            need(quint64(n) + 1, start, "a string");
+            out.appendSpan(block, m_pos + 1, n);
+            m_pos += n + 1;
+            continue;
+        }
         const StringHeader h = readStringHeader();
         if (h.wide) {
             out.appendEncoded(readWideAsEncoded(h.length, start));

@@ -1,47 +1,102 @@
 #include "document/Cp950Codec.h"
 
-#include <QtEndian>
+#include <QSysInfo>
 
-#include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <vector>
 
 namespace {
+
+constexpr char16_t Replacement = 0xFFFD;
+constexpr char16_t Micro = 0x00B5;
+constexpr char16_t GreekMu = 0x03BC;
+
+constexpr int LeadFirst = 0x81, LeadLast = 0xFE;
+constexpr int TrailFirst = 0x40, TrailLast = 0xFE;
+constexpr int TrailCount = TrailLast - TrailFirst + 1;
 
 const char *utf16Name()
 {
     return QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
 }
 
-// One converter pair per thread: an iconv descriptor carries state and must
-// not be shared between threads.
-struct Converters
+// The code page as two lookup tables, filled once from the C library's
+// converter: after that a conversion is a table lookup per character, with
+// no converter state and no call per string.
+struct Tables
 {
-    iconv_t toUnicode;
-    iconv_t fromUnicode;
-    Converters()
+    // Byte 0x80..0xFF alone (0: not a character by itself).
+    char16_t single[128] = {};
+    // Lead 0x81..0xFE with trail 0x40..0xFE (0: no such character).
+    std::vector<char16_t> pair;
+    // BMP character to its code: below 0x100 one byte, else lead << 8 | trail; 0: none.
+    std::vector<quint16> code;
+
+    Tables() : pair(size_t(LeadLast - LeadFirst + 1) * TrailCount, 0), code(0x10000, 0)
     {
-        toUnicode = iconv_open(utf16Name(), "CP950");
-        fromUnicode = iconv_open("CP950", utf16Name());
+        iconv_t toU = iconv_open(utf16Name(), "CP950");
+        iconv_t fromU = iconv_open("CP950", utf16Name());
+        if (toU != iconv_t(-1)) {
+            for (int b = 0x80; b <= 0xFF; ++b) {
+                const char in[1] = {char(b)};
+                single[b - 0x80] = convertToUnicode(toU, in, 1);
+            }
+            for (int lead = LeadFirst; lead <= LeadLast; ++lead) {
+                for (int trail = TrailFirst; trail <= TrailLast; ++trail) {
+                    const char in[2] = {char(lead), char(trail)};
+                    pair[size_t(lead - LeadFirst) * TrailCount + size_t(trail - TrailFirst)]
+                        = convertToUnicode(toU, in, 2);
+                }
+            }
+            iconv_close(toU);
+        }
+        if (fromU != iconv_t(-1)) {
+            for (int u = 0x80; u <= 0xFFFF; ++u) {
+                if (u >= 0xD800 && u <= 0xDFFF)
+                    continue;
+                code[size_t(u)] = convertFromUnicode(fromU, char16_t(u));
+            }
+            iconv_close(fromU);
+        }
     }
-    ~Converters()
+
+    static char16_t convertToUnicode(iconv_t cd, const char *bytes, size_t n)
     {
-        if (toUnicode != iconv_t(-1))
-            iconv_close(toUnicode);
-        if (fromUnicode != iconv_t(-1))
-            iconv_close(fromUnicode);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char16_t out[4];
+        char *in = const_cast<char *>(bytes);
+        char *o = reinterpret_cast<char *>(out);
+        size_t inLeft = n, outLeft = sizeof out;
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) == size_t(-1) || inLeft != 0 || sizeof out - outLeft != 2)
+            return 0;
+        return out[0] == Replacement ? 0 : out[0];
+    }
+
+    static quint16 convertFromUnicode(iconv_t cd, char16_t u)
+    {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char16_t buf[1] = {u};
+        unsigned char out[4];
+        char *in = reinterpret_cast<char *>(buf);
+        char *o = reinterpret_cast<char *>(out);
+        size_t inLeft = 2, outLeft = sizeof out;
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) == size_t(-1) || inLeft != 0)
+            return 0;
+        const size_t n = sizeof out - outLeft;
+        if (n == 1)
+            return out[0];
+        if (n == 2)
+            return quint16(out[0] << 8 | out[1]);
+        return 0;
     }
 };
 
-Converters &converters()
+const Tables &tables()
 {
-    thread_local Converters c;
-    return c;
+    static const Tables t;
+    return t;
 }
-
-constexpr char16_t Replacement = 0xFFFD;
-constexpr char16_t Micro = 0x00B5;
-constexpr char16_t GreekMu = 0x03BC;
 
 } // namespace
 
@@ -79,43 +134,34 @@ QString decode(const char *data, qsizetype size)
     if (isAscii(data, size))
         return QString::fromLatin1(data, size);
 
+    const Tables &t = tables();
     // Every byte yields at most one UTF-16 unit (the page maps into the BMP).
     QString out(size, Qt::Uninitialized);
     char16_t *dst = reinterpret_cast<char16_t *>(out.data());
-    qsizetype written = 0;
-    iconv_t cd = converters().toUnicode;
-    if (cd == iconv_t(-1)) {
-        for (qsizetype i = 0; i < size; ++i) {
-            const unsigned char b = static_cast<unsigned char>(data[i]);
-            dst[written++] = b < 0x80 ? char16_t(b) : Replacement;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(data);
+    qsizetype w = 0;
+    for (qsizetype i = 0; i < size;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            dst[w++] = b;
+            ++i;
+            continue;
         }
-        out.truncate(written);
-        return out;
-    }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-
-    char *in = const_cast<char *>(data);
-    size_t inLeft = size_t(size);
-    while (inLeft > 0) {
-        char *o = reinterpret_cast<char *>(dst + written);
-        const size_t room = size_t(size - written) * 2;
-        size_t outLeft = room;
-        const size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-        written += qsizetype((room - outLeft) / 2);
-        if (r != size_t(-1))
-            break;
-        if (errno == EILSEQ || errno == EINVAL) {
-            // An invalid lead byte, or a lead byte cut off at the end.
-            dst[written++] = Replacement;
-            ++in;
-            --inLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        } else {
-            // E2BIG cannot happen with one unit per byte; stop rather than loop.
-            break;
+        if (b >= LeadFirst && b <= LeadLast && i + 1 < size && p[i + 1] >= TrailFirst && p[i + 1] <= TrailLast) {
+            const char16_t c = t.pair[size_t(b - LeadFirst) * TrailCount + size_t(p[i + 1] - TrailFirst)];
+            if (c) {
+                dst[w++] = c;
+                i += 2;
+                continue;
+            }
         }
+        // A byte that stands alone, or else an invalid or cut-off lead byte:
+        // it alone is replaced and the next byte is read afresh.
+        const char16_t s = t.single[b - 0x80];
+        dst[w++] = s ? s : Replacement;
+        ++i;
     }
-    out.truncate(written);
+    out.truncate(w);
     return out;
 }
 
@@ -129,41 +175,29 @@ qsizetype encodeInto(QStringView text, char *out)
         return n;
     }
 
-    iconv_t cd = converters().fromUnicode;
-    qsizetype written = 0;
-    if (cd == iconv_t(-1)) {
-        for (qsizetype i = 0; i < n; ++i)
-            out[written++] = src[i] < 0x80 ? char(src[i]) : '?';
-        return written;
-    }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-
-    // Convert run by run; a character without a code is written as '?'.
-    qsizetype i = 0;
-    char16_t unit;
-    while (i < n) {
-        unit = src[i] == Micro ? GreekMu : src[i];
-        if (unit < 0x80) {
-            out[written++] = char(unit);
-            ++i;
+    const Tables &t = tables();
+    qsizetype w = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t u = src[i];
+        if (u < 0x80) {
+            out[w++] = char(u);
             continue;
         }
-        const bool pair = QChar::isHighSurrogate(unit) && i + 1 < n && QChar::isLowSurrogate(src[i + 1]);
-        char16_t buf[2] = {unit, pair ? src[i + 1] : char16_t(0)};
-        char *in = reinterpret_cast<char *>(buf);
-        size_t inLeft = pair ? 4 : 2;
-        char *o = out + written;
-        size_t outLeft = 2;
-        const size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-        if (r == size_t(-1) || inLeft != 0) {
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            out[written++] = '?';
+        if (u == Micro)
+            u = GreekMu;
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(src[i + 1]))
+            ++i; // outside the page: one '?' for the pair
+        const quint16 c = QChar::isSurrogate(u) ? 0 : t.code[u];
+        if (c == 0) {
+            out[w++] = '?';
+        } else if (c < 0x100) {
+            out[w++] = char(c);
         } else {
-            written += qsizetype(2 - outLeft);
+            out[w++] = char(c >> 8);
+            out[w++] = char(c & 0xFF);
         }
-        i += pair ? 2 : 1;
     }
-    return written;
+    return w;
 }
 
 void encodeAppend(QStringView text, QByteArray &out)

@@ -9,6 +9,7 @@ namespace {
 // Large enough that a million short rows need few blocks, small enough that
 // the unused tail of the last block does not matter.
 constexpr qsizetype BlockSize = 1 << 20;
+constexpr qsizetype FirstBlockSize = 4096;
 } // namespace
 
 PackedStringArray::PackedStringArray(const PackedStringArray &other)
@@ -23,6 +24,7 @@ PackedStringArray &PackedStringArray::operator=(const PackedStringArray &other)
         m_entries = other.m_entries;
         m_byteSize = other.m_byteSize;
         m_openBlock = -1;
+        m_openUsed = 0;
     }
     return *this;
 }
@@ -45,19 +47,23 @@ char *PackedStringArray::allocate(qsizetype length, qint32 *block, qint64 *offse
         throw std::length_error("string too long");
     if (m_openBlock >= 0) {
         QByteArray &b = m_blocks[size_t(m_openBlock)];
-        if (b.capacity() - b.size() >= length) {
+        if (b.size() - m_openUsed >= length) {
             *block = m_openBlock;
-            *offset = b.size();
-            b.resize(b.size() + length);
+            *offset = m_openUsed;
+            m_openUsed += length;
             return b.data() + *offset;
         }
     }
-    // A string longer than a block gets a block of its own.
-    QByteArray fresh;
-    fresh.reserve(qMax(BlockSize, length));
-    fresh.resize(length);
-    m_blocks.push_back(fresh);
+    // A string longer than a block gets a block of its own. Blocks are sized
+    // once; the bytes in use are counted here, not by resizing.
+    // Blocks start small and double up to BlockSize, so a short array stays small.
+    const qsizetype previous = m_blocks.empty() ? 0 : m_blocks.back().size();
+    const qsizetype size = qMax(qBound(FirstBlockSize, 2 * previous, BlockSize), length);
+    QByteArray fresh(size, Qt::Uninitialized);
+    // Moved, not copied: a shared block would detach into a small copy.
+    m_blocks.push_back(std::move(fresh));
     m_openBlock = qint32(m_blocks.size() - 1);
+    m_openUsed = length;
     *block = m_openBlock;
     *offset = 0;
     return m_blocks.back().data();
@@ -65,12 +71,12 @@ char *PackedStringArray::allocate(qsizetype length, qint32 *block, qint64 *offse
 
 void PackedStringArray::append(QStringView text)
 {
+    const qsizetype most = Cp950Codec::maxEncodedSize(text);
     qint32 block;
     qint64 offset;
-    char *dst = allocate(Cp950Codec::maxEncodedSize(text), &block, &offset);
+    char *dst = allocate(most, &block, &offset);
     const qsizetype written = Cp950Codec::encodeInto(text, dst);
-    QByteArray &b = m_blocks[size_t(block)];
-    b.resize(offset + written); // give back what the encoding did not use
+    m_openUsed -= most - written; // give back what the encoding did not use
     m_entries.push_back({offset, quint32(written), block});
     m_byteSize += written;
 }
@@ -108,6 +114,7 @@ void PackedStringArray::clear()
     std::vector<QByteArray>().swap(m_blocks);
     std::vector<Entry>().swap(m_entries);
     m_openBlock = -1;
+    m_openUsed = 0;
     m_byteSize = 0;
 }
 

@@ -38,6 +38,8 @@ public:
     void clear();
     // Total bytes of all entries.
     qsizetype byteSize() const { return m_byteSize; }
+    // Storage blocks in use: small strings share blocks of a megabyte.
+    int blockCount() const { return int(m_blocks.size()); }
 
     QStringList toStringList() const;
     static PackedStringArray fromStringList(const QStringList &list);
@@ -58,5 +60,6 @@ private:
     std::vector<QByteArray> m_blocks;
     std::vector<Entry> m_entries;
     qint32 m_openBlock = -1; // own block still taking bytes, or -1
+    qsizetype m_openUsed = 0; // bytes of the open block in use (the rest is spare)
     qsizetype m_byteSize = 0;
 };
