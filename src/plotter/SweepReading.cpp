@@ -68,6 +68,21 @@ QString SweepReading::quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+int SweepReading::engineeringExponent(long long exponent)
+{
+    long long t = exponent >= 0 ? exponent / 3 * 3 : -((-exponent + 2) / 3 * 3);
+    return int(std::clamp(t, -12LL, 6LL));
+}
+
+double SweepReading::shifted(double mantissa, long long from, long long to)
+{
+    for (long long i = 0; i < std::min(from - to, MaxShift); ++i)
+        mantissa *= 10.0;
+    for (long long i = 0; i < std::min(to - from, MaxShift); ++i)
+        mantissa /= 10.0;
+    return mantissa;
+}
+
 SweepReading SweepReading::make(const QString &primary, const QString &secondary, bool withSecondary,
                                 const QString &reference, int firstItemIndex, int secondItemIndex)
 {
@@ -76,19 +91,15 @@ SweepReading SweepReading::make(const QString &primary, const QString &secondary
     const int e = primary.indexOf(QLatin1Char('E'));
     if (e >= 0) {
         // Kept in double: 123.45 must show as 123.450000, not 123.449997.
-        double mantissa = FieldParsing::leadingDouble(primary.left(e));
-        long long n = FieldParsing::leadingInt(primary.mid(e + 1));
-        if (!reference.isEmpty()) {
-            const long long ref = prefixExponent(reference);
-            for (long long i = 0; i < std::min(n - ref, MaxShift); ++i)
-                mantissa *= 10.0;
-            for (long long i = 0; i < std::min(ref - n, MaxShift); ++i)
-                mantissa /= 10.0;
-            n = ref;
-        }
-        prefix = prefixLetter(int(n));
-        r.primaryCell = FieldParsing::formatFixed(mantissa) + prefix;
-        r.primaryValue = mantissa;
+        const double mantissa = FieldParsing::leadingDouble(primary.left(e));
+        const long long n = FieldParsing::leadingInt(primary.mid(e + 1));
+        // Later readings join the prefix of the column's first one; the
+        // first takes the prefix its exponent falls in, so a meter writing
+        // 1.5E-10 shows 150 pF rather than 1.5 F.
+        const int target = reference.isEmpty() ? engineeringExponent(n) : prefixExponent(reference);
+        r.primaryValue = shifted(mantissa, n, target);
+        prefix = prefixLetter(target);
+        r.primaryCell = FieldParsing::formatFixed(r.primaryValue) + prefix;
     } else {
         r.primaryCell = primary;
         r.primaryValue = FieldParsing::leadingDouble(primary);
@@ -101,8 +112,15 @@ SweepReading SweepReading::make(const QString &primary, const QString &secondary
         QString suffix;
         const int se = secondary.indexOf(QLatin1Char('E'));
         if (se >= 0) {
-            r.secondaryCell = secondary.left(se);
-            suffix = prefixLetter(FieldParsing::leadingInt(secondary.mid(se + 1)));
+            const long long n = FieldParsing::leadingInt(secondary.mid(se + 1));
+            const int target = engineeringExponent(n);
+            if (n == target) {
+                r.secondaryCell = secondary.left(se);
+            } else {
+                const double mantissa = FieldParsing::leadingDouble(secondary.left(se));
+                r.secondaryCell = FieldParsing::formatFixed(shifted(mantissa, n, target));
+            }
+            suffix = prefixLetter(target);
         } else {
             r.secondaryCell = secondary;
         }

@@ -6,7 +6,9 @@
 // The primary reading is brought to the prefix of the reference cell (the
 // first line's cell of row 0) so a whole column shares one unit, and is
 // plotted in that unit; the secondary reading keeps the meter's mantissa
-// and is plotted in its base unit.
+// and is plotted in its base unit. An exponent that is not one of a prefix
+// (1.5E-10) is first brought to the prefix below it (150E-12), whether the
+// meter writes engineering or plain scientific notation.
 struct SweepReading
 {
     QString primaryCell;  // e.g. 123.450000pF
@@ -29,4 +31,9 @@ struct SweepReading
     // The degree sign for items with an angle, else Q, D, O or G.
     static QString secondaryUnit(int firstItemIndex, int secondItemIndex);
     static QString quoted(const QString &text);
+    // The exponent of the prefix a value with this exponent is shown in:
+    // a multiple of 3 at or below it, within p (-12) to M (6).
+    static int engineeringExponent(long long exponent);
+    // mantissa * 10^(from - to), by repeated steps of ten.
+    static double shifted(double mantissa, long long from, long long to);
 };

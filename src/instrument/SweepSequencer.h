@@ -1,0 +1,65 @@
+#pragma once
+
+#include "plotter/SweepRecorder.h"
+#include "plotter/SweepRunner.h"
+
+#include <QObject>
+#include <QTimer>
+
+class InstrumentLink;
+class PlotterState;
+class Prompter;
+class SettingsCache;
+
+// Measures a sweep on the meter, point by point: the point's changed
+// settings and a trigger, the reply line, the reading recorded into the
+// Plotter View's list and graph, then the next point or the end ("*LOC\n",
+// settings cache emptied, ranges read and applied). It waits for the reply
+// by reacting to the link's receive notification and takes only the reply
+// to its own trigger. Hand it to PlotterCommands::setRunner().
+class SweepSequencer : public QObject, public SweepRunner
+{
+    Q_OBJECT
+public:
+    enum class State { Idle, Sending, Waiting, Reading };
+
+    // prompter may be null: the reason of an interruption is then only signalled.
+    SweepSequencer(InstrumentLink &link, SettingsCache &cache, PlotterState &plotter, Prompter *prompter = nullptr,
+                   QObject *parent = nullptr);
+
+    bool meterConnected() const override;
+    // What Draw does once the lines are taken: empties the reply buffer
+    // and sends the first point when control returns to the event loop.
+    void startSweep() override;
+    // What Stop / Reset does: nothing is sent, the cache stays.
+    void stopSweep() override;
+
+    bool isRunning() const { return m_state != State::Idle; }
+    State state() const { return m_state; }
+
+signals:
+    void pointTaken(int pointIndex);
+    // The last point was taken and "*LOC\n" sent.
+    void finished();
+    // The sweep ended early (the meter went away); its points stay.
+    void interrupted(const QString &reason);
+
+private:
+    void sendPoint();
+    void onReceived();
+    void takeReading();
+    void onLinkLost(const QString &message);
+
+    InstrumentLink &m_link;
+    SettingsCache &m_cache;
+    PlotterState &m_plotter;
+    Prompter *m_prompter;
+    SweepRecorder m_recorder;
+    QTimer m_sendTimer;
+    QTimer m_readTimer;
+    State m_state = State::Idle;
+    // Reply bytes before this offset were there before the trigger; up to
+    // m_scanned they have been searched for the line feed already.
+    qsizetype m_replyStart = 0;
+    qsizetype m_scanned = 0;
+};
