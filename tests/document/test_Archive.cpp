@@ -54,6 +54,29 @@ TEST(Cp950Codec, BigFiveCharactersOfTheFixedTexts)
     EXPECT_EQ(Cp950Codec::decode(hex("31a25832")), QStringLiteral("1") + degree() + QStringLiteral("2"));
 }
 
+TEST(Cp950Codec, HanziAndTheWholeTableRoundTrip)
+{
+    EXPECT_EQ(Cp950Codec::encode(QString::fromUtf16(u"\u4E2D\u6587")), hex("a4a4a4e5"));
+    EXPECT_EQ(Cp950Codec::decode(hex("a4a4a4e5")), QString::fromUtf16(u"\u4E2D\u6587"));
+    // Every character the page can write reads back as itself; Big5 holds
+    // over 13,000 ideographs besides symbols.
+    int twoByte = 0;
+    for (int u = 0x80; u < 0x10000; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;
+        const QString one{QChar(char16_t(u))};
+        const QByteArray b = Cp950Codec::encode(one);
+        if (b == "?")
+            continue;
+        if (b.size() == 2)
+            ++twoByte;
+        const QString back = Cp950Codec::decode(b);
+        if (u != 0x00B5) // written as mu
+            ASSERT_EQ(back, one) << std::hex << u;
+    }
+    EXPECT_GT(twoByte, 13000);
+}
+
 TEST(Cp950Codec, MicroBecomesMuAndUncodableBecomesQuestionMark)
 {
     const QByteArray mu = Cp950Codec::encode(QString(QChar(0x03BC)));
