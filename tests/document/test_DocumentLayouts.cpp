@@ -216,25 +216,32 @@ TEST(DocumentLayouts, NegativeCountsAndImpossibleLineCountersAreRefused)
 
 TEST(DocumentLayouts, CorruptionAtAnyByteNeverCrashes)
 {
-    const QByteArray full = layoutBytes(FileType::Report, someReport());
-    int refused = 0;
-    for (qsizetype at = 0; at < full.size(); ++at) {
-        for (char value : {char(0x00), char(0x7F), char(0xFE), char(0xFF)}) {
-            QByteArray bad = full;
-            bad[at] = value;
-            DocumentData out;
-            try {
-                DocumentLayouts::read(FileType::Report, bad, out);
-                // Read: then what it holds is consistent with its counts.
-                EXPECT_GE(out.reportRows.size(), out.reportRowCount);
-                EXPECT_GE(out.reportRowCount, 0);
-            } catch (const ArchiveError &e) {
-                EXPECT_LE(e.offset(), bad.size());
-                ++refused;
+    const DocumentData sources[] = {twoSteps(), someReport(), somePlot()};
+    const FileType types[] = {FileType::Procedure, FileType::Report, FileType::Plot};
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray full = layoutBytes(types[i], sources[i]);
+        int refused = 0;
+        for (qsizetype at = 0; at < full.size(); ++at) {
+            for (char value : {char(0x00), char(0x7F), char(0xFE), char(0xFF)}) {
+                QByteArray bad = full;
+                bad[at] = value;
+                DocumentData out;
+                try {
+                    DocumentLayouts::read(types[i], bad, out);
+                    // Read: then what it holds covers its counts.
+                    for (const QStringList &column : out.stepColumns)
+                        EXPECT_GE(column.size(), out.stepCount);
+                    EXPECT_GE(out.reportRows.size(), out.reportRowCount);
+                    EXPECT_GE(out.plotRows.size(), out.plotRowCount);
+                    EXPECT_GE(out.reportRowCount, 0);
+                } catch (const ArchiveError &e) {
+                    EXPECT_LE(e.offset(), bad.size());
+                    ++refused;
+                }
             }
         }
+        EXPECT_GT(refused, 0) << i;
     }
-    EXPECT_GT(refused, 0);
 }
 
 TEST(DocumentLayouts, NoLayoutForANameOfNoType)
