@@ -87,8 +87,7 @@ void MeasurementSequencer::sendStep()
             return; // the link went away under the write
     }
     m_link.clearLatestChunk();
-    m_replyStart = m_link.replyBuffer().size();
-    m_scanned = m_replyStart;
+    m_scanned = m_link.replyBuffer().size();
     m_state = State::Waiting;
     m_link.writeLine(MeterCommands::trigger());
 }
@@ -100,7 +99,6 @@ void MeasurementSequencer::onReceived()
     const QByteArray &buffer = m_link.replyBuffer();
     if (buffer.size() < m_scanned) {
         // Someone emptied the buffer while we waited: all of it is new.
-        m_replyStart = 0;
         m_scanned = 0;
     }
     // Search every byte that arrived since the trigger, not just the latest

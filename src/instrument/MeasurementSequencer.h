@@ -71,9 +71,8 @@ private:
 
     State m_state = State::Idle;
     int m_step = 0;
-    // Reply bytes before this offset were there before the trigger; bytes
-    // up to m_scanned have been searched for the line feed already.
-    qsizetype m_replyStart = 0;
+    // Reply bytes before this offset came before the trigger or have been
+    // searched for the line feed already.
     qsizetype m_scanned = 0;
     std::function<QDateTime()> m_clock;
 };
