@@ -138,7 +138,8 @@ void Graph::clearPlots()
 {
     m_data.clearPlots();
     for (int p = 0; p < PlotCount; ++p) {
-        m_pending[p].clear();
+        m_shown[p].clear();
+        m_plotDirty[p] = false;
         m_series[p]->clear();
     }
 }
@@ -155,8 +156,10 @@ void Graph::appendPoint(int plot, double x, double y)
     if (m_data.axisMinimum(plot + 1) != yMin || m_data.axisMaximum(plot + 1) != yMax)
         m_axisDirty[plot] = true;
     // The chart cannot draw what is not a number; the data keeps it anyway.
-    if (std::isfinite(x) && std::isfinite(y))
-        m_pending[plot - 1].append(QPointF(x, y));
+    if (std::isfinite(x) && std::isfinite(y)) {
+        m_shown[plot - 1].append(QPointF(x, y));
+        m_plotDirty[plot - 1] = true;
+    }
     scheduleFlush();
 }
 
@@ -174,10 +177,10 @@ void Graph::flush()
             applyAxis(a);
     }
     for (int p = 0; p < PlotCount; ++p) {
-        if (m_pending[p].isEmpty())
+        if (!m_plotDirty[p])
             continue;
-        m_series[p]->append(m_pending[p]);
-        m_pending[p].clear();
+        m_plotDirty[p] = false;
+        m_series[p]->replace(m_shown[p]);
     }
 }
 

@@ -18,8 +18,8 @@ class GraphChartView;
 // right, left, right), line n against the X axis and axis n + 1.
 // The numbers (points, ranges, labels, colours) live in a GraphData, so the
 // screen rescales exactly as the headless graph does and reading a range
-// costs nothing. Appended points are handed to the chart in batches a few
-// times a second: a point costs O(1), never a redraw of the whole chart.
+// costs nothing. Appended points reach the chart a few times a second, all
+// at once: a point costs O(1), never a redraw of the whole chart.
 // A left-button drag zooms; every button release is reported.
 class Graph : public QWidget, public GraphSink
 {
@@ -88,7 +88,10 @@ private:
     GraphChartView *m_view = nullptr;
     std::array<QLineSeries *, PlotCount> m_series{};
     std::array<QValueAxis *, AxisCount> m_axes{};
-    std::array<QList<QPointF>, PlotCount> m_pending;
+    // The drawable points of each plot; the chart gets them whole, since
+    // its append takes a list point by point, redrawing for each.
+    std::array<QList<QPointF>, PlotCount> m_shown;
+    std::array<bool, PlotCount> m_plotDirty{};
     std::array<bool, AxisCount> m_axisDirty{};
     QTimer m_flushTimer;
     bool m_settingRange = false;

@@ -18,6 +18,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using S = PlotterState;
 
 CPlotDlg::CPlotDlg(PlotterState *state, PlotterCommands *commands, std::function<int(int, int)> runCommand,
@@ -42,6 +44,11 @@ CPlotDlg::CPlotDlg(PlotterState *state, PlotterCommands *commands, std::function
     m_list->verticalHeader()->hide();
     m_list->horizontalHeader()->setDefaultSectionSize(PlotTableModel::ColumnWidth);
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The step number must fit beside its 108-pixel picture in this font too.
+    const int stepWidth = 108 + m_list->fontMetrics().horizontalAdvance(QStringLiteral("2000")) + 16;
+    m_list->setColumnWidth(0, std::max(PlotTableModel::ColumnWidth, stepWidth));
+    connect(&m_state->table(), &QAbstractItemModel::modelReset, this,
+            [this, stepWidth] { m_list->setColumnWidth(0, std::max(PlotTableModel::ColumnWidth, stepWidth)); });
     m_list->hide();
     registerControl(ResultListId, m_list, "resultList");
     QVector<QIcon> pictures;
@@ -51,8 +58,8 @@ CPlotDlg::CPlotDlg(PlotterState *state, PlotterCommands *commands, std::function
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(buildXGroup());
-    bottom->addWidget(buildYGroup(), 1);
-    bottom->addWidget(buildRunColumn());
+    bottom->addWidget(buildYGroup());
+    bottom->addWidget(buildRunColumn(), 1);
     bottom->addWidget(buildVisibleGroup());
 
     auto *layout = new QVBoxLayout(this);
@@ -169,7 +176,6 @@ QWidget *CPlotDlg::buildYGroup()
     g->addWidget(makeCombo(S::Circuit, "circuitCombo"), 2, 3);
     g->addWidget(new QLabel(tr("Speed"), box), 3, 2);
     g->addWidget(makeCombo(S::Speed, "speedCombo"), 3, 3);
-    g->setColumnStretch(4, 1);
     return box;
 }
 
