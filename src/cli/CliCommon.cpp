@@ -1,0 +1,96 @@
+#include "cli/CliCommon.h"
+
+#include "document/ArchiveError.h"
+#include "document/DocumentLayouts.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cstdio>
+
+void CliPrompter::inform(const QString &caption, const QString &text, Icon)
+{
+    messages << text;
+    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+}
+
+bool CliPrompter::ask(const QString &caption, const QString &text, Icon)
+{
+    messages << text;
+    std::fprintf(stderr, "%s: %s (answered %s)\n", qPrintable(caption), qPrintable(text), m_answer ? "OK" : "Cancel");
+    return m_answer;
+}
+
+CliArgs::CliArgs(const QStringList &args, const QStringList &flags)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a.startsWith(QLatin1String("--"))) {
+            const QString name = a.mid(2);
+            if (flags.contains(name)) {
+                m_flags << name;
+                continue;
+            }
+            if (i + 1 >= args.size())
+                throw CliError(ExitUsage, QStringLiteral("The option %1 needs a value.").arg(a));
+            m_values.insert(name, args[++i]);
+        } else {
+            positional << a;
+        }
+    }
+}
+
+int CliArgs::intValue(const QString &name, int fallback) const
+{
+    if (!m_values.contains(name))
+        return fallback;
+    bool ok = false;
+    const int v = m_values.value(name).toInt(&ok);
+    if (!ok)
+        throw CliError(ExitUsage, QStringLiteral("The option --%1 needs a whole number, not \"%2\".").arg(name, m_values.value(name)));
+    return v;
+}
+
+void CliArgs::allowOnly(const QStringList &allowed) const
+{
+    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
+        if (!allowed.contains(it.key()))
+            throw CliError(ExitUsage, QStringLiteral("Unknown option --%1.").arg(it.key()));
+    for (const QString &f : m_flags)
+        if (!allowed.contains(f))
+            throw CliError(ExitUsage, QStringLiteral("Unknown option --%1.").arg(f));
+}
+
+DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data)
+{
+    const DocumentNames::FileType type = DocumentNames::fileType(DocumentNames::fileName(path));
+    if (type == DocumentNames::FileType::None)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure (.pro), report (.rpt) or plot (.pic) file.").arg(path));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw CliError(ExitUsage, QStringLiteral("Cannot read %1: %2.").arg(path, f.errorString()));
+    const QByteArray bytes = f.readAll();
+    try {
+        DocumentLayouts::read(type, bytes, data);
+    } catch (const ArchiveError &e) {
+        throw CliError(ExitUsage, QStringLiteral("%1 is damaged: %2.").arg(path, e.describe()));
+    }
+    return type;
+}
+
+void writeDocumentFile(const QString &path, DocumentNames::FileType type, const DocumentData &data)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(path, f.errorString()));
+    QString error;
+    if (!DocumentLayouts::write(type, data, &f, &error) || !f.commit())
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(path, error.isEmpty() ? f.errorString() : error));
+}
+
+void writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(path, f.errorString()));
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "common/Prompter.h"
+#include "document/DocumentData.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+// Exit statuses of qel-cli.
+enum ExitStatus {
+    ExitOk = 0,
+    ExitFailVerdict = 1,
+    ExitUsage = 2,
+    ExitConnection = 3,
+    ExitInterrupted = 4,
+};
+
+// An error that ends the command with a status and one sentence on stderr.
+struct CliError : std::runtime_error
+{
+    CliError(int status, const QString &message) : std::runtime_error(message.toStdString()), status(status) {}
+    int status;
+};
+
+// Messages go to stderr as "Caption: text"; questions take a fixed answer.
+class CliPrompter : public Prompter
+{
+public:
+    explicit CliPrompter(bool answer = true) : m_answer(answer) {}
+    void inform(const QString &caption, const QString &text, Icon icon) override;
+    bool ask(const QString &caption, const QString &text, Icon icon) override;
+    QStringList messages;
+
+private:
+    bool m_answer;
+};
+
+// Simple option parsing: "--name value" pairs and flags after the positionals.
+class CliArgs
+{
+public:
+    CliArgs(const QStringList &args, const QStringList &flags);
+    QStringList positional;
+    bool has(const QString &name) const { return m_values.contains(name) || m_flags.contains(name); }
+    QString value(const QString &name, const QString &fallback = {}) const { return m_values.value(name, fallback); }
+    int intValue(const QString &name, int fallback) const;
+    // Refuses options not in allowed.
+    void allowOnly(const QStringList &allowed) const;
+
+private:
+    QHash<QString, QString> m_values;
+    QStringList m_flags;
+};
+
+// Reads a file of the three types; throws CliError(ExitUsage) naming the file.
+DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data);
+// Writes atomically; throws CliError(ExitUsage) naming the file.
+void writeDocumentFile(const QString &path, DocumentNames::FileType type, const DocumentData &data);
+// Writes bytes atomically.
+void writeFileAtomically(const QString &path, const QByteArray &bytes);

@@ -1,0 +1,78 @@
+#include "cli/CliCommands.h"
+#include "cli/CliJson.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <cstdio>
+
+namespace {
+
+bool isJsonName(const QString &path)
+{
+    return path.endsWith(QLatin1String(".json"));
+}
+
+} // namespace
+
+int cliShow(const QStringList &args)
+{
+    CliArgs a(args, {});
+    a.allowOnly({QStringLiteral("procedure")});
+    if (a.positional.size() != 1)
+        throw CliError(ExitUsage, QStringLiteral("show needs one file: qel-cli show FILE [--procedure PRO]"));
+    DocumentData data;
+    const DocumentNames::FileType type = readDocumentFile(a.positional[0], data);
+    DocumentData procedure;
+    const bool withProcedure = a.has(QStringLiteral("procedure"));
+    if (withProcedure) {
+        const QString pro = a.value(QStringLiteral("procedure"));
+        if (readDocumentFile(pro, procedure) != DocumentNames::FileType::Procedure)
+            throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file.").arg(pro));
+    }
+    const QByteArray out
+        = QJsonDocument(CliJson::toJson(type, data, withProcedure ? &procedure : nullptr)).toJson(QJsonDocument::Indented);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return ExitOk;
+}
+
+int cliConvert(const QStringList &args)
+{
+    CliArgs a(args, {});
+    a.allowOnly({});
+    if (a.positional.size() != 2)
+        throw CliError(ExitUsage, QStringLiteral("convert needs two files: qel-cli convert IN OUT"));
+    const QString in = a.positional[0];
+    const QString out = a.positional[1];
+    if (isJsonName(in) == isJsonName(out))
+        throw CliError(ExitUsage,
+            QStringLiteral("convert turns a .json file into a .pro, .rpt or .pic file, or back; %1 and %2 are not such a pair.")
+                .arg(in, out));
+    if (!isJsonName(in)) {
+        DocumentData data;
+        const DocumentNames::FileType type = readDocumentFile(in, data);
+        writeFileAtomically(out, QJsonDocument(CliJson::toJson(type, data)).toJson(QJsonDocument::Indented));
+        return ExitOk;
+    }
+    QFile f(in);
+    if (!f.open(QIODevice::ReadOnly))
+        throw CliError(ExitUsage, QStringLiteral("Cannot read %1: %2.").arg(in, f.errorString()));
+    QJsonParseError perr;
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &perr);
+    if (doc.isNull() || !doc.isObject())
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a JSON object: %2.").arg(in, perr.errorString()));
+    DocumentData data;
+    DocumentNames::FileType type;
+    try {
+        type = CliJson::fromJson(doc.object(), data);
+    } catch (const std::runtime_error &e) {
+        throw CliError(ExitUsage, QStringLiteral("%1: %2.").arg(in, QString::fromUtf8(e.what())));
+    }
+    const DocumentNames::FileType outType = DocumentNames::fileType(DocumentNames::fileName(out));
+    if (outType != type)
+        throw CliError(ExitUsage, QStringLiteral("%1 holds a %2, but %3 is not named as one.")
+                                      .arg(in, doc.object().value(QStringLiteral("type")).toString(), out));
+    writeDocumentFile(out, type, data);
+    return ExitOk;
+}

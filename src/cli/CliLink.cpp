@@ -1,0 +1,48 @@
+#include "cli/CliLink.h"
+
+#include "cli/CliCommon.h"
+
+#include <QEventLoop>
+
+void connectOrThrow(InstrumentLink &link, const QString &device, const QString &settingsText)
+{
+    link.settings().devicePath = device;
+    link.settings().settingsText = settingsText;
+    if (!link.connectToMeter())
+        throw CliError(ExitConnection, QStringLiteral("Cannot open %1: %2.").arg(device, link.lastError()));
+    QEventLoop wait;
+    bool ok = false;
+    QObject::connect(&link, &InstrumentLink::identificationFinished, &wait, [&](bool result) {
+        ok = result;
+        wait.quit();
+    });
+    QObject::connect(&link, &InstrumentLink::linkLost, &wait, [&] { wait.quit(); });
+    if (link.isIdentifying())
+        wait.exec();
+    if (!ok || !link.isConnected())
+        throw CliError(ExitConnection, QStringLiteral("No meter answered the identification on %1.").arg(device));
+}
+
+ReplyWatchdog::ReplyWatchdog(InstrumentLink &link, int timeoutMs, std::function<bool()> waiting, std::function<void()> expired)
+    : m_waiting(std::move(waiting)), m_expired(std::move(expired))
+{
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(timeoutMs);
+    connect(&m_timer, &QTimer::timeout, this, &ReplyWatchdog::check);
+    connect(&link, &InstrumentLink::received, this, &ReplyWatchdog::restart);
+}
+
+void ReplyWatchdog::restart()
+{
+    if (m_timer.interval() > 0)
+        m_timer.start();
+}
+
+void ReplyWatchdog::check()
+{
+    // A long step delay is not a silent meter: only a pending reply counts.
+    if (m_waiting())
+        m_expired();
+    else
+        restart();
+}

@@ -1,0 +1,109 @@
+#include "cli/CliCommands.h"
+
+#include "document/PageTransfer.h"
+#include "execution/ResultExport.h"
+#include "execution/ResultTableModel.h"
+#include "procedure/ProcedureModel.h"
+#include "reports/ReportDescription.h"
+#include "reports/ReportLayout.h"
+#include "plotter/GraphPainter.h"
+#include "plotter/PlotterState.h"
+#include "reports/GraphPrint.h"
+#include "reports/ReportPainter.h"
+
+namespace {
+
+// A report with the procedure it belongs to, in the models the desktop
+// program uses. The name rule between the two files is the desktop's
+// guard against mixing procedures; here the operator names both at once.
+void loadReport(const CliArgs &a, const char *usage, ProcedureModel &procedure, ResultTableModel &results)
+{
+    if (a.positional.size() != 1 || !a.has(QStringLiteral("procedure")))
+        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    DocumentData data;
+    const QString pro = a.value(QStringLiteral("procedure"));
+    if (readDocumentFile(pro, data) != DocumentNames::FileType::Procedure)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file (.pro).").arg(pro));
+    if (readDocumentFile(a.positional[0], data) != DocumentNames::FileType::Report)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a report file (.rpt).").arg(a.positional[0]));
+    PageTransfer::rebuild(data, procedure, results, nullptr);
+}
+
+// The size of the graph on the Plotter View, for pictures made without one.
+const QSize GraphPictureSize(900, 560);
+
+} // namespace
+
+int cliExport(const QStringList &args)
+{
+    CliArgs a(args, {});
+    a.allowOnly({QStringLiteral("procedure"), QStringLiteral("xlsx")});
+    const char *usage = "export needs a report, its procedure and an output: "
+                        "qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx";
+    if (!a.has(QStringLiteral("xlsx")))
+        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    ProcedureModel procedure;
+    ResultTableModel results;
+    loadReport(a, usage, procedure, results);
+    QString error;
+    const QString out = a.value(QStringLiteral("xlsx"));
+    if (!ResultExport::exportToFile(procedure, results, out, &error))
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(out, error));
+    return ExitOk;
+}
+
+int cliPrint(const QStringList &args)
+{
+    static const QList<QPair<QString, ReportDescription::Field>> fields = {
+        {QStringLiteral("title"), ReportDescription::Title},
+        {QStringLiteral("company"), ReportDescription::Company},
+        {QStringLiteral("customer"), ReportDescription::Customer},
+        {QStringLiteral("instrument"), ReportDescription::Instrument},
+        {QStringLiteral("date"), ReportDescription::Date},
+        {QStringLiteral("part-no"), ReportDescription::PartNo},
+        {QStringLiteral("lot-no"), ReportDescription::LotNo},
+        {QStringLiteral("quantity"), ReportDescription::Quantity},
+        {QStringLiteral("remark"), ReportDescription::Remark},
+    };
+    CliArgs a(args, {});
+    QStringList allowed{QStringLiteral("procedure"), QStringLiteral("pdf")};
+    for (const auto &f : fields)
+        allowed << f.first;
+    a.allowOnly(allowed);
+    const char *usage = "print needs a report, its procedure and an output: "
+                        "qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf";
+    if (!a.has(QStringLiteral("pdf")))
+        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    ProcedureModel procedure;
+    ResultTableModel results;
+    loadReport(a, usage, procedure, results);
+    ReportDescription description;
+    description.setSampling(results.resultCount());
+    for (const auto &f : fields)
+        if (a.has(f.first))
+            description.setText(f.second, a.value(f.first));
+    const QString out = a.value(QStringLiteral("pdf"));
+    if (!printReportToPdf(ReportLayout::prepare(procedure, results), description.texts(), out))
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1.").arg(out));
+    return ExitOk;
+}
+
+int cliPrintGraph(const QStringList &args)
+{
+    CliArgs a(args, {QStringLiteral("landscape")});
+    a.allowOnly({QStringLiteral("pdf"), QStringLiteral("landscape"), QStringLiteral("description")});
+    if (a.positional.size() != 1 || !a.has(QStringLiteral("pdf")))
+        throw CliError(ExitUsage,
+            QStringLiteral("print-graph needs a plot file and an output: qel-cli print-graph PLOT.pic --pdf OUT.pdf"));
+    DocumentData data;
+    if (readDocumentFile(a.positional[0], data) != DocumentNames::FileType::Plot)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a plot file (.pic).").arg(a.positional[0]));
+    PlotterState plotter;
+    plotter.restoreFromDocument(data.plotRows, data.plotColumnCount, data.plotFirstItem, data.plotSecondItem);
+    const QImage picture = GraphPainter::render(plotter.headlessGraph(), GraphPictureSize);
+    const QString description = a.value(QStringLiteral("description"), GraphPrint::defaultDescription());
+    const QString out = a.value(QStringLiteral("pdf"));
+    if (!printGraphToPdf(picture, description, a.has(QStringLiteral("landscape")), out))
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1.").arg(out));
+    return ExitOk;
+}

@@ -1,0 +1,101 @@
+#include "cli/CliCommands.h"
+#include "cli/CliLink.h"
+
+#include "document/CQelDoc.h"
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "instrument/MeasurementSequencer.h"
+#include "instrument/RunCommands.h"
+#include "instrument/SettingsCache.h"
+#include "procedure/ProcedureModel.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(const QStringList &cells)
+{
+    const QByteArray line = cells.join(QLatin1Char('\t')).toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int cliRun(const QStringList &args)
+{
+    CliArgs a(args, {});
+    a.allowOnly({QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
+        QStringLiteral("reply-timeout")});
+    if (a.positional.size() != 1 || !a.has(QStringLiteral("port")))
+        throw CliError(ExitUsage, QStringLiteral("run needs a procedure and a device: qel-cli run PROCEDURE.pro --port DEVICE"));
+    const QString procedurePath = a.positional[0];
+    const int loops = a.intValue(QStringLiteral("loops"), 1);
+    const int replyTimeout = a.intValue(QStringLiteral("reply-timeout"), 10000);
+    const QString reportPath = a.value(QStringLiteral("report"));
+    if (loops < 1)
+        throw CliError(ExitUsage, QStringLiteral("--loops needs at least 1 pass."));
+    if (!reportPath.isEmpty() && DocumentNames::fileType(DocumentNames::fileName(reportPath)) != DocumentNames::FileType::Report)
+        throw CliError(ExitUsage, QStringLiteral("The report name %1 must end in \"rpt\".").arg(reportPath));
+    if (DocumentNames::fileType(DocumentNames::fileName(procedurePath)) != DocumentNames::FileType::Procedure)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file (.pro).").arg(procedurePath));
+
+    CliPrompter prompter;
+    ProcedureModel procedure;
+    ResultTableModel results;
+    CQelDoc doc(&procedure, &results, &prompter);
+    doc.onNewDocument();
+    if (!doc.openDocument(procedurePath))
+        throw CliError(ExitUsage, QStringLiteral("Cannot load %1: %2.").arg(procedurePath, doc.lastError()));
+    if (procedure.stepCount() == 0)
+        throw CliError(ExitUsage, QStringLiteral("%1 holds no steps.").arg(procedurePath));
+
+    InstrumentLink link(&prompter);
+    connectOrThrow(link, a.value(QStringLiteral("port")), a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
+
+    SettingsCache cache;
+    ExecutionState exec;
+    exec.setLoopText(QString::number(loops));
+    MeasurementSequencer sequencer(link, cache, procedure, results, exec);
+    RunCommands commands(link, procedure, sequencer, &prompter);
+
+    printLine(results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time"));
+    int status = ExitOk;
+    QEventLoop loop;
+    QObject::connect(&sequencer, &MeasurementSequencer::rowCompleted, &loop, [&](int row) {
+        QStringList cells;
+        for (int c = 0; c < results.columnCount(); ++c)
+            cells << results.cell(row, c);
+        cells << results.reportDates().value(row) << results.reportTimes().value(row);
+        printLine(cells);
+        if (results.image(row) == ResultTableModel::Failed && status == ExitOk)
+            status = ExitFailVerdict;
+    });
+    QObject::connect(&sequencer, &MeasurementSequencer::finished, &loop, [&] { loop.exit(0); });
+    QObject::connect(&sequencer, &MeasurementSequencer::interrupted, &loop, [&](const QString &reason) {
+        std::fprintf(stderr, "qel-cli: the run was interrupted: %s\n", qPrintable(reason));
+        loop.exit(1);
+    });
+    ReplyWatchdog watchdog(link, replyTimeout, [&] { return sequencer.state() == MeasurementSequencer::State::Waiting; },
+        [&] {
+            std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the run was stopped.\n",
+                qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
+            commands.emergencyStop();
+            loop.exit(1);
+        });
+    QObject::connect(&sequencer, &MeasurementSequencer::currentStepChanged, &watchdog, &ReplyWatchdog::restart);
+    QObject::connect(&sequencer, &MeasurementSequencer::rowCompleted, &watchdog, &ReplyWatchdog::restart);
+
+    if (!commands.run())
+        throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1, QStringLiteral("The run did not start.")));
+    watchdog.restart();
+    const bool interrupted = loop.exec() != 0;
+
+    if (!reportPath.isEmpty() && !doc.saveDocument(reportPath))
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(reportPath, doc.lastError()));
+    return interrupted ? int(ExitInterrupted) : status;
+}

@@ -1,0 +1,161 @@
+#include "cli/CliCommands.h"
+#include "cli/CliLink.h"
+
+#include "document/CQelDoc.h"
+#include "document/PlotterStateAccess.h"
+#include "execution/ResultTableModel.h"
+#include "instrument/SettingsCache.h"
+#include "instrument/SweepSequencer.h"
+#include "plotter/GraphPainter.h"
+#include "plotter/PlotterCommands.h"
+#include "plotter/PlotterState.h"
+#include "plotter/SweepExport.h"
+#include "procedure/ProcedureModel.h"
+
+#include <QBuffer>
+#include <QEventLoop>
+
+#include <cstdio>
+
+namespace {
+
+void printCells(const QStringList &cells)
+{
+    const QByteArray line = cells.join(QLatin1Char('\t')).toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+}
+
+// Chooses an entry of a Plotter View list by its text, as the operator would.
+void choose(PlotterState &state, int id, const QString &text, const char *option)
+{
+    if (!state.selectText(id, text))
+        throw CliError(ExitUsage, QStringLiteral("--%1 %2 is not offered here; the choices are: %3.")
+                                      .arg(QLatin1String(option), text, state.items(id).join(QStringLiteral(", "))));
+}
+
+void setEdit(PlotterState &state, int id, const CliArgs &a, const char *option)
+{
+    if (a.has(QLatin1String(option)))
+        state.editText(id, a.value(QLatin1String(option)));
+}
+
+void setupFromArgs(PlotterState &state, const CliArgs &a)
+{
+    choose(state, PlotterState::FirstItem, a.value(QStringLiteral("item")), "item");
+    if (a.has(QStringLiteral("circuit")))
+        choose(state, PlotterState::Circuit, a.value(QStringLiteral("circuit")), "circuit");
+    choose(state, PlotterState::SecondItem, a.value(QStringLiteral("second"), QStringLiteral("off")), "second");
+    const QString kind = a.value(QStringLiteral("kind"));
+    if (kind != QLatin1String("freq") && kind != QLatin1String("volt"))
+        throw CliError(ExitUsage, QStringLiteral("--kind must be freq or volt."));
+    choose(state, PlotterState::SweepKind, kind == QLatin1String("freq") ? QStringLiteral("Freq.") : QStringLiteral("Volt."),
+        "kind");
+    setEdit(state, PlotterState::Start, a, "start");
+    setEdit(state, PlotterState::End, a, "end");
+    setEdit(state, PlotterState::Points, a, "points");
+    if (a.has(QStringLiteral("unit")))
+        choose(state, PlotterState::SweepUnit, a.value(QStringLiteral("unit")), "unit");
+    setEdit(state, PlotterState::FixedFrequency, a, "fixed-freq");
+    if (a.has(QStringLiteral("fixed-freq-unit")))
+        choose(state, PlotterState::FixedFrequencyUnit, a.value(QStringLiteral("fixed-freq-unit")), "fixed-freq-unit");
+    setEdit(state, PlotterState::FixedLevel, a, "fixed-level");
+    if (a.has(QStringLiteral("fixed-level-unit")))
+        choose(state, PlotterState::FixedLevelUnit, a.value(QStringLiteral("fixed-level-unit")), "fixed-level-unit");
+    if (a.has(QStringLiteral("speed")))
+        choose(state, PlotterState::Speed, a.value(QStringLiteral("speed")), "speed");
+}
+
+} // namespace
+
+int cliSweep(const QStringList &args)
+{
+    CliArgs a(args, {});
+    a.allowOnly({QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("item"), QStringLiteral("second"),
+        QStringLiteral("circuit"), QStringLiteral("speed"), QStringLiteral("kind"), QStringLiteral("start"),
+        QStringLiteral("end"), QStringLiteral("points"), QStringLiteral("unit"), QStringLiteral("fixed-freq"),
+        QStringLiteral("fixed-freq-unit"), QStringLiteral("fixed-level"), QStringLiteral("fixed-level-unit"),
+        QStringLiteral("draws"), QStringLiteral("pic"), QStringLiteral("xlsx"), QStringLiteral("png"),
+        QStringLiteral("reply-timeout")});
+    for (const char *required : {"port", "item", "kind", "start", "end", "points"})
+        if (!a.has(QLatin1String(required)))
+            throw CliError(ExitUsage, QStringLiteral("sweep needs --%1; see qel-cli --help.").arg(QLatin1String(required)));
+    if (!a.positional.isEmpty())
+        throw CliError(ExitUsage, QStringLiteral("sweep takes no file argument; see qel-cli --help."));
+    const int draws = a.intValue(QStringLiteral("draws"), 1);
+    const int replyTimeout = a.intValue(QStringLiteral("reply-timeout"), 10000);
+    if (draws < 1)
+        throw CliError(ExitUsage, QStringLiteral("--draws needs at least 1."));
+    const QString picPath = a.value(QStringLiteral("pic"));
+    if (!picPath.isEmpty() && DocumentNames::fileType(DocumentNames::fileName(picPath)) != DocumentNames::FileType::Plot)
+        throw CliError(ExitUsage, QStringLiteral("The plot file name %1 must end in \"pic\".").arg(picPath));
+
+    CliPrompter prompter;
+    PlotterState state;
+    setupFromArgs(state, a);
+
+    InstrumentLink link(&prompter);
+    connectOrThrow(link, a.value(QStringLiteral("port")), a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
+    SettingsCache cache;
+    SweepSequencer sequencer(link, cache, state, &prompter);
+    PlotterCommands commands(state, prompter);
+    commands.setRunner(&sequencer);
+
+    bool interrupted = false;
+    for (int d = 0; d < draws && !interrupted; ++d) {
+        if (!commands.checkPoints())
+            throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1));
+        QEventLoop loop;
+        QObject::connect(&sequencer, &SweepSequencer::finished, &loop, [&] { loop.exit(0); });
+        QObject::connect(&sequencer, &SweepSequencer::interrupted, &loop, [&] { loop.exit(1); });
+        ReplyWatchdog watchdog(link, replyTimeout, [&] { return sequencer.state() == SweepSequencer::State::Waiting; },
+            [&] {
+                std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the sweep was stopped.\n",
+                    qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
+                sequencer.stopSweep();
+                loop.exit(1);
+            });
+        QObject::connect(&sequencer, &SweepSequencer::pointTaken, &watchdog, &ReplyWatchdog::restart);
+        commands.draw();
+        if (!sequencer.isRunning())
+            throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1, QStringLiteral("The sweep did not start.")));
+        watchdog.restart();
+        interrupted = loop.exec() != 0;
+    }
+
+    const PlotTableModel &table = state.table();
+    QStringList titles;
+    for (int c = 0; c < table.columnCount(); ++c)
+        titles << table.headerData(c, Qt::Horizontal).toString();
+    printCells(titles);
+    for (int r = 0; r < table.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table.columnCount(); ++c)
+            cells << table.cell(r, c);
+        printCells(cells);
+    }
+    std::fflush(stdout);
+
+    if (!picPath.isEmpty()) {
+        ProcedureModel procedure;
+        ResultTableModel results;
+        CQelDoc doc(&procedure, &results, &prompter);
+        PlotterStateAccess access(&state);
+        doc.setPlotPage(&access);
+        doc.onNewDocument();
+        if (!doc.saveDocument(picPath))
+            throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(picPath, doc.lastError()));
+    }
+    if (a.has(QStringLiteral("xlsx"))) {
+        QString error;
+        if (!SweepExport::exportToFile(state, a.value(QStringLiteral("xlsx")), &error))
+            throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(a.value(QStringLiteral("xlsx")), error));
+    }
+    if (a.has(QStringLiteral("png"))) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        GraphPainter::render(state.headlessGraph(), QSize(900, 560)).save(&buffer, "PNG");
+        writeFileAtomically(a.value(QStringLiteral("png")), bytes);
+    }
+    return interrupted ? int(ExitInterrupted) : int(ExitOk);
+}

@@ -1,0 +1,96 @@
+#include "cli/CliCommands.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+const char *const Help = R"(qel-cli: headless automation of Qel (runs, sweeps, files, exports, reports)
+
+Usage:
+  qel-cli show FILE [--procedure PRO]
+      Prints a .pro, .rpt or .pic file as JSON (UTF-8) on stdout:
+        procedure: {"type":"procedure","steps":[{"Step":"1","F-Item":"C",...,"Delay":"0"}]}
+        report:    {"type":"report","rowCount":N,"rows":[[cell,...]],"dates":[...],"times":[...]}
+                   with --procedure also "columns":["Seq.","C1","P/F",...]
+        plot:      {"type":"plot","rowCount":N,"columnCount":K,"firstItem":"C",
+                    "secondItem":"off","spare":"10","rows":[[cell,...]]}
+  qel-cli convert IN OUT
+      From that JSON to the binary file and back, by the names' types
+      (.json <-> .pro/.rpt/.pic). A round trip keeps the file byte for byte.
+  qel-cli run PROCEDURE.pro --port DEVICE [--settings 9600,n,8,1] [--loops N]
+              [--report OUT.rpt] [--reply-timeout MS]
+      Connects as the program does (identification included), runs N passes
+      (default 1), prints a header line (column titles, "Date", "Time") and one
+      tab-separated line per completed row, and writes the report file if asked.
+  qel-cli sweep --port DEVICE [--settings ...] --item C [--second off]
+              [--circuit SER] [--speed MED] --kind freq|volt --start 20 --end 100
+              --points 10 [--unit Hz] [--fixed-freq 20 --fixed-freq-unit Hz]
+              [--fixed-level 10 --fixed-level-unit mV] [--draws K] [--pic OUT.pic]
+              [--xlsx OUT.xlsx] [--png OUT.png] [--reply-timeout MS]
+      Runs K Draws (default 1) of a frequency or voltage sweep, prints the
+      result list as tab-separated lines (titles first), and writes the plot
+      file, the sweep export and the graph picture when asked.
+  qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx
+      The result export to a workbook file.
+  qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf [--title T]
+              [--company C] [--customer C] [--instrument I] [--date D]
+              [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
+      The printed test report, to PDF.
+  qel-cli print-graph PLOT.pic --pdf OUT.pdf [--landscape] [--description TEXT]
+      The graph print, to PDF ("<newline>" in TEXT breaks a line).
+
+DEVICE is a serial device path (/dev/ttyUSB0, /dev/ttyS0, or the pseudo-terminal
+printed by qel-meter-sim). --reply-timeout: milliseconds to wait for each reply
+(default 10000; 0 waits for ever).
+
+Exit status: 0 success (all rows passed), 1 some verdict "fail", 2 usage or file
+error, 3 connection or identification failure, 4 run interrupted (no reply in
+time, or the device hung up; rows completed before are still printed and written).
+)";
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Graph pictures and PDFs need a GUI application, but never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Qel"));
+    QApplication::setApplicationVersion(QStringLiteral(QEL_VERSION));
+    Q_INIT_RESOURCE(qel);
+
+    QStringList args = QApplication::arguments().mid(1);
+    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")
+        || args[0] == QLatin1String("help")) {
+        std::fputs(Help, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? ExitUsage : ExitOk;
+    }
+    if (args[0] == QLatin1String("--version")) {
+        std::printf("qel-cli %s\n", QEL_VERSION);
+        return ExitOk;
+    }
+    const QString command = args.takeFirst();
+    try {
+        if (command == QLatin1String("show"))
+            return cliShow(args);
+        if (command == QLatin1String("convert"))
+            return cliConvert(args);
+        if (command == QLatin1String("run"))
+            return cliRun(args);
+        if (command == QLatin1String("sweep"))
+            return cliSweep(args);
+        if (command == QLatin1String("export"))
+            return cliExport(args);
+        if (command == QLatin1String("print"))
+            return cliPrint(args);
+        if (command == QLatin1String("print-graph"))
+            return cliPrintGraph(args);
+        throw CliError(ExitUsage, QStringLiteral("Unknown command \"%1\"; see qel-cli --help.").arg(command));
+    } catch (const CliError &e) {
+        std::fprintf(stderr, "qel-cli: %s\n", e.what());
+        return e.status;
+    }
+}
