@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class ProcedureModel;
@@ -14,8 +16,8 @@ class ProcedureModel;
 // Column 0 "Seq." is the row number (rows are only appended or all removed,
 // so it always equals row + 1); the per-step columns follow the procedure.
 // A row is kept as its joined string (cells 1.. each followed by a line
-// feed, UTF-8) in one arena, so a million rows stay lean; cells are split
-// on demand. The report dates and times live beside the rows by index.
+// feed) packed into a chunked arena, so a million rows stay lean; cells are
+// split on demand. The report dates and times live beside the rows by index.
 class ResultTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -69,11 +71,36 @@ public:
     void setRowIcons(const QVector<QIcon> &icons);
 
 private:
-    const char *rowBegin(int row, size_t *length) const;
+    // Where a row's packed bytes are: rows never straddle chunks, so the
+    // arena grows chunk by chunk and never copies what it holds.
+    struct RowRef
+    {
+        quint32 chunk;
+        quint32 offset;
+        quint32 length;
+    };
+    std::string_view rowBytes(int row) const;
+    // Room for a packed row of at most bound bytes, then its actual length.
+    char *rowSpace(size_t bound);
+    void commitRow(size_t length, int image);
+
+    struct ChunkUnmap
+    {
+        size_t size;
+        void operator()(char *memory) const;
+    };
+    using ChunkMemory = std::unique_ptr<char, ChunkUnmap>;
+    struct Chunk
+    {
+        ChunkMemory memory;
+        size_t capacity;
+        size_t used;
+    };
 
     QStringList m_stepTitles;
-    std::string m_arena;
-    std::vector<size_t> m_offsets; // row start in the arena; one extra entry marks the end
+    // Rows packed as UTF-8, a whole "pass" or "fail" cell as a single byte.
+    std::vector<Chunk> m_chunks;
+    std::vector<RowRef> m_rows;
     std::vector<quint8> m_images;
     QStringList m_dates;
     QStringList m_times;
