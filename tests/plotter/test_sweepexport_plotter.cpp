@@ -117,7 +117,8 @@ TEST_F(SweepExportPlotterTest, AnRdcSweepIsAVoltageSweepWithoutFrequency)
     EXPECT_EQ(sheet.rowTexts(1, 3), (QStringList{"Seq.", "Volt.", "Rdc1"}));
     EXPECT_EQ(sheet.rowTexts(2, 3), (QStringList{"Start", "", "10mV"}));
     EXPECT_EQ(sheet.rowTexts(5, 3), (QStringList{"Freq.", "", ""}));
-    EXPECT_EQ(sheet.text(6, 2), "V");
+    // A voltage keeps its text in the unit row: none of the unit letters is in it.
+    EXPECT_EQ(sheet.text(6, 2), "10.000000mV");
     EXPECT_EQ(sheet.text(7, 2), "1.000000E-002");
 }
 
