@@ -269,7 +269,7 @@ TEST(SweepOnMeter, AMeterThatHangsUpStopsTheSweepAndKeepsItsPoints)
     EXPECT_EQ(rig.plotter.headlessGraph().pointCount(1), 4);
     EXPECT_TRUE(rig.plotter.drawEnabled());
     EXPECT_FALSE(rig.link.isConnected());
-    // Reconnected, the next Draw is refused no more and sends every setting again.
+    // Until the operator connects again, Draw is refused.
     rig.commands.draw();
     EXPECT_EQ(rig.prompter.said.last().text, "Not connect yet. Please setup and modify the communication status.");
 }
