@@ -20,7 +20,6 @@ struct Rig
     explicit Rig(const QStringList &args) : sim(args)
     {
         link.settings().devicePath = sim.devicePath();
-        link.setIdentificationDelay(300);
         QObject::connect(&link, &InstrumentLink::received, [this] { ++events; });
         QObject::connect(&link, &InstrumentLink::linkLost, [this](const QString &m) { lost << m; });
     }

@@ -97,7 +97,7 @@ TEST(LinkPty, ForeignIdentificationStaysInTheBuffer)
 
 TEST(LinkPty, LateIdentificationFailsButItsReplyStays)
 {
-    MeterSim sim({"--idn-delay", "1400"});
+    MeterSim sim({"--idn-delay", "2500"});
     ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
     LinkRig rig(sim.devicePath());
 
@@ -105,7 +105,7 @@ TEST(LinkPty, LateIdentificationFailsButItsReplyStays)
     EXPECT_EQ(rig.connectingErrors(), 1);
     EXPECT_FALSE(rig.link.replyBuffer().contains("44"));
 
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.link.replyBuffer().contains('\n'); }, 3000));
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.link.replyBuffer().contains('\n'); }, 5000));
     EXPECT_TRUE(rig.link.replyBuffer().contains("44"));
     EXPECT_FALSE(rig.link.isConnected()) << "a late reply does not connect";
     EXPECT_EQ(rig.connectingErrors(), 1);
