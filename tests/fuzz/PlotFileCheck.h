@@ -1,0 +1,54 @@
+#pragma once
+// Plot files: the reader and the rebuild of the Plotter View's list and
+// graph, then the save of what was shown.
+
+#include "FuzzSupport.h"
+
+#include "document/PageTransfer.h"
+#include "document/PlotterStateAccess.h"
+#include "execution/ResultTableModel.h"
+#include "plotter/PlotterState.h"
+#include "procedure/ProcedureModel.h"
+
+#include <QIcon>
+
+#include <cmath>
+
+
+inline void checkPlotFile(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = FuzzSupport::view(data, size);
+    DocumentData doc;
+    if (!FuzzSupport::readChecked(DocumentNames::FileType::Plot, bytes, doc))
+        return;
+    FUZZ_CHECK(doc.plotRowCount >= 0 && doc.plotRows.size() >= doc.plotRowCount, "the rows array holds its count");
+    FUZZ_CHECK(doc.plotColumnCount >= 0 && doc.plotColumnCount <= 5, "the line counter is 0..5");
+
+    ProcedureModel procedure;
+    ResultTableModel results;
+    PlotterState plotter;
+    plotter.table().setPictures(QVector<QIcon>(6));
+    PlotterStateAccess access(&plotter);
+    PageTransfer::rebuild(doc, procedure, results, &access);
+
+    const PlotTableModel &table = plotter.table();
+    FUZZ_CHECK(table.tableRowCount() == doc.plotRowCount, "one list row per plot row");
+    for (int r = 0; r < table.rowCount(); ++r) {
+        FUZZ_CHECK(table.cell(r, 0) == QString::number(r + 1), "rows are numbered from 1");
+        for (int c = 0; c <= table.columnCount(); ++c) {
+            (void)table.data(table.index(r, c));
+            (void)table.data(table.index(r, c), Qt::DecorationRole);
+        }
+    }
+    const GraphSink &graph = plotter.graph();
+    for (int axis = 1; axis <= GraphSink::AxisCount; ++axis) {
+        const double lo = graph.axisMinimum(axis), hi = graph.axisMaximum(axis);
+        FUZZ_CHECK(!(lo > hi), "an axis minimum never exceeds its maximum");
+    }
+    FUZZ_CHECK(plotter.columnCounter() == 5, "after a load every line counts as used");
+
+    DocumentData saved;
+    PageTransfer::refresh(saved, procedure, results, &access);
+    FUZZ_CHECK(saved.plotRowCount == table.tableRowCount(), "the save keeps every row");
+    FuzzSupport::checkStableRoundTrip(DocumentNames::FileType::Plot, saved);
+}
