@@ -169,15 +169,18 @@ qsizetype encodeInto(QStringView text, char *out)
 {
     const qsizetype n = text.size();
     const char16_t *src = text.utf16();
-    if (isAscii(text)) {
-        for (qsizetype i = 0; i < n; ++i)
-            out[i] = char(src[i]);
-        return n;
+    // ASCII is copied in the same pass that looks for anything else.
+    qsizetype i = 0;
+    while (i < n && src[i] < 0x80) {
+        out[i] = char(src[i]);
+        ++i;
     }
+    if (i == n)
+        return n;
 
     const Tables &t = tables();
-    qsizetype w = 0;
-    for (qsizetype i = 0; i < n; ++i) {
+    qsizetype w = i;
+    for (; i < n; ++i) {
         char16_t u = src[i];
         if (u < 0x80) {
             out[w++] = char(u);

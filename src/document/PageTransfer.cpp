@@ -1,5 +1,6 @@
 #include "document/PageTransfer.h"
 
+#include "document/Cp950Codec.h"
 #include "document/PlotPageAccess.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
@@ -106,9 +107,13 @@ void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableMod
         results.removeAllRows();
         results.reserveRows(rows, data.reportRows.byteSize());
         for (int i = 0; i < rows; ++i) {
-            const QString joined = data.reportRows.at(i);
-            const int image = joined.contains(QLatin1String("fail")) ? ResultTableModel::Failed
-                                                                      : ResultTableModel::Passed;
+            const QByteArrayView bytes = data.reportRows.encodedAt(i);
+            const QString joined = Cp950Codec::decode(bytes.data(), bytes.size());
+            // In ASCII the bytes can be searched; a Big5 trail byte could fake a match.
+            const bool failed = Cp950Codec::isAscii(bytes.data(), bytes.size())
+                ? bytes.contains(QByteArrayView("fail"))
+                : joined.contains(QLatin1String("fail"));
+            const int image = failed ? ResultTableModel::Failed : ResultTableModel::Passed;
             const qsizetype end = endOfCells(joined, maxCells);
             results.appendJoinedRow(end >= 0 ? joined.left(end) : joined, image);
         }
