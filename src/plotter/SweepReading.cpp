@@ -68,12 +68,6 @@ QString SweepReading::quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-int SweepReading::engineeringExponent(long long exponent)
-{
-    long long t = exponent >= 0 ? exponent / 3 * 3 : -((-exponent + 2) / 3 * 3);
-    return int(std::clamp(t, -12LL, 6LL));
-}
-
 double SweepReading::shifted(double mantissa, long long from, long long to)
 {
     for (long long i = 0; i < std::min(from - to, MaxShift); ++i)
@@ -91,14 +85,18 @@ SweepReading SweepReading::make(const QString &primary, const QString &secondary
     const int e = primary.indexOf(QLatin1Char('E'));
     if (e >= 0) {
         // Kept in double: 123.45 must show as 123.450000, not 123.449997.
-        const double mantissa = FieldParsing::leadingDouble(primary.left(e));
-        const long long n = FieldParsing::leadingInt(primary.mid(e + 1));
-        // Later readings join the prefix of the column's first one; the
-        // first takes the prefix its exponent falls in, so a meter writing
-        // 1.5E-10 shows 150 pF rather than 1.5 F.
-        const int target = reference.isEmpty() ? engineeringExponent(n) : prefixExponent(reference);
-        r.primaryValue = shifted(mantissa, n, target);
-        prefix = prefixLetter(target);
+        double mantissa = FieldParsing::leadingDouble(primary.left(e));
+        long long n = FieldParsing::leadingInt(primary.mid(e + 1));
+        // Later readings join the prefix of the column's first one; the first
+        // keeps its own exponent, which names a prefix only when the meter
+        // writes engineering notation.
+        if (!reference.isEmpty()) {
+            const int target = prefixExponent(reference);
+            mantissa = shifted(mantissa, n, target);
+            n = target;
+        }
+        r.primaryValue = mantissa;
+        prefix = prefixLetter(int(std::clamp(n, -1000LL, 1000LL)));
         r.primaryCell = FieldParsing::formatFixed(r.primaryValue) + prefix;
     } else {
         r.primaryCell = primary;
@@ -113,14 +111,8 @@ SweepReading SweepReading::make(const QString &primary, const QString &secondary
         const int se = secondary.indexOf(QLatin1Char('E'));
         if (se >= 0) {
             const long long n = FieldParsing::leadingInt(secondary.mid(se + 1));
-            const int target = engineeringExponent(n);
-            if (n == target) {
-                r.secondaryCell = secondary.left(se);
-            } else {
-                const double mantissa = FieldParsing::leadingDouble(secondary.left(se));
-                r.secondaryCell = FieldParsing::formatFixed(shifted(mantissa, n, target));
-            }
-            suffix = prefixLetter(target);
+            r.secondaryCell = secondary.left(se);
+            suffix = prefixLetter(int(std::clamp(n, -1000LL, 1000LL)));
         } else {
             r.secondaryCell = secondary;
         }

@@ -31,9 +31,6 @@ struct SweepReading
     // The degree sign for items with an angle, else Q, D, O or G.
     static QString secondaryUnit(int firstItemIndex, int secondItemIndex);
     static QString quoted(const QString &text);
-    // The exponent of the prefix a value with this exponent is shown in:
-    // a multiple of 3 at or below it, within p (-12) to M (6).
-    static int engineeringExponent(long long exponent);
     // mantissa * 10^(from - to), by repeated steps of ten.
     static double shifted(double mantissa, long long from, long long to);
 };

@@ -48,7 +48,8 @@ struct Rig
     QList<QByteArray> sweepCommands() const { return sim.commands().mid(2); }
     bool waitForLog(int commandCount) { return sim.waitForCommands(commandCount + 2); }
 
-    MeterSim sim;
+    // Engineering notation: the first reading's exponent names the prefix.
+    MeterSim sim{QStringList{QStringLiteral("--engineering")}};
     RecordingPrompter prompter;
     InstrumentLink link{&prompter};
     SettingsCache cache;

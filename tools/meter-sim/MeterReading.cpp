@@ -3,6 +3,8 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
 double clampReading(double v)
@@ -27,14 +29,54 @@ double degrees(std::complex<double> v)
 }
 } // namespace
 
+namespace {
+bool g_engineering = false;
+
+// Six significant digits with the exponent a multiple of three, so the
+// exponent names a unit prefix (100.000E-09).
+std::string engineering(double v)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.5E", v);
+    if (v == 0 || !std::isfinite(v))
+        return buf;
+    // Move the point of d.ddddd right by 0..2 places until the exponent is
+    // a multiple of three: 1.00000E-07 becomes 100.000E-09.
+    const std::string s = buf;
+    const size_t epos = s.find('E');
+    const bool negative = s[0] == '-';
+    std::string digits = s.substr(negative ? 1 : 0, epos - (negative ? 1 : 0));
+    digits.erase(1, 1); // the point
+    const int e = std::atoi(s.c_str() + epos + 1);
+    const int shift = ((e % 3) + 3) % 3;
+    const int target = e - shift;
+    std::string out = negative ? "-" : "";
+    out += digits.substr(0, 1 + shift) + "." + digits.substr(1 + shift);
+    std::snprintf(buf, sizeof buf, "E%c%02d", target < 0 ? '-' : '+', std::abs(target));
+    return out + buf;
+}
+
+std::string number(double v)
+{
+    if (g_engineering)
+        return engineering(v);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.5E", v);
+    return buf;
+}
+} // namespace
+
+void MeterReading::setEngineeringNotation(bool on)
+{
+    g_engineering = on;
+}
+
 std::string MeterReading::format() const
 {
-    char buf[64];
+    std::string line = number(primary);
     if (hasSecondary)
-        std::snprintf(buf, sizeof buf, "%.5E,%.5E\n", primary, secondary);
-    else
-        std::snprintf(buf, sizeof buf, "%.5E\n", primary);
-    return buf;
+        line += "," + number(secondary);
+    return line + "\n";
 }
 
 MeterReading measure(const ComponentModel &component, const MeterSetup &setup)

@@ -24,6 +24,9 @@ struct MeterReading
 
     // "1.00000E-07" or "1.00000E-07,1.23456E-04", then a line feed.
     std::string format() const;
+    // Replies in engineering notation (exponent a multiple of three) instead
+    // of plain scientific notation.
+    static void setEngineeringNotation(bool on);
 };
 
 // The reading an ideal meter takes of the component: series quantities from

@@ -37,7 +37,9 @@ Commands (one a line, ended by a line feed):
   MEAS:FREQ <Hz>            silent; also MEAS:LEV <V>, MEAS:FUNC:<p>[;<s>],
   MEAS:EQU-CCT SER|PAR      MEAS:SPEED SLOW|MED|FAST|MAX, MEAS:TEST:RDC|AC
   MEAS:TRIG                 one reply line: primary[,secondary] in base units,
-                            e.g. 1.00000E-07,1.23456E-04
+                            e.g. 1.00000E-07,1.23456E-04 (with --engineering
+                            100.000E-09,123.456E-06, so the exponent names
+                            a unit prefix)
   MEAS:FREQ? ... MEAS:TEST? the current setting
 Primary items C L X B Z Y Rdc; secondary items off Q D R G Angle. Series
 quantities come from Z = R + jX, parallel ones from Y = 1/Z = G + jB; X and B
@@ -140,6 +142,7 @@ int main(int argc, char **argv)
         {"log", "Log every byte received and sent to this file.", "file"},
         {"link", "Keep a symlink at this path pointing to the device.", "path"},
         {"zero-time", "No measuring time and no pacing."},
+        {"engineering", "Write readings in engineering notation (100.000E-09) instead of 1.00000E-07."},
         {"meas-time", "Measuring time of a speed, e.g. FAST=10 (repeatable).", "speed=ms"},
         {"pace", "Pace bytes at the line's rate."},
         {"baud", "The rate to pace at, instead of the client's.", "rate"},
@@ -187,6 +190,7 @@ int main(int argc, char **argv)
             return 2;
         }
     }
+    MeterReading::setEngineeringNotation(p.isSet("engineering"));
     if (p.isSet("zero-time")) {
         for (double &s : timing.measureSeconds)
             s = 0;
