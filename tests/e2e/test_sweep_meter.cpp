@@ -19,7 +19,8 @@ namespace {
 struct Rig
 {
     explicit Rig(const QStringList &simArgs = {QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05")})
-        : sim(simArgs)
+        // Engineering notation: the first reading's exponent names the prefix.
+        : sim(simArgs + QStringList{QStringLiteral("--engineering")})
     {
         commands.setRunner(&sequencer);
     }
@@ -48,8 +49,8 @@ struct Rig
     QList<QByteArray> sweepCommands() const { return sim.commands().mid(2); }
     bool waitForLog(int commandCount) { return sim.waitForCommands(commandCount + 2); }
 
-    // Engineering notation: the first reading's exponent names the prefix.
-    MeterSim sim{QStringList{QStringLiteral("--engineering")}};
+
+    MeterSim sim;
     RecordingPrompter prompter;
     InstrumentLink link{&prompter};
     SettingsCache cache;
