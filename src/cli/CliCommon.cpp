@@ -4,20 +4,19 @@
 #include "document/DocumentLayouts.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
 
-void CliPrompter::inform(const QString &caption, const QString &text, Icon)
+void CliPrompter::inform(const QString &, const QString &text, Icon)
 {
     messages << text;
-    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
 }
 
-bool CliPrompter::ask(const QString &caption, const QString &text, Icon)
+bool CliPrompter::ask(const QString &, const QString &text, Icon)
 {
     messages << text;
-    std::fprintf(stderr, "%s: %s (answered %s)\n", qPrintable(caption), qPrintable(text), m_answer ? "OK" : "Cancel");
     return m_answer;
 }
 
@@ -80,17 +79,45 @@ DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data
 
 void writeDocumentFile(const QString &path, DocumentNames::FileType type, const DocumentData &data)
 {
+    checkOutputPath(path);
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
-        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(path, f.errorString()));
+        throw CliError(ExitUsage, cannotWrite(path, f.errorString()));
     QString error;
     if (!DocumentLayouts::write(type, data, &f, &error) || !f.commit())
-        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(path, error.isEmpty() ? f.errorString() : error));
+        throw CliError(ExitUsage, cannotWrite(path, error.isEmpty() ? f.errorString() : error));
 }
 
 void writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
+    checkOutputPath(path);
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(path, f.errorString()));
+        throw CliError(ExitUsage, cannotWrite(path, f.errorString()));
+}
+
+void checkOutputPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: a folder of that name is in the way.").arg(path));
+    if (!QFileInfo(info.absolutePath()).isDir())
+        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: the folder %2 does not exist.").arg(path, info.absolutePath()));
+}
+
+QString cannotWrite(const QString &path, const QString &problem)
+{
+    if (problem.contains(path))
+        return asSentence(problem);
+    return asSentence(QStringLiteral("Cannot write %1: %2").arg(path, problem));
+}
+
+QString asSentence(QString text)
+{
+    text = text.trimmed();
+    while (text.endsWith(QLatin1String("..")))
+        text.chop(1);
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('.')) && !text.endsWith(QLatin1Char('!')) && !text.endsWith(QLatin1Char('?')))
+        text += QLatin1Char('.');
+    return text;
 }

@@ -24,7 +24,9 @@ struct CliError : std::runtime_error
     int status;
 };
 
-// Messages go to stderr as "Caption: text"; questions take a fixed answer.
+// Records what the core says; questions take a fixed answer. Nothing is
+// printed here: each command ends with one sentence of its own on stderr,
+// built from what was recorded, so a failure is never told twice.
 class CliPrompter : public Prompter
 {
 public:
@@ -60,3 +62,11 @@ DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data
 void writeDocumentFile(const QString &path, DocumentNames::FileType type, const DocumentData &data);
 // Writes bytes atomically.
 void writeFileAtomically(const QString &path, const QByteArray &bytes);
+// Refuses (CliError(ExitUsage)) an output path in a missing folder or taken
+// by a folder, before any measuring or writing starts.
+void checkOutputPath(const QString &path);
+// "Cannot write PATH: PROBLEM." unless the problem names the path already.
+QString cannotWrite(const QString &path, const QString &problem);
+// The text as one sentence: ends in a full stop unless it ends in one
+// already (or in "!" or "?").
+QString asSentence(QString text);

@@ -1,5 +1,6 @@
 #include "cli/CliJson.h"
 
+#include "document/Cp950Codec.h"
 #include "procedure/ProcedureStep.h"
 
 #include <QJsonArray>
@@ -10,24 +11,53 @@ namespace CliJson {
 
 namespace {
 
-// A stored row is its cells, each followed by a line feed.
-QJsonArray splitRow(const QString &joined)
+// Files hold code page 950: a character it has no code for would be stored
+// as "?", so such text is refused rather than changed without a word.
+QString storable(const QString &text, const QString &where)
 {
+    if (Cp950Codec::isAscii(text))
+        return text;
+    QString expected = text;
+    expected.replace(QChar(0x00B5), QChar(0x03BC)); // the codec writes micro as mu
+    if (Cp950Codec::decode(Cp950Codec::encode(text)) == expected)
+        return text;
+    for (const QChar c : text)
+        if (Cp950Codec::decode(Cp950Codec::encode(QString(c))) != QString(c) && c != QChar(0x00B5))
+            throw std::runtime_error(QStringLiteral("%1 holds \"%2\" (U+%3), which the file's code page cannot store")
+                                         .arg(where, QString(c), QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                                         .toStdString());
+    throw std::runtime_error(QStringLiteral("%1 holds text the file's code page cannot store").arg(where).toStdString());
+}
+
+// A stored row is its cells, each followed by a line feed. A row that does
+// not end in one (not written by this program, but readable) stays one raw
+// string, so that it goes back into the file as it was.
+QJsonValue splitRow(const QString &joined)
+{
+    if (joined.isEmpty())
+        return QJsonArray();
+    if (!joined.endsWith(QLatin1Char('\n')))
+        return joined;
     QStringList cells = joined.split(QLatin1Char('\n'));
-    if (joined.endsWith(QLatin1Char('\n')))
-        cells.removeLast();
-    return QJsonArray::fromStringList(joined.isEmpty() ? QStringList() : cells);
+    cells.removeLast();
+    return QJsonArray::fromStringList(cells);
 }
 
 QString joinRow(const QJsonValue &row, int index)
 {
+    const QString where = QStringLiteral("row %1").arg(index + 1);
+    if (row.isString())
+        return storable(row.toString(), where);
     if (!row.isArray())
         throw std::runtime_error(QStringLiteral("row %1 is not an array of cells").arg(index + 1).toStdString());
     QString out;
     for (const QJsonValue &cell : row.toArray()) {
         if (!cell.isString())
             throw std::runtime_error(QStringLiteral("row %1 holds a cell that is not a string").arg(index + 1).toStdString());
-        out += cell.toString();
+        // A line feed inside a cell would split it in two in the file.
+        if (cell.toString().contains(QLatin1Char('\n')))
+            throw std::runtime_error(QStringLiteral("row %1 holds a cell with a line feed").arg(index + 1).toStdString());
+        out += storable(cell.toString(), where);
         out += QLatin1Char('\n');
     }
     return out;
@@ -44,7 +74,7 @@ QStringList stringList(const QJsonObject &json, const char *key)
     for (const QJsonValue &s : v.toArray()) {
         if (!s.isString())
             throw std::runtime_error(QStringLiteral("\"%1\" must hold strings only").arg(QLatin1String(key)).toStdString());
-        out << s.toString();
+        out << storable(s.toString(), QStringLiteral("\"%1\"").arg(QLatin1String(key)));
     }
     return out;
 }
@@ -66,7 +96,7 @@ QString text(const QJsonObject &json, const char *key, const QString &fallback)
         return fallback;
     if (!v.isString())
         throw std::runtime_error(QStringLiteral("\"%1\" must be a string").arg(QLatin1String(key)).toStdString());
-    return v.toString();
+    return storable(v.toString(), QStringLiteral("\"%1\"").arg(QLatin1String(key)));
 }
 
 } // namespace
@@ -156,7 +186,7 @@ DocumentNames::FileType fromJson(const QJsonObject &json, DocumentData &data)
                 if (!v.isUndefined() && !v.isString())
                     throw std::runtime_error(
                         QStringLiteral("step %1: \"%2\" must be a string").arg(i + 1).arg(headers[c]).toStdString());
-                data.stepColumns[c - 1] << v.toString();
+                data.stepColumns[c - 1] << storable(v.toString(), QStringLiteral("step %1 \"%2\"").arg(i + 1).arg(headers[c]));
             }
         }
         return DocumentNames::FileType::Procedure;

@@ -8,8 +8,10 @@ void connectOrThrow(InstrumentLink &link, const QString &device, const QString &
 {
     link.settings().devicePath = device;
     link.settings().settingsText = settingsText;
-    if (!link.connectToMeter())
-        throw CliError(ExitConnection, QStringLiteral("Cannot open %1: %2.").arg(device, link.lastError()));
+    if (!link.connectToMeter()) {
+        const QString why = link.lastError();
+        throw CliError(ExitConnection, why.contains(device) ? why : QStringLiteral("Cannot open %1: %2").arg(device, why));
+    }
     QEventLoop wait;
     bool ok = false;
     QObject::connect(&link, &InstrumentLink::identificationFinished, &wait, [&](bool result) {
@@ -23,13 +25,24 @@ void connectOrThrow(InstrumentLink &link, const QString &device, const QString &
         throw CliError(ExitConnection, QStringLiteral("No meter answered the identification on %1.").arg(device));
 }
 
-ReplyWatchdog::ReplyWatchdog(InstrumentLink &link, int timeoutMs, std::function<bool()> waiting, std::function<void()> expired)
+QString lostLinkSentence(const QString &device, const QString &reason, const QString &kept)
+{
+    // The reason ends with the link's own line, which names the device.
+    const QStringList lines = reason.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QString cause = lines.isEmpty() ? QString() : lines.last().trimmed();
+    while (cause.endsWith(QLatin1Char('.')))
+        cause.chop(1);
+    if (!cause.contains(device))
+        cause = QStringLiteral("the connection to %1 ended (%2)").arg(device, cause);
+    return QStringLiteral("%1; %2.").arg(cause, kept);
+}
+
+ReplyWatchdog::ReplyWatchdog(int timeoutMs, std::function<bool()> waiting, std::function<void()> expired)
     : m_waiting(std::move(waiting)), m_expired(std::move(expired))
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(timeoutMs);
     connect(&m_timer, &QTimer::timeout, this, &ReplyWatchdog::check);
-    connect(&link, &InstrumentLink::received, this, &ReplyWatchdog::restart);
 }
 
 void ReplyWatchdog::restart()

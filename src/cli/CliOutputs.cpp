@@ -11,6 +11,15 @@
 #include "reports/GraphPrint.h"
 #include "reports/ReportPainter.h"
 
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <sys/stat.h>
+
 namespace {
 
 // A report with the procedure it belongs to, in the models the desktop
@@ -32,6 +41,27 @@ void loadReport(const CliArgs &a, const char *usage, ProcedureModel &procedure, 
 // The size of the graph on the Plotter View, for pictures made without one.
 const QSize GraphPictureSize(900, 560);
 
+// Prints into a hidden file beside the target and renames it into place, so
+// a print that fails leaves no half-written PDF behind.
+void printAtomically(const QString &out, const std::function<bool(const QString &)> &print)
+{
+    checkOutputPath(out);
+    const QFileInfo target(out);
+    QTemporaryFile part(target.absolutePath() + QLatin1String("/.") + target.fileName() + QLatin1String(".XXXXXX"));
+    if (!part.open())
+        throw CliError(ExitUsage, cannotWrite(out, part.errorString()));
+    part.close();
+    if (!print(part.fileName()))
+        throw CliError(ExitUsage, cannotWrite(out, QStringLiteral("the PDF could not be drawn")));
+    if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(out).constData()) != 0)
+        throw CliError(ExitUsage, cannotWrite(out, QString::fromLocal8Bit(std::strerror(errno))));
+    part.setAutoRemove(false);
+    // The temporary file was private; the PDF gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(out).constData(), 0666 & ~mask);
+}
+
 } // namespace
 
 int cliExport(const QStringList &args)
@@ -42,13 +72,14 @@ int cliExport(const QStringList &args)
                         "qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx";
     if (!a.has(QStringLiteral("xlsx")))
         throw CliError(ExitUsage, QString::fromLatin1(usage));
+    checkOutputPath(a.value(QStringLiteral("xlsx")));
     ProcedureModel procedure;
     ResultTableModel results;
     loadReport(a, usage, procedure, results);
     QString error;
     const QString out = a.value(QStringLiteral("xlsx"));
     if (!ResultExport::exportToFile(procedure, results, out, &error))
-        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(out, error));
+        throw CliError(ExitUsage, cannotWrite(out, error));
     return ExitOk;
 }
 
@@ -82,9 +113,9 @@ int cliPrint(const QStringList &args)
     for (const auto &f : fields)
         if (a.has(f.first))
             description.setText(f.second, a.value(f.first));
-    const QString out = a.value(QStringLiteral("pdf"));
-    if (!printReportToPdf(ReportLayout::prepare(procedure, results), description.texts(), out))
-        throw CliError(ExitUsage, QStringLiteral("Cannot write %1.").arg(out));
+    const ReportLayout layout = ReportLayout::prepare(procedure, results);
+    printAtomically(a.value(QStringLiteral("pdf")),
+        [&](const QString &file) { return printReportToPdf(layout, description.texts(), file); });
     return ExitOk;
 }
 
@@ -102,8 +133,7 @@ int cliPrintGraph(const QStringList &args)
     plotter.restoreFromDocument(data.plotRows, data.plotColumnCount, data.plotFirstItem, data.plotSecondItem);
     const QImage picture = GraphPainter::render(plotter.headlessGraph(), GraphPictureSize);
     const QString description = a.value(QStringLiteral("description"), GraphPrint::defaultDescription());
-    const QString out = a.value(QStringLiteral("pdf"));
-    if (!printGraphToPdf(picture, description, a.has(QStringLiteral("landscape")), out))
-        throw CliError(ExitUsage, QStringLiteral("Cannot write %1.").arg(out));
+    printAtomically(a.value(QStringLiteral("pdf")),
+        [&](const QString &file) { return printGraphToPdf(picture, description, a.has(QStringLiteral("landscape")), file); });
     return ExitOk;
 }

@@ -39,8 +39,13 @@ int cliRun(const QStringList &args)
     const QString reportPath = a.value(QStringLiteral("report"));
     if (loops < 1)
         throw CliError(ExitUsage, QStringLiteral("--loops needs at least 1 pass."));
+    if (replyTimeout < 0)
+        throw CliError(ExitUsage, QStringLiteral("--reply-timeout needs 0 (wait for ever) or more milliseconds."));
     if (!reportPath.isEmpty() && DocumentNames::fileType(DocumentNames::fileName(reportPath)) != DocumentNames::FileType::Report)
         throw CliError(ExitUsage, QStringLiteral("The report name %1 must end in \"rpt\".").arg(reportPath));
+    // A report that cannot be written would throw away the whole run.
+    if (!reportPath.isEmpty())
+        checkOutputPath(reportPath);
     if (DocumentNames::fileType(DocumentNames::fileName(procedurePath)) != DocumentNames::FileType::Procedure)
         throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file (.pro).").arg(procedurePath));
 
@@ -49,8 +54,10 @@ int cliRun(const QStringList &args)
     ResultTableModel results;
     CQelDoc doc(&procedure, &results, &prompter);
     doc.onNewDocument();
-    if (!doc.openDocument(procedurePath))
-        throw CliError(ExitUsage, QStringLiteral("Cannot load %1: %2.").arg(procedurePath, doc.lastError()));
+    if (!doc.openDocument(procedurePath)) {
+        const QString why = doc.lastError();
+        throw CliError(ExitUsage, why.contains(procedurePath) ? why : QStringLiteral("Cannot load %1: %2").arg(procedurePath, why));
+    }
     if (procedure.stepCount() == 0)
         throw CliError(ExitUsage, QStringLiteral("%1 holds no steps.").arg(procedurePath));
 
@@ -77,10 +84,12 @@ int cliRun(const QStringList &args)
     });
     QObject::connect(&sequencer, &MeasurementSequencer::finished, &loop, [&] { loop.exit(0); });
     QObject::connect(&sequencer, &MeasurementSequencer::interrupted, &loop, [&](const QString &reason) {
-        std::fprintf(stderr, "qel-cli: the run was interrupted: %s\n", qPrintable(reason));
+        const int rows = results.rowCount();
+        const QString kept = QStringLiteral("the run was stopped after %1 completed row%2").arg(rows).arg(rows == 1 ? "" : "s");
+        std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(a.value(QStringLiteral("port")), reason, kept)));
         loop.exit(1);
     });
-    ReplyWatchdog watchdog(link, replyTimeout, [&] { return sequencer.state() == MeasurementSequencer::State::Waiting; },
+    ReplyWatchdog watchdog(replyTimeout, [&] { return sequencer.state() == MeasurementSequencer::State::Waiting; },
         [&] {
             std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the run was stopped.\n",
                 qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
@@ -96,6 +105,6 @@ int cliRun(const QStringList &args)
     const bool interrupted = loop.exec() != 0;
 
     if (!reportPath.isEmpty() && !doc.saveDocument(reportPath))
-        throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(reportPath, doc.lastError()));
+        throw CliError(ExitUsage, cannotWrite(reportPath, doc.lastError()));
     return interrupted ? int(ExitInterrupted) : status;
 }

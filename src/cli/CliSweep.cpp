@@ -85,19 +85,27 @@ int cliSweep(const QStringList &args)
     const int replyTimeout = a.intValue(QStringLiteral("reply-timeout"), 10000);
     if (draws < 1)
         throw CliError(ExitUsage, QStringLiteral("--draws needs at least 1."));
+    if (replyTimeout < 0)
+        throw CliError(ExitUsage, QStringLiteral("--reply-timeout needs 0 (wait for ever) or more milliseconds."));
     const QString picPath = a.value(QStringLiteral("pic"));
     if (!picPath.isEmpty() && DocumentNames::fileType(DocumentNames::fileName(picPath)) != DocumentNames::FileType::Plot)
         throw CliError(ExitUsage, QStringLiteral("The plot file name %1 must end in \"pic\".").arg(picPath));
+    // Outputs that cannot be written would throw away the whole sweep.
+    for (const char *output : {"pic", "xlsx", "png"})
+        if (a.has(QLatin1String(output)))
+            checkOutputPath(a.value(QLatin1String(output)));
 
     CliPrompter prompter;
     PlotterState state;
     setupFromArgs(state, a);
+    PlotterCommands commands(state, prompter);
+    if (!commands.checkPoints())
+        throw CliError(ExitUsage, QStringLiteral("--points %1: %2").arg(a.value(QStringLiteral("points")), prompter.messages.value(0)));
 
     InstrumentLink link(&prompter);
     connectOrThrow(link, a.value(QStringLiteral("port")), a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     SettingsCache cache;
     SweepSequencer sequencer(link, cache, state, &prompter);
-    PlotterCommands commands(state, prompter);
     commands.setRunner(&sequencer);
 
     bool interrupted = false;
@@ -106,8 +114,12 @@ int cliSweep(const QStringList &args)
             throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1));
         QEventLoop loop;
         QObject::connect(&sequencer, &SweepSequencer::finished, &loop, [&] { loop.exit(0); });
-        QObject::connect(&sequencer, &SweepSequencer::interrupted, &loop, [&] { loop.exit(1); });
-        ReplyWatchdog watchdog(link, replyTimeout, [&] { return sequencer.state() == SweepSequencer::State::Waiting; },
+        QObject::connect(&sequencer, &SweepSequencer::interrupted, &loop, [&](const QString &reason) {
+            const QString kept = QStringLiteral("the sweep was stopped in draw %1 and the points taken are kept").arg(d + 1);
+            std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(a.value(QStringLiteral("port")), reason, kept)));
+            loop.exit(1);
+        });
+        ReplyWatchdog watchdog(replyTimeout, [&] { return sequencer.state() == SweepSequencer::State::Waiting; },
             [&] {
                 std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the sweep was stopped.\n",
                     qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
@@ -143,12 +155,12 @@ int cliSweep(const QStringList &args)
         doc.setPlotPage(&access);
         doc.onNewDocument();
         if (!doc.saveDocument(picPath))
-            throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(picPath, doc.lastError()));
+            throw CliError(ExitUsage, cannotWrite(picPath, doc.lastError()));
     }
     if (a.has(QStringLiteral("xlsx"))) {
         QString error;
         if (!SweepExport::exportToFile(state, a.value(QStringLiteral("xlsx")), &error))
-            throw CliError(ExitUsage, QStringLiteral("Cannot write %1: %2.").arg(a.value(QStringLiteral("xlsx")), error));
+            throw CliError(ExitUsage, cannotWrite(a.value(QStringLiteral("xlsx")), error));
     }
     if (a.has(QStringLiteral("png"))) {
         QByteArray bytes;

@@ -18,6 +18,7 @@ Usage:
                     "secondItem":"off","spare":"10","rows":[[cell,...]]}
   qel-cli convert IN OUT
       From that JSON to the binary file and back, by the names' types
+                   (a row not ending in a line feed is one raw string)
       (.json <-> .pro/.rpt/.pic). A round trip keeps the file byte for byte.
   qel-cli run PROCEDURE.pro --port DEVICE [--settings 9600,n,8,1] [--loops N]
               [--report OUT.rpt] [--reply-timeout MS]
@@ -90,7 +91,11 @@ int main(int argc, char **argv)
             return cliPrintGraph(args);
         throw CliError(ExitUsage, QStringLiteral("Unknown command \"%1\"; see qel-cli --help.").arg(command));
     } catch (const CliError &e) {
-        std::fprintf(stderr, "qel-cli: %s\n", e.what());
+        std::fprintf(stderr, "qel-cli: %s\n", qPrintable(asSentence(QString::fromStdString(e.what()))));
         return e.status;
     }
 }
+    } catch (const std::exception &e) {
+        // Never a crash: whatever the core threw ends the command as a file or usage error.
+        std::fprintf(stderr, "qel-cli: %s failed: %s\n", qPrintable(command), qPrintable(asSentence(QString::fromStdString(e.what()))));
+        return ExitUsage;
