@@ -252,6 +252,22 @@ TEST(RunFaults, AHangUpMidRunStopsItKeepsTheRowsAndAReconnectRunsAgain)
     EXPECT_EQ(bench.stops.size(), 1);
 }
 
+TEST(RunFaults, AMeterUnpluggedWhileARunWaitsForItStopsTheRunWithItsRows)
+{
+    // No answer to the fifth trigger, and the line goes down instead.
+    Bench bench({"--drop-every", "5", "--hangup-after", "5"});
+    REQUIRE_METER(bench);
+    bench.exec.setLoopText("2");
+    ASSERT_TRUE(bench.commands.run());
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return !bench.sequencer.isRunning(); }, 10000));
+    EXPECT_EQ(bench.rows(), QList<QStringList>{cleanRow});
+    ASSERT_EQ(bench.stops.size(), 1);
+    EXPECT_EQ(bench.prompter.said.size(), 1);
+    EXPECT_TRUE(bench.exec.runEnabled());
+    EXPECT_FALSE(bench.link.isOpen());
+    EXPECT_EQ(bench.sim->commands().count("MEAS:TRIG"), 5);
+}
+
 TEST(RunFaults, AFloodWithoutLineFeedIsCutAtTheReplyLimitAndReported)
 {
     // The fourth trigger's answer never ends: the first pass is complete.
