@@ -1,6 +1,10 @@
 #include "cli/CliCommands.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -14,11 +18,11 @@ Usage:
         procedure: {"type":"procedure","steps":[{"Step":"1","F-Item":"C",...,"Delay":"0"}]}
         report:    {"type":"report","rowCount":N,"rows":[[cell,...]],"dates":[...],"times":[...]}
                    with --procedure also "columns":["Seq.","C1","P/F",...]
+                   (a row not ending in a line feed is one raw string)
         plot:      {"type":"plot","rowCount":N,"columnCount":K,"firstItem":"C",
                     "secondItem":"off","spare":"10","rows":[[cell,...]]}
   qel-cli convert IN OUT
       From that JSON to the binary file and back, by the names' types
-                   (a row not ending in a line feed is one raw string)
       (.json <-> .pro/.rpt/.pic). A round trip keeps the file byte for byte.
   qel-cli run PROCEDURE.pro --port DEVICE [--settings 9600,n,8,1] [--loops N]
               [--report OUT.rpt] [--reply-timeout MS]
@@ -58,6 +62,14 @@ int main(int argc, char **argv)
     // Graph pictures and PDFs need a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session (cron, CI, ssh) Qt would warn on every run; a private
+    // folder of our own keeps stderr for our messages.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/qel-runtime-" + QByteArray::number(getuid());
+        QDir().mkpath(QString::fromLocal8Bit(dir));
+        QFile::setPermissions(QString::fromLocal8Bit(dir), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", dir);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Qel"));
     QApplication::setApplicationVersion(QStringLiteral(QEL_VERSION));
@@ -93,9 +105,9 @@ int main(int argc, char **argv)
     } catch (const CliError &e) {
         std::fprintf(stderr, "qel-cli: %s\n", qPrintable(asSentence(QString::fromStdString(e.what()))));
         return e.status;
-    }
-}
     } catch (const std::exception &e) {
         // Never a crash: whatever the core threw ends the command as a file or usage error.
         std::fprintf(stderr, "qel-cli: %s failed: %s\n", qPrintable(command), qPrintable(asSentence(QString::fromStdString(e.what()))));
         return ExitUsage;
+    }
+}
