@@ -35,6 +35,9 @@ inline void checkPlotFile(const uint8_t *data, size_t size)
     FUZZ_CHECK(table.tableRowCount() == doc.plotRowCount, "one list row per plot row");
     for (int r = 0; r < table.rowCount(); ++r) {
         FUZZ_CHECK(table.cell(r, 0) == QString::number(r + 1), "rows are numbered from 1");
+        const QStringList pieces = doc.plotRows.at(r).split(QLatin1Char('\n'));
+        for (int c = 1; c < table.columnCount(); ++c)
+            FUZZ_CHECK(table.cell(r, c) == pieces.value(c - 1), "a cell shows the file's text");
         for (int c = 0; c <= table.columnCount(); ++c) {
             (void)table.data(table.index(r, c));
             (void)table.data(table.index(r, c), Qt::DecorationRole);

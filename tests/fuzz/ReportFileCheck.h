@@ -64,6 +64,11 @@ inline void checkReportFile(const uint8_t *data, size_t size)
             "a row is failed exactly when its text holds fail");
         FUZZ_CHECK(results.cells(r).size() <= qMax(maxCells, 1) + 1, "no more cells than the table has columns");
         FUZZ_CHECK(results.cell(r, 0) == QString::number(r + 1), "rows are numbered from 1");
+        // The table shows the file's text: cell c is the c-th piece between
+        // line feeds, empty where the row has fewer.
+        const QStringList pieces = joined.split(QLatin1Char('\n'));
+        for (int c = 1; c < results.columnCount(); ++c)
+            FUZZ_CHECK(results.cell(r, c) == pieces.value(c - 1), "a cell shows the file's text");
         for (int c = 0; c <= results.columnCount(); ++c) {
             (void)results.cell(r, c);
             (void)results.data(results.index(r, c));
