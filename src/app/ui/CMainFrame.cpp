@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolBar>
@@ -15,6 +16,7 @@ CMainFrame::CMainFrame(QWidget *procedure, QWidget *executive, QWidget *plotter,
     : QMainWindow(parent), m_stack(new QStackedWidget(this)), m_pages{procedure, executive, plotter}
 {
     setObjectName(QStringLiteral("mainFrame"));
+    m_stack->setObjectName(QStringLiteral("pages"));
     setWindowIcon(QIcon(QStringLiteral(":/qel/icons/qel.svg")));
     // Caption, system menu and minimise box only: the window is fitted to the form.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -255,17 +257,42 @@ void CMainFrame::setRecentFiles(const QStringList &paths)
 void CMainFrame::placeOnScreen()
 {
     adjustSize();
-    setFixedSize(sizeHint());
+    const QSize fitted = sizeHint();
+    setFixedSize(fitted);
     const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect avail = screen->availableGeometry();
     const QSize full = screen->size();
+    QSize size = fitted;
     if (full.width() < 1024 && full.height() < 768) {
         move(0, 0);
-        setFixedSize(759, 536);
+        size = QSize(759, 536);
     }
-    move(avail.center() - rect().center());
+    // Never larger than the screen, title bar and borders included; pages
+    // that do not fit scroll instead of being cut off.
+    create();
+    const QSize decorations = frameGeometry().size() - geometry().size();
+    size = size.boundedTo(avail.size() - decorations);
+    if (size.width() < fitted.width() || size.height() < fitted.height())
+        letPagesScroll();
+    setFixedSize(size);
+    QRect placed(QPoint(), size + decorations);
+    placed.moveCenter(avail.center());
+    move(placed.topLeft());
+}
+
+void CMainFrame::letPagesScroll()
+{
+    if (qobject_cast<QScrollArea *>(centralWidget()))
+        return;
+    QWidget *pages = takeCentralWidget();
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("pageScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(pages);
+    setCentralWidget(scroll);
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event)

@@ -67,7 +67,8 @@ public:
 
     void setDocumentTitle(const QString &title);
     void setRecentFiles(const QStringList &paths);
-    // Fits the window to the pages and applies the small-screen rule.
+    // Fits the window to the pages and applies the small-screen rule; on a
+    // screen too small for the pages they scroll.
     void placeOnScreen();
 
 signals:
@@ -85,6 +86,7 @@ private:
     void buildMenus();
     void buildToolbar();
     void buildStatusBar();
+    void letPagesScroll();
 
     int m_currentView = ProcedurePage;
     State m_state;

@@ -52,6 +52,13 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
     connect(&m_link, &InstrumentLink::linkLost, this,
         [this] { m_busyWhenLost = (m_measure && m_measure->isRunning()) || (m_sweep && m_sweep->isRunning()); });
 
+    // The meter found after the line was closed may have been reset or
+    // swapped: the next run or sweep sends every setting, not only changes.
+    connect(&m_link, &InstrumentLink::connectedChanged, this, [this](bool connected) {
+        if (!connected)
+            m_cache.clear();
+    });
+
     m_view = new CQelView(m_prompter);
     m_plotter = new PlotterState(this);
     m_doc = new CQelDoc(m_view->procedureModel(), m_view->resultModel(), m_prompter, this);
@@ -96,6 +103,8 @@ void CQelApp::wireCommands()
     m_view->execDlg()->setRunCommand([this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
 
     connect(m_view, &CQelView::clearingProcedure, m_doc, &CQelDoc::clearDocument);
+    // The document takes its new title only after announcing the new path.
+    connect(m_view, &CQelView::clearingProcedure, this, &CQelApp::updateTitle);
     connect(m_doc, &CQelDoc::recentFileAdded, this, &CQelApp::addRecentFile);
     connect(m_doc, &CQelDoc::pathNameChanged, this, &CQelApp::updateTitle);
     connect(m_doc, &CQelDoc::documentLoaded, this, &CQelApp::afterLoad);

@@ -1,0 +1,274 @@
+// A misbehaving meter met through the whole desktop program: a reply that
+// never comes and a meter that hangs up in the middle of a run or a sweep.
+// Whatever the meter does, the window keeps working, completed rows and
+// points stay, and the operator can connect again.
+
+#include "DesktopRig.h"
+
+#include "components/ui/Lamp.h"
+#include "components/ui/PictureButton.h"
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "execution/ui/CExecDlg.h"
+#include "instrument/ui/CCommDlg.h"
+#include "plotter/PlotterState.h"
+#include "plotter/ui/CPlotDlg.h"
+#include "procedure/ProcedureModel.h"
+#include "procedure/ui/CQelView.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+using F = CMainFrame;
+using S = PlotterState;
+
+namespace {
+
+const QString kLostDuringRun = QStringLiteral("The connection to the meter was lost during the run");
+const QString kLostDuringSweep = QStringLiteral("The connection to the meter was lost during the sweep");
+
+QStringList meterArgs(const QStringList &faults)
+{
+    return QStringList{QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05")} + faults;
+}
+
+class DesktopFaults : public DesktopRig
+{
+protected:
+    CExecDlg *execPage() const { return app->view()->execDlg(); }
+    ResultTableModel *results() const { return app->view()->resultModel(); }
+    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+    int triggers() const { return int(sim->commands().count("MEAS:TRIG")); }
+
+    // One step with the editor's starting values, and the Executive View shown.
+    void oneStepProcedureOnTheExecutiveView(const QString &loops)
+    {
+        app->view()->addStep();
+        ASSERT_EQ(app->view()->procedureModel()->stepCount(), 1);
+        trigger(F::ExecutiveView);
+        GuiDriver::clearEdit(execPage()->loopEdit());
+        GuiDriver::type(execPage()->loopEdit(), loops);
+    }
+
+    void clickRun() { GuiDriver::click(execPage()->runButton()); }
+    bool waitRunEnded(int ms = 10000) { return Desktop::waitUntil([this] { return !runActive(); }, ms); }
+
+    // Setup > Communication with the dialog answered: the device typed, then OK.
+    void reconnectThroughTheMenu(const QString &device)
+    {
+        ASSERT_FALSE(app->link().isConnected());
+        Desktop::ModalAnswer<CCommDlg> answer([&](CCommDlg *d) {
+            d->deviceBox()->setEditText(device);
+            d->okButton()->click();
+        });
+        trigger(F::Communication);
+        ASSERT_TRUE(answer.seen());
+        ASSERT_TRUE(waitConnected()) << qPrintable(prompter.texts().join('|'));
+        EXPECT_TRUE(action(F::Communication)->isChecked());
+    }
+
+    // Every message said so far that contains `part`.
+    int saidContaining(const QString &part) const
+    {
+        int n = 0;
+        for (const RecordingPrompter::Said &s : prompter.said)
+            n += s.text.contains(part) ? 1 : 0;
+        return n;
+    }
+
+    // The rows of the result table as their joined strings.
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int r = 0; r < results()->rowCount(); ++r)
+            out << results()->joinedRow(r);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(DesktopFaults, ADroppedReplyLeavesTheRunWaitingUntilEmergencyStopAndTheNextRunWorks)
+{
+    ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--drop-every"), QStringLiteral("2")})))
+        << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    oneStepProcedureOnTheExecutiveView(QStringLiteral("1"));
+
+    // Trigger 1 is answered: one row.
+    clickRun();
+    ASSERT_TRUE(waitRunEnded());
+    ASSERT_EQ(results()->rowCount(), 1);
+    const QString firstRow = results()->joinedRow(0);
+
+    // Trigger 2 gets no reply: the run waits, the window goes on working.
+    clickRun();
+    ASSERT_TRUE(Desktop::waitUntil([this] { return triggers() == 2; }));
+    Desktop::settle(400);
+    EXPECT_TRUE(runActive());
+    EXPECT_FALSE(execPage()->finishedLamp()->value());
+    EXPECT_EQ(results()->rowCount(), 1);
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(triggers(), 2) << "nothing is sent again while waiting";
+    EXPECT_FALSE(action(F::ProcedureView)->isEnabled());
+
+    GuiDriver::click(execPage()->stopButton());
+    EXPECT_FALSE(runActive());
+    EXPECT_TRUE(execPage()->finishedLamp()->value());
+    EXPECT_TRUE(action(F::ProcedureView)->isEnabled());
+    EXPECT_TRUE(app->link().isConnected());
+    EXPECT_EQ(results()->rowCount(), 1) << "a stopped pass writes no row";
+
+    // Trigger 3 is answered again: the next run ends normally with a new row.
+    clickRun();
+    ASSERT_TRUE(waitRunEnded());
+    ASSERT_EQ(results()->rowCount(), 2);
+    EXPECT_EQ(results()->joinedRow(0), firstRow);
+    EXPECT_EQ(results()->joinedRow(1), firstRow) << "the same component reads the same";
+    EXPECT_EQ(triggers(), 3);
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+}
+
+TEST_F(DesktopFaults, ADroppedReplyInASweepWaitsUntilStopResetAndTheNextDrawWorks)
+{
+    ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--drop-every"), QStringLiteral("3")})))
+        << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    trigger(F::PlotterView);
+    app->plotter()->editText(S::Points, QStringLiteral("5"));
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return triggers() == 3; }));
+    Desktop::settle(400);
+    EXPECT_FALSE(app->plotter()->drawEnabled());
+    EXPECT_EQ(app->plotter()->table().tableRowCount(), 2);
+    EXPECT_EQ(triggers(), 3);
+
+    GuiDriver::click(app->plotDlg()->stopResetButton());
+    EXPECT_TRUE(app->plotter()->drawEnabled());
+    EXPECT_EQ(app->plotter()->table().tableRowCount(), 0) << "Stop / Reset empties the list";
+
+    // Triggers 4 and 5 are answered: a two-point sweep ends normally.
+    app->plotter()->editText(S::Points, QStringLiteral("2"));
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }));
+    EXPECT_EQ(app->plotter()->table().tableRowCount(), 2);
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+}
+
+TEST_F(DesktopFaults, AMeterHangingUpMidRunStopsItKeepsTheRowsAndAllowsAReconnect)
+{
+    ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--hangup-after"), QStringLiteral("3")})))
+        << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    oneStepProcedureOnTheExecutiveView(QStringLiteral("6"));
+    clickRun();
+    ASSERT_TRUE(waitRunEnded());
+
+    // The three answered passes are rows; the fourth never came.
+    EXPECT_EQ(results()->rowCount(), 3);
+    EXPECT_EQ(results()->reportDates().size(), 3);
+    ASSERT_EQ(saidContaining(kLostDuringRun), 1) << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(prompter.said.size(), 1) << "said once: " << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Exception"));
+    EXPECT_FALSE(app->link().isOpen());
+    EXPECT_FALSE(action(F::Communication)->isChecked());
+    EXPECT_TRUE(action(F::ProcedureView)->isEnabled());
+    EXPECT_TRUE(execPage()->runButton()->isEnabled());
+    const QStringList kept = rows();
+
+    // Run without a meter is refused and changes nothing.
+    prompter.clear();
+    clickRun();
+    EXPECT_EQ(prompter.texts(),
+              QStringList{QStringLiteral("Not connect yet. Please setup and modify the communication status.")});
+    EXPECT_EQ(rows(), kept);
+
+    // A new meter on another line: Setup > Communication connects to it and the run goes on.
+    ASSERT_TRUE(startMeter(meterArgs({}))) << qPrintable(sim->errorText());
+    reconnectThroughTheMenu(sim->devicePath());
+    prompter.clear();
+    GuiDriver::clearEdit(execPage()->loopEdit());
+    GuiDriver::type(execPage()->loopEdit(), QStringLiteral("2"));
+    clickRun();
+    ASSERT_TRUE(waitRunEnded());
+    EXPECT_EQ(results()->rowCount(), 5);
+    EXPECT_EQ(rows().mid(0, 3), kept);
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+    // The new meter was sent every setting again, not only what changed.
+    EXPECT_TRUE(sim->commands().contains("MEAS:FUNC:C")) << qPrintable(QString::fromLatin1(sim->receivedBytes()));
+}
+
+TEST_F(DesktopFaults, AMeterHangingUpMidSweepStopsItKeepsThePointsAndAllowsAReconnect)
+{
+    ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--hangup-after"), QStringLiteral("4")})))
+        << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    trigger(F::PlotterView);
+    app->plotter()->editText(S::Points, QStringLiteral("10"));
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }, 10000));
+
+    EXPECT_EQ(app->plotter()->table().tableRowCount(), 4);
+    ASSERT_EQ(saidContaining(kLostDuringSweep), 1) << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(prompter.said.size(), 1) << "said once: " << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Exception"));
+    EXPECT_FALSE(app->link().isOpen());
+    EXPECT_FALSE(action(F::Communication)->isChecked());
+    EXPECT_TRUE(action(F::ExecutiveView)->isEnabled());
+    EXPECT_EQ(frame()->currentView(), F::PlotterPage);
+    QStringList points;
+    for (int r = 0; r < 4; ++r)
+        points << app->plotter()->table().cell(r, 2);
+    for (const QString &p : points)
+        EXPECT_TRUE(p.endsWith(QStringLiteral("F"))) << qPrintable(p);
+
+    // Reconnect to a new meter; Draw adds a second line beside the kept points.
+    ASSERT_TRUE(startMeter(meterArgs({}))) << qPrintable(sim->errorText());
+    reconnectThroughTheMenu(sim->devicePath());
+    prompter.clear();
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }, 10000));
+    EXPECT_EQ(app->plotter()->table().tableRowCount(), 10);
+    for (int r = 0; r < 4; ++r)
+        EXPECT_EQ(app->plotter()->table().cell(r, 2), points[r]) << "row " << r;
+    EXPECT_FALSE(app->plotter()->table().cell(9, 3).isEmpty()) << "the second line is complete";
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+}
+
+TEST_F(DesktopFaults, AMeterGoneWhileIdleIsSaidOnceAndNothingIsLost)
+{
+    ASSERT_TRUE(startMeter(meterArgs({}))) << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
+    trigger(F::ExecutiveView);
+    clickRun();
+    ASSERT_TRUE(waitRunEnded());
+    ASSERT_EQ(results()->rowCount(), 1);
+    const QStringList kept = rows();
+
+    sim.reset();
+    ASSERT_TRUE(Desktop::waitUntil([this] { return !app->link().isOpen(); }));
+    Desktop::settle(100);
+    ASSERT_EQ(prompter.said.size(), 1) << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Exception"));
+    EXPECT_TRUE(prompter.said[0].text.contains(QStringLiteral("Setup > Communication")));
+    EXPECT_EQ(rows(), kept);
+    EXPECT_FALSE(action(F::Communication)->isChecked());
+    EXPECT_EQ(frame()->currentView(), F::ExecutivePage);
+}
+
+TEST_F(DesktopFaults, AMeterFloodingTheLineIsCutOffAndTheRowsStay)
+{
+    // From the second trigger on the meter sends bytes without ever ending a line.
+    ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--flood-after"), QStringLiteral("2")})))
+        << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    app->link().setReplyLimit(64 * 1024);
+    oneStepProcedureOnTheExecutiveView(QStringLiteral("3"));
+    clickRun();
+    ASSERT_TRUE(waitRunEnded(20000));
+    EXPECT_EQ(results()->rowCount(), 1);
+    EXPECT_EQ(saidContaining(kLostDuringRun), 1) << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(prompter.said.size(), 1) << qPrintable(prompter.texts().join('|'));
+    EXPECT_FALSE(app->link().isOpen());
+    EXPECT_LE(app->link().replyBuffer().size(), 64 * 1024);
+}

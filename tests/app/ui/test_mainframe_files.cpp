@@ -1,0 +1,265 @@
+// File commands of the main window: Open keeps the page shown, Save proposes
+// names in the document's folder, the recent-file list lives in the user's
+// settings, and the title follows the document.
+
+#include "DesktopRig.h"
+
+#include "document/CQelDoc.h"
+#include "execution/ResultTableModel.h"
+#include "plotter/PlotterState.h"
+#include "plotter/ui/CPlotDlg.h"
+#include "procedure/ProcedureModel.h"
+#include "procedure/ui/CQelView.h"
+
+#include <QFileDialog>
+#include <QMenu>
+#include <QStackedWidget>
+
+using F = CMainFrame;
+
+namespace {
+
+class MainFrameFiles : public DesktopRig
+{
+protected:
+    QWidget *shownPage() const { return frame()->findChild<QStackedWidget *>(QStringLiteral("pages"))->currentWidget(); }
+
+    // Runs File Open (by the menu or by Ctrl+O) and picks `path` in the dialog;
+    // an empty path cancels. Returns the folder the dialog started in.
+    QString openThroughDialog(const QString &path, bool byKey = false)
+    {
+        QString startFolder;
+        Desktop::ModalAnswer<QFileDialog> answer([&](QFileDialog *d) {
+            startFolder = d->directory().absolutePath();
+            if (path.isEmpty()) {
+                d->reject();
+                return;
+            }
+            d->selectFile(path);
+            static_cast<QDialog *>(d)->accept();
+        });
+        if (byKey)
+            Desktop::pressKey(frame(), Qt::Key_O, Qt::ControlModifier);
+        else
+            trigger(F::FileOpen);
+        Desktop::settle();
+        EXPECT_TRUE(answer.seen()) << "no file dialog";
+        return startFolder;
+    }
+
+    // Runs File Save; a Save As dialog, if one opens, is answered with its
+    // proposal (or cancelled). Returns the proposal, empty when none opened.
+    QString saveThroughDialog(bool acceptProposal = true)
+    {
+        QString proposed;
+        Desktop::ModalAnswer<QFileDialog> answer([&](QFileDialog *d) {
+            proposed = d->selectedFiles().value(0);
+            if (acceptProposal)
+                static_cast<QDialog *>(d)->accept();
+            else
+                d->reject();
+        });
+        trigger(F::FileSave);
+        Desktop::settle();
+        return proposed;
+    }
+
+    QStringList recentMenuTexts() const
+    {
+        QStringList out;
+        if (auto *m = frame()->findChild<QMenu *>(QStringLiteral("recentMenu")))
+            for (QAction *a : m->actions())
+                if (a->isEnabled())
+                    out << a->text();
+        return out;
+    }
+
+    int steps() const { return app->view()->procedureModel()->stepCount(); }
+    int resultRows() const { return app->view()->resultModel()->rowCount(); }
+    int plotRows() const { return app->plotter()->table().tableRowCount(); }
+
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    void fixClock() { app->document()->setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 5)); }); }
+};
+
+} // namespace
+
+TEST_F(MainFrameFiles, OpenWhileThePlotterViewIsShownKeepsItShown)
+{
+    ASSERT_TRUE(startApp({}, false));
+    trigger(F::PlotterView);
+    const QString pic = example(QStringLiteral("sweep.pic"));
+    openThroughDialog(pic);
+    EXPECT_EQ(frame()->currentView(), F::PlotterPage);
+    EXPECT_EQ(shownPage(), app->plotDlg());
+    EXPECT_TRUE(app->plotDlg()->isVisible());
+    EXPECT_TRUE(action(F::PlotterView)->isChecked());
+    EXPECT_GT(plotRows(), 0);
+    EXPECT_EQ(app->document()->pathName(), pic);
+
+    // By the key as well, and with a procedure file.
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    openThroughDialog(pro, true);
+    EXPECT_EQ(frame()->currentView(), F::PlotterPage);
+    EXPECT_EQ(shownPage(), app->plotDlg());
+    EXPECT_EQ(steps(), 6);
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+}
+
+TEST_F(MainFrameFiles, OpenOnTheExecutiveViewShowsTheLoadedRowsThere)
+{
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    const QString rpt = example(QStringLiteral("capacitor_202612695.rpt"));
+    ASSERT_TRUE(startApp(pro, false));
+    trigger(F::ExecutiveView);
+    // The dialog starts in the document's folder.
+    EXPECT_EQ(openThroughDialog(rpt), QFileInfo(pro).absolutePath());
+    EXPECT_EQ(frame()->currentView(), F::ExecutivePage);
+    EXPECT_EQ(shownPage(), app->view()->execDlg());
+    EXPECT_GT(resultRows(), 0);
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("capacitor_202612695.rpt - Qel"));
+}
+
+TEST_F(MainFrameFiles, ARefusedOrCancelledOpenKeepsThePageAndTheData)
+{
+    ASSERT_TRUE(startApp({}, false));
+    trigger(F::ExecutiveView);
+    openThroughDialog(QString());
+    EXPECT_EQ(frame()->currentView(), F::ExecutivePage);
+    EXPECT_EQ(shownPage(), app->view()->execDlg());
+
+    // A report before any procedure is refused with the file warning.
+    openThroughDialog(example(QStringLiteral("capacitor_202612695.rpt")));
+    ASSERT_EQ(prompter.said.size(), 1);
+    EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Warning"));
+    EXPECT_EQ(prompter.said[0].text, QStringLiteral("Can't open the file."));
+    EXPECT_EQ(prompter.said[0].icon, Prompter::Icon::Error);
+    EXPECT_EQ(frame()->currentView(), F::ExecutivePage);
+    EXPECT_EQ(resultRows(), 0);
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("Untitled - Qel"));
+}
+
+TEST_F(MainFrameFiles, SaveOnTheExecutiveViewProposesATimeStampedReportBesideTheProcedure)
+{
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    ASSERT_TRUE(startApp(pro, false));
+    fixClock();
+    trigger(F::ExecutiveView);
+    const QString expected = dir.path() + QStringLiteral("/capacitor_202612695.rpt");
+    EXPECT_EQ(saveThroughDialog(), expected);
+    EXPECT_TRUE(QFileInfo::exists(expected));
+    EXPECT_EQ(app->document()->pathName(), expected);
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("capacitor_202612695.rpt - Qel"));
+    // No rows yet: the empty report layout.
+    EXPECT_EQ(bytesOf(expected), QByteArray("\0\0\0\0\0\0\0\0\0\0", 10));
+
+    // Saving it again on the same page is the same name: written at once, no dialog.
+    EXPECT_EQ(saveThroughDialog(), QString());
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+}
+
+TEST_F(MainFrameFiles, SaveOnTheOtherPagesFollowsTheNameShown)
+{
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    ASSERT_TRUE(startApp(pro, false));
+    fixClock();
+    // The Plotter View turns the procedure name into a plot name.
+    trigger(F::PlotterView);
+    EXPECT_EQ(saveThroughDialog(false), dir.path() + QStringLiteral("/capacitor.pic"));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/capacitor.pic")));
+
+    // From a report, the Procedure View proposes the procedure of its stem,
+    // and writes the same bytes the procedure was read from.
+    const QString rpt = example(QStringLiteral("capacitor_202612695.rpt"));
+    ASSERT_TRUE(app->openFile(rpt));
+    trigger(F::ProcedureView);
+    const QByteArray original = bytesOf(pro);
+    QFile::remove(pro);
+    EXPECT_EQ(saveThroughDialog(), pro);
+    EXPECT_EQ(bytesOf(pro), original);
+}
+
+TEST_F(MainFrameFiles, SaveAsWritesTheTypeOfTheChosenName)
+{
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro")), false));
+    const QString copy = dir.path() + QStringLiteral("/copy.pro");
+    Desktop::ModalAnswer<QFileDialog> answer([&](QFileDialog *d) {
+        d->selectFile(copy);
+        static_cast<QDialog *>(d)->accept();
+    });
+    trigger(F::FileSaveAs);
+    Desktop::settle();
+    ASSERT_TRUE(answer.seen());
+    EXPECT_EQ(bytesOf(copy), bytesOf(dir.path() + QStringLiteral("/capacitor.pro")));
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("copy.pro - Qel"));
+    EXPECT_EQ(CQelApp::recentFiles().value(0), copy);
+}
+
+TEST_F(MainFrameFiles, RecentFilesAreKeptInTheUsersSettingsNewestFirstUpToFour)
+{
+    ASSERT_TRUE(startApp({}, false));
+    // The list lives in the sandboxed configuration folder, never the tester's own.
+    const QString settingsFile =
+        QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Qel")).fileName();
+    EXPECT_TRUE(settingsFile.startsWith(settingsSandbox.configHome())) << qPrintable(settingsFile);
+    EXPECT_TRUE(CQelApp::recentFiles().isEmpty());
+
+    QStringList opened;
+    for (const QString &name : {QStringLiteral("a.pro"), QStringLiteral("b.pro"), QStringLiteral("c.pro"),
+                                QStringLiteral("d.pro"), QStringLiteral("e.pro")}) {
+        const QString path = dir.path() + QLatin1Char('/') + name;
+        QFile::copy(qelSourceDir() + QStringLiteral("/examples/capacitor.pro"), path);
+        ASSERT_TRUE(app->openFile(path)) << qPrintable(name);
+        opened.prepend(path);
+    }
+    EXPECT_EQ(CQelApp::recentFiles(), opened.mid(0, 4));
+    EXPECT_EQ(recentMenuTexts(), (QStringList{"&1 e.pro", "&2 d.pro", "&3 c.pro", "&4 b.pro"}));
+    EXPECT_TRUE(QFileInfo::exists(settingsFile));
+
+    // Opening one again moves it to the top without a duplicate.
+    ASSERT_TRUE(app->openFile(opened[2]));
+    EXPECT_EQ(CQelApp::recentFiles(), (QStringList{opened[2], opened[0], opened[1], opened[3]}));
+
+    // A new program start reads the same list.
+    app.reset();
+    ASSERT_TRUE(startApp({}, false));
+    EXPECT_EQ(recentMenuTexts(), (QStringList{"&1 c.pro", "&2 e.pro", "&3 d.pro", "&4 b.pro"}));
+}
+
+TEST_F(MainFrameFiles, ARecentFileOpensAndThePageShownStays)
+{
+    const QString pic = example(QStringLiteral("sweep.pic"));
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    ASSERT_TRUE(startApp(pic, false));
+    ASSERT_TRUE(app->openFile(pro));
+    ASSERT_EQ(recentMenuTexts(), (QStringList{"&1 capacitor.pro", "&2 sweep.pic"}));
+    trigger(F::PlotterView);
+
+    auto *menu = frame()->findChild<QMenu *>(QStringLiteral("recentMenu"));
+    ASSERT_NE(menu, nullptr);
+    menu->actions().at(1)->trigger();
+    Desktop::settle();
+    EXPECT_EQ(app->document()->pathName(), pic);
+    EXPECT_EQ(frame()->currentView(), F::PlotterPage);
+    EXPECT_EQ(shownPage(), app->plotDlg());
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("sweep.pic - Qel"));
+}
+
+TEST_F(MainFrameFiles, ClearingNamesTheDocumentInItsFolderAndListsIt)
+{
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    ASSERT_TRUE(startApp({}, false));
+    ASSERT_TRUE(app->openFile(pro));
+    trigger(F::FileNew);
+    EXPECT_EQ(steps(), 0);
+    EXPECT_EQ(app->document()->pathName(), dir.path() + QStringLiteral("/Untitled.qel"));
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("Untitled - Qel"));
+    EXPECT_EQ(CQelApp::recentFiles().value(0), dir.path() + QStringLiteral("/Untitled.qel"));
+    // The file on disk is untouched.
+    EXPECT_EQ(bytesOf(pro), bytesOf(qelSourceDir() + QStringLiteral("/examples/capacitor.pro")));
+}
