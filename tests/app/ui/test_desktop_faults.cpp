@@ -272,3 +272,36 @@ TEST_F(DesktopFaults, AMeterFloodingTheLineIsCutOffAndTheRowsStay)
     EXPECT_FALSE(app->link().isOpen());
     EXPECT_LE(app->link().replyBuffer().size(), 64 * 1024);
 }
+
+TEST_F(DesktopFaults, AMeterThatNeverIdentifiesIsReportedAndCommunicationTriesAgain)
+{
+    ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--no-idn")}))) << qPrintable(sim->errorText());
+    ASSERT_FALSE(startApp());
+    ASSERT_EQ(prompter.said.size(), 1) << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Exception"));
+    EXPECT_EQ(prompter.said[0].text, QStringLiteral("Connecting Error!"));
+    EXPECT_EQ(prompter.said[0].icon, Prompter::Icon::Error);
+    EXPECT_FALSE(action(F::Communication)->isChecked());
+
+    oneStepProcedureOnTheExecutiveView(QStringLiteral("1"));
+    clickRun();
+    EXPECT_EQ(prompter.said.size(), 2);
+    EXPECT_EQ(results()->rowCount(), 0);
+    EXPECT_EQ(triggers(), 0);
+
+    // The port stayed open on the silent meter; when that meter goes away
+    // the operator is told so.
+    EXPECT_TRUE(app->link().isOpen());
+    ASSERT_TRUE(startMeter(meterArgs({}))) << qPrintable(sim->errorText());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return !app->link().isOpen(); }));
+    Desktop::settle(50);
+    ASSERT_EQ(prompter.said.size(), 3) << qPrintable(prompter.texts().join(" | "));
+    EXPECT_TRUE(prompter.said[2].text.contains(QStringLiteral("Setup > Communication")));
+
+    // A meter that answers, chosen through Setup > Communication.
+    reconnectThroughTheMenu(sim->devicePath());
+    clickRun();
+    ASSERT_TRUE(waitRunEnded());
+    EXPECT_EQ(results()->rowCount(), 1);
+    EXPECT_EQ(prompter.said.size(), 3) << qPrintable(prompter.texts().join(" | "));
+}

@@ -15,6 +15,7 @@
 #include "procedure/ui/CQelView.h"
 #include "reports/ui/ReportPrinting.h"
 
+#include <QMenu>
 #include <QStackedWidget>
 #include <QToolBar>
 
@@ -275,6 +276,11 @@ TEST_F(MainFrameCommands, ARunLocksThePageSwitchingUntilEmergencyStop)
     EXPECT_TRUE(enabled(F::ExecutiveView));
     EXPECT_TRUE(action(F::ExecutiveView)->isChecked());
     EXPECT_FALSE(enabled(F::FileOpen)) << "a load would empty the pages under the run";
+    auto *recent = frame()->findChild<QMenu *>(QStringLiteral("recentMenu"));
+    ASSERT_NE(recent, nullptr);
+    ASSERT_FALSE(recent->actions().isEmpty());
+    for (QAction *a : recent->actions())
+        EXPECT_FALSE(a->isEnabled()) << qPrintable(a->text());
     // A disabled command cannot be reached by its menu item either.
     trigger(F::ProcedureView);
     trigger(F::PlotterView);
@@ -291,6 +297,8 @@ TEST_F(MainFrameCommands, ARunLocksThePageSwitchingUntilEmergencyStop)
     EXPECT_TRUE(enabled(F::ProcedureView));
     EXPECT_TRUE(enabled(F::PlotterView));
     EXPECT_TRUE(enabled(F::FileOpen));
+    for (QAction *a : recent->actions())
+        EXPECT_TRUE(a->isEnabled()) << qPrintable(a->text());
     trigger(F::PlotterView);
     EXPECT_EQ(frame()->currentView(), F::PlotterPage);
     EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
