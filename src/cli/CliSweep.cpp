@@ -85,6 +85,15 @@ int cliSweep(const QStringList &args)
     const int replyTimeout = a.intValue(QStringLiteral("reply-timeout"), 10000);
     if (draws < 1)
         throw CliError(ExitUsage, QStringLiteral("--draws needs at least 1."));
+    // The graph has four lines; one more draw would start them all afresh and
+    // the earlier draws would be lost before anything is written.
+    const bool twoItems = a.value(QStringLiteral("second"), QStringLiteral("off")) != QLatin1String("off");
+    const int maxDraws = twoItems ? 2 : 4;
+    if (draws > maxDraws)
+        throw CliError(ExitUsage, QStringLiteral("--draws %1: the graph holds four lines, so at most %2 draws %3.")
+                                      .arg(draws)
+                                      .arg(maxDraws)
+                                      .arg(twoItems ? QStringLiteral("with a second item") : QStringLiteral("of one item")));
     if (replyTimeout < 0)
         throw CliError(ExitUsage, QStringLiteral("--reply-timeout needs 0 (wait for ever) or more milliseconds."));
     const QString picPath = a.value(QStringLiteral("pic"));

@@ -6,6 +6,7 @@
 #include "../support/MeterSim.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -265,6 +266,26 @@ TEST_F(RunFixture, MeterThatStopsAnsweringEndsTheRunWithinTheReplyTimeout)
         EXPECT_EQ(rows[0].cells, PassingCells);
         EXPECT_EQ(readBytes(report), expectedReport(rows));
     }
+}
+
+// The reply timeout is per reply: bytes that keep coming without ending the
+// line do not keep the run waiting for ever.
+TEST_F(RunFixture, ReplyDribblingInSlowerThanTheTimeoutStopsTheRun)
+{
+    MeterSim sim(Capacitor + QStringList{QStringLiteral("--split"), QStringLiteral("8"), QStringLiteral("--split-pause"),
+                                 QStringLiteral("250")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    QElapsedTimer clock;
+    clock.start();
+    const CliResult r = runCli({QStringLiteral("run"), procedure(threeSteps()), QStringLiteral("--port"), sim.devicePath(),
+                                   QStringLiteral("--reply-timeout"), QStringLiteral("600")},
+        30000);
+    ASSERT_TRUE(r.finished) << r.describe();
+    EXPECT_EQ(r.exitCode, 4) << r.describe();
+    EXPECT_TRUE(isOneSentenceNaming(r, sim.devicePath())) << r.describe();
+    EXPECT_EQ(r.outLines(), QStringList{Header});
+    // Connecting takes about two seconds; one reply alone would take 1.75 s more.
+    EXPECT_LT(clock.elapsed(), 15000);
 }
 
 TEST_F(RunFixture, StepDelayLongerThanTheReplyTimeoutIsNotSilence)
