@@ -34,7 +34,8 @@ Usage:
               --points 10 [--unit Hz] [--fixed-freq 20 --fixed-freq-unit Hz]
               [--fixed-level 10 --fixed-level-unit mV] [--draws K] [--pic OUT.pic]
               [--xlsx OUT.xlsx] [--png OUT.png] [--reply-timeout MS]
-      Runs K Draws (default 1) of a frequency or voltage sweep, prints the
+      Runs K Draws (default 1; at most 4, or 2 with a second item, as the
+      graph has four lines) of a frequency or voltage sweep, prints the
       result list as tab-separated lines (titles first), and writes the plot
       file, the sweep export and the graph picture when asked.
   qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx
