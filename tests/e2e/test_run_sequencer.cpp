@@ -16,7 +16,7 @@
 
 namespace {
 
-struct StepSpec
+struct StepPlan
 {
     QString fItem = QStringLiteral("C");
     QString fStd = QStringLiteral("100");
@@ -32,32 +32,32 @@ struct StepSpec
     QString sUnit;
 };
 
-ProcedureStep makeStep(const StepSpec &spec)
+ProcedureStep makeStep(const StepPlan &plan)
 {
     ProcedureStep s;
-    s[ProcedureStep::FItem] = spec.fItem;
-    s[ProcedureStep::FStd] = spec.fStd;
-    s[ProcedureStep::FLow] = spec.fLow;
-    s[ProcedureStep::FHigh] = spec.fHigh;
-    s[ProcedureStep::FUnit] = spec.fUnit;
-    s[ProcedureStep::SItem] = spec.sItem;
-    s[ProcedureStep::SStd] = spec.sStd;
-    s[ProcedureStep::SLow] = spec.sLow;
-    s[ProcedureStep::SHigh] = spec.sHigh;
-    s[ProcedureStep::SUnit] = spec.sUnit;
-    const bool rdc = spec.fItem == QLatin1String("Rdc");
-    s[ProcedureStep::Freq] = rdc ? QString() : spec.freq;
+    s[ProcedureStep::FItem] = plan.fItem;
+    s[ProcedureStep::FStd] = plan.fStd;
+    s[ProcedureStep::FLow] = plan.fLow;
+    s[ProcedureStep::FHigh] = plan.fHigh;
+    s[ProcedureStep::FUnit] = plan.fUnit;
+    s[ProcedureStep::SItem] = plan.sItem;
+    s[ProcedureStep::SStd] = plan.sStd;
+    s[ProcedureStep::SLow] = plan.sLow;
+    s[ProcedureStep::SHigh] = plan.sHigh;
+    s[ProcedureStep::SUnit] = plan.sUnit;
+    const bool rdc = plan.fItem == QLatin1String("Rdc");
+    s[ProcedureStep::Freq] = rdc ? QString() : plan.freq;
     s[ProcedureStep::Level] = QStringLiteral("1V");
     s[ProcedureStep::Circuit] = rdc ? QString() : QStringLiteral("SER");
     s[ProcedureStep::Speed] = QStringLiteral("FAST");
-    s[ProcedureStep::Type] = spec.fLow.contains(QLatin1Char('%')) ? QStringLiteral("%") : QStringLiteral("Absolute");
-    s[ProcedureStep::Delay] = spec.delay;
+    s[ProcedureStep::Type] = plan.fLow.contains(QLatin1Char('%')) ? QStringLiteral("%") : QStringLiteral("Absolute");
+    s[ProcedureStep::Delay] = plan.delay;
     return s;
 }
 
-StepSpec at(const QString &freq)
+StepPlan at(const QString &freq)
 {
-    StepSpec s;
+    StepPlan s;
     s.freq = freq;
     return s;
 }
@@ -81,10 +81,10 @@ struct Rig
         return MeterSim::waitUntil([this] { return !link.isIdentifying(); }, 5000) && link.isConnected();
     }
 
-    void setSteps(const QList<StepSpec> &specs)
+    void setSteps(const QList<StepPlan> &plans)
     {
         QVector<ProcedureStep> steps;
-        for (const StepSpec &s : specs)
+        for (const StepPlan &s : plans)
             steps << makeStep(s);
         procedure.setSteps(steps);
         procedure.renumber();
@@ -169,7 +169,7 @@ TEST(RunE2E, AStepDelayIsWaitedBetweenItsReplyAndTheNextStep)
 {
     Rig rig({"--component", "C=100n"});
     REQUIRE_METER(rig);
-    StepSpec first = at("1KHz");
+    StepPlan first = at("1KHz");
     first.delay = "500";
     rig.setSteps({first, at("2KHz")});
     ASSERT_TRUE(rig.runToEnd());
@@ -196,10 +196,10 @@ TEST(RunE2E, PercentLimitsFailAtTheLowLimitAndPassJustInside)
     // 95 nF reads 9.50000E-08, exactly 100 nF - 5 %.
     Rig rig({"--component", "C=95n"});
     REQUIRE_METER(rig);
-    StepSpec atLimit = at("1KHz");
-    StepSpec inside = at("1KHz");
+    StepPlan atLimit = at("1KHz");
+    StepPlan inside = at("1KHz");
     inside.fStd = "99.9999";
-    StepSpec below = at("1KHz");
+    StepPlan below = at("1KHz");
     below.fStd = "100.1";
     rig.setSteps({atLimit, inside, below});
     ASSERT_TRUE(rig.runToEnd());
@@ -214,9 +214,9 @@ TEST(RunE2E, PercentLimitsFailAtTheHighLimitAndPassJustInside)
     // computed +5 % limit exactly there.
     Rig rig({"--component", "C=105n"});
     REQUIRE_METER(rig);
-    StepSpec atLimit = at("1KHz");
+    StepPlan atLimit = at("1KHz");
     atLimit.fStd = "99.99999999999999";
-    StepSpec inside = at("1KHz");
+    StepPlan inside = at("1KHz");
     inside.fStd = "100.0001";
     rig.setSteps({atLimit, inside});
     ASSERT_TRUE(rig.runToEnd());
@@ -229,7 +229,7 @@ TEST(RunE2E, AbsoluteLimitsOnOhmsAreStrict)
     Rig rig({"--component", "R=100"});
     REQUIRE_METER(rig);
     auto rdc = [](const QString &std) {
-        StepSpec s;
+        StepPlan s;
         s.fItem = "Rdc";
         s.fUnit = "O";
         s.fStd = std;
@@ -254,7 +254,7 @@ TEST(RunE2E, AFailingSecondItemTurnsTheRowRed)
     // D of 100 nF with 0.05 ohm in series at 1 kHz is about 3.1e-5.
     Rig rig({"--component", "C=100n,esr=0.05"});
     REQUIRE_METER(rig);
-    StepSpec s = at("1KHz");
+    StepPlan s = at("1KHz");
     s.sItem = "D";
     s.sStd = "0.01";
     s.sLow = "-5%";
@@ -289,7 +289,7 @@ TEST(RunE2E, EmergencyStopMidPassAddsNoRowAndTheNextRunStartsAtStepZero)
 {
     Rig rig({"--component", "C=100n"});
     REQUIRE_METER(rig);
-    StepSpec first = at("1KHz");
+    StepPlan first = at("1KHz");
     first.delay = "400";
     rig.setSteps({first, at("2KHz"), at("3KHz")});
     rig.exec.setLoopText("2");

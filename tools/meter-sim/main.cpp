@@ -95,14 +95,14 @@ bool positive(const QCommandLineParser &p, const QString &name, int *out)
     return true;
 }
 
-bool applyMeasureTime(const QString &spec, MeterTiming *timing)
+bool applyMeasureTime(const QString &setting, MeterTiming *timing)
 {
-    const int eq = spec.indexOf(QLatin1Char('='));
+    const int eq = setting.indexOf(QLatin1Char('='));
     if (eq < 0)
         return false;
-    const QString speed = spec.left(eq).trimmed().toUpper();
+    const QString speed = setting.left(eq).trimmed().toUpper();
     bool ok = false;
-    const double ms = spec.mid(eq + 1).toDouble(&ok);
+    const double ms = setting.mid(eq + 1).toDouble(&ok);
     if (!ok || ms < 0)
         return false;
     const QStringList names {"SLOW", "MED", "FAST", "MAX"};
@@ -137,7 +137,7 @@ int main(int argc, char **argv)
     p.addHelpOption();
     p.addVersionOption();
     p.addOptions({
-        {"component", "The component under test (default C=100n).", "spec", "C=100n"},
+        {"component", "The component under test (default C=100n).", "model", "C=100n"},
         {"idn", "The identification reply.", "text", "QEL,SIMULATED LCR-4410,SIM0001,1.00"},
         {"log", "Log every byte received and sent to this file.", "file"},
         {"link", "Keep a symlink at this path pointing to the device.", "path"},
@@ -184,9 +184,9 @@ int main(int argc, char **argv)
     timing.pace = p.isSet("pace");
     if (!positive(p, "baud", &timing.baud))
         return 2;
-    for (const QString &spec : p.values("meas-time")) {
-        if (!applyMeasureTime(spec, &timing)) {
-            std::fprintf(stderr, "qel-meter-sim: --meas-time wants SLOW|MED|FAST|MAX=ms, got %s\n", qPrintable(spec));
+    for (const QString &setting : p.values("meas-time")) {
+        if (!applyMeasureTime(setting, &timing)) {
+            std::fprintf(stderr, "qel-meter-sim: --meas-time wants SLOW|MED|FAST|MAX=ms, got %s\n", qPrintable(setting));
             return 2;
         }
     }
