@@ -52,12 +52,10 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
     connect(&m_link, &InstrumentLink::linkLost, this,
         [this] { m_busyWhenLost = (m_measure && m_measure->isRunning()) || (m_sweep && m_sweep->isRunning()); });
 
-    // The meter found after the line was closed may have been reset or
-    // swapped: the next run or sweep sends every setting, not only changes.
-    connect(&m_link, &InstrumentLink::connectedChanged, this, [this](bool connected) {
-        if (!connected)
-            m_cache.clear();
-    });
+    // A meter that went away may come back reset or swapped: the next run or
+    // sweep sends every setting, not only changes. A disconnect the operator
+    // asked for, or a document load, keeps the cache as the meter expects.
+    connect(&m_link, &InstrumentLink::linkLost, this, [this] { m_cache.clear(); });
 
     m_view = new CQelView(m_prompter);
     m_plotter = new PlotterState(this);
