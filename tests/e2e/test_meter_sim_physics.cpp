@@ -250,6 +250,13 @@ TEST(MeterSimPhysics, MeasuringTimeAndPacingDelayTheReply)
     RawLine line(sim.devicePath());
     ASSERT_FALSE(line.ask("MEAS:SPEED FAST\nMEAS:TRIG\n").isEmpty());
     ASSERT_FALSE(line.ask("MEAS:SPEED MAX\nMEAS:TRIG\n").isEmpty());
+    // The simulator logs a reply just after writing it: wait for the entry.
+    ASSERT_TRUE(sim.waitForLog([](const QList<MeterSim::Entry> &log) {
+        int sent = 0;
+        for (const MeterSim::Entry &e : log)
+            sent += e.kind == '<';
+        return sent >= 2;
+    }));
 
     QList<double> trig, reply;
     for (const MeterSim::Entry &e : sim.entries()) {
