@@ -169,7 +169,8 @@ bool CQelApp::start()
     updateTitle();
     m_frame->placeOnScreen();
     m_frame->show();
-    if (m_options.connect)
+    // A file opened at start-up has connected already, as every load does.
+    if (m_options.connect && m_options.file.isEmpty())
         m_link.connectToMeter();
     return true;
 }

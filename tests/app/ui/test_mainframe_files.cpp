@@ -263,3 +263,13 @@ TEST_F(MainFrameFiles, ClearingNamesTheDocumentInItsFolderAndListsIt)
     // The file on disk is untouched.
     EXPECT_EQ(bytesOf(pro), bytesOf(qelSourceDir() + QStringLiteral("/examples/capacitor.pro")));
 }
+
+TEST_F(MainFrameFiles, AFileOpenedAtStartUpConnectsOnceAndTheMeterIsIdentifiedOnce)
+{
+    ASSERT_TRUE(startMeter());
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
+    EXPECT_EQ(app->view()->procedureModel()->stepCount(), 6);
+    ASSERT_TRUE(sim->waitForCommands(2));
+    Desktop::settle(300);
+    EXPECT_EQ(sim->commands(), (QList<QByteArray>{"*IDN?", "*LOC"}));
+}
