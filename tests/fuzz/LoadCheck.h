@@ -85,6 +85,17 @@ struct Pages
         s.second = FuzzSupport::asSaved(s.second);
         return s;
     }
+    // Whether every line column is titled with the selected items, as a sweep titles them.
+    bool titlesFollowItems() const
+    {
+        const bool oneItem = second == QLatin1String("off");
+        for (int k = 2; k < plotTitles.size(); ++k) {
+            const QString &item = oneItem || k % 2 == 0 ? first : second;
+            if (plotTitles[k] != item + QString::number(k - 1))
+                return false;
+        }
+        return true;
+    }
     // Names the first part that differs, for the crash report. After a load
     // the plotter's line counter reads 5, so a save and a second open may
     // add empty line columns: with linesMayGrow the cells shown before must
@@ -100,7 +111,11 @@ struct Pages
         if (dates != o.dates || times != o.times)
             return "result dates or times";
         if (linesMayGrow) {
-            if (plotTitles.mid(0, o.plotTitles.size()) != o.plotTitles || plotRows.size() != o.plotRows.size())
+            // A file may name an item the selectors do not offer; its line
+            // titles show the file's text, but a save stores what the
+            // selector shows, so only those titles may change.
+            const int kept = o.titlesFollowItems() ? int(o.plotTitles.size()) : 2;
+            if (plotTitles.mid(0, kept) != o.plotTitles.mid(0, kept) || plotRows.size() != o.plotRows.size())
                 return "plot columns or rows";
             for (int r = 0; r < plotRows.size(); ++r)
                 if (plotRows[r].mid(0, o.plotRows[r].size()) != o.plotRows[r])

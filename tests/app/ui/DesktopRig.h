@@ -13,6 +13,8 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -92,6 +94,17 @@ inline void pressKey(QWidget *w, int key, Qt::KeyboardModifiers mods = Qt::NoMod
     }
     QKeyEvent release(QEvent::KeyRelease, key, mods, text);
     QApplication::sendEvent(w, &release);
+}
+
+// Chooses a file in an open file dialog and accepts it. selectFile() leaves
+// the name field alone while it has focus, which depends on timing, so the
+// whole path is typed into the field as well.
+inline void chooseFile(QFileDialog *d, const QString &path)
+{
+    d->selectFile(path);
+    if (auto *edit = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        edit->setText(path);
+    static_cast<QDialog *>(d)->accept();
 }
 
 // Answers the first modal dialog of type T that opens, from a timer, so a

@@ -35,8 +35,7 @@ protected:
                 d->reject();
                 return;
             }
-            d->selectFile(path);
-            static_cast<QDialog *>(d)->accept();
+            Desktop::chooseFile(d, path);
         });
         if (byKey)
             Desktop::pressKey(frame(), Qt::Key_O, Qt::ControlModifier);
@@ -189,8 +188,7 @@ TEST_F(MainFrameFiles, SaveAsWritesTheTypeOfTheChosenName)
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro")), false));
     const QString copy = dir.path() + QStringLiteral("/copy.pro");
     Desktop::ModalAnswer<QFileDialog> answer([&](QFileDialog *d) {
-        d->selectFile(copy);
-        static_cast<QDialog *>(d)->accept();
+        Desktop::chooseFile(d, copy);
     });
     trigger(F::FileSaveAs);
     Desktop::settle();
