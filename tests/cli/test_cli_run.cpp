@@ -5,6 +5,8 @@
 
 #include "../support/MeterSim.h"
 
+#include "instrument/PassEvaluator.h"
+
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -286,6 +288,49 @@ TEST_F(RunFixture, ReplyDribblingInSlowerThanTheTimeoutStopsTheRun)
     EXPECT_EQ(r.outLines(), QStringList{Header});
     // Connecting takes about two seconds; one reply alone would take 1.75 s more.
     EXPECT_LT(clock.elapsed(), 15000);
+}
+
+// Dirty replies end the run normally with every row: pieces and NUL bytes
+// read as clean, and an acknowledging meter's lines are read in turn.
+TEST_F(RunFixture, RepliesInPiecesWithNulBytesGiveTheCleanRows)
+{
+    MeterSim sim(Capacitor + QStringList{QStringLiteral("--split"), QStringLiteral("4"), QStringLiteral("--split-pause"),
+                                 QStringLiteral("5"), QStringLiteral("--nul-every"), QStringLiteral("2")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const QString report = path(QStringLiteral("dirty.rpt"));
+    const CliResult r = runCli({QStringLiteral("run"), procedure(threeSteps()), QStringLiteral("--port"), sim.devicePath(),
+        QStringLiteral("--loops"), QStringLiteral("2"), QStringLiteral("--report"), report});
+    ASSERT_TRUE(r.finished) << r.describe();
+    EXPECT_EQ(r.exitCode, 0) << r.describe();
+    EXPECT_TRUE(sim.sentBytes().contains('\0'));
+    const QList<PrintedRow> rows = printedRows(r);
+    ASSERT_EQ(rows.size(), 2) << r.describe();
+    EXPECT_EQ(rows[0].cells, PassingCells);
+    EXPECT_EQ(rows[1].cells, PassingCells);
+    EXPECT_EQ(readBytes(report), expectedReport(rows));
+}
+
+TEST_F(RunFixture, AMeterThatAcknowledgesSetCommandsGivesTheShiftedReadings)
+{
+    MeterSim sim(Capacitor + QStringList{QStringLiteral("--ack"), QStringLiteral("OK")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const CliResult r = runCli({QStringLiteral("run"), procedure(threeSteps()), QStringLiteral("--port"), sim.devicePath()});
+    ASSERT_TRUE(r.finished) << r.describe();
+    // The first step's settings are acknowledged before its reading comes,
+    // so all three steps read an acknowledgement: judged as the rules say.
+    EXPECT_EQ(r.exitCode, 1) << r.describe();
+    QVector<ProcedureStep> steps;
+    for (const TestStep &t : threeSteps()) {
+        ProcedureStep s;
+        const QStringList fields = t.fields();
+        for (int c = 1; c < ProcedureStep::ColumnCount; ++c)
+            s.fields[size_t(c)] = fields.at(c - 1);
+        steps << s;
+    }
+    const QList<PrintedRow> rows = printedRows(r);
+    ASSERT_EQ(rows.size(), 1) << r.describe();
+    EXPECT_EQ(rows[0].cells, PassEvaluator::evaluate(steps, {"OK\n", "OK\n", "OK\n"}).cells);
+    EXPECT_EQ(rows[0].cells.value(0), QStringLiteral("0nF"));
 }
 
 TEST_F(RunFixture, StepDelayLongerThanTheReplyTimeoutIsNotSilence)

@@ -144,6 +144,22 @@ TEST_F(SweepFixture, MeterGoingAwayEndsTheSweepWithThePointsTaken)
     }
 }
 
+// Replies cut into pieces with a NUL inside read as a clean meter's.
+TEST_F(SweepFixture, RepliesInPiecesWithNulBytesGiveTheCleanPoints)
+{
+    MeterSim sim(Capacitor + QStringList{QStringLiteral("--split"), QStringLiteral("5"), QStringLiteral("--split-pause"),
+                                 QStringLiteral("5"), QStringLiteral("--nul-every"), QStringLiteral("1")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const CliResult r = runCli(sweepArgs(sim.devicePath()));
+    ASSERT_TRUE(r.finished) << r.describe();
+    EXPECT_EQ(r.exitCode, 0) << r.describe();
+    EXPECT_TRUE(sim.sentBytes().contains('\0'));
+    QStringList expected{QStringLiteral("Step\tFrequence\tC1\tD2")};
+    for (int i = 0; i < FourPoints.size(); ++i)
+        expected << QString::number(i + 1) + QLatin1Char('\t') + FourPoints[i].join(QLatin1Char('\t'));
+    EXPECT_EQ(r.outLines(), expected) << r.describe();
+}
+
 TEST_F(SweepFixture, RefusalsComeBeforeAnyMeasuringAndLeaveNoFiles)
 {
     MeterSim sim(Capacitor);

@@ -1,5 +1,6 @@
 // A misbehaving meter met through the whole desktop program: a reply that
-// never comes and a meter that hangs up in the middle of a run or a sweep.
+// never comes, dirty or acknowledged replies, and a meter that hangs up in
+// the middle of a run or a sweep.
 // Whatever the meter does, the window keeps working, completed rows and
 // points stay, and the operator can connect again.
 
@@ -10,6 +11,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "execution/ui/CExecDlg.h"
+#include "instrument/PassEvaluator.h"
 #include "instrument/ui/CCommDlg.h"
 #include "plotter/PlotterState.h"
 #include "plotter/ui/CPlotDlg.h"
@@ -74,6 +76,25 @@ protected:
         for (const RecordingPrompter::Said &s : prompter.said)
             n += s.text.contains(part) ? 1 : 0;
         return n;
+    }
+
+    // The row each pass should give: its reply line as the meter sent it,
+    // less the NUL bytes the link drops, judged by the rules.
+    QStringList expectedCells(const QByteArray &line) const
+    {
+        QByteArray clean = line;
+        clean.replace('\0', QByteArray());
+        return PassEvaluator::evaluate(app->view()->procedureModel()->steps(), {clean}).cells;
+    }
+
+    // The reply lines sent after the identification, with their line feeds.
+    QList<QByteArray> sentReplies() const
+    {
+        QList<QByteArray> lines = sim->sentBytes().split('\n');
+        lines.removeLast();
+        for (QByteArray &l : lines)
+            l += '\n';
+        return lines.mid(1);
     }
 
     // The rows of the result table as their joined strings.
@@ -153,6 +174,54 @@ TEST_F(DesktopFaults, ADroppedReplyInASweepWaitsUntilStopResetAndTheNextDrawWork
     ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }));
     EXPECT_EQ(app->plotter()->table().tableRowCount(), 2);
     EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+}
+
+TEST_F(DesktopFaults, RepliesInPiecesWithNulAndJunkBytesGiveOneRowPerPassJudgedAsSent)
+{
+    ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--split"), QStringLiteral("4"), QStringLiteral("--split-pause"),
+        QStringLiteral("5"), QStringLiteral("--nul-every"), QStringLiteral("2"), QStringLiteral("--garbage-every"),
+        QStringLiteral("3"), QStringLiteral("--garbage-bytes"), QStringLiteral("9"), QStringLiteral("--seed"),
+        QStringLiteral("5")})))
+        << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    oneStepProcedureOnTheExecutiveView(QStringLiteral("6"));
+    clickRun();
+    ASSERT_TRUE(waitRunEnded(20000));
+    ASSERT_EQ(results()->rowCount(), 6);
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+
+    const QList<QByteArray> replies = sentReplies();
+    ASSERT_EQ(replies.size(), 6);
+    EXPECT_TRUE(replies[1].contains('\0'));
+    EXPECT_GT(replies[2].size(), replies[0].size()) << "junk before the third reply";
+    for (int r = 0; r < 6; ++r)
+        EXPECT_EQ(results()->cells(r), expectedCells(replies[r])) << "pass " << r;
+    // Replies without junk read as a clean meter's, NUL or not.
+    EXPECT_EQ(results()->cells(1), results()->cells(0));
+    EXPECT_EQ(results()->cells(3), results()->cells(0));
+    EXPECT_NE(results()->cells(0).value(0), QString());
+}
+
+TEST_F(DesktopFaults, AMeterThatAcknowledgesSetCommandsGivesTheShiftedReadingAndTheNextRunEnds)
+{
+    ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--ack"), QStringLiteral("OK")}))) << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    oneStepProcedureOnTheExecutiveView(QStringLiteral("1"));
+    clickRun();
+    ASSERT_TRUE(waitRunEnded());
+    // The pass reads the first line in the buffer: the acknowledgement of
+    // the first setting.
+    ASSERT_EQ(results()->rowCount(), 1);
+    EXPECT_EQ(results()->cells(0), expectedCells("OK\n"));
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
+
+    // The window keeps working: the next run ends with a row of its own.
+    Desktop::settle(100);
+    clickRun();
+    ASSERT_TRUE(waitRunEnded());
+    EXPECT_EQ(results()->rowCount(), 2);
+    EXPECT_TRUE(action(F::ProcedureView)->isEnabled());
+    EXPECT_TRUE(app->link().isConnected());
 }
 
 TEST_F(DesktopFaults, AMeterHangingUpMidRunStopsItKeepsTheRowsAndAllowsAReconnect)
