@@ -88,17 +88,6 @@ struct Bench
         return out;
     }
 
-    // The reply lines the meter sent after the identification, as sent.
-    QList<QByteArray> sentLines(int count) const
-    {
-        MeterSim::waitUntil([&] { return sim->sentBytes().count('\n') >= count + 1; }, 2000);
-        QList<QByteArray> lines = sim->sentBytes().split('\n');
-        lines.removeLast(); // what follows the last line feed
-        for (QByteArray &l : lines)
-            l += '\n';
-        return lines.mid(1);
-    }
-
     QTemporaryDir dir;
     std::unique_ptr<MeterSim> sim;
     RecordingPrompter prompter;
@@ -174,7 +163,7 @@ TEST(RunFaults, GarbageBeforeRepliesIsJudgedAsTheLinesSentAndNoLineIsLost)
     ASSERT_EQ(bench.results.resultCount(), 2);
 
     // Each pass is judged from exactly the three lines the meter sent for it.
-    const QList<QByteArray> lines = bench.sentLines(6);
+    const QList<QByteArray> lines = bench.sim->replyLines(6);
     ASSERT_EQ(lines.size(), 6);
     const QByteArray clean = "1.00000E-07\n";
     EXPECT_EQ(lines[0], clean);

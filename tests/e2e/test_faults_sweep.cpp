@@ -86,18 +86,6 @@ struct Bench
     QString clean(const QString &reference) const { return reading(cleanReply, reference).primaryCell; }
     QString clean(int row) const { return clean(row == 0 ? QString() : cell(0, 2)); }
 
-    // The reply lines the meter sent after the identification; waits a
-    // little for the simulator's log to show count of them.
-    QList<QByteArray> sentLines(int count) const
-    {
-        MeterSim::waitUntil([&] { return sim->sentBytes().count('\n') >= count + 1; }, 2000);
-        QList<QByteArray> lines = sim->sentBytes().split('\n');
-        lines.removeLast();
-        for (QByteArray &l : lines)
-            l += '\n';
-        return lines.mid(1);
-    }
-
     const QByteArray cleanReply = "1.00000E-07\n";
     QTemporaryDir dir;
     std::unique_ptr<MeterSim> sim;
@@ -121,7 +109,7 @@ TEST(SweepFaults, ADroppedReplyWaitsUntilStopResetAndTheNextDrawWorks)
     REQUIRE_METER(bench);
     ASSERT_TRUE(bench.draw(2));
     ASSERT_EQ(bench.rows(), 2);
-    EXPECT_EQ(bench.sentLines(2), (QList<QByteArray>{bench.cleanReply, bench.cleanReply}));
+    EXPECT_EQ(bench.sim->replyLines(2), (QList<QByteArray>{bench.cleanReply, bench.cleanReply}));
     const QString first = bench.cell(0, 2), second = bench.cell(1, 2);
     EXPECT_EQ(first, bench.clean(0));
     EXPECT_EQ(second, bench.clean(1));
@@ -164,7 +152,7 @@ TEST(SweepFaults, PiecesNulAndGarbageAreReadAsTheRulesSayAndEveryPointIsTaken)
 
     // Each point reads the line the meter sent for it (the link drops NULs),
     // in the unit of the first row.
-    const QList<QByteArray> lines = bench.sentLines(6);
+    const QList<QByteArray> lines = bench.sim->replyLines(6);
     ASSERT_EQ(lines.size(), 6);
     for (int p = 0; p < 6; ++p) {
         const SweepReading r = bench.reading(lines[p], p == 0 ? QString() : bench.cell(0, 2));

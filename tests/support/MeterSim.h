@@ -20,6 +20,8 @@
 //   (bytes sent, exactly) or '#' (a note); Entry::time in seconds.
 // - commands(): the commands received, without line feeds; receivedBytes():
 //   every byte received, line feeds included; sentBytes(): every byte sent;
+//   replyLines(n): every whole line sent after the identification reply,
+//   with its line feed, once n are there or two seconds have passed;
 //   logLines(): the raw log.
 // - waitForCommands(n, ms), waitForLog(predicate, ms), waitUntil(cond, ms),
 //   waitForExit(ms): wait with a time limit while running the Qt event loop,
@@ -153,6 +155,16 @@ public:
             if (e.kind == '<')
                 out += e.bytes;
         return out;
+    }
+
+    QList<QByteArray> replyLines(int count) const
+    {
+        waitUntil([&] { return sentBytes().count('\n') >= count + 1; }, 2000);
+        QList<QByteArray> lines = sentBytes().split('\n');
+        lines.removeLast(); // what follows the last line feed
+        for (QByteArray &l : lines)
+            l += '\n';
+        return lines.mid(1);
     }
 
     // Runs the event loop in small steps until cond() holds or time is up.

@@ -87,16 +87,6 @@ protected:
         return PassEvaluator::evaluate(app->view()->procedureModel()->steps(), {clean}).cells;
     }
 
-    // The reply lines sent after the identification, with their line feeds.
-    QList<QByteArray> sentReplies() const
-    {
-        QList<QByteArray> lines = sim->sentBytes().split('\n');
-        lines.removeLast();
-        for (QByteArray &l : lines)
-            l += '\n';
-        return lines.mid(1);
-    }
-
     // The rows of the result table as their joined strings.
     QStringList rows() const
     {
@@ -190,7 +180,7 @@ TEST_F(DesktopFaults, RepliesInPiecesWithNulAndJunkBytesGiveOneRowPerPassJudgedA
     ASSERT_EQ(results()->rowCount(), 6);
     EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
 
-    const QList<QByteArray> replies = sentReplies();
+    const QList<QByteArray> replies = sim->replyLines(6);
     ASSERT_EQ(replies.size(), 6);
     EXPECT_TRUE(replies[1].contains('\0'));
     EXPECT_GT(replies[2].size(), replies[0].size()) << "junk before the third reply";
