@@ -148,6 +148,7 @@ void MeasurementSequencer::evaluate()
     const int index = m_results.appendRow(row.cells, row.image);
     const QDateTime now = m_clock();
     m_results.setRowDateTime(index, PassEvaluator::dateText(now.date()), PassEvaluator::timeText(now.time()));
+    emit rowJudged(index, row, QDateTime::currentDateTimeUtc());
     emit rowCompleted(index);
 
     if (m_state != State::Evaluating)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instrument/PassEvaluator.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
@@ -40,6 +42,9 @@ public:
     void setClock(std::function<QDateTime()> clock);
 
 signals:
+    // Before rowCompleted: the judged row with its readings in base units
+    // and the moment it was judged, for recorders.
+    void rowJudged(int row, const PassEvaluator::Row &judged, const QDateTime &measuredAtUtc);
     void rowCompleted(int row);
     // The last pass ended normally.
     void finished();

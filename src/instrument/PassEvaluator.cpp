@@ -47,6 +47,7 @@ PassEvaluator::Row PassEvaluator::evaluate(const QVector<ProcedureStep> &steps, 
                                  s[ProcedureStep::FUnit], false);
         const QString fv = verdict(first, s[ProcedureStep::FStd], fl);
         row.cells << FieldParsing::formatReading(first, s[ProcedureStep::FUnit], false) << fv;
+        row.values << first;
         if (fv != failText())
             ++k;
 
@@ -56,6 +57,7 @@ PassEvaluator::Row PassEvaluator::evaluate(const QVector<ProcedureStep> &steps, 
                                      s[ProcedureStep::SUnit], true);
             const QString sv = verdict(second, s[ProcedureStep::SStd], sl);
             row.cells << FieldParsing::formatReading(second, s[ProcedureStep::SUnit], true) << sv;
+            row.values << second;
             if (sv == failText())
                 --k;
         }

@@ -28,6 +28,9 @@ public:
         QStringList cells; // columns 1.. of the result row
         int image = 0;     // ResultTableModel::Failed or ::Passed
         int passCount = 0; // one per judged-or-unjudged first item, minus one per failed second item
+        // The readings in base units, one per reading cell in cell order, as
+        // judged (statistics and records use these, not the rounded texts).
+        QVector<double> values;
     };
 
     // Limits in base units. The low text decides whether both deviations

@@ -118,12 +118,27 @@ void CMainFrame::buildMenus()
     addCommand(setup, ReportDescription, QStringLiteral("Report Description"),
         QStringLiteral("Edit the header texts of the printed report"));
 
+    // Additions beyond the legacy commands live here only; hidden while empty.
+    m_resultsMenu = menuBar()->addMenu(QStringLiteral("&Results"));
+    m_resultsMenu->setObjectName(QStringLiteral("resultsMenu"));
+    m_resultsMenu->menuAction()->setVisible(false);
+
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, AppAbout, QStringLiteral("&About Qel..."),
         QStringLiteral("Display program information, version number and copyright\nAbout"), QStringLiteral("about"));
 
     for (QMenu *m : {file, edit, view, setup, help})
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::updateCommands);
+}
+
+QAction *CMainFrame::addResultsCommand(const QString &text, const QString &hint, std::function<void()> handler)
+{
+    auto *a = new QAction(text, this);
+    a->setStatusTip(hint);
+    connect(a, &QAction::triggered, this, std::move(handler));
+    m_resultsMenu->addAction(a);
+    m_resultsMenu->menuAction()->setVisible(true);
+    return a;
 }
 
 void CMainFrame::buildToolbar()

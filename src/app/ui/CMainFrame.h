@@ -59,6 +59,10 @@ public:
     void setState(const State &state) { m_state = state; }
     void setHandler(int command, std::function<void()> handler) { m_handlers.insert(command, std::move(handler)); }
     QAction *action(int command) const { return m_actions.value(command); }
+    // The "Results" menu (before Help) holds every command beyond the legacy
+    // ones; its commands have no legacy id and no toolbar button.
+    QAction *addResultsCommand(const QString &text, const QString &hint, std::function<void()> handler);
+    QMenu *resultsMenu() const { return m_resultsMenu; }
 
     // Page switching; also used to show the page again after a file open.
     void showPage(int page);
@@ -95,6 +99,7 @@ private:
     QHash<int, QAction *> m_actions;
     QHash<int, std::function<void()>> m_handlers;
     QMenu *m_recentMenu = nullptr;
+    QMenu *m_resultsMenu = nullptr;
     QList<QAction *> m_recentActions;
     QLabel *m_lockPanes[3] = {};
 };
