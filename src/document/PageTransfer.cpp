@@ -5,7 +5,6 @@
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 
-#include <QSignalBlocker>
 
 namespace PageTransfer {
 
@@ -103,34 +102,24 @@ void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableMod
     const QStringList titles = ResultTableModel::stepColumnsFor(procedure);
     const int rows = int(qBound(qint64(0), qint64(data.reportRowCount), qint64(data.reportRows.size())));
     const int maxCells = 4 * steps;
-    auto fillRows = [&]() {
-        results.removeAllRows();
-        results.reserveRows(rows, data.reportRows.byteSize());
-        for (int i = 0; i < rows; ++i) {
-            const QByteArrayView bytes = data.reportRows.encodedAt(i);
-            const QString joined = Cp950Codec::decode(bytes.data(), bytes.size());
-            // In ASCII the bytes can be searched; a Big5 trail byte could fake a match.
-            const bool failed = Cp950Codec::isAscii(bytes.data(), bytes.size())
-                ? bytes.contains(QByteArrayView("fail"))
-                : joined.contains(QLatin1String("fail"));
-            const int image = failed ? ResultTableModel::Failed : ResultTableModel::Passed;
-            const qsizetype end = endOfCells(joined, maxCells);
-            results.appendJoinedRow(end >= 0 ? joined.left(end) : joined, image);
-        }
-    };
-    if (!titles.isEmpty()) {
-        // One reset at the end instead of a row notice per row: a view
-        // attached to a million-row table would otherwise take minutes.
-        {
-            const QSignalBlocker quiet(&results);
-            results.setStepColumns({});
-            fillRows();
-        }
-        results.setStepColumns(titles);
-    } else {
-        results.setStepColumns(titles);
-        fillRows();
-    }
+    // Emptied, given the new columns, then filled under one insertion
+    // notice: followers of the table (the report's sampling count) see the
+    // rows arrive, and a view attached to a million rows takes them at once.
+    results.removeAllRows();
+    results.setStepColumns(titles);
+    results.reserveRows(rows, data.reportRows.byteSize());
+    results.appendJoinedRows(rows, [&](int i, QString &joined, int &image) {
+        const QByteArrayView bytes = data.reportRows.encodedAt(i);
+        joined = Cp950Codec::decode(bytes.data(), bytes.size());
+        // In ASCII the bytes can be searched; a Big5 trail byte could fake a match.
+        const bool failed = Cp950Codec::isAscii(bytes.data(), bytes.size())
+            ? bytes.contains(QByteArrayView("fail"))
+            : joined.contains(QLatin1String("fail"));
+        image = failed ? ResultTableModel::Failed : ResultTableModel::Passed;
+        const qsizetype end = endOfCells(joined, maxCells);
+        if (end >= 0)
+            joined.truncate(end);
+    });
     results.setReportDates(data.reportDates);
     results.setReportTimes(data.reportTimes);
 

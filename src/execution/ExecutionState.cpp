@@ -46,3 +46,11 @@ int ExecutionState::loopTextValue() const
 {
     return FieldParsing::leadingInt(m_loopText);
 }
+
+void ExecutionState::resetToStartup()
+{
+    setLoopText(QStringLiteral("1"));
+    setProgress(100.0);
+    setFinishedLamp(false);
+    setRunEnabled(true);
+}

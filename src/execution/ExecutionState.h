@@ -32,6 +32,9 @@ public:
     // The loop edit's value as the sequencer reads it at every step.
     int loopTextValue() const;
 
+    // As on a page just created: loop "1", full progress, lamp off, Run enabled.
+    void resetToStartup();
+
 signals:
     void progressChanged(double value);
     void finishedLampChanged(bool on);

@@ -220,6 +220,31 @@ int ResultTableModel::appendRow(const QStringList &cells, int image)
 
 int ResultTableModel::appendJoinedRow(const QString &joined, int image)
 {
+    const int row = resultCount();
+    beginInsertRows({}, row, row);
+    packJoinedRow(joined, image);
+    endInsertRows();
+    return row;
+}
+
+void ResultTableModel::appendJoinedRows(int count, const std::function<void(int, QString &, int &)> &row)
+{
+    if (count <= 0)
+        return;
+    const int first = resultCount();
+    beginInsertRows({}, first, first + count - 1);
+    QString joined;
+    for (int i = 0; i < count; ++i) {
+        int image = Neutral;
+        joined.clear();
+        row(i, joined, image);
+        packJoinedRow(joined, image);
+    }
+    endInsertRows();
+}
+
+void ResultTableModel::packJoinedRow(const QString &joined, int image)
+{
     char *const begin = rowSpace(packedBound(joined));
     char *d = begin;
     const QStringView text(joined);
@@ -233,11 +258,7 @@ int ResultTableModel::appendJoinedRow(const QString &joined, int image)
         d = packCell(text.mid(pos, lf - pos), true, d);
         pos = lf + 1;
     }
-    const int row = resultCount();
-    beginInsertRows({}, row, row);
     commitRow(size_t(d - begin), image);
-    endInsertRows();
-    return row;
 }
 
 void ResultTableModel::ChunkUnmap::operator()(char *memory) const

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -48,6 +49,9 @@ public:
     int appendRow(const QStringList &cells, int image);
     // joined: cells each followed by a line feed, as stored in report files.
     int appendJoinedRow(const QString &joined, int image);
+    // count rows under one insertion notice (a view takes a million at
+    // once); row(i, joined, image) fills in row i.
+    void appendJoinedRows(int count, const std::function<void(int, QString &, int &)> &row);
     QString joinedRow(int row) const;
     // Cells 1.. of the row (the pieces of the joined string).
     QStringList cells(int row) const;
@@ -82,6 +86,7 @@ private:
     std::string_view rowBytes(int row) const;
     // Room for a packed row of at most bound bytes, then its actual length.
     char *rowSpace(size_t bound);
+    void packJoinedRow(const QString &joined, int image);
     void commitRow(size_t length, int image);
 
     struct ChunkUnmap

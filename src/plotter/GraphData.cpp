@@ -38,10 +38,25 @@ QColor GraphData::defaultTickColor(int axis)
     }
 }
 
+namespace {
+
+// Constant data are shown a tenth of their size across (all zeros: 1).
+double leastSpan(double dataMin, double dataMax)
+{
+    const double size = std::fmax(std::fabs(dataMin), std::fabs(dataMax));
+    return size > 0.0 ? size * 0.1 : 1.0;
+}
+
+} // namespace
+
 void GraphData::clearPlots()
 {
     for (Plot &p : m_plots)
         p.points.clear();
+    for (Axis &a : m_axes) {
+        a.dataMin = std::numeric_limits<double>::infinity();
+        a.dataMax = -std::numeric_limits<double>::infinity();
+    }
 }
 
 void GraphData::appendPoint(int plot, double x, double y)
@@ -49,12 +64,21 @@ void GraphData::appendPoint(int plot, double x, double y)
     if (!validPlot(plot))
         return;
     m_plots[plot - 1].points.append(QPointF(x, y));
+    auto note = [](Axis &a, double v) {
+        if (std::isfinite(v)) {
+            a.dataMin = std::fmin(a.dataMin, v);
+            a.dataMax = std::fmax(a.dataMax, v);
+        }
+    };
+    // A sweep's X range is set to its start and end beforehand.
     Axis &xAxis = m_axes[0];
+    note(xAxis, x);
     if (xAxis.autoRescale)
         widen(xAxis.min, xAxis.max, x);
     Axis &yAxis = m_axes[plot];
-    if (yAxis.autoRescale)
-        widen(yAxis.min, yAxis.max, y);
+    note(yAxis, y);
+    if (yAxis.autoRescale && std::isfinite(y) && !showsWell(yAxis.min, yAxis.max, y, yAxis.dataMin, yAxis.dataMax))
+        fit(yAxis.dataMin, yAxis.dataMax, yAxis.min, yAxis.max);
 }
 
 int GraphData::pointCount(int plot) const
@@ -234,4 +258,64 @@ void GraphData::widen(double &min, double &max, double value)
         hi = std::fmax(std::ceil(value / step) * step, value);
     min = lo;
     max = hi;
+}
+
+bool GraphData::showsWell(double min, double max, double value, double dataMin, double dataMax)
+{
+    const double span = max - min;
+    if (!(span > 0.0) || !std::isfinite(span))
+        return false;
+    const double clear = 0.02 * span;
+    if (value < min + clear || value > max - clear)
+        return false;
+    return std::fmax(dataMax - dataMin, leastSpan(dataMin, dataMax)) >= 0.25 * span;
+}
+
+void GraphData::fit(double dataMin, double dataMax, double &min, double &max)
+{
+    if (!std::isfinite(dataMin) || !std::isfinite(dataMax) || dataMin > dataMax)
+        return;
+    double lo = dataMin, hi = dataMax;
+    const double least = leastSpan(dataMin, dataMax);
+    if (hi - lo < least) {
+        const double mid = lo / 2.0 + hi / 2.0;
+        lo = mid - least / 2.0;
+        hi = mid + least / 2.0;
+    }
+    const double margin = (hi - lo) * 0.05;
+    lo -= margin;
+    hi += margin;
+    // Ends on half ticks, the ticks being those of the rounded range.
+    auto rounded = [](double l, double h, double &outMin, double &outMax) {
+        double unit = tickStep(l, h) / 2.0;
+        for (int i = 0; i < 4; ++i) {
+            outMin = std::floor(l / unit) * unit;
+            outMax = std::ceil(h / unit) * unit;
+            const double wider = tickStep(outMin, outMax) / 2.0;
+            if (!(wider > unit))
+                break;
+            unit = wider;
+        }
+    };
+    rounded(lo, hi, min, max);
+    // Data of one sign take zero as their end when they stay clear of it.
+    double zMin = 0.0, zMax = 0.0;
+    if (dataMin >= 0.0 && min < 0.0) {
+        rounded(0.0, hi, zMin, zMax);
+        if (dataMin >= 0.025 * (zMax - zMin)) {
+            min = zMin;
+            max = zMax;
+        }
+    } else if (dataMax <= 0.0 && max > 0.0) {
+        rounded(lo, 0.0, zMin, zMax);
+        if (-dataMax >= 0.025 * (zMax - zMin)) {
+            min = zMin;
+            max = zMax;
+        }
+    }
+}
+
+double GraphData::tickStep(double min, double max)
+{
+    return niceStep(std::fabs(max - min) / 6.0);
 }

@@ -6,11 +6,12 @@
 #include <QVector>
 
 #include <array>
+#include <limits>
 
 // The graph without a window: the points of the four plots, the five axes
 // with their ranges, labels and colours. qel-cli and the tests draw into
 // it; the Graph widget keeps one too, so both rescale by the same rule.
-// Appending a point costs O(1): the auto ranges only widen.
+// Appending a point costs O(1): each axis keeps the extent of its data.
 class GraphData : public GraphSink
 {
 public:
@@ -51,12 +52,22 @@ public:
     // Sets both ends at once (a zoom on screen); auto rescaling stays as it was.
     void setAxisRange(int axis, double minimum, double maximum);
 
-    // The rescaling rule: when value lies outside [min, max] the range grows
-    // to take it in, the moved end rounded outwards to a readable step.
-    // Values that are not finite leave the range alone.
+    // The X axis's rescaling rule: when value lies outside [min, max] the
+    // range grows to take it in, the moved end rounded outwards to a
+    // readable step. Values that are not finite leave the range alone.
     static void widen(double &min, double &max, double value);
+    // The Y axes' rule. A range shows its data well when the newest value
+    // lies clear of the frame and the data, taken at least a tenth of their
+    // size across, fill a quarter of it; one that does not is refitted.
+    static bool showsWell(double min, double max, double value, double dataMin, double dataMax);
+    // The range for data from dataMin to dataMax: a margin each side, ends
+    // on half steps of the ticks, the data clear of the frame. Data of one
+    // sign take zero as an end where they stay clear of it.
+    static void fit(double dataMin, double dataMax, double &min, double &max);
     // 1, 2 or 5 times a power of ten, at least span.
     static double niceStep(double span);
+    // The tick interval for a range: about six ticks.
+    static double tickStep(double min, double max);
 
     static QColor defaultLineColor(int plot);
     static QColor defaultTickColor(int axis);
@@ -70,6 +81,9 @@ private:
         bool visible = true;
         QString label;
         QColor tick;
+        // Extent of the finite values plotted against the axis.
+        double dataMin = std::numeric_limits<double>::infinity();
+        double dataMax = -std::numeric_limits<double>::infinity();
     };
     struct Plot
     {

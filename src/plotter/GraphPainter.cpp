@@ -11,7 +11,6 @@
 namespace {
 
 constexpr double AxisBand = 62.0;
-constexpr int Divisions = 5;
 
 double toPixel(double v, double lo, double hi, double p0, double p1)
 {
@@ -20,11 +19,33 @@ double toPixel(double v, double lo, double hi, double p0, double p1)
     return p0 + (v - lo) / (hi - lo) * (p1 - p0);
 }
 
-QString tickText(double v)
+// Round values every tick step inside the range, as the screen shows them.
+QVector<double> ticks(double a, double b)
 {
-    if (std::fabs(v) < 1e-12)
+    const double lo = std::fmin(a, b), hi = std::fmax(a, b);
+    QVector<double> out;
+    if (!std::isfinite(lo) || !std::isfinite(hi))
+        return out;
+    if (!(hi > lo)) {
+        out << lo;
+        return out;
+    }
+    const double step = GraphData::tickStep(lo, hi);
+    const double first = std::ceil(lo / step - 1e-9);
+    for (int i = 0; i < 40; ++i) {
+        const double v = (first + i) * step;
+        if (v > hi + step * 1e-9)
+            break;
+        out << v;
+    }
+    return out;
+}
+
+QString tickText(double v, double step)
+{
+    if (std::fabs(v) < step * 1e-9)
         v = 0.0;
-    return QString::number(v, 'g', 5);
+    return QString::number(v, 'g', 6);
 }
 
 } // namespace
@@ -52,21 +73,27 @@ void GraphPainter::paint(QPainter &painter, const GraphData &graph, const QRectF
     painter.fillRect(area, graph.plotAreaColor());
 
     const double xLo = graph.axisMinimum(1), xHi = graph.axisMaximum(1);
+    const double xStep = GraphData::tickStep(xLo, xHi);
+    const QVector<double> xTicks = ticks(xLo, xHi);
+    const double y1Lo = graph.axisMinimum(2), y1Hi = graph.axisMaximum(2);
+    // The grid follows the ticks of the X axis and of line 1's axis.
     QPen grid(QColor(96, 96, 96), 0, Qt::DotLine);
-    for (int i = 0; i <= Divisions; ++i) {
-        const double x = area.left() + area.width() * i / Divisions;
-        const double y = area.top() + area.height() * i / Divisions;
-        painter.setPen(grid);
+    painter.setPen(grid);
+    for (double v : xTicks) {
+        const double x = toPixel(v, xLo, xHi, area.left(), area.right());
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+    }
+    for (double v : ticks(y1Lo, y1Hi)) {
+        const double y = toPixel(v, y1Lo, y1Hi, area.bottom(), area.top());
         painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
     }
 
     if (graph.axisVisible(1)) {
         painter.setPen(graph.axisTickColor(1));
         painter.drawLine(area.bottomLeft(), area.bottomRight());
-        for (int i = 0; i <= Divisions; ++i) {
-            const double x = area.left() + area.width() * i / Divisions;
-            const QString t = tickText(xLo + (xHi - xLo) * i / Divisions);
+        for (double v : xTicks) {
+            const double x = toPixel(v, xLo, xHi, area.left(), area.right());
+            const QString t = tickText(v, xStep);
             painter.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 4));
             painter.drawText(QPointF(x - fm.horizontalAdvance(t) / 2, area.bottom() + 6 + fm.ascent()), t);
         }
@@ -83,9 +110,10 @@ void GraphPainter::paint(QPainter &painter, const GraphData &graph, const QRectF
         const double lo = graph.axisMinimum(axis), hi = graph.axisMaximum(axis);
         painter.setPen(graph.axisTickColor(axis));
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        for (int i = 0; i <= Divisions; ++i) {
-            const double y = area.bottom() - area.height() * i / Divisions;
-            const QString t = tickText(lo + (hi - lo) * i / Divisions);
+        const double step = GraphData::tickStep(lo, hi);
+        for (double v : ticks(lo, hi)) {
+            const double y = toPixel(v, lo, hi, area.bottom(), area.top());
+            const QString t = tickText(v, step);
             const double w = fm.horizontalAdvance(t);
             painter.drawLine(QPointF(x, y), QPointF(left ? x - 4 : x + 4, y));
             painter.drawText(QPointF(left ? x - 6 - w : x + 6, y + fm.ascent() / 2 - 1), t);

@@ -6,9 +6,10 @@
 // The primary reading is brought to the prefix of the reference cell (the
 // first line's cell of row 0) so a whole column shares one unit, and is
 // plotted in that unit; the secondary reading keeps the meter's mantissa
-// and is plotted in its base unit. An exponent that is not one of a prefix
-// (1.5E-10) is first brought to the prefix below it (150E-12), whether the
-// meter writes engineering or plain scientific notation.
+// and is plotted in its base unit. The first reading keeps its own exponent:
+// one that names no prefix (1.5E-10) is dropped, so it shows as 1.500000F
+// and is plotted as 1.5, and later readings of the column are brought to
+// the base unit (1.6E-10 shows as 0.000000F).
 struct SweepReading
 {
     QString primaryCell;  // e.g. 123.450000pF

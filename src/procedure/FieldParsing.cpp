@@ -203,9 +203,6 @@ QString formatReading(double base, const QString &unit, bool secondItem)
             --end;
         s.truncate(end);
     }
-    // A tiny negative reading rounds to "-0.000000"; the sign says nothing.
-    if (s == "-0")
-        s = "0";
     return QString::fromLatin1(s) + unit;
 }
 

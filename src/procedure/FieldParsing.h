@@ -38,8 +38,8 @@ QString formatFixed(double value);
 QByteArray formatFixedBytes(double value);
 
 // A reading in base units shown in a unit: scaled, "%f", trailing zeros and
-// then a trailing point dropped, unit appended. A value that rounds to zero
-// shows as "0", never "-0".
+// then a trailing point dropped, unit appended. A tiny negative value keeps
+// its sign ("-0D"): the operator learns the reading was below zero.
 QString formatReading(double base, const QString &unit, bool secondItem = false);
 
 // Freq. and Level texts taken apart again for the editor's edit and unit.

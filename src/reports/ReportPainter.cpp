@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -12,16 +13,22 @@
 
 namespace {
 
+// height is the character cell, ascent plus descent, as a font asked for
+// by its height gets it; the em is smaller by the face's own proportion.
 QFont reportFont(int height)
 {
     QFont f(QStringLiteral("Verdana"));
     f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(height);
     // Verdana has no thin face, so asking for thin prints it regular. A
     // substitute may have one (DejaVu Sans ExtraLight) that would come out
     // faint, so substitutes are asked for their regular face.
     static const bool haveVerdana = QFontDatabase::hasFamily(QStringLiteral("Verdana"));
     f.setWeight(haveVerdana ? QFont::Thin : QFont::Normal);
+    constexpr int Probe = 1000;
+    f.setPixelSize(Probe);
+    const QFontMetricsF fm(f);
+    const double cell = fm.ascent() + fm.descent();
+    f.setPixelSize(cell > 0.0 ? qMax(1, qRound(height * Probe / cell)) : height);
     return f;
 }
 

@@ -39,8 +39,8 @@ public:
     static QString dateLineText(const QString &date, const QTime &time);
     static QString pageNumberText(int page, int pageCount);
 
-    // Verdana, thin, 100 and 50 units high; the nearest sans face where
-    // Verdana is missing.
+    // Verdana, thin, 100 and 50 units high from the top of the ascent to the
+    // bottom of the descent; the nearest sans face where Verdana is missing.
     static QFont largeFont();
     static QFont smallFont();
 

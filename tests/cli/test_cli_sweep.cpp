@@ -6,10 +6,13 @@
 
 #include "../support/MeterSim.h"
 
+#include <QColor>
 #include <QFileInfo>
 #include <QImage>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -213,3 +216,73 @@ TEST_F(SweepFixture, NoMeterExitsThree)
 }
 
 } // namespace
+
+namespace {
+
+// Where line 1 (bright green) is drawn inside the black plot area of a
+// sweep picture, in fractions of the area's height from its top.
+struct CurvePlace
+{
+    bool found = false;
+    double top = 1.0, bottom = 0.0;
+};
+
+CurvePlace placeOfLineOne(const QImage &image)
+{
+    // The plot area: the bounding box of the black pixels.
+    QRect area;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xffffff) == 0)
+                area |= QRect(x, y, 1, 1);
+    CurvePlace place;
+    if (area.height() < 50)
+        return place;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.green() > 150 && c.red() < 100 && c.blue() < 100) {
+                const double f = double(y - area.top()) / area.height();
+                place.found = true;
+                place.top = std::min(place.top, f);
+                place.bottom = std::max(place.bottom, f);
+            }
+        }
+    }
+    return place;
+}
+
+} // namespace
+
+TEST_F(SweepFixture, TheGraphFitsTheCurvesInsideTheFrame)
+{
+    // A 100 nF capacitor reads about 100 nF everywhere: a level line.
+    MeterSim capacitor({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05"), QStringLiteral("--engineering")});
+    ASSERT_TRUE(capacitor.isRunning()) << qPrintable(capacitor.errorText());
+    const QString flat = path(QStringLiteral("flat.png"));
+    CliResult r = runCli(sweepArgs(capacitor.devicePath()).mid(0, 5)
+        + QStringList{QStringLiteral("--kind"), QStringLiteral("freq"), QStringLiteral("--start"), QStringLiteral("20"),
+            QStringLiteral("--end"), QStringLiteral("100"), QStringLiteral("--points"), QStringLiteral("10"),
+            QStringLiteral("--png"), flat});
+    ASSERT_EQ(r.exitCode, 0) << r.describe();
+    CurvePlace p = placeOfLineOne(QImage(flat));
+    ASSERT_TRUE(p.found);
+    EXPECT_GT(p.top, 0.1) << "the line runs along the top of the frame";
+    EXPECT_LT(p.bottom, 0.9);
+
+    // |Z| through self-resonance: 1.5 ohm down to 0.05 ohm at 5 MHz and up
+    // again. The curve fills the height without touching the frame.
+    MeterSim resonant({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n"), QStringLiteral("--engineering")});
+    ASSERT_TRUE(resonant.isRunning()) << qPrintable(resonant.errorText());
+    const QString dip = path(QStringLiteral("dip.png"));
+    r = runCli({QStringLiteral("sweep"), QStringLiteral("--port"), resonant.devicePath(), QStringLiteral("--item"),
+        QStringLiteral("Z"), QStringLiteral("--kind"), QStringLiteral("freq"), QStringLiteral("--unit"),
+        QStringLiteral("MHz"), QStringLiteral("--start"), QStringLiteral("1"), QStringLiteral("--end"),
+        QStringLiteral("10"), QStringLiteral("--points"), QStringLiteral("10"), QStringLiteral("--png"), dip});
+    ASSERT_EQ(r.exitCode, 0) << r.describe();
+    p = placeOfLineOne(QImage(dip));
+    ASSERT_TRUE(p.found);
+    EXPECT_GT(p.top, 0.01);
+    EXPECT_LT(p.bottom, 0.99);
+    EXPECT_GT(p.bottom - p.top, 0.5) << "the dip lies flat on the axis";
+}

@@ -147,6 +147,34 @@ TEST(SweepOnMeter, VoltageSweepSendsTheLevelAndTheFixedFrequency)
     EXPECT_EQ(rig.plotter.table().sweptTitle(), "Voltage");
 }
 
+TEST(SweepOnMeter, AnRdcSweepStepsTheLevelAtTheFixedFrequency)
+{
+    Rig rig({QStringLiteral("--component"), QStringLiteral("R=47")});
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    // The fixed frequency is chosen while it can be edited; "Rdc" then
+    // leaves only "Volt." and disables it, but it is still what is sent.
+    rig.plotter.selectText(S::SweepKind, "Volt.");
+    rig.plotter.editText(S::FixedFrequency, "1");
+    rig.plotter.selectText(S::FixedFrequencyUnit, "KHz");
+    rig.plotter.selectText(S::FirstItem, "Rdc");
+    ASSERT_EQ(rig.plotter.items(S::SweepKind), QStringList({"Volt."}));
+    rig.plotter.editText(S::Start, "100");
+    rig.plotter.editText(S::End, "300");
+    rig.plotter.editText(S::Points, "3");
+    ASSERT_TRUE(rig.draw());
+    ASSERT_TRUE(rig.waitForLog(11));
+    QByteArray after = rig.sim.receivedBytes();
+    after = after.mid(after.indexOf("*LOC\n") + 5); // past the connect
+    EXPECT_EQ(after, QByteArray("MEAS:TEST:RDC\nMEAS:FREQ 1000.000000\nMEAS:LEV 0.100000\nMEAS:FUNC:Rdc\n"
+                                "MEAS:SPEED MED\nMEAS:TRIG\n"
+                                "MEAS:LEV 0.200000\nMEAS:TRIG\n"
+                                "MEAS:LEV 0.300000\nMEAS:TRIG\n"
+                                "*LOC\n"));
+    EXPECT_EQ(rig.plotter.table().cell(2, 1), "300.000000mV");
+    EXPECT_EQ(rig.plotter.table().tableRowCount(), 3);
+    EXPECT_TRUE(rig.prompter.said.isEmpty()) << qPrintable(rig.prompter.texts().join('|'));
+}
+
 TEST(SweepOnMeter, SecondItemOffPlotsOnlyThePrimaryLine)
 {
     Rig rig;

@@ -206,6 +206,17 @@ TEST(PassRow, MissingRepliesReadAsZero)
     EXPECT_EQ(none.cells.at(1), "pass");
 }
 
+TEST(PassRow, ATinyNegativeReadingKeepsItsSignAndIsJudgedByValue)
+{
+    const QVector<ProcedureStep> steps{
+        step("C", "0", "-1", "+1", "pF", "D", "0", "-0.001", "+0.001", "D"),
+    };
+    // The row text is what report files, exports and printouts carry.
+    const auto row = PassEvaluator::evaluate(steps, {"-1.0E-19,-0.0000004\n"});
+    EXPECT_EQ(row.cells, (QStringList{"-0pF", "pass", "-0D", "pass"}));
+    EXPECT_EQ(row.image, ResultTableModel::Passed);
+}
+
 TEST(PassRow, AnEmptyProcedureGivesAnEmptyPassedRow)
 {
     const auto row = PassEvaluator::evaluate({}, {"1\n"});

@@ -6,41 +6,113 @@
 #include <cmath>
 #include <limits>
 
-TEST(GraphDataRescale, WidensToTheDataWithReadableEnds)
+namespace {
+
+// The data sit inside the range, at least 2 % of it clear of either end.
+::testing::AssertionResult clearOfTheFrame(const GraphData &g, int axis, double lo, double hi)
 {
+    const double min = g.axisMinimum(axis), max = g.axisMaximum(axis);
+    const double clear = 0.02 * (max - min);
+    if (max > min && lo >= min + clear && hi <= max - clear)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "data " << lo << ".." << hi << " on axis " << min << ".." << max;
+}
+
+bool onTicks(double v, double step)
+{
+    return std::fabs(v / step - std::round(v / step)) < 1e-6;
+}
+
+} // namespace
+
+TEST(GraphDataRescale, YAxesFitTheirDataWithAMarginAndRoundEnds)
+{
+    // A 100 nF line, |Z| of 0.05 to 1.5 ohm and a D of 0.001: each fills
+    // its axis instead of lying on the frame or flat on 0..10.
     GraphData g;
     EXPECT_EQ(g.axisMinimum(2), 0.0);
     EXPECT_EQ(g.axisMaximum(2), 10.0);
-    g.appendPoint(1, 5, 123.45);
-    EXPECT_EQ(g.axisMinimum(2), 0.0);
-    EXPECT_GE(g.axisMaximum(2), 123.45);
-    EXPECT_LE(g.axisMaximum(2), 150.0);
-    g.appendPoint(1, 6, 1200);
-    EXPECT_EQ(g.axisMaximum(2), 1200.0);
-    g.appendPoint(1, 7, -33);
-    EXPECT_LE(g.axisMinimum(2), -33.0);
-    EXPECT_GE(g.axisMinimum(2), -200.0);
-    // The X axis widened too, only the Y axis of plot 1 moved.
-    EXPECT_EQ(g.axisMaximum(1), 10.0);
-    g.appendPoint(1, 12.5, 1);
-    EXPECT_GE(g.axisMaximum(1), 12.5);
-    EXPECT_EQ(g.axisMaximum(3), 10.0);
-    EXPECT_EQ(g.pointCount(1), 4);
+    const double zs[] = {1.5, 0.9, 0.4, 0.05, 0.3, 0.7};
+    for (int i = 0; i < 6; ++i) {
+        g.appendPoint(1, 20 + i, 100.0);
+        g.appendPoint(2, 20 + i, zs[i]);
+        g.appendPoint(3, 20 + i, 0.001);
+    }
+    EXPECT_TRUE(clearOfTheFrame(g, 2, 100, 100));
+    EXPECT_GE(g.axisMinimum(2), 85.0);
+    EXPECT_LE(g.axisMaximum(2), 115.0);
+    EXPECT_TRUE(clearOfTheFrame(g, 3, 0.05, 1.5));
+    EXPECT_GE(g.axisMinimum(3), 0.0) << "positive data keep zero as their end";
+    EXPECT_LE(g.axisMaximum(3), 2.0);
+    EXPECT_TRUE(clearOfTheFrame(g, 4, 0.001, 0.001));
+    EXPECT_GT(g.axisMinimum(4), 0.0);
+    EXPECT_LT(g.axisMaximum(4), 0.002);
+    for (int a = 2; a <= 4; ++a) {
+        const double half = GraphData::tickStep(g.axisMinimum(a), g.axisMaximum(a)) / 2;
+        EXPECT_TRUE(onTicks(g.axisMinimum(a), half)) << a << ": " << g.axisMinimum(a);
+        EXPECT_TRUE(onTicks(g.axisMaximum(a), half)) << a << ": " << g.axisMaximum(a);
+    }
+    // Negative and mixed data, and all zeros.
+    GraphData n;
+    for (double v : {-33.0, -1200.0, -400.0})
+        n.appendPoint(1, 1, v);
+    EXPECT_TRUE(clearOfTheFrame(n, 2, -1200, -33));
+    for (double v : {-7.0, 3.0})
+        n.appendPoint(2, 1, v);
+    EXPECT_TRUE(clearOfTheFrame(n, 3, -7, 3));
+    n.appendPoint(3, 1, 0.0);
+    n.appendPoint(3, 2, 0.0);
+    EXPECT_TRUE(clearOfTheFrame(n, 4, 0, 0));
+    // The X axis only widens: a sweep sets it to its start and end first.
+    EXPECT_EQ(g.axisMinimum(1), 0.0);
+    EXPECT_GE(g.axisMaximum(1), 25.0);
+    EXPECT_LE(g.axisMaximum(1), 30.0);
+    EXPECT_EQ(g.axisMaximum(5), 10.0);
+    EXPECT_EQ(g.pointCount(1), 6);
 }
 
-TEST(GraphDataRescale, PointsInsideTheRangeChangeNothingAndAutoOffHolds)
+TEST(GraphDataRescale, ARangeThatShowsTheDataWellStaysAndAutoOffHolds)
 {
     GraphData g;
+    g.appendPoint(2, 1, -0.6);
+    g.appendPoint(2, 2, 0.5);
+    // As the lock or a zoom sets it: the data fill it and stay clear.
     g.setAxisMinimum(3, -1);
     g.setAxisMaximum(3, 1);
-    g.appendPoint(2, 1, 0.5);
+    g.appendPoint(2, 3, 0.3);
     EXPECT_EQ(g.axisMinimum(3), -1.0);
     EXPECT_EQ(g.axisMaximum(3), 1.0);
+    // A point on the frame, or data lost in a range far too wide, refit it.
+    g.appendPoint(2, 4, 0.99);
+    EXPECT_TRUE(clearOfTheFrame(g, 3, -0.6, 0.99));
+    g.setAxisMaximum(3, 100);
+    g.appendPoint(2, 5, 0.2);
+    EXPECT_LT(g.axisMaximum(3), 2.0);
     g.setAutoRescale(3, false);
-    g.appendPoint(2, 2, 99);
-    EXPECT_EQ(g.axisMaximum(3), 1.0);
+    g.appendPoint(2, 6, 99);
+    EXPECT_LT(g.axisMaximum(3), 2.0);
     EXPECT_FALSE(g.autoRescale(3));
     EXPECT_TRUE(g.autoRescale(2));
+    // Clearing the plots forgets their extent: a new sweep fits afresh.
+    g.clearPlots();
+    g.setAutoRescale(3, true);
+    g.appendPoint(2, 1, 5000);
+    EXPECT_TRUE(clearOfTheFrame(g, 3, 5000, 5000));
+    EXPECT_GT(g.axisMinimum(3), 1000.0);
+}
+
+TEST(GraphDataRescale, TheXAxisWidensToTheDataWithReadableEnds)
+{
+    GraphData g;
+    g.appendPoint(1, 12.5, 1);
+    EXPECT_EQ(g.axisMinimum(1), 0.0);
+    EXPECT_GE(g.axisMaximum(1), 12.5);
+    EXPECT_LE(g.axisMaximum(1), 15.0);
+    g.setAxisMinimum(1, 20);
+    g.setAxisMaximum(1, 100);
+    g.appendPoint(1, 60, 1);
+    EXPECT_EQ(g.axisMinimum(1), 20.0);
+    EXPECT_EQ(g.axisMaximum(1), 100.0);
 }
 
 TEST(GraphDataRescale, NonFiniteValuesAndTinyRanges)

@@ -166,11 +166,13 @@ TEST(Formatting, ReadingDropsTrailingZerosAndAppendsUnit)
     EXPECT_EQ(formatReading(1.23456789, "F"), "1.234568F");
 }
 
-TEST(Formatting, TinyNegativeReadingShowsPlainZero)
+TEST(Formatting, TinyNegativeReadingKeepsItsSign)
 {
-    EXPECT_EQ(formatReading(-1e-13, "uF"), "0uF");
-    EXPECT_EQ(formatReading(-0.0, "O"), "0O");
-    EXPECT_EQ(formatReading(-4e-7, "O"), "0O");
+    EXPECT_EQ(formatReading(-1e-13, "uF"), "-0uF");
+    EXPECT_EQ(formatReading(-0.0, "O"), "-0O");
+    EXPECT_EQ(formatReading(-4e-7, "O"), "-0O");
+    EXPECT_EQ(formatReading(-0.0001, "D", true), "-0.0001D");
+    EXPECT_EQ(formatReading(4e-7, "O"), "0O");
 }
 
 TEST(Formatting, HugeReadingIsWhole)

@@ -3,9 +3,12 @@
 
 #include "ReportFixtures.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using namespace ReportFixtures;
 
@@ -102,10 +105,14 @@ TEST(ReportPainterTexts, ClockDateLineAndPageNumber)
 
 TEST(ReportPainterTexts, FontsAreVerdanaOrTheNearestSansFace)
 {
-    EXPECT_EQ(ReportPainter::largeFont().pixelSize(), 100);
-    EXPECT_EQ(ReportPainter::smallFont().pixelSize(), 50);
     EXPECT_EQ(ReportPainter::smallFont().family(), "Verdana");
     EXPECT_EQ(ReportPainter::smallFont().styleHint(), QFont::SansSerif);
+    // The height asked for is the whole character cell, not the em.
+    const QFontMetricsF large(ReportPainter::largeFont());
+    const QFontMetricsF small(ReportPainter::smallFont());
+    EXPECT_NEAR(large.ascent() + large.descent(), 100.0, 1.0);
+    EXPECT_NEAR(small.ascent() + small.descent(), 50.0, 1.0);
+    EXPECT_LT(ReportPainter::largeFont().pixelSize(), 100);
 }
 
 TEST(ReportPainterLines, FrameAndGridLinesAreWhereTheyBelong)
@@ -158,7 +165,7 @@ TEST(ReportPainterText, TitleIsCentredUprightAndLarge)
     EXPECT_NEAR(box.center().x(), 1050, 12);
     EXPECT_GE(box.top(), 100);
     EXPECT_LE(box.top(), 130);
-    EXPECT_NEAR(box.height(), 73, 12); // cap height of a 100 unit font
+    EXPECT_NEAR(box.height(), 61, 8); // cap height of a font whose cell is 100 units
     const QVector<int> rows = page.rowInk(box.left(), box.top(), box.right(), box.bottom());
     EXPECT_GT(rows.first(), 3 * rows.last()) << "the bar of the T is not at the top";
 }
@@ -191,5 +198,47 @@ TEST(ReportPainterText, PageNumberAndRowsSitInTheirCells)
         const int top = 1175 + 75 * row;
         EXPECT_TRUE(page.inkBox(410, top + 6, 690, top + 69).isEmpty()) << "row " << row;
         EXPECT_TRUE(page.inkBox(110, top + 6, 240, top + 69).isEmpty()) << "row " << row;
+    }
+}
+
+TEST(ReportPainterText, NoTextTouchesARule)
+{
+    // Descenders everywhere: captions, a title and header texts with g, p, q
+    // and y, and readings ending in "pF" on every result line.
+    ProcedureModel procedure;
+    fillProcedure(procedure, 5, {1, 3});
+    ResultTableModel results;
+    for (int r = 0; r < 18; ++r) {
+        QStringList cells;
+        for (int k = 0; k < 7; ++k)
+            cells << QStringLiteral("99.7%1qpF").arg(r) << QStringLiteral("pass");
+        results.appendRow(cells, ResultTableModel::Passed);
+    }
+    ReportDescription::Texts h = header(QStringLiteral("Quality typography pgjy"));
+    for (auto f : {ReportDescription::Company, ReportDescription::Customer, ReportDescription::Instrument,
+                   ReportDescription::PartNo, ReportDescription::LotNo, ReportDescription::Quantity,
+                   ReportDescription::Remark})
+        h[f] = QStringLiteral("gypq");
+    const RenderedPage page(ReportLayout::prepare(procedure, results), h, 1);
+
+    // Rules with text on the line above them: no ink in the strip between
+    // the text line's cell and the rule's own pen, away from the column lines.
+    struct Rule { int y; int halfPen; };
+    QList<Rule> rules{{450, 3}, {550, 3}, {675, 3}, {800, 4}, {1175, 4}, {2525, 4}, {2750, 3}};
+    for (int y : {875, 950, 1025, 1100})
+        rules.append({y, 1});
+    for (int y = 1250; y <= 2450; y += 75)
+        rules.append({y, 1});
+    const QList<int> columns{100, 250, 400, 550, 700, 1000, 1300, 1450, 1600, 1900};
+    for (const Rule &r : rules) {
+        for (int x = 100; x < 1900; ++x) {
+            bool nearColumn = false;
+            for (int c : columns)
+                nearColumn = nearColumn || std::abs(x - c) <= 6;
+            if (nearColumn)
+                continue;
+            for (int y = r.y - r.halfPen - 5; y <= r.y - r.halfPen - 2; ++y)
+                ASSERT_FALSE(page.dark(x, y)) << "ink at " << x << "," << y << " just above the rule at " << r.y;
+        }
     }
 }

@@ -37,8 +37,12 @@ QAction *CMainFrame::addCommand(QMenu *menu, int command, const QString &text, c
 {
     auto *a = new QAction(text, this);
     a->setData(command);
-    a->setStatusTip(hint);
-    a->setToolTip(QString(text).remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0));
+    // A hint is "status-bar text\ntooltip"; without a tooltip part the
+    // command's own text serves.
+    const int cut = hint.indexOf(QLatin1Char('\n'));
+    a->setStatusTip(hint.left(cut));
+    a->setToolTip(cut >= 0 ? hint.mid(cut + 1)
+                           : QString(text).remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0));
     if (!icon.isEmpty())
         a->setIcon(QIcon(QStringLiteral(":/qel/icons/%1.svg").arg(icon)));
     if (!keys.isEmpty())

@@ -91,7 +91,12 @@ CQelApp::~CQelApp()
 
 void CQelApp::wireCommands()
 {
-    m_view->setCommandHandler(CQelView::RunCommandId, [this] { m_runCommands->run(); });
+    // The sequencer says nothing when its own step is already 0, so the
+    // editor's insertion row is set here, on every run that starts.
+    m_view->setCommandHandler(CQelView::RunCommandId, [this] {
+        if (m_runCommands->run())
+            m_view->setCurrentStep(0);
+    });
     m_view->setCommandHandler(CQelView::EmergencyStopId, [this] { m_runCommands->emergencyStop(); });
     m_view->setCommandHandler(CQelView::ExportResultsId,
         [this] { ResultExport::exportAndOpen(*m_view->procedureModel(), *m_view->resultModel(), *m_prompter); });
@@ -187,6 +192,7 @@ void CQelApp::afterLoad()
     // and opened again, and the identification decides the flag anew.
     m_link.disconnectFromMeter();
     m_view->resetEditor();
+    m_view->executionState()->resetToStartup();
     m_view->setCurrentStep(m_view->procedureModel()->stepCount());
     updateTitle();
     if (m_options.connect)
@@ -209,7 +215,7 @@ void CQelApp::fileSave()
     const QString proposed = m_doc->proposedSaveName(m_frame->currentView());
     if (m_doc->needsSaveAsPrompt(proposed)) {
         const QString path = QFileDialog::getSaveFileName(m_frame, QStringLiteral("Save As"), proposed,
-            QString::fromLatin1(FileFilter), nullptr, QFileDialog::DontConfirmOverwrite);
+            QString::fromLatin1(FileFilter));
         if (!path.isEmpty())
             saveTo(path);
         return;

@@ -213,7 +213,7 @@ void Graph::applyAxis(int axis)
         hi += pad;
     }
     m_settingRange = true;
-    ax->setTickInterval(GraphData::niceStep((hi - lo) / 6.0));
+    ax->setTickInterval(GraphData::tickStep(lo, hi));
     ax->setRange(lo, hi);
     m_settingRange = false;
 }
@@ -226,7 +226,7 @@ void Graph::axisRangeChanged(int axis, double min, double max)
     m_data.setAxisRange(axis, min, max);
     if (QValueAxis *ax = this->axis(axis)) {
         m_settingRange = true;
-        ax->setTickInterval(GraphData::niceStep((max - min) / 6.0));
+        ax->setTickInterval(GraphData::tickStep(min, max));
         m_settingRange = false;
     }
 }

@@ -11,7 +11,9 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -141,7 +143,31 @@ void CExecDlg::bindState()
     connect(m_state, &ExecutionState::progressChanged, m_progress, &ProgressSlide::setValue);
     connect(m_state, &ExecutionState::runEnabledChanged, m_run, &QWidget::setEnabled);
 
-    connect(m_results, &QAbstractItemModel::rowsInserted, this, [this] { emit rowInserted(m_results->resultCount()); });
+    connect(m_results, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+        // A row a run adds is shown at once; a whole table restored in one
+        // go opens at its top. Only the vertical position moves.
+        if (first == last)
+            showRow(last);
+        emit rowInserted(m_results->resultCount());
+    });
+}
+
+void CExecDlg::showRow(int row)
+{
+    auto scroll = [this](int r) {
+        if (r >= m_results->rowCount())
+            return;
+        QScrollBar *h = m_table->horizontalScrollBar();
+        const int across = h->value();
+        m_table->scrollTo(m_results->index(r, 0), QAbstractItemView::EnsureVisible);
+        h->setValue(across);
+    };
+    // The scroll range follows the rows only at the next layout: laid out
+    // now for the row to be in view at once, and again once the window has
+    // settled, which may have resized the table meanwhile.
+    m_table->doItemsLayout();
+    scroll(row);
+    QTimer::singleShot(0, m_table, [scroll, row] { scroll(row); });
 }
 
 int CExecDlg::loopCount() const

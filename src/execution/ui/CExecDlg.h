@@ -64,6 +64,8 @@ private:
     void sendRunCommand(int id);
     void buildLayout();
     void bindState();
+    // Scrolls the result table, and only vertically, so that the row is in view.
+    void showRow(int row);
 
     ResultTableModel *m_results;
     ExecutionState *m_state;

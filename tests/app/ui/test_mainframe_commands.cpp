@@ -15,8 +15,12 @@
 #include "procedure/ui/CQelView.h"
 #include "reports/ui/ReportPrinting.h"
 
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QToolBar>
 
 using F = CMainFrame;
@@ -378,3 +382,65 @@ TEST_F(MainFrameCommands, ExitClosesTheWindowAndThePort)
     EXPECT_FALSE(app->link().isOpen());
 }
 
+
+TEST_F(MainFrameCommands, EveryRunPutsTheEditorsInsertionRowBackToTheTop)
+{
+    ASSERT_TRUE(startMeter()) << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    auto *freq = app->view()->findChild<QLineEdit *>(QStringLiteral("freqEdit"));
+    ASSERT_NE(freq, nullptr);
+    freq->setText(QStringLiteral("1"));
+    addDefaultStep();
+    ASSERT_EQ(app->view()->currentStep(), 1);
+
+    // A one-step run: the sequencer's own step never leaves 0.
+    trigger(F::ExecutiveView);
+    CExecDlg *page = app->view()->execDlg();
+    GuiDriver::click(page->runButton());
+    ASSERT_TRUE(Desktop::waitUntil([page] { return page->runButton()->isEnabled(); }, 10000));
+    ASSERT_EQ(app->view()->resultModel()->rowCount(), 1);
+    EXPECT_EQ(app->view()->currentStep(), 0);
+
+    // So "Add / Insert" puts the next step in front of the first.
+    trigger(F::ProcedureView);
+    freq->setText(QStringLiteral("7"));
+    addDefaultStep();
+    ASSERT_EQ(steps(), 2);
+    EXPECT_TRUE(app->view()->procedureModel()->text(0, ProcedureStep::Freq).startsWith("7"));
+    EXPECT_TRUE(app->view()->procedureModel()->text(1, ProcedureStep::Freq).startsWith("1"));
+    // Only the usual question before a step changes a procedure with results.
+    EXPECT_EQ(prompter.said.size(), 1) << qPrintable(prompter.texts().join('|'));
+}
+
+TEST_F(MainFrameCommands, TheStatusBarShowsTheHintAndTheToolbarTheTooltip)
+{
+    ASSERT_TRUE(startApp({}, false));
+    QMenu *file = frame()->menuBar()->findChildren<QMenu *>().value(0);
+    for (QMenu *m : frame()->menuBar()->findChildren<QMenu *>())
+        if (m->title() == QStringLiteral("&File"))
+            file = m;
+    ASSERT_NE(file, nullptr);
+    file->popup(frame()->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(Desktop::waitUntil([file] { return file->isVisible(); }, 2000));
+    // The pointer moves onto File > New, as a hand on the mouse would.
+    const QPoint onNew = file->actionGeometry(action(F::FileNew)).center();
+    QMouseEvent move(QEvent::MouseMove, QPointF(onNew), QPointF(file->mapToGlobal(onNew)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(file, &move);
+    Desktop::settle();
+    EXPECT_EQ(frame()->statusBar()->currentMessage(), QStringLiteral("Create a new document"));
+    file->close();
+
+    auto *bar = frame()->findChild<QToolBar *>(QStringLiteral("toolbar"));
+    ASSERT_NE(bar, nullptr);
+    const struct { int id; const char *tip; } tips[] = {
+        {F::FileNew, "New"}, {F::FileOpen, "Open"}, {F::FileSave, "Save"}, {F::FilePrint, "Print"},
+        {F::AppAbout, "About"}, {F::EditCut, "Cut"}};
+    for (const auto &t : tips) {
+        QWidget *button = bar->widgetForAction(action(t.id));
+        ASSERT_NE(button, nullptr) << t.tip;
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(t.tip));
+        EXPECT_FALSE(action(t.id)->statusTip().contains(QLatin1Char('\n'))) << t.tip;
+    }
+    EXPECT_EQ(action(F::FileSaveAs)->statusTip(), QStringLiteral("Save the active document with a new name"));
+}

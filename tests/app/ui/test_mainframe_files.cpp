@@ -4,15 +4,26 @@
 
 #include "DesktopRig.h"
 
+#include "components/ui/Lamp.h"
+#include "components/ui/PictureButton.h"
+#include "components/ui/ProgressSlide.h"
 #include "document/CQelDoc.h"
+#include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
+#include "execution/ui/CExecDlg.h"
 #include "plotter/PlotterState.h"
 #include "plotter/ui/CPlotDlg.h"
 #include "procedure/ProcedureModel.h"
 #include "procedure/ui/CQelView.h"
+#include "reports/ReportDescription.h"
+#include "reports/ui/CReptDlg.h"
+#include "reports/ui/ReportPrinting.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStackedWidget>
 
 using F = CMainFrame;
@@ -270,4 +281,102 @@ TEST_F(MainFrameFiles, AFileOpenedAtStartUpConnectsOnceAndTheMeterIsIdentifiedOn
     ASSERT_TRUE(sim->waitForCommands(2));
     Desktop::settle(300);
     EXPECT_EQ(sim->commands(), (QList<QByteArray>{"*IDN?", "*LOC"}));
+}
+
+TEST_F(MainFrameFiles, SaveAskedForAnotherExistingFileAsksBeforeReplacingIt)
+{
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    const QString rpt = example(QStringLiteral("capacitor_202612695.rpt"));
+    ASSERT_TRUE(startApp(pro, false));
+    ASSERT_TRUE(app->openFile(rpt));
+    // From the report, the Procedure View proposes the procedure beside it,
+    // which exists and is not the document's own file.
+    trigger(F::ProcedureView);
+    QFile::remove(pro);
+    {
+        QFile f(pro);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+
+    QString proposed;
+    QStringList questions;
+    QTimer answers;
+    answers.setInterval(10);
+    bool replace = false;
+    int askedBefore = 0;
+    QObject::connect(&answers, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            questions << box->text();
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+        } else if (auto *d = qobject_cast<QFileDialog *>(modal)) {
+            if (proposed.isEmpty()) {
+                proposed = d->selectedFiles().value(0);
+                askedBefore = int(questions.size());
+                // Accepted outside this timer, which must still answer the
+                // question the acceptance opens.
+                QTimer::singleShot(0, d, [d] { static_cast<QDialog *>(d)->accept(); });
+            } else if (questions.size() > askedBefore) {
+                d->reject(); // back in the dialog after "No"
+            }
+        }
+    });
+    answers.start();
+    trigger(F::FileSave);
+    Desktop::settle();
+    EXPECT_EQ(proposed, pro);
+    ASSERT_EQ(questions.size(), 1) << "no question before replacing " << qPrintable(pro);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("already exists")));
+    EXPECT_EQ(bytesOf(pro), QByteArray("keep me"));
+    EXPECT_EQ(app->document()->pathName(), rpt);
+
+    // Yes replaces it.
+    proposed.clear();
+    replace = true;
+    trigger(F::FileSave);
+    Desktop::settle();
+    answers.stop();
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(app->document()->pathName(), pro);
+    EXPECT_EQ(bytesOf(pro), bytesOf(qelSourceDir() + QStringLiteral("/examples/capacitor.pro")));
+}
+
+TEST_F(MainFrameFiles, OpeningAReportCountsItsRowsAndStartsTheExecutiveViewAfresh)
+{
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    const QString rpt = example(QStringLiteral("capacitor_202612695.rpt"));
+    ASSERT_TRUE(startApp(pro, false));
+    trigger(F::ExecutiveView);
+    // As a finished run leaves the page, with a loop count typed in.
+    CExecDlg *page = app->view()->execDlg();
+    GuiDriver::clearEdit(page->loopEdit());
+    GuiDriver::type(page->loopEdit(), QStringLiteral("40"));
+    app->view()->executionState()->setProgress(37.5);
+    app->view()->executionState()->setFinishedLamp(true);
+    ASSERT_EQ(page->loopCount(), 40);
+
+    openThroughDialog(rpt);
+    ASSERT_GT(resultRows(), 1);
+    EXPECT_EQ(page, app->view()->execDlg());
+    EXPECT_EQ(page->loopEdit()->text(), QStringLiteral("1"));
+    EXPECT_EQ(page->loopCount(), 1);
+    EXPECT_DOUBLE_EQ(page->progress()->value(), 100.0);
+    EXPECT_FALSE(page->finishedLamp()->value());
+    EXPECT_TRUE(page->runButton()->isEnabled());
+
+    // The report's sampling count is the table's row count, in the dialog
+    // and in what is printed.
+    EXPECT_EQ(app->printing()->description()->sampling(), QString::number(resultRows()));
+    QString shown;
+    Desktop::ModalAnswer<CReptDlg> answer([&](CReptDlg *d) {
+        if (auto *edit = d->findChild<QLineEdit *>(QStringLiteral("edit1043")))
+            shown = edit->text();
+        d->reject();
+    });
+    trigger(F::ReportDescription);
+    Desktop::settle();
+    ASSERT_TRUE(answer.seen());
+    EXPECT_EQ(shown, QString::number(resultRows()));
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
 }

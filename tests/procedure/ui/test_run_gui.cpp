@@ -117,6 +117,28 @@ TEST_F(RunGui, RunButtonMeasuresEveryPassIntoTheTable)
     EXPECT_EQ(cmds.last(), "*LOC");
 }
 
+TEST_F(RunGui, EveryNewRowIsScrolledIntoView)
+{
+    enterProcedure();
+    showExecutiveView();
+    setLoops("40");
+    QTableView *table = page->resultTable();
+    // Checked as each row arrives, while the run goes on.
+    int hidden = 0;
+    QObject::connect(page, &CExecDlg::rowInserted, [&](int n) {
+        const QRect row = table->visualRect(table->model()->index(n - 1, 0));
+        hidden += table->viewport()->rect().contains(row) ? 0 : 1;
+    });
+    GuiDriver::click(page->runButton());
+    ASSERT_TRUE(MeterSim::waitUntil([this] { return page->runButton()->isEnabled(); }, 20000));
+    ASSERT_EQ(table->model()->rowCount(), 40);
+    EXPECT_EQ(hidden, 0);
+    const QRect last = table->visualRect(table->model()->index(39, 0));
+    EXPECT_TRUE(table->viewport()->rect().contains(last));
+    EXPECT_FALSE(table->viewport()->rect().intersects(table->visualRect(table->model()->index(0, 0))))
+        << "forty rows do not fit: the first has scrolled away";
+}
+
 TEST_F(RunGui, EmergencyStopButtonEndsAPassWithoutARow)
 {
     enterProcedure(QStringLiteral("500"));
