@@ -6,7 +6,7 @@
 #include "execution/ResultTableModel.h"
 #include "instrument/MeasurementSequencer.h"
 #include "instrument/RunCommands.h"
-#include "instrument/SettingsCache.h"
+#include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
 #include <QCoreApplication>
@@ -89,19 +89,15 @@ int cliRun(const QStringList &args)
         std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(a.value(QStringLiteral("port")), reason, kept)));
         loop.exit(1);
     });
-    ReplyWatchdog watchdog(replyTimeout, [&] { return sequencer.state() == MeasurementSequencer::State::Waiting; },
-        [&] {
-            std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the run was stopped.\n",
-                qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
-            commands.emergencyStop();
-            loop.exit(1);
-        });
-    QObject::connect(&sequencer, &MeasurementSequencer::currentStepChanged, &watchdog, &ReplyWatchdog::restart);
-    QObject::connect(&sequencer, &MeasurementSequencer::rowCompleted, &watchdog, &ReplyWatchdog::restart);
+    sequencer.exchange().setReplyTimeout(replyTimeout);
+    QObject::connect(&sequencer, &MeasurementSequencer::timedOut, &loop, [&] {
+        std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the run was stopped.\n",
+            qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
+        loop.exit(1);
+    });
 
     if (!commands.run())
         throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1, QStringLiteral("The run did not start.")));
-    watchdog.restart();
     const bool interrupted = loop.exec() != 0;
 
     if (!reportPath.isEmpty() && !doc.saveDocument(reportPath))

@@ -4,7 +4,7 @@
 #include "document/CQelDoc.h"
 #include "document/PlotterStateAccess.h"
 #include "execution/ResultTableModel.h"
-#include "instrument/SettingsCache.h"
+#include "meter/SettingsCache.h"
 #include "instrument/SweepSequencer.h"
 #include "plotter/GraphPainter.h"
 #include "plotter/PlotterCommands.h"
@@ -115,6 +115,7 @@ int cliSweep(const QStringList &args)
     connectOrThrow(link, a.value(QStringLiteral("port")), a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     SettingsCache cache;
     SweepSequencer sequencer(link, cache, state, &prompter);
+    sequencer.exchange().setReplyTimeout(replyTimeout);
     commands.setRunner(&sequencer);
 
     bool interrupted = false;
@@ -128,18 +129,14 @@ int cliSweep(const QStringList &args)
             std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(a.value(QStringLiteral("port")), reason, kept)));
             loop.exit(1);
         });
-        ReplyWatchdog watchdog(replyTimeout, [&] { return sequencer.state() == SweepSequencer::State::Waiting; },
-            [&] {
-                std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the sweep was stopped.\n",
-                    qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
-                sequencer.stopSweep();
-                loop.exit(1);
-            });
-        QObject::connect(&sequencer, &SweepSequencer::pointTaken, &watchdog, &ReplyWatchdog::restart);
+        QObject::connect(&sequencer, &SweepSequencer::timedOut, &loop, [&] {
+            std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the sweep was stopped.\n",
+                qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
+            loop.exit(1);
+        });
         commands.draw();
         if (!sequencer.isRunning())
             throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1, QStringLiteral("The sweep did not start.")));
-        watchdog.restart();
         interrupted = loop.exec() != 0;
     }
 

@@ -1,7 +1,7 @@
 #include "instrument/RunCommands.h"
 
 #include "common/Prompter.h"
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 

@@ -2,8 +2,8 @@
 
 #include "app/ui/CMainFrame.h"
 #include "app/ui/DesktopPrompter.h"
-#include "instrument/InstrumentLink.h"
-#include "instrument/SettingsCache.h"
+#include "meter/InstrumentLink.h"
+#include "meter/SettingsCache.h"
 
 #include <QObject>
 #include <QPointer>
