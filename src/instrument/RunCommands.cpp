@@ -31,11 +31,13 @@ QString RunCommands::noProcedureText()
 bool RunCommands::run()
 {
     if (!m_link.isConnected()) {
-        tell(notConnectedText());
+        m_lastRefusal = notConnectedText();
+        tell(m_lastRefusal);
         return false;
     }
     if (m_procedure.stepCount() == 0) {
-        tell(noProcedureText());
+        m_lastRefusal = noProcedureText();
+        tell(m_lastRefusal);
         return false;
     }
     m_sequencer.start();
