@@ -12,8 +12,8 @@
 #include "MeterSim.h"
 
 #include "common/Prompter.h"
-#include "instrument/InstrumentLink.h"
-#include "instrument/SerialTransport.h"
+#include "meter/InstrumentLink.h"
+#include "meter/SerialTransport.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

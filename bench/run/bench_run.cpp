@@ -17,10 +17,10 @@
 #include "common/Prompter.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/MeasurementSequencer.h"
-#include "instrument/SerialTransport.h"
-#include "instrument/SettingsCache.h"
+#include "meter/SerialTransport.h"
+#include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
 #include <QCoreApplication>

@@ -17,8 +17,8 @@
 
 #include "common/Prompter.h"
 #include "components/ui/Graph.h"
-#include "instrument/InstrumentLink.h"
-#include "instrument/SettingsCache.h"
+#include "meter/InstrumentLink.h"
+#include "meter/SettingsCache.h"
 #include "instrument/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"

@@ -36,26 +36,3 @@ QString lostLinkSentence(const QString &device, const QString &reason, const QSt
         cause = QStringLiteral("the connection to %1 ended (%2)").arg(device, cause);
     return QStringLiteral("%1; %2.").arg(cause, kept);
 }
-
-ReplyWatchdog::ReplyWatchdog(int timeoutMs, std::function<bool()> waiting, std::function<void()> expired)
-    : m_waiting(std::move(waiting)), m_expired(std::move(expired))
-{
-    m_timer.setSingleShot(true);
-    m_timer.setInterval(timeoutMs);
-    connect(&m_timer, &QTimer::timeout, this, &ReplyWatchdog::check);
-}
-
-void ReplyWatchdog::restart()
-{
-    if (m_timer.interval() > 0)
-        m_timer.start();
-}
-
-void ReplyWatchdog::check()
-{
-    // A long step delay is not a silent meter: only a pending reply counts.
-    if (m_waiting())
-        m_expired();
-    else
-        restart();
-}

@@ -5,9 +5,8 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "instrument/MeasurementSequencer.h"
-#include "instrument/RunCommands.h"
-#include "instrument/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
+#include "session/QelSession.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -50,9 +49,10 @@ int cliRun(const QStringList &args)
         throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file (.pro).").arg(procedurePath));
 
     CliPrompter prompter;
-    ProcedureModel procedure;
-    ResultTableModel results;
-    CQelDoc doc(&procedure, &results, &prompter);
+    QelSession session(&prompter);
+    CQelDoc &doc = session.document();
+    const ProcedureModel &procedure = session.procedure();
+    const ResultTableModel &results = session.results();
     doc.onNewDocument();
     if (!doc.openDocument(procedurePath)) {
         const QString why = doc.lastError();
@@ -61,19 +61,15 @@ int cliRun(const QStringList &args)
     if (procedure.stepCount() == 0)
         throw CliError(ExitUsage, QStringLiteral("%1 holds no steps.").arg(procedurePath));
 
-    InstrumentLink link(&prompter);
-    connectOrThrow(link, a.value(QStringLiteral("port")), a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
-
-    SettingsCache cache;
-    ExecutionState exec;
-    exec.setLoopText(QString::number(loops));
-    MeasurementSequencer sequencer(link, cache, procedure, results, exec);
-    RunCommands commands(link, procedure, sequencer, &prompter);
+    const QString port = a.value(QStringLiteral("port"));
+    connectOrThrow(session.link(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
+    session.execution().setLoopText(QString::number(loops));
+    session.setReplyTimeout(replyTimeout);
 
     printLine(results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time"));
     int status = ExitOk;
     QEventLoop loop;
-    QObject::connect(&sequencer, &MeasurementSequencer::rowCompleted, &loop, [&](int row) {
+    QObject::connect(&session.measurement(), &MeasurementSequencer::rowCompleted, &loop, [&](int row) {
         QStringList cells;
         for (int c = 0; c < results.columnCount(); ++c)
             cells << results.cell(row, c);
@@ -82,26 +78,27 @@ int cliRun(const QStringList &args)
         if (results.image(row) == ResultTableModel::Failed && status == ExitOk)
             status = ExitFailVerdict;
     });
-    QObject::connect(&sequencer, &MeasurementSequencer::finished, &loop, [&] { loop.exit(0); });
-    QObject::connect(&sequencer, &MeasurementSequencer::interrupted, &loop, [&](const QString &reason) {
-        const int rows = results.rowCount();
-        const QString kept = QStringLiteral("the run was stopped after %1 completed row%2").arg(rows).arg(rows == 1 ? "" : "s");
-        std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(a.value(QStringLiteral("port")), reason, kept)));
+    // How the run ended is said here, once.
+    QObject::connect(&session, &QelSession::runEnded, &loop, [&](const EndReason &reason) {
+        if (reason.cause == EndReason::Cause::Completed) {
+            loop.exit(0);
+            return;
+        }
+        if (reason.cause == EndReason::Cause::ReplyTimeout) {
+            std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the run was stopped.\n", qPrintable(port),
+                replyTimeout);
+        } else {
+            const int rows = results.rowCount();
+            const QString kept = QStringLiteral("the run was stopped after %1 completed row%2").arg(rows).arg(rows == 1 ? "" : "s");
+            std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(port, reason.text, kept)));
+        }
         loop.exit(1);
     });
-    ReplyWatchdog watchdog(replyTimeout, [&] { return sequencer.state() == MeasurementSequencer::State::Waiting; },
-        [&] {
-            std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the run was stopped.\n",
-                qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
-            commands.emergencyStop();
-            loop.exit(1);
-        });
-    QObject::connect(&sequencer, &MeasurementSequencer::currentStepChanged, &watchdog, &ReplyWatchdog::restart);
-    QObject::connect(&sequencer, &MeasurementSequencer::rowCompleted, &watchdog, &ReplyWatchdog::restart);
+    EndReason refusal;
+    QObject::connect(&session, &QelSession::runRefused, &loop, [&](const EndReason &reason) { refusal = reason; });
 
-    if (!commands.run())
-        throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1, QStringLiteral("The run did not start.")));
-    watchdog.restart();
+    if (!session.run())
+        throw CliError(ExitUsage, refusal.text.isEmpty() ? QStringLiteral("The run did not start.") : refusal.text);
     const bool interrupted = loop.exec() != 0;
 
     if (!reportPath.isEmpty() && !doc.saveDocument(reportPath))

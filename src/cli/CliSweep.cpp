@@ -2,15 +2,11 @@
 #include "cli/CliLink.h"
 
 #include "document/CQelDoc.h"
-#include "document/PlotterStateAccess.h"
-#include "execution/ResultTableModel.h"
-#include "instrument/SettingsCache.h"
-#include "instrument/SweepSequencer.h"
 #include "plotter/GraphPainter.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/SweepExport.h"
-#include "procedure/ProcedureModel.h"
+#include "session/QelSession.h"
 
 #include <QBuffer>
 #include <QEventLoop>
@@ -105,41 +101,40 @@ int cliSweep(const QStringList &args)
             checkOutputPath(a.value(QLatin1String(output)));
 
     CliPrompter prompter;
-    PlotterState state;
+    QelSession session(&prompter);
+    PlotterState &state = session.plotter();
     setupFromArgs(state, a);
-    PlotterCommands commands(state, prompter);
+    PlotterCommands &commands = session.plotterCommands();
     if (!commands.checkPoints())
-        throw CliError(ExitUsage, QStringLiteral("--points %1: %2").arg(a.value(QStringLiteral("points")), prompter.messages.value(0)));
+        throw CliError(ExitUsage, QStringLiteral("--points %1: %2").arg(a.value(QStringLiteral("points")), commands.lastRefusal()));
 
-    InstrumentLink link(&prompter);
-    connectOrThrow(link, a.value(QStringLiteral("port")), a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
-    SettingsCache cache;
-    SweepSequencer sequencer(link, cache, state, &prompter);
-    commands.setRunner(&sequencer);
+    const QString port = a.value(QStringLiteral("port"));
+    connectOrThrow(session.link(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
+    session.setReplyTimeout(replyTimeout);
 
     bool interrupted = false;
     for (int d = 0; d < draws && !interrupted; ++d) {
         if (!commands.checkPoints())
-            throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1));
+            throw CliError(ExitUsage, commands.lastRefusal());
         QEventLoop loop;
-        QObject::connect(&sequencer, &SweepSequencer::finished, &loop, [&] { loop.exit(0); });
-        QObject::connect(&sequencer, &SweepSequencer::interrupted, &loop, [&](const QString &reason) {
-            const QString kept = QStringLiteral("the sweep was stopped in draw %1 and the points taken are kept").arg(d + 1);
-            std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(a.value(QStringLiteral("port")), reason, kept)));
+        // How the sweep ended is said here, once.
+        QObject::connect(&session, &QelSession::sweepEnded, &loop, [&](const EndReason &reason) {
+            if (reason.cause == EndReason::Cause::Completed) {
+                loop.exit(0);
+                return;
+            }
+            if (reason.cause == EndReason::Cause::ReplyTimeout) {
+                std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the sweep was stopped.\n", qPrintable(port),
+                    replyTimeout);
+            } else {
+                const QString kept = QStringLiteral("the sweep was stopped in draw %1 and the points taken are kept").arg(d + 1);
+                std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(port, reason.text, kept)));
+            }
             loop.exit(1);
         });
-        ReplyWatchdog watchdog(replyTimeout, [&] { return sequencer.state() == SweepSequencer::State::Waiting; },
-            [&] {
-                std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the sweep was stopped.\n",
-                    qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
-                sequencer.stopSweep();
-                loop.exit(1);
-            });
-        QObject::connect(&sequencer, &SweepSequencer::pointTaken, &watchdog, &ReplyWatchdog::restart);
-        commands.draw();
-        if (!sequencer.isRunning())
-            throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1, QStringLiteral("The sweep did not start.")));
-        watchdog.restart();
+        session.draw();
+        if (!session.isSweeping())
+            throw CliError(ExitUsage, commands.lastRefusal().isEmpty() ? QStringLiteral("The sweep did not start.") : commands.lastRefusal());
         interrupted = loop.exec() != 0;
     }
 
@@ -157,11 +152,7 @@ int cliSweep(const QStringList &args)
     std::fflush(stdout);
 
     if (!picPath.isEmpty()) {
-        ProcedureModel procedure;
-        ResultTableModel results;
-        CQelDoc doc(&procedure, &results, &prompter);
-        PlotterStateAccess access(&state);
-        doc.setPlotPage(&access);
+        CQelDoc &doc = session.document();
         doc.onNewDocument();
         if (!doc.saveDocument(picPath))
             throw CliError(ExitUsage, cannotWrite(picPath, doc.lastError()));

@@ -1,6 +1,6 @@
 #include "cli/CliCommands.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 
@@ -60,7 +60,7 @@ time, or the device hung up; rows completed before are still printed and written
 
 int main(int argc, char **argv)
 {
-    // Graph pictures and PDFs need a GUI application, but never a display.
+    // Graph pictures and PDFs need a GUI application (no widgets), but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Without a session (cron, CI, ssh) Qt would warn on every run; a private
@@ -71,12 +71,12 @@ int main(int argc, char **argv)
         QFile::setPermissions(QString::fromLocal8Bit(dir), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Qel"));
-    QApplication::setApplicationVersion(QStringLiteral(QEL_VERSION));
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("Qel"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(QEL_VERSION));
     Q_INIT_RESOURCE(qel);
 
-    QStringList args = QApplication::arguments().mid(1);
+    QStringList args = QGuiApplication::arguments().mid(1);
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")
         || args[0] == QLatin1String("help")) {
         std::fputs(Help, args.isEmpty() ? stderr : stdout);

@@ -2,10 +2,9 @@
 
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "instrument/InstrumentLink.h"
-#include "instrument/MeterCommands.h"
+#include "instrument/StepSettings.h"
+#include "meter/MeterCommands.h"
 #include "instrument/PassEvaluator.h"
-#include "instrument/SettingsCache.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
 
@@ -14,8 +13,7 @@
 MeasurementSequencer::MeasurementSequencer(InstrumentLink &link, SettingsCache &cache, ProcedureModel &procedure,
                                            ResultTableModel &results, ExecutionState &state, QObject *parent)
     : QObject(parent),
-      m_link(link),
-      m_cache(cache),
+      m_exchange(link, cache),
       m_procedure(procedure),
       m_results(results),
       m_exec(state),
@@ -28,8 +26,9 @@ MeasurementSequencer::MeasurementSequencer(InstrumentLink &link, SettingsCache &
     connect(&m_sendTimer, &QTimer::timeout, this, &MeasurementSequencer::sendStep);
     connect(&m_advanceTimer, &QTimer::timeout, this, &MeasurementSequencer::advance);
     connect(&m_evaluateTimer, &QTimer::timeout, this, &MeasurementSequencer::evaluate);
-    connect(&m_link, &InstrumentLink::received, this, &MeasurementSequencer::onReceived);
-    connect(&m_link, &InstrumentLink::linkLost, this, &MeasurementSequencer::onLinkLost);
+    connect(&m_exchange, &MeterExchange::replied, this, &MeasurementSequencer::onReplied);
+    connect(&m_exchange, &MeterExchange::lost, this, &MeasurementSequencer::onLinkLost);
+    connect(&m_exchange, &MeterExchange::timedOut, this, &MeasurementSequencer::onTimedOut);
 }
 
 void MeasurementSequencer::setClock(std::function<QDateTime()> clock)
@@ -44,7 +43,7 @@ void MeasurementSequencer::start()
     setStep(0);
     m_exec.setFinishedLamp(false);
     m_exec.setRunEnabled(false);
-    m_link.clearReplyBuffer();
+    m_exchange.clearReplies();
     m_state = State::Sending;
     m_sendTimer.start(0);
 }
@@ -61,6 +60,7 @@ void MeasurementSequencer::stop()
 
 void MeasurementSequencer::stopTimers()
 {
+    m_exchange.cancel();
     m_sendTimer.stop();
     m_advanceTimer.stop();
     m_evaluateTimer.stop();
@@ -80,35 +80,27 @@ void MeasurementSequencer::sendStep()
         abandon(procedureChangedText());
         return;
     }
-    const ProcedureStep &step = m_procedure.step(m_step);
-    for (const QByteArray &line : m_cache.filter(MeterCommands::stepSettings(step))) {
-        m_link.writeLine(line);
-        if (m_state != State::Sending)
-            return; // the link went away under the write
-    }
-    m_link.clearLatestChunk();
-    m_scanned = m_link.replyBuffer().size();
+    // Waiting already while the settings go out: a meter may answer the
+    // trigger before the write returns.
     m_state = State::Waiting;
-    m_link.writeLine(MeterCommands::trigger());
+    if (!m_exchange.request(MeterCommands::stepSettings(m_procedure.step(m_step))))
+        return; // the link went away under a write, and the run with it
 }
 
-void MeasurementSequencer::onReceived()
+void MeasurementSequencer::onReplied()
 {
     if (m_state != State::Waiting)
         return;
-    const QByteArray &buffer = m_link.replyBuffer();
-    if (buffer.size() < m_scanned) {
-        // Someone emptied the buffer while we waited: all of it is new.
-        m_scanned = 0;
-    }
-    // Search every byte that arrived since the trigger, not just the latest
-    // chunk, so a line feed followed by more bytes is never missed.
-    const bool complete = buffer.indexOf('\n', m_scanned) >= 0;
-    m_scanned = buffer.size();
-    if (!complete)
-        return;
     m_state = State::Advancing;
     m_advanceTimer.start(0);
+}
+
+void MeasurementSequencer::onTimedOut()
+{
+    if (m_state != State::Waiting)
+        return;
+    stop();
+    emit timedOut();
 }
 
 void MeasurementSequencer::advance()
@@ -143,7 +135,7 @@ void MeasurementSequencer::evaluate()
     QList<QByteArray> lines;
     lines.reserve(steps);
     for (int j = 0; j < steps; ++j)
-        lines << m_link.takeFirstLine();
+        lines << m_exchange.takeFirstLine();
     const PassEvaluator::Row row = PassEvaluator::evaluate(m_procedure.steps(), lines);
     const int index = m_results.appendRow(row.cells, row.image);
     const QDateTime now = m_clock();
@@ -154,15 +146,14 @@ void MeasurementSequencer::evaluate()
     if (m_state != State::Evaluating)
         return; // stopped from a rowCompleted handler
     if (m_exec.loopCount() > 1) {
-        m_link.clearReplyBuffer();
+        m_exchange.clearReplies();
         setStep(0);
         m_exec.setLoopCount(m_exec.loopCount() - 1);
         m_state = State::Sending;
         m_sendTimer.start(0);
         return;
     }
-    m_link.writeLine(MeterCommands::local());
-    m_cache.clear();
+    m_exchange.finish();
     m_state = State::Idle;
     endRun();
     emit finished();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instrument/PassEvaluator.h"
+#include "meter/MeterExchange.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -38,6 +39,9 @@ public:
     // The step whose commands go out next (or whose reply is awaited).
     int currentStep() const { return m_step; }
 
+    // The request/reply protocol of this run (its reply timeout, for one).
+    MeterExchange &exchange() { return m_exchange; }
+
     // Where the row dates and times come from; the local clock by default.
     void setClock(std::function<QDateTime()> clock);
 
@@ -50,11 +54,15 @@ signals:
     void finished();
     // The run ended without finishing (the meter went away).
     void interrupted(const QString &reason);
+    // The meter did not answer within the exchange's reply timeout; the run
+    // was stopped as Emergency Stop stops it.
+    void timedOut();
     void currentStepChanged(int step);
 
 private:
     void sendStep();
-    void onReceived();
+    void onReplied();
+    void onTimedOut();
     void advance();
     void evaluate();
     void onLinkLost(const QString &message);
@@ -64,8 +72,7 @@ private:
     void abandon(const QString &reason);
     static QString procedureChangedText();
 
-    InstrumentLink &m_link;
-    SettingsCache &m_cache;
+    MeterExchange m_exchange;
     ProcedureModel &m_procedure;
     ResultTableModel &m_results;
     ExecutionState &m_exec;
@@ -76,8 +83,5 @@ private:
 
     State m_state = State::Idle;
     int m_step = 0;
-    // Reply bytes before this offset came before the trigger or have been
-    // searched for the line feed already.
-    qsizetype m_scanned = 0;
     std::function<QDateTime()> m_clock;
 };

@@ -1,7 +1,7 @@
 #include "instrument/PassEvaluator.h"
 
 #include "execution/ResultTableModel.h"
-#include "instrument/ReplySplitter.h"
+#include "meter/ReplySplitter.h"
 #include "procedure/FieldParsing.h"
 
 #include <QDate>

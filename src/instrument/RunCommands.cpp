@@ -1,7 +1,7 @@
 #include "instrument/RunCommands.h"
 
 #include "common/Prompter.h"
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 
@@ -31,11 +31,13 @@ QString RunCommands::noProcedureText()
 bool RunCommands::run()
 {
     if (!m_link.isConnected()) {
-        tell(notConnectedText());
+        m_lastRefusal = notConnectedText();
+        tell(m_lastRefusal);
         return false;
     }
     if (m_procedure.stepCount() == 0) {
-        tell(noProcedureText());
+        m_lastRefusal = noProcedureText();
+        tell(m_lastRefusal);
         return false;
     }
     m_sequencer.start();

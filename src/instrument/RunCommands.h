@@ -27,6 +27,9 @@ public:
     // Stops whatever the run is doing; always allowed, sends nothing.
     void emergencyStop();
 
+    // The text of the last refusal of run(), for front ends without boxes.
+    QString lastRefusal() const { return m_lastRefusal; }
+
     static QString exceptionCaption();
     static QString notConnectedText();
     static QString noProcedureText();
@@ -38,4 +41,5 @@ private:
     ProcedureModel &m_procedure;
     MeasurementSequencer &m_sequencer;
     Prompter *m_prompter;
+    QString m_lastRefusal;
 };

@@ -1,22 +1,25 @@
 #include "instrument/SweepSequencer.h"
 
 #include "common/Prompter.h"
-#include "instrument/InstrumentLink.h"
-#include "instrument/MeterCommands.h"
-#include "instrument/ReplySplitter.h"
-#include "instrument/SettingsCache.h"
+#include "meter/InstrumentLink.h"
+#include "meter/MeterCommands.h"
+#include "meter/ReplySplitter.h"
+#include "meter/SettingsCache.h"
+
+#include <utility>
 #include "plotter/PlotterState.h"
 
 SweepSequencer::SweepSequencer(InstrumentLink &link, SettingsCache &cache, PlotterState &plotter, Prompter *prompter,
                                QObject *parent)
-    : QObject(parent), m_link(link), m_cache(cache), m_plotter(plotter), m_prompter(prompter), m_recorder(plotter)
+    : QObject(parent), m_link(link), m_exchange(link, cache), m_plotter(plotter), m_prompter(prompter), m_recorder(plotter)
 {
     m_sendTimer.setSingleShot(true);
     m_readTimer.setSingleShot(true);
     connect(&m_sendTimer, &QTimer::timeout, this, &SweepSequencer::sendPoint);
     connect(&m_readTimer, &QTimer::timeout, this, &SweepSequencer::takeReading);
-    connect(&m_link, &InstrumentLink::received, this, &SweepSequencer::onReceived);
-    connect(&m_link, &InstrumentLink::linkLost, this, &SweepSequencer::onLinkLost);
+    connect(&m_exchange, &MeterExchange::replied, this, &SweepSequencer::onReplied);
+    connect(&m_exchange, &MeterExchange::lost, this, &SweepSequencer::onLinkLost);
+    connect(&m_exchange, &MeterExchange::timedOut, this, &SweepSequencer::onTimedOut);
     connect(&m_plotter, &PlotterState::pageReset, this, &SweepSequencer::stopSweep);
 }
 
@@ -27,13 +30,14 @@ bool SweepSequencer::meterConnected() const
 
 void SweepSequencer::startSweep()
 {
-    m_link.clearReplyBuffer();
+    m_exchange.clearReplies();
     m_state = State::Sending;
     m_sendTimer.start(0);
 }
 
 void SweepSequencer::stopSweep()
 {
+    m_exchange.cancel();
     m_readTimer.stop();
     m_sendTimer.stop();
     m_state = State::Idle;
@@ -50,42 +54,36 @@ void SweepSequencer::sendPoint()
     point.speed = m_plotter.text(PlotterState::Speed);
     point.frequencyHz = m_recorder.frequencyHz();
     point.levelVolts = m_recorder.levelVolts();
-    for (const QByteArray &line : m_cache.filter(MeterCommands::sweepSettings(point)))
-        m_link.writeLine(line);
-    m_link.clearLatestChunk();
-    m_replyStart = m_link.replyBuffer().size();
-    m_scanned = m_replyStart;
+    // Waiting already while the settings go out: a meter may answer the
+    // trigger before the write returns.
     m_state = State::Waiting;
-    m_link.writeLine(MeterCommands::trigger());
+    if (!m_exchange.request(MeterCommands::sweepSettings(point)))
+        return; // the link went away under a write, and the sweep with it
 }
 
-void SweepSequencer::onReceived()
+void SweepSequencer::onReplied(const QByteArray &line)
 {
     if (m_state != State::Waiting)
         return;
-    const QByteArray &buffer = m_link.replyBuffer();
-    if (buffer.size() < m_scanned) {
-        // The buffer was emptied while we waited: all of it is new.
-        m_replyStart = 0;
-        m_scanned = 0;
-    }
-    // Every byte since the trigger counts, not just the latest chunk.
-    const bool complete = buffer.indexOf('\n', m_scanned) >= 0;
-    m_scanned = buffer.size();
-    if (!complete)
-        return;
+    m_reply = line;
     m_state = State::Reading;
     m_readTimer.start(0);
+}
+
+void SweepSequencer::onTimedOut()
+{
+    if (m_state != State::Waiting)
+        return;
+    stopSweep();
+    emit timedOut();
 }
 
 void SweepSequencer::takeReading()
 {
     if (m_state != State::Reading)
         return;
-    QByteArray line = m_link.replyBuffer().mid(m_replyStart);
-    line.truncate(line.indexOf('\n') + 1);
-    const ReplySplitter::Parts parts = ReplySplitter::split(line);
-    m_link.clearReplyBuffer();
+    const ReplySplitter::Parts parts = ReplySplitter::split(std::exchange(m_reply, QByteArray()));
+    m_exchange.clearReplies();
 
     const int index = m_plotter.setup().pointIndex;
     m_recorder.record(parts.primary, parts.secondary);
@@ -95,8 +93,7 @@ void SweepSequencer::takeReading()
 
     const float step = m_recorder.step();
     if (m_recorder.isLastPoint()) {
-        m_link.writeLine(MeterCommands::local());
-        m_cache.clear();
+        m_exchange.finish();
         m_state = State::Idle;
         m_recorder.finish();
         m_recorder.addProgress(step);
@@ -115,7 +112,7 @@ void SweepSequencer::onLinkLost(const QString &message)
         return;
     stopSweep();
     // The meter may come back without the settings it had: send them all again.
-    m_cache.clear();
+    m_exchange.cache().clear();
     // The points taken stay; the lines drawn so far can be compared or reset.
     m_recorder.finish();
     QString reason = tr("The connection to the meter was lost during the sweep; the sweep was stopped. "

@@ -2,6 +2,7 @@
 
 #include "plotter/SweepRecorder.h"
 #include "plotter/SweepRunner.h"
+#include "meter/MeterExchange.h"
 
 #include <QObject>
 #include <QTimer>
@@ -36,6 +37,8 @@ public:
 
     bool isRunning() const { return m_state != State::Idle; }
     State state() const { return m_state; }
+    // The request/reply protocol of this sweep (its reply timeout, for one).
+    MeterExchange &exchange() { return m_exchange; }
 
 signals:
     void pointTaken(int pointIndex);
@@ -43,23 +46,24 @@ signals:
     void finished();
     // The sweep ended early (the meter went away); its points stay.
     void interrupted(const QString &reason);
+    // The meter did not answer within the exchange's reply timeout; the
+    // sweep was stopped as Stop / Reset stops it.
+    void timedOut();
 
 private:
     void sendPoint();
-    void onReceived();
+    void onReplied(const QByteArray &line);
+    void onTimedOut();
     void takeReading();
     void onLinkLost(const QString &message);
 
     InstrumentLink &m_link;
-    SettingsCache &m_cache;
+    MeterExchange m_exchange;
     PlotterState &m_plotter;
     Prompter *m_prompter;
     SweepRecorder m_recorder;
     QTimer m_sendTimer;
     QTimer m_readTimer;
     State m_state = State::Idle;
-    // Reply bytes before this offset were there before the trigger; up to
-    // m_scanned they have been searched for the line feed already.
-    qsizetype m_replyStart = 0;
-    qsizetype m_scanned = 0;
+    QByteArray m_reply;
 };

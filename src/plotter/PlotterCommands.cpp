@@ -14,18 +14,22 @@ PlotterCommands::PlotterCommands(PlotterState &state, Prompter &prompter, QObjec
 {
 }
 
+void PlotterCommands::refuse(const QString &text)
+{
+    m_lastRefusal = text;
+    m_prompter.inform(QStringLiteral("Exception"), text, Prompter::Icon::Warning);
+}
+
 bool PlotterCommands::checkPoints()
 {
     const int points = m_state.setup().points;
     if (points < 2) {
-        m_prompter.inform(QStringLiteral("Exception"), QStringLiteral("The value must over or equal 2 points"),
-                          Prompter::Icon::Warning);
+        refuse(QStringLiteral("The value must over or equal 2 points"));
         m_state.editText(PlotterState::Points, QStringLiteral("2"));
         return false;
     }
     if (points > 200) {
-        m_prompter.inform(QStringLiteral("Exception"), QStringLiteral("The value can't over 200 points"),
-                          Prompter::Icon::Warning);
+        refuse(QStringLiteral("The value can't over 200 points"));
         m_state.editText(PlotterState::Points, QStringLiteral("200"));
         return false;
     }
@@ -35,7 +39,7 @@ bool PlotterCommands::checkPoints()
 void PlotterCommands::draw()
 {
     if (!m_runner || !m_runner->meterConnected()) {
-        m_prompter.inform(QStringLiteral("Exception"), QString::fromLatin1(notConnected), Prompter::Icon::Warning);
+        refuse(QString::fromLatin1(notConnected));
         return;
     }
     SweepSetup &setup = m_state.setup();

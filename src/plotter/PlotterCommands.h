@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class PlotterState;
 class Prompter;
@@ -26,8 +27,15 @@ public:
     void draw();
     void stopReset();
 
+    // The text of the last refusal told (points out of range, no meter), so
+    // a front end without message boxes can say it in its own way.
+    QString lastRefusal() const { return m_lastRefusal; }
+
 private:
+    void refuse(const QString &text);
+
     PlotterState &m_state;
     Prompter &m_prompter;
     SweepRunner *m_runner = nullptr;
+    QString m_lastRefusal;
 };

@@ -5,11 +5,11 @@
 
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/MeasurementSequencer.h"
 #include "instrument/PassEvaluator.h"
 #include "instrument/RunCommands.h"
-#include "instrument/SettingsCache.h"
+#include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
 #include "../support/MeterSim.h"

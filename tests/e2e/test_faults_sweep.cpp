@@ -3,9 +3,9 @@
 // hangs beyond Stop / Reset, never loses a point it took, and the next Draw
 // (after a reconnect where the line went away) works.
 
-#include "instrument/InstrumentLink.h"
-#include "instrument/ReplySplitter.h"
-#include "instrument/SettingsCache.h"
+#include "meter/InstrumentLink.h"
+#include "meter/ReplySplitter.h"
+#include "meter/SettingsCache.h"
 #include "instrument/SweepSequencer.h"
 #include "plotter/GraphData.h"
 #include "plotter/PlotterCommands.h"

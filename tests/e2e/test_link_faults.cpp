@@ -3,7 +3,7 @@
 #include "../support/MeterSim.h"
 #include "../support/RecordingPrompter.h"
 
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "../support/MeterSim.h"
 #include "../support/RecordingPrompter.h"
 
-#include "instrument/InstrumentLink.h"
-#include "instrument/SerialPortTransport.h"
+#include "meter/InstrumentLink.h"
+#include "meter/SerialPortTransport.h"
 
 #include <gtest/gtest.h>
 

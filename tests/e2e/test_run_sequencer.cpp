@@ -3,10 +3,10 @@
 
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/MeasurementSequencer.h"
 #include "instrument/RunCommands.h"
-#include "instrument/SettingsCache.h"
+#include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
 #include "../support/MeterSim.h"

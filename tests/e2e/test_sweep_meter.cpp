@@ -1,8 +1,8 @@
 // Sweeps against the simulated meter over a real pseudo-terminal: what the
 // meter received, and what the plotter's list and graph show.
 
-#include "instrument/InstrumentLink.h"
-#include "instrument/SettingsCache.h"
+#include "meter/InstrumentLink.h"
+#include "meter/SettingsCache.h"
 #include "instrument/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"

@@ -2,8 +2,8 @@
 // replies the simulated meter does not write: exact readings, replies in
 // pieces, stray bytes.
 
-#include "instrument/InstrumentLink.h"
-#include "instrument/SettingsCache.h"
+#include "meter/InstrumentLink.h"
+#include "meter/SettingsCache.h"
 #include "instrument/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"

@@ -1,9 +1,9 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/MeasurementSequencer.h"
 #include "instrument/RunCommands.h"
-#include "instrument/SettingsCache.h"
+#include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
 #include "../support/FakeSerialTransport.h"

@@ -12,7 +12,7 @@
 // deliver() emits readyRead synchronously; use deliverLater() to deliver from
 // the event loop instead (as a real port would).
 
-#include "instrument/SerialTransport.h"
+#include "meter/SerialTransport.h"
 
 #include <QList>
 #include <QTimer>

@@ -42,41 +42,21 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
       m_options(options),
       m_ownPrompter(prompter ? nullptr : std::make_unique<DesktopPrompter>()),
       m_prompter(prompter ? prompter : m_ownPrompter.get()),
-      m_link(m_prompter)
+      m_session(std::make_unique<QelSession>(m_prompter))
 {
     if (!options.device.isEmpty())
-        m_link.settings().devicePath = options.device;
+        link().settings().devicePath = options.device;
 
-    // Noted before the sequencers react to a lost link: they tell the
-    // operator themselves when they were running.
-    connect(&m_link, &InstrumentLink::linkLost, this,
-        [this] { m_busyWhenLost = (m_measure && m_measure->isRunning()) || (m_sweep && m_sweep->isRunning()); });
+    QelSession &s = *m_session;
+    m_view = new CQelView(&s.procedure(), &s.results(), &s.execution(), m_prompter);
+    m_plotter = &s.plotter();
+    m_doc = &s.document();
 
-    // A meter that went away may come back reset or swapped: the next run or
-    // sweep sends every setting, not only changes. A disconnect the operator
-    // asked for, or a document load, keeps the cache as the meter expects.
-    connect(&m_link, &InstrumentLink::linkLost, this, [this] { m_cache.clear(); });
-
-    m_view = new CQelView(m_prompter);
-    m_plotter = new PlotterState(this);
-    m_doc = new CQelDoc(m_view->procedureModel(), m_view->resultModel(), m_prompter, this);
-    m_plotAccess = std::make_unique<PlotterStateAccess>(m_plotter);
-    m_doc->setPlotPage(m_plotAccess.get());
-
-    m_measure = new MeasurementSequencer(m_link, m_cache, *m_view->procedureModel(), *m_view->resultModel(),
-        *m_view->executionState(), this);
-    m_runCommands = new RunCommands(m_link, *m_view->procedureModel(), *m_measure, m_prompter, this);
-    m_sweep = new SweepSequencer(m_link, m_cache, *m_plotter, m_prompter, this);
-    m_plotCommands = new PlotterCommands(*m_plotter, *m_prompter, this);
-    m_plotCommands->setRunner(m_sweep);
-
-    m_description = new ReportDescription(this);
-    m_description->followResultTable(m_view->resultModel());
-    m_printing = new ReportPrinting(m_view->procedureModel(), m_view->resultModel(), m_description, m_view);
+    m_printing = new ReportPrinting(m_view->procedureModel(), m_view->resultModel(), &s.description(), m_view);
     m_printing->setPrompter(m_prompter);
     m_commDlg = new CCommDlg(m_prompter, m_view);
 
-    m_plotDlg = new CPlotDlg(m_plotter, m_plotCommands, [this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
+    m_plotDlg = new CPlotDlg(m_plotter, &s.plotterCommands(), [this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
     m_frame = new CMainFrame(m_view, m_view->execDlg(), m_plotDlg);
     if (m_ownPrompter)
         m_ownPrompter->setParent(m_frame);
@@ -91,17 +71,18 @@ CQelApp::~CQelApp()
 
 void CQelApp::wireCommands()
 {
+    QelSession &s = *m_session;
     // The sequencer says nothing when its own step is already 0, so the
     // editor's insertion row is set here, on every run that starts.
     m_view->setCommandHandler(CQelView::RunCommandId, [this] {
-        if (m_runCommands->run())
+        if (m_session->run())
             m_view->setCurrentStep(0);
     });
-    m_view->setCommandHandler(CQelView::EmergencyStopId, [this] { m_runCommands->emergencyStop(); });
+    m_view->setCommandHandler(CQelView::EmergencyStopId, [this] { m_session->emergencyStop(); });
     m_view->setCommandHandler(CQelView::ExportResultsId,
         [this] { ResultExport::exportAndOpen(*m_view->procedureModel(), *m_view->resultModel(), *m_prompter); });
-    m_view->setCommandHandler(CQelView::DrawId, [this] { m_plotCommands->draw(); });
-    m_view->setCommandHandler(CQelView::StopResetId, [this] { m_plotCommands->stopReset(); });
+    m_view->setCommandHandler(CQelView::DrawId, [this] { m_session->draw(); });
+    m_view->setCommandHandler(CQelView::StopResetId, [this] { m_session->stopReset(); });
     m_view->setCommandHandler(CQelView::ExportSweepId, [this] { SweepExport::exportAndOpen(*m_plotter, *m_prompter); });
     m_view->execDlg()->setRunCommand([this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
 
@@ -112,16 +93,21 @@ void CQelApp::wireCommands()
     connect(m_doc, &CQelDoc::pathNameChanged, this, &CQelApp::updateTitle);
     connect(m_doc, &CQelDoc::documentLoaded, this, &CQelApp::afterLoad);
 
-    // A meter that goes away is said once, whatever was running.
-    connect(&m_link, &InstrumentLink::linkLost, this, [this](const QString &message) {
-        if (m_busyWhenLost)
-            return;
-        m_prompter->inform(QStringLiteral("Exception"),
-            message + QStringLiteral("\nThe port was closed; results already taken are kept. "
-                                     "Use Setup > Communication to connect again."),
-            Prompter::Icon::Error);
-    });
-    connect(m_measure, &MeasurementSequencer::currentStepChanged, m_view, &CQelView::setCurrentStep);
+    // How a run or sweep ended early, a refused run, and a meter that went
+    // away while nothing ran: each said once, here.
+    connect(&s, &QelSession::runRefused, this, [this](const EndReason &r) { present(r, Prompter::Icon::Warning); });
+    connect(&s, &QelSession::runEnded, this, [this](const EndReason &r) { present(r, Prompter::Icon::Warning); });
+    connect(&s, &QelSession::sweepEnded, this, [this](const EndReason &r) { present(r, Prompter::Icon::Warning); });
+    connect(&s, &QelSession::linkLostWhileIdle, this, [this](const EndReason &r) { present(r, Prompter::Icon::Error); });
+    connect(&s.measurement(), &MeasurementSequencer::currentStepChanged, m_view, &CQelView::setCurrentStep);
+}
+
+void CQelApp::present(const EndReason &reason, Prompter::Icon icon)
+{
+    // A run or sweep that completed, or that the operator stopped, needs no word.
+    if (reason.text.isEmpty())
+        return;
+    m_prompter->inform(RunCommands::exceptionCaption(), reason.text, icon);
 }
 
 void CQelApp::wireFrame()
@@ -130,7 +116,7 @@ void CQelApp::wireFrame()
     CMainFrame::State state;
     state.runActive = [this] { return !m_view->executionState()->runEnabled(); };
     state.sweepActive = [this] { return !m_plotter->drawEnabled(); };
-    state.connected = [this] { return m_link.isConnected(); };
+    state.connected = [this] { return link().isConnected(); };
     state.documentPath = [this] { return m_doc->pathName(); };
     f->setState(state);
 
@@ -154,12 +140,12 @@ void CQelApp::wireFrame()
         m_frame->showPage(page);
     });
     // Closing the window closes the port.
-    connect(f, &CMainFrame::closing, this, [this] { m_link.disconnectFromMeter(); });
+    connect(f, &CMainFrame::closing, this, [this] { link().disconnectFromMeter(); });
 
     auto update = [this] { m_frame->updateCommands(); };
     connect(m_view->executionState(), &ExecutionState::runEnabledChanged, this, update);
     connect(m_plotter, &PlotterState::drawEnabledChanged, this, update);
-    connect(&m_link, &InstrumentLink::connectedChanged, this, update);
+    connect(&link(), &InstrumentLink::connectedChanged, this, update);
     connect(m_doc, &CQelDoc::pathNameChanged, this, update);
     f->setRecentFiles(recentFiles());
 }
@@ -176,7 +162,7 @@ bool CQelApp::start()
     m_frame->show();
     // A file opened at start-up has connected already, as every load does.
     if (m_options.connect && m_options.file.isEmpty())
-        m_link.connectToMeter();
+        link().connectToMeter();
     return true;
 }
 
@@ -190,13 +176,13 @@ void CQelApp::afterLoad()
 {
     // The loaded pages start from scratch, as at start-up: the port is closed
     // and opened again, and the identification decides the flag anew.
-    m_link.disconnectFromMeter();
+    link().disconnectFromMeter();
     m_view->resetEditor();
     m_view->executionState()->resetToStartup();
     m_view->setCurrentStep(m_view->procedureModel()->stepCount());
     updateTitle();
     if (m_options.connect)
-        m_link.connectToMeter();
+        link().connectToMeter();
 }
 
 void CQelApp::fileOpen()
@@ -238,8 +224,8 @@ bool CQelApp::saveTo(const QString &path)
 
 void CQelApp::communication()
 {
-    m_commDlg->setSettings(m_link.settings());
-    CommunicationCommand::run(m_link, *m_commDlg);
+    m_commDlg->setSettings(link().settings());
+    CommunicationCommand::run(link(), *m_commDlg);
     m_frame->updateCommands();
 }
 

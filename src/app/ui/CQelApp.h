@@ -2,8 +2,7 @@
 
 #include "app/ui/CMainFrame.h"
 #include "app/ui/DesktopPrompter.h"
-#include "instrument/InstrumentLink.h"
-#include "instrument/SettingsCache.h"
+#include "session/QelSession.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,19 +15,13 @@ class CCommDlg;
 class CPlotDlg;
 class CQelDoc;
 class CQelView;
-class MeasurementSequencer;
-class PlotPageAccess;
-class PlotterCommands;
 class PlotterState;
-class ReportDescription;
 class ReportPrinting;
-class RunCommands;
-class SweepSequencer;
 
-// The desktop program put together: one document, the form view with its
-// pages, the link to the meter, both sequencers, the printing and the main
-// window, wired to each other. Nothing here measures or parses; it only
-// connects the pieces and carries out the menu commands.
+// The desktop program: one QelSession (document, models, link, sequencers),
+// the form view and pages showing its models, the printing and the main
+// window. Nothing here measures or parses; it carries out the menu commands
+// and presents what the session reports as the program's message boxes.
 class CQelApp : public QObject
 {
     Q_OBJECT
@@ -49,10 +42,11 @@ public:
 
     CMainFrame *frame() const { return m_frame; }
     CQelView *view() const { return m_view; }
+    QelSession &session() { return *m_session; }
     CQelDoc *document() const { return m_doc; }
     CPlotDlg *plotDlg() const { return m_plotDlg; }
     PlotterState *plotter() const { return m_plotter; }
-    InstrumentLink &link() { return m_link; }
+    InstrumentLink &link() { return m_session->link(); }
     ReportPrinting *printing() const { return m_printing; }
     CCommDlg *commDlg() const { return m_commDlg; }
 
@@ -67,6 +61,7 @@ public:
 
 private:
     void wireCommands();
+    void present(const EndReason &reason, Prompter::Icon icon);
     void wireFrame();
     void addRecentFile(const QString &path);
     void updateTitle();
@@ -76,20 +71,13 @@ private:
     Options m_options;
     std::unique_ptr<DesktopPrompter> m_ownPrompter;
     Prompter *m_prompter;
-    InstrumentLink m_link;
-    SettingsCache m_cache;
+    // Outlives the window, whose pages show its models.
+    std::unique_ptr<QelSession> m_session;
     CQelView *m_view = nullptr;
     PlotterState *m_plotter = nullptr;
     CPlotDlg *m_plotDlg = nullptr;
     CQelDoc *m_doc = nullptr;
-    std::unique_ptr<PlotPageAccess> m_plotAccess;
-    MeasurementSequencer *m_measure = nullptr;
-    RunCommands *m_runCommands = nullptr;
-    SweepSequencer *m_sweep = nullptr;
-    PlotterCommands *m_plotCommands = nullptr;
-    ReportDescription *m_description = nullptr;
     ReportPrinting *m_printing = nullptr;
     CCommDlg *m_commDlg = nullptr;
     QPointer<CMainFrame> m_frame;
-    bool m_busyWhenLost = false;
 };

@@ -1,7 +1,7 @@
 #include "instrument/ui/CCommDlg.h"
 
 #include "common/Prompter.h"
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,6 +1,6 @@
 #include "instrument/ui/CommunicationCommand.h"
 
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/ui/CCommDlg.h"
 
 CommunicationCommand::Outcome CommunicationCommand::run(InstrumentLink &link, CCommDlg &dialog)

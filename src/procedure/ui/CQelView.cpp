@@ -64,8 +64,14 @@ QVector<QIcon> rowPictures()
 } // namespace
 
 CQelView::CQelView(Prompter *prompter, QWidget *parent)
-    : QWidget(parent), m_prompter(prompter), m_procedure(new ProcedureModel(this)),
-      m_results(new ResultTableModel(this)), m_state(new ExecutionState(this))
+    : CQelView(nullptr, nullptr, nullptr, prompter, parent)
+{
+}
+
+CQelView::CQelView(ProcedureModel *procedure, ResultTableModel *results, ExecutionState *state, Prompter *prompter,
+                   QWidget *parent)
+    : QWidget(parent), m_prompter(prompter), m_procedure(procedure ? procedure : new ProcedureModel(this)),
+      m_results(results ? results : new ResultTableModel(this)), m_state(state ? state : new ExecutionState(this))
 {
     setObjectName(QStringLiteral("procedureView"));
     if (!m_prompter) {

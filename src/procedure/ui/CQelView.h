@@ -63,6 +63,9 @@ public:
     static constexpr int ClickDispatchId = -600;
 
     explicit CQelView(Prompter *prompter, QWidget *parent = nullptr);
+    // Shows models owned elsewhere (the session's); they must outlive the view.
+    CQelView(ProcedureModel *procedure, ResultTableModel *results, ExecutionState *state, Prompter *prompter,
+             QWidget *parent = nullptr);
     ~CQelView() override;
 
     ProcedureModel *procedureModel() const { return m_procedure; }

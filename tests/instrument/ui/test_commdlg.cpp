@@ -4,7 +4,7 @@
 #include "../../support/MeterSim.h"
 #include "../../support/RecordingPrompter.h"
 
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/ui/CCommDlg.h"
 #include "instrument/ui/CommunicationCommand.h"
 

@@ -10,10 +10,10 @@
 #include "components/ui/ProgressSlide.h"
 #include "execution/ExecutionState.h"
 #include "execution/ui/CExecDlg.h"
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 #include "instrument/MeasurementSequencer.h"
 #include "instrument/RunCommands.h"
-#include "instrument/SettingsCache.h"
+#include "meter/SettingsCache.h"
 
 namespace {
 

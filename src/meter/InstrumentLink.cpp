@@ -1,8 +1,9 @@
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 
 #include "common/Prompter.h"
-#include "instrument/SerialPortTransport.h"
-#include "instrument/SerialTransport.h"
+#include "meter/MeterCommands.h"
+#include "meter/SerialPortTransport.h"
+#include "meter/SerialTransport.h"
 
 #include <QTimer>
 
@@ -83,8 +84,8 @@ bool InstrumentLink::connectToMeter()
         return false;
     }
 
-    writeLine(QByteArrayLiteral("*IDN?\n"));
-    writeLine(QByteArrayLiteral("*LOC\n"));
+    writeLine(MeterCommands::identify());
+    writeLine(MeterCommands::local());
     m_idTimer->start(m_idDelay);
     return true;
 }
@@ -146,17 +147,23 @@ void InstrumentLink::onTransportError(int fault, const QString &message)
 
 void InstrumentLink::loseLink(const QString &message)
 {
+    // The loss is the one thing to tell: an identification still pending
+    // would add a second message about the same device.
+    const bool identifying = m_idTimer->isActive();
+    m_idTimer->stop();
     m_lastError = message;
     if (m_transport->isOpen())
         m_transport->close();
     setConnected(false);
     emit linkLost(message);
+    if (identifying)
+        emit identificationFinished(false);
 }
 
 void InstrumentLink::onIdentificationCheck()
 {
     m_idTimer->stop();
-    if (m_transport->isOpen() && m_reply.contains("44")) {
+    if (m_transport->isOpen() && m_reply.contains(MeterCommands::identityMark())) {
         m_reply.clear();
         setConnected(true);
         emit identificationFinished(true);

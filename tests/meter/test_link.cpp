@@ -5,7 +5,7 @@
 #include "../support/MeterSim.h"
 #include "../support/RecordingPrompter.h"
 
-#include "instrument/InstrumentLink.h"
+#include "meter/InstrumentLink.h"
 
 #include <gtest/gtest.h>
 
@@ -272,15 +272,19 @@ TEST_F(LinkTest, LostDeviceClosesClearsTheFlagAndKeepsTheBuffer)
     EXPECT_TRUE(prompter.said.isEmpty()) << "whoever is running decides what to tell the operator";
 }
 
-TEST_F(LinkTest, LossDuringIdentificationIsAConnectingError)
+TEST_F(LinkTest, LossDuringIdentificationIsToldOnceAsTheLossNotAlsoAsAConnectingError)
 {
     ASSERT_TRUE(link.connectToMeter());
     fake->deliver("LCR-4410\n");
     fake->fail(SerialTransport::Fault::DeviceLost, "gone");
-    ASSERT_TRUE(runIdentification());
+    EXPECT_FALSE(link.isIdentifying()) << "the check is stopped with the loss";
     EXPECT_EQ(finished, QList<bool> {false});
+    // Past the check's time: it never runs, so no second message appears.
+    MeterSim::waitUntil([] { return false; }, 60);
+    EXPECT_EQ(finished, QList<bool> {false});
+    EXPECT_EQ(lost, QStringList {"gone"});
     EXPECT_FALSE(link.isConnected());
-    EXPECT_EQ(prompter.texts(), QStringList {"Connecting Error!"});
+    EXPECT_TRUE(prompter.said.isEmpty()) << "the loss is told by whoever reports linkLost, once";
 }
 
 TEST_F(LinkTest, DisconnectClosesWithoutSendingAndCancelsThePendingCheck)

@@ -1,4 +1,4 @@
-#include "instrument/SerialPortTransport.h"
+#include "meter/SerialPortTransport.h"
 
 #include <QFileInfo>
 

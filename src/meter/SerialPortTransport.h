@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/SerialTransport.h"
+#include "meter/SerialTransport.h"
 
 #include <QSerialPort>
 

@@ -1,6 +1,6 @@
-#include "instrument/ReplySplitter.h"
+#include "meter/ReplySplitter.h"
 
-#include "procedure/FieldParsing.h"
+#include "common/CNumbers.h"
 
 namespace {
 
@@ -47,5 +47,5 @@ ReplySplitter::Parts ReplySplitter::split(const QByteArray &line)
 
 double ReplySplitter::value(const QString &text)
 {
-    return FieldParsing::leadingDouble(text);
+    return CNumbers::leadingDouble(text);
 }

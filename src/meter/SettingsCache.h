@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/MeterCommands.h"
+#include "meter/MeterCommands.h"
 
 #include <QByteArray>
 #include <QList>

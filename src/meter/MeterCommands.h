@@ -4,8 +4,6 @@
 #include <QList>
 #include <QString>
 
-struct ProcedureStep;
-
 // The meter's command lines: ASCII text ending in one line feed, never a
 // carriage return. Setting commands are built without their line feed so
 // the settings cache can compare them; SettingsCache adds it when it lets
@@ -44,10 +42,6 @@ Setting level(double volts);                                        // "MEAS:LEV
 Setting function(const QString &firstItem, const QString &secondItem); // "MEAS:FUNC:C;D"
 Setting circuit(const QString &circuitText);                        // "MEAS:EQU-CCT PAR"; empty: not writable
 Setting speed(const QString &speedText);                            // "MEAS:SPEED MED"
-
-// A procedure step's settings in sending order: frequency, test mode,
-// level, function, circuit, speed.
-QList<Setting> stepSettings(const ProcedureStep &step);
 
 // One point of a sweep, values already scaled to hertz and volts.
 struct SweepPoint

@@ -1,4 +1,4 @@
-#include "instrument/ReplySplitter.h"
+#include "meter/ReplySplitter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
-#include "instrument/MeterCommands.h"
+#include "meter/MeterCommands.h"
 
-#include "procedure/FieldParsing.h"
-#include "procedure/ProcedureStep.h"
+#include "common/CNumbers.h"
 
 namespace MeterCommands {
 
@@ -38,7 +37,7 @@ QByteArray identityMark()
 
 Setting frequency(double hertz)
 {
-    return {Family::Frequency, "MEAS:FREQ " + FieldParsing::formatFixedBytes(hertz)};
+    return {Family::Frequency, "MEAS:FREQ " + CNumbers::formatFixedBytes(hertz)};
 }
 
 Setting testMode(const QString &firstItem)
@@ -49,7 +48,7 @@ Setting testMode(const QString &firstItem)
 
 Setting level(double volts)
 {
-    return {Family::Level, "MEAS:LEV " + FieldParsing::formatFixedBytes(volts)};
+    return {Family::Level, "MEAS:LEV " + CNumbers::formatFixedBytes(volts)};
 }
 
 Setting function(const QString &firstItem, const QString &secondItem)
@@ -68,19 +67,6 @@ Setting circuit(const QString &circuitText)
 Setting speed(const QString &speedText)
 {
     return {Family::Speed, "MEAS:SPEED " + bytes(speedText)};
-}
-
-QList<Setting> stepSettings(const ProcedureStep &step)
-{
-    using C = ProcedureStep;
-    return {
-        frequency(FieldParsing::frequencyHz(step[C::Freq])),
-        testMode(step[C::FItem]),
-        level(FieldParsing::levelVolts(step[C::Level])),
-        function(step[C::FItem], step[C::SItem]),
-        circuit(step[C::Circuit]),
-        speed(step[C::Speed]),
-    };
 }
 
 QList<Setting> sweepSettings(const SweepPoint &point)

@@ -1,5 +1,6 @@
-#include "instrument/MeterCommands.h"
-#include "instrument/SettingsCache.h"
+#include "instrument/StepSettings.h"
+#include "meter/MeterCommands.h"
+#include "meter/SettingsCache.h"
 #include "procedure/ProcedureStep.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 // Public API of the serial link (implemented by InstrumentLink.cpp).
 
-#include "instrument/LinkSettings.h"
+#include "meter/LinkSettings.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -25,7 +25,8 @@ public:
     LinkSettings &settings() { return m_settings; }
     const LinkSettings &settings() const { return m_settings; }
 
-    // Close if open, apply the settings, open, write "*IDN?\n" and "*LOC\n",
+    // Close if open, apply the settings, open, write "*IDN?\n" and "*LOC\n"
+    // (MeterCommands::identify() and local()),
     // start the 1000 ms identification check. False when the port could not
     // be opened or the settings are invalid (the error was shown).
     bool connectToMeter();
@@ -70,7 +71,8 @@ signals:
     // Data arrived (after both buffers were updated).
     void received();
     void connectedChanged(bool connected);
-    // The identification check ran.
+    // The identification check ran, or the link was lost while it was
+    // pending (false, after linkLost and with no message of its own).
     void identificationFinished(bool ok);
     // The device went away or failed while open; the port has been closed (and
     // the flag cleared) before this is emitted. A failed write is noticed at

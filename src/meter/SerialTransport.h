@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/LinkSettings.h"
+#include "meter/LinkSettings.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "instrument/SerialTransport.h"
+#include "meter/SerialTransport.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "instrument/SettingsCache.h"
+#include "meter/SettingsCache.h"
 
 QByteArray SettingsCache::pass(const MeterCommands::Setting &setting)
 {

@@ -1,4 +1,5 @@
-#include "instrument/MeterCommands.h"
+#include "instrument/StepSettings.h"
+#include "meter/MeterCommands.h"
 #include "procedure/ProcedureStep.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Numbers as fields, files and meter lines write them: always the C locale,
+// whatever the user's locale says.
+namespace CNumbers {
+
+// Longest leading decimal number (blanks, sign, digits, point, exponent);
+// no number gives 0. Out of range reads like strtod: inf on overflow,
+// a denormal or 0 on underflow. "inf", "nan" and hex are not numbers here.
+double leadingDouble(const QString &text);
+
+// "%f" (six decimals, no exponent), in full however long the number is.
+QByteArray formatFixedBytes(double value);
+
+} // namespace CNumbers

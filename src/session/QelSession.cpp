@@ -1,0 +1,161 @@
+#include "session/QelSession.h"
+
+#include "common/Prompter.h"
+#include "document/CQelDoc.h"
+#include "document/PlotterStateAccess.h"
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "instrument/MeasurementSequencer.h"
+#include "instrument/RunCommands.h"
+#include "instrument/SweepSequencer.h"
+#include "plotter/PlotterCommands.h"
+#include "plotter/PlotterState.h"
+#include "procedure/ProcedureModel.h"
+#include "reports/ReportDescription.h"
+
+QelSession::QelSession(Prompter *prompter, QObject *parent)
+    : QObject(parent), m_link(prompter)
+{
+    qRegisterMetaType<EndReason>();
+    m_procedure = new ProcedureModel(this);
+    m_results = new ResultTableModel(this);
+    m_execution = new ExecutionState(this);
+    m_plotter = new PlotterState(this);
+    m_document = new CQelDoc(m_procedure, m_results, prompter, this);
+    m_plotAccess = std::make_unique<PlotterStateAccess>(m_plotter);
+    m_document->setPlotPage(m_plotAccess.get());
+    m_description = new ReportDescription(this);
+    m_description->followResultTable(m_results);
+
+    // Connected before the sequencers, which react to the same loss: whoever
+    // was running tells it, and only when nobody was is it told as such.
+    connect(&m_link, &InstrumentLink::linkLost, this, [this](const QString &message) {
+        m_lastLoss = message;
+        m_lossPending = true;
+        m_lossTold = false;
+    });
+    // A meter that went away may come back reset or swapped: the next run or
+    // sweep sends every setting, not only changes. A disconnect the operator
+    // asked for, or a document load, keeps the cache as the meter expects.
+    connect(&m_link, &InstrumentLink::linkLost, this, [this] { m_cache.clear(); });
+
+    m_measure = new MeasurementSequencer(m_link, m_cache, *m_procedure, *m_results, *m_execution, this);
+    // No prompter: how a run ends is reported by runEnded, in one place.
+    m_runCommands = new RunCommands(m_link, *m_procedure, *m_measure, nullptr, this);
+    m_sweep = new SweepSequencer(m_link, m_cache, *m_plotter, nullptr, this);
+    if (!prompter)
+        m_silent = std::make_unique<SilentPrompter>(true);
+    m_plotCommands = new PlotterCommands(*m_plotter, prompter ? *prompter : *m_silent, this);
+    m_plotCommands->setRunner(m_sweep);
+
+    connect(m_measure, &MeasurementSequencer::rowJudged, this, &QelSession::rowJudged);
+    connect(m_measure, &MeasurementSequencer::finished, this,
+        [this] { emit runEnded(reason(EndReason::Cause::Completed, QString(), QString())); });
+    connect(m_measure, &MeasurementSequencer::interrupted, this, &QelSession::onRunInterrupted);
+    connect(m_measure, &MeasurementSequencer::timedOut, this, [this] {
+        const QString ms = QString::number(m_measure->exchange().replyTimeout());
+        emit runEnded(reason(EndReason::Cause::ReplyTimeout, ms, QString()));
+    });
+    connect(m_sweep, &SweepSequencer::pointTaken, this, &QelSession::pointTaken);
+    connect(m_sweep, &SweepSequencer::finished, this,
+        [this] { emit sweepEnded(reason(EndReason::Cause::Completed, QString(), QString())); });
+    connect(m_sweep, &SweepSequencer::interrupted, this, &QelSession::onSweepInterrupted);
+    connect(m_sweep, &SweepSequencer::timedOut, this, [this] {
+        const QString ms = QString::number(m_sweep->exchange().replyTimeout());
+        emit sweepEnded(reason(EndReason::Cause::ReplyTimeout, ms, QString()));
+    });
+
+    // After the sequencers: a loss that ended nothing.
+    connect(&m_link, &InstrumentLink::linkLost, this, [this](const QString &message) {
+        m_lossPending = false;
+        if (m_lossTold)
+            return;
+        emit linkLostWhileIdle(reason(EndReason::Cause::MeterLost, message,
+            message + QStringLiteral("\nThe port was closed; results already taken are kept. "
+                                     "Use Setup > Communication to connect again.")));
+    });
+}
+
+QelSession::~QelSession()
+{
+    // The sequencers stop before the models they write to go.
+    m_measure->stop();
+    m_sweep->stopSweep();
+}
+
+void QelSession::setReplyTimeout(int ms)
+{
+    m_measure->exchange().setReplyTimeout(ms);
+    m_sweep->exchange().setReplyTimeout(ms);
+}
+
+bool QelSession::run()
+{
+    if (!m_runCommands->run()) {
+        const EndReason::Cause cause =
+            m_link.isConnected() ? EndReason::Cause::NoProcedure : EndReason::Cause::NotConnected;
+        emit runRefused(reason(cause, QString(), m_runCommands->lastRefusal()));
+        return false;
+    }
+    emit runStarted();
+    return true;
+}
+
+void QelSession::emergencyStop()
+{
+    const bool wasRunning = m_measure->isRunning();
+    m_runCommands->emergencyStop();
+    if (wasRunning)
+        emit runEnded(reason(EndReason::Cause::EmergencyStop, QString(), QString()));
+}
+
+void QelSession::draw()
+{
+    m_plotCommands->draw();
+    if (m_sweep->isRunning())
+        emit sweepStarted();
+}
+
+void QelSession::stopReset()
+{
+    const bool wasSweeping = m_sweep->isRunning();
+    m_plotCommands->stopReset();
+    if (wasSweeping)
+        emit sweepEnded(reason(EndReason::Cause::EmergencyStop, QString(), QString()));
+}
+
+bool QelSession::isRunning() const
+{
+    return m_measure->isRunning();
+}
+
+bool QelSession::isSweeping() const
+{
+    return m_sweep->isRunning();
+}
+
+EndReason QelSession::reason(EndReason::Cause cause, const QString &detail, const QString &text) const
+{
+    EndReason r;
+    r.cause = cause;
+    r.device = InstrumentLink::devicePathFor(m_link.settings());
+    r.detail = detail;
+    r.text = text;
+    return r;
+}
+
+void QelSession::onRunInterrupted(const QString &text)
+{
+    if (m_lossPending) {
+        m_lossTold = true;
+        emit runEnded(reason(EndReason::Cause::MeterLost, m_lastLoss, text));
+        return;
+    }
+    emit runEnded(reason(EndReason::Cause::ProcedureChanged, QString(), text));
+}
+
+void QelSession::onSweepInterrupted(const QString &text)
+{
+    m_lossTold = true;
+    emit sweepEnded(reason(EndReason::Cause::MeterLost, m_lastLoss, text));
+}

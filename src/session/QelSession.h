@@ -1,0 +1,104 @@
+#pragma once
+
+#include "instrument/PassEvaluator.h"
+#include "meter/InstrumentLink.h"
+#include "meter/SettingsCache.h"
+#include "session/EndReason.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <memory>
+
+class CQelDoc;
+class ExecutionState;
+class MeasurementSequencer;
+class PlotterCommands;
+class PlotterState;
+class PlotterStateAccess;
+class ProcedureModel;
+class Prompter;
+class ReportDescription;
+class ResultTableModel;
+class RunCommands;
+class SweepSequencer;
+
+// Everything the desktop program and qel-cli share, built and connected in
+// this one place: the procedure, result and execution models, the Plotter
+// View state, the document over them, the report description, the link to
+// the meter with its settings cache, both sequencers and their commands.
+// Widget-free. Front ends only talk to it and present what it reports; see
+// src/session/README.md for the signals recorders attach to.
+class QelSession : public QObject
+{
+    Q_OBJECT
+public:
+    // prompter: where questions and the core's own messages go (the
+    // document's load and save errors, the sweep's refusals). Never used for
+    // how a run or sweep ended: that is reported by the signals below.
+    explicit QelSession(Prompter *prompter, QObject *parent = nullptr);
+    ~QelSession() override;
+
+    ProcedureModel &procedure() const { return *m_procedure; }
+    ResultTableModel &results() const { return *m_results; }
+    ExecutionState &execution() const { return *m_execution; }
+    PlotterState &plotter() const { return *m_plotter; }
+    CQelDoc &document() const { return *m_document; }
+    ReportDescription &description() const { return *m_description; }
+    InstrumentLink &link() { return m_link; }
+    SettingsCache &cache() { return m_cache; }
+    MeasurementSequencer &measurement() const { return *m_measure; }
+    SweepSequencer &sweep() const { return *m_sweep; }
+    RunCommands &runCommands() const { return *m_runCommands; }
+    PlotterCommands &plotterCommands() const { return *m_plotCommands; }
+
+    // Milliseconds to wait for each reply of a run or sweep; 0 (the
+    // default) waits for ever.
+    void setReplyTimeout(int ms);
+
+    // Run: refused (runRefused) without a meter or steps, else started.
+    bool run();
+    // Emergency Stop: always allowed, nothing is sent.
+    void emergencyStop();
+    // Draw and Stop / Reset of the Plotter View.
+    void draw();
+    void stopReset();
+
+    bool isRunning() const;
+    bool isSweeping() const;
+
+signals:
+    // Recorders attach here (see README.md).
+    void runStarted();
+    void rowJudged(int row, const PassEvaluator::Row &judged, const QDateTime &measuredAtUtc);
+    void runEnded(const EndReason &reason);
+    void runRefused(const EndReason &reason);
+    void sweepStarted();
+    void pointTaken(int pointIndex);
+    void sweepEnded(const EndReason &reason);
+    // The link went away while neither a run nor a sweep was going on.
+    void linkLostWhileIdle(const EndReason &reason);
+
+private:
+    EndReason reason(EndReason::Cause cause, const QString &detail, const QString &text) const;
+    void onRunInterrupted(const QString &text);
+    void onSweepInterrupted(const QString &text);
+
+    std::unique_ptr<Prompter> m_silent;
+    InstrumentLink m_link;
+    SettingsCache m_cache;
+    ProcedureModel *m_procedure = nullptr;
+    ResultTableModel *m_results = nullptr;
+    ExecutionState *m_execution = nullptr;
+    PlotterState *m_plotter = nullptr;
+    std::unique_ptr<PlotterStateAccess> m_plotAccess;
+    CQelDoc *m_document = nullptr;
+    ReportDescription *m_description = nullptr;
+    MeasurementSequencer *m_measure = nullptr;
+    SweepSequencer *m_sweep = nullptr;
+    RunCommands *m_runCommands = nullptr;
+    PlotterCommands *m_plotCommands = nullptr;
+    QString m_lastLoss;
+    bool m_lossPending = false;
+    bool m_lossTold = false;
+};

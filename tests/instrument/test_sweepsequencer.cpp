@@ -1,0 +1,111 @@
+// The sweep over a scripted transport: a meter lost inside a settings write
+// ends the sweep for good, and a reconnect afterwards is a reconnect.
+
+#include "../support/FakeSerialTransport.h"
+#include "../support/MeterSim.h"
+#include "../support/RecordingPrompter.h"
+
+#include "instrument/SweepSequencer.h"
+#include "meter/InstrumentLink.h"
+#include "meter/SettingsCache.h"
+#include "plotter/PlotterCommands.h"
+#include "plotter/PlotterState.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SweepRig
+{
+    SweepRig()
+    {
+        commands.setRunner(&sequencer);
+        link.setIdentificationDelay(20);
+        QObject::connect(&sequencer, &SweepSequencer::pointTaken, [this](int i) { points << i; });
+        QObject::connect(&sequencer, &SweepSequencer::interrupted, [this](const QString &r) { interruptions << r; });
+    }
+
+    bool identify()
+    {
+        if (!link.connectToMeter())
+            return false;
+        transport.deliver("QEL,LCR-4410,0,1.0\n");
+        return MeterSim::waitUntil([this] { return !link.isIdentifying(); }, 2000) && link.isConnected();
+    }
+
+    int triggers() const { return transport.writes.count(QByteArray("MEAS:TRIG\n")); }
+
+    RecordingPrompter prompter;
+    FakeSerialTransport transport;
+    InstrumentLink link {&prompter, &transport};
+    SettingsCache cache;
+    PlotterState plotter;
+    PlotterCommands commands {plotter, prompter};
+    SweepSequencer sequencer {link, cache, plotter, &prompter};
+    QList<int> points;
+    QStringList interruptions;
+};
+
+} // namespace
+
+TEST(SweepSequencerFaults, ALossInsideASettingsWriteEndsTheSweepAndTheReconnectIsNotTakenAsAPoint)
+{
+    SweepRig rig;
+    ASSERT_TRUE(rig.identify());
+    rig.plotter.editText(PlotterState::Start, "1");
+    rig.plotter.editText(PlotterState::Points, "3");
+    // The device goes away while the first point's frequency is written.
+    rig.transport.onWrite = [&](const QByteArray &line) {
+        if (line.startsWith("MEAS:FREQ"))
+            rig.transport.fail(SerialTransport::Fault::DeviceLost, "The device /dev/fake went away.");
+    };
+    ASSERT_TRUE(rig.commands.checkPoints());
+    rig.commands.draw();
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.interruptions.isEmpty(); }, 2000));
+    MeterSim::waitUntil([] { return false; }, 30);
+
+    EXPECT_FALSE(rig.sequencer.isRunning());
+    EXPECT_EQ(rig.sequencer.state(), SweepSequencer::State::Idle);
+    EXPECT_EQ(rig.triggers(), 0) << "nothing follows the failed write";
+    EXPECT_EQ(rig.interruptions.size(), 1);
+    EXPECT_TRUE(rig.plotter.drawEnabled());
+
+    // Communication connects again: the identification reply is the link's.
+    rig.transport.onWrite = nullptr;
+    ASSERT_TRUE(rig.identify()) << "the reconnect succeeds";
+    MeterSim::waitUntil([] { return false; }, 30);
+    EXPECT_TRUE(rig.points.isEmpty()) << "no identification reply is taken as a sweep point";
+    EXPECT_FALSE(rig.sequencer.isRunning());
+    EXPECT_TRUE(rig.plotter.drawEnabled());
+    EXPECT_EQ(rig.triggers(), 0);
+}
+
+TEST(SweepSequencerFaults, ASweepAfterTheLossSendsEverySettingAgainAndFinishes)
+{
+    SweepRig rig;
+    ASSERT_TRUE(rig.identify());
+    rig.plotter.editText(PlotterState::Start, "1");
+    rig.plotter.editText(PlotterState::Points, "2");
+    rig.transport.onWrite = [&](const QByteArray &line) {
+        if (line.startsWith("MEAS:LEV"))
+            rig.transport.fail(SerialTransport::Fault::DeviceLost, "gone");
+    };
+    ASSERT_TRUE(rig.commands.checkPoints());
+    rig.commands.draw();
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.interruptions.isEmpty(); }, 2000));
+
+    rig.transport.onWrite = [&](const QByteArray &line) {
+        if (line == "MEAS:TRIG\n")
+            rig.transport.deliverLater("1.00000E-07,1.00000E-03\n");
+    };
+    ASSERT_TRUE(rig.identify());
+    const int before = rig.transport.writes.size();
+    ASSERT_TRUE(rig.commands.checkPoints());
+    rig.commands.draw();
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }, 2000));
+    EXPECT_EQ(rig.points, (QList<int> {0, 1}));
+    const QList<QByteArray> sent = rig.transport.writes.mid(before);
+    ASSERT_GE(sent.size(), 6);
+    EXPECT_TRUE(sent.at(0).startsWith("MEAS:TEST:")) << "the cache was emptied by the loss";
+    EXPECT_EQ(sent.last(), QByteArray("*LOC\n"));
+}
