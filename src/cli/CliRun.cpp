@@ -1,9 +1,11 @@
 #include "cli/CliCommands.h"
+#include "cli/CliHistory.h"
 #include "cli/CliLink.h"
 
 #include "document/CQelDoc.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
+#include "history/RunRecording.h"
 #include "instrument/MeasurementSequencer.h"
 #include "instrument/RunCommands.h"
 #include "instrument/SettingsCache.h"
@@ -28,9 +30,9 @@ void printLine(const QStringList &cells)
 
 int cliRun(const QStringList &args)
 {
-    CliArgs a(args, {});
-    a.allowOnly({QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
-        QStringLiteral("reply-timeout")});
+    CliArgs a(args, {CliRecording::flag()});
+    a.allowOnly(QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
+        QStringLiteral("reply-timeout")} + CliRecording::runOptions());
     if (a.positional.size() != 1 || !a.has(QStringLiteral("port")))
         throw CliError(ExitUsage, QStringLiteral("run needs a procedure and a device: qel-cli run PROCEDURE.pro --port DEVICE"));
     const QString procedurePath = a.positional[0];
@@ -69,6 +71,9 @@ int cliRun(const QStringList &args)
     exec.setLoopText(QString::number(loops));
     MeasurementSequencer sequencer(link, cache, procedure, results, exec);
     RunCommands commands(link, procedure, sequencer, &prompter);
+    CliRecording recording(a);
+    RunRecording recorded(recording.recorder(), sequencer, procedure,
+        [&] { return recording.runContext(link, procedurePath, loops); });
 
     printLine(results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time"));
     int status = ExitOk;
@@ -93,6 +98,7 @@ int cliRun(const QStringList &args)
         [&] {
             std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the run was stopped.\n",
                 qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
+            recorded.ended(RunEnd::ReplyTimeout);
             commands.emergencyStop();
             loop.exit(1);
         });
@@ -101,8 +107,10 @@ int cliRun(const QStringList &args)
 
     if (!commands.run())
         throw CliError(ExitUsage, prompter.messages.value(prompter.messages.size() - 1, QStringLiteral("The run did not start.")));
+    recorded.started();
     watchdog.restart();
     const bool interrupted = loop.exec() != 0;
+    recording.finish();
 
     if (!reportPath.isEmpty() && !doc.saveDocument(reportPath))
         throw CliError(ExitUsage, cannotWrite(reportPath, doc.lastError()));

@@ -1,9 +1,11 @@
 #include "cli/CliCommands.h"
+#include "cli/CliHistory.h"
 #include "cli/CliLink.h"
 
 #include "document/CQelDoc.h"
 #include "document/PlotterStateAccess.h"
 #include "execution/ResultTableModel.h"
+#include "history/RunRecording.h"
 #include "instrument/SettingsCache.h"
 #include "instrument/SweepSequencer.h"
 #include "plotter/GraphPainter.h"
@@ -69,8 +71,8 @@ void setupFromArgs(PlotterState &state, const CliArgs &a)
 
 int cliSweep(const QStringList &args)
 {
-    CliArgs a(args, {});
-    a.allowOnly({QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("item"), QStringLiteral("second"),
+    CliArgs a(args, {CliRecording::flag()});
+    a.allowOnly(CliRecording::sweepOptions() + QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("item"), QStringLiteral("second"),
         QStringLiteral("circuit"), QStringLiteral("speed"), QStringLiteral("kind"), QStringLiteral("start"),
         QStringLiteral("end"), QStringLiteral("points"), QStringLiteral("unit"), QStringLiteral("fixed-freq"),
         QStringLiteral("fixed-freq-unit"), QStringLiteral("fixed-level"), QStringLiteral("fixed-level-unit"),
@@ -116,6 +118,8 @@ int cliSweep(const QStringList &args)
     SettingsCache cache;
     SweepSequencer sequencer(link, cache, state, &prompter);
     commands.setRunner(&sequencer);
+    CliRecording recording(a);
+    SweepRecording recorded(recording.recorder(), sequencer, state, [&] { return recording.sweepContext(link); });
 
     bool interrupted = false;
     for (int d = 0; d < draws && !interrupted; ++d) {
@@ -132,6 +136,7 @@ int cliSweep(const QStringList &args)
             [&] {
                 std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the sweep was stopped.\n",
                     qPrintable(a.value(QStringLiteral("port"))), replyTimeout);
+                recorded.ended(RunEnd::ReplyTimeout);
                 sequencer.stopSweep();
                 loop.exit(1);
             });
@@ -142,6 +147,7 @@ int cliSweep(const QStringList &args)
         watchdog.restart();
         interrupted = loop.exec() != 0;
     }
+    recording.finish();
 
     const PlotTableModel &table = state.table();
     QStringList titles;

@@ -157,6 +157,7 @@ void InstrumentLink::onIdentificationCheck()
 {
     m_idTimer->stop();
     if (m_transport->isOpen() && m_reply.contains("44")) {
+        m_identification = m_reply;
         m_reply.clear();
         setConnected(true);
         emit identificationFinished(true);
