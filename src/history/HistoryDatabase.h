@@ -83,6 +83,8 @@ public:
     QString describe(const class QSqlError &error) const;
 
 private:
+    bool connectTo(Mode mode, QString *error);
+    bool execSql(const QString &sql, QString *error);
     bool prepareSchema(Mode mode, QString *error);
     bool exec(QSqlQuery &q, QString *error);
     QSqlQuery &prepared(const QString &key, const QString &sql);
