@@ -415,6 +415,14 @@ QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values)
         terms << QStringLiteral("r.id = ?");
         values << f.runId;
     }
+    if (!f.runIds.isEmpty()) {
+        QStringList marks;
+        for (const QString &id : f.runIds) {
+            marks << QStringLiteral("?");
+            values << id;
+        }
+        terms << QStringLiteral("r.id IN (%1)").arg(marks.join(QStringLiteral(", ")));
+    }
     if (!f.since.isEmpty()) {
         terms << QStringLiteral("r.started >= ?");
         values << f.since;

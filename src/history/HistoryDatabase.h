@@ -49,6 +49,7 @@ public:
     struct Filter
     {
         QString runId;
+        QStringList runIds;   // any of these (the window's selection)
         QString since, until; // stored time texts (History::boundText)
         QString procedure, lot, station;
         QString verdict;      // runs: "pass" (no fails) or "fail"; empty: any
