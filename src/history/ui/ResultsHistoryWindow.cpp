@@ -63,6 +63,7 @@ ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
     m_runsView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_runsView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_runsView->verticalHeader()->hide();
+    m_runsView->setWordWrap(false);
     m_runsView->horizontalHeader()->setStretchLastSection(true);
     m_rowsView = new QTableView(this);
     m_rowsView->setObjectName(QStringLiteral("rowsView"));
