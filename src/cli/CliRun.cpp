@@ -1,9 +1,11 @@
 #include "cli/CliCommands.h"
+#include "cli/CliHistory.h"
 #include "cli/CliLink.h"
 
 #include "document/CQelDoc.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
+#include "history/RunRecording.h"
 #include "instrument/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 #include "session/QelSession.h"
@@ -27,9 +29,9 @@ void printLine(const QStringList &cells)
 
 int cliRun(const QStringList &args)
 {
-    CliArgs a(args, {});
-    a.allowOnly({QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
-        QStringLiteral("reply-timeout")});
+    CliArgs a(args, {CliRecording::flag()});
+    a.allowOnly(QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
+        QStringLiteral("reply-timeout")} + CliRecording::runOptions());
     if (a.positional.size() != 1 || !a.has(QStringLiteral("port")))
         throw CliError(ExitUsage, QStringLiteral("run needs a procedure and a device: qel-cli run PROCEDURE.pro --port DEVICE"));
     const QString procedurePath = a.positional[0];
@@ -65,6 +67,9 @@ int cliRun(const QStringList &args)
     connectOrThrow(session.link(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.execution().setLoopText(QString::number(loops));
     session.setReplyTimeout(replyTimeout);
+    CliRecording recording(a);
+    RunRecording recorded(recording.recorder(), session,
+        [&] { return recording.runContext(session.link(), procedurePath, loops); });
 
     printLine(results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time"));
     int status = ExitOk;
@@ -100,6 +105,7 @@ int cliRun(const QStringList &args)
     if (!session.run())
         throw CliError(ExitUsage, refusal.text.isEmpty() ? QStringLiteral("The run did not start.") : refusal.text);
     const bool interrupted = loop.exec() != 0;
+    recording.finish();
 
     if (!reportPath.isEmpty() && !doc.saveDocument(reportPath))
         throw CliError(ExitUsage, cannotWrite(reportPath, doc.lastError()));

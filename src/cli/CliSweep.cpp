@@ -1,7 +1,9 @@
 #include "cli/CliCommands.h"
+#include "cli/CliHistory.h"
 #include "cli/CliLink.h"
 
 #include "document/CQelDoc.h"
+#include "history/RunRecording.h"
 #include "plotter/GraphPainter.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
@@ -65,8 +67,8 @@ void setupFromArgs(PlotterState &state, const CliArgs &a)
 
 int cliSweep(const QStringList &args)
 {
-    CliArgs a(args, {});
-    a.allowOnly({QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("item"), QStringLiteral("second"),
+    CliArgs a(args, {CliRecording::flag()});
+    a.allowOnly(CliRecording::sweepOptions() + QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("item"), QStringLiteral("second"),
         QStringLiteral("circuit"), QStringLiteral("speed"), QStringLiteral("kind"), QStringLiteral("start"),
         QStringLiteral("end"), QStringLiteral("points"), QStringLiteral("unit"), QStringLiteral("fixed-freq"),
         QStringLiteral("fixed-freq-unit"), QStringLiteral("fixed-level"), QStringLiteral("fixed-level-unit"),
@@ -111,6 +113,8 @@ int cliSweep(const QStringList &args)
     const QString port = a.value(QStringLiteral("port"));
     connectOrThrow(session.link(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.setReplyTimeout(replyTimeout);
+    CliRecording recording(a);
+    SweepRecording recorded(recording.recorder(), session, [&] { return recording.sweepContext(session.link()); });
 
     bool interrupted = false;
     for (int d = 0; d < draws && !interrupted; ++d) {
@@ -137,6 +141,7 @@ int cliSweep(const QStringList &args)
             throw CliError(ExitUsage, commands.lastRefusal().isEmpty() ? QStringLiteral("The sweep did not start.") : commands.lastRefusal());
         interrupted = loop.exec() != 0;
     }
+    recording.finish();
 
     const PlotTableModel &table = state.table();
     QStringList titles;

@@ -25,15 +25,20 @@ Usage:
       From that JSON to the binary file and back, by the names' types
       (.json <-> .pro/.rpt/.pic). A round trip keeps the file byte for byte.
   qel-cli run PROCEDURE.pro --port DEVICE [--settings 9600,n,8,1] [--loops N]
-              [--report OUT.rpt] [--reply-timeout MS]
+              [--report OUT.rpt] [--reply-timeout MS] [--db URL | --no-db]
+              [--operator NAME] [--company C] [--customer C] [--instrument I]
+              [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
       Connects as the program does (identification included), runs N passes
       (default 1), prints a header line (column titles, "Date", "Time") and one
       tab-separated line per completed row, and writes the report file if asked.
+      Every row is recorded in the results database as it is judged (see
+      "Results history" below); the texts go into the run's record.
   qel-cli sweep --port DEVICE [--settings ...] --item C [--second off]
               [--circuit SER] [--speed MED] --kind freq|volt --start 20 --end 100
               --points 10 [--unit Hz] [--fixed-freq 20 --fixed-freq-unit Hz]
               [--fixed-level 10 --fixed-level-unit mV] [--draws K] [--pic OUT.pic]
               [--xlsx OUT.xlsx] [--png OUT.png] [--reply-timeout MS]
+              [--db URL | --no-db] [--operator NAME]
       Runs K Draws (default 1; at most 4, or 2 with a second item, as the
       graph has four lines) of a frequency or voltage sweep, prints the
       result list as tab-separated lines (titles first), and writes the plot
@@ -46,6 +51,33 @@ Usage:
       The printed test report, to PDF.
   qel-cli print-graph PLOT.pic --pdf OUT.pdf [--landscape] [--description TEXT]
       The graph print, to PDF ("<newline>" in TEXT breaks a line).
+  qel-cli history runs [--db URL] [--since ISO-DATE] [--until ISO-DATE]
+              [--procedure NAME] [--lot LOT] [--station HOST] [--json]
+      Recorded runs, newest first: a header line and one tab-separated line a
+      run, or a JSON array of {"id","started","finished","station","operator",
+      "meter","procedure","lot","rows","fails","outcome"}; outcome is
+      completed, stopped, meter-lost or timeout (null while unknown).
+  qel-cli history rows (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
+              (--json | --csv OUT | --xlsx OUT)
+      The rows of the selected runs with their readings and verdicts. JSON:
+      [{"run":ID,"seq":N,"measuredAt":ISO-TIME,"verdict":"pass"|"fail",
+        "cells":[{"step":N,"item":"C","text":"100nF","value":1e-07,
+                  "verdict":"pass"|"fail"|""},...]},...] (value in SI base
+      units, null without a number). CSV/XLSX: run, seq, measuredAt, verdict,
+      then per step and item its text, value and P/F. OUT "-" is stdout.
+  qel-cli history sync --db URL
+      Forwards the rows waiting in the local spool for that server and says
+      how many went.
+
+Results history: run and sweep record into a results database by default:
+results.sqlite in the user's data folder (~/.local/share/Qel/). --db URL or
+the QEL_DB variable chooses another, --no-db records nothing. URL is a file
+path, sqlite:PATH, or postgresql://user@host:port/dbname. While a PostgreSQL
+server cannot be reached, rows wait in the local spool (spool.sqlite beside
+the default database) and are forwarded when it answers, never twice. A
+database that cannot be written is said in one sentence; the run goes on.
+history opens the database read-only. ISO-DATE: 2026-12-07 or
+2026-12-07T14:30:00 (local time unless it ends in Z or an offset).
 
 DEVICE is a serial device path (/dev/ttyUSB0, /dev/ttyS0, or the pseudo-terminal
 printed by qel-meter-sim). --reply-timeout: milliseconds to wait for each reply
@@ -102,6 +134,8 @@ int main(int argc, char **argv)
             return cliPrint(args);
         if (command == QLatin1String("print-graph"))
             return cliPrintGraph(args);
+        if (command == QLatin1String("history"))
+            return cliHistory(args);
         throw CliError(ExitUsage, QStringLiteral("Unknown command \"%1\"; see qel-cli --help.").arg(command));
     } catch (const CliError &e) {
         std::fprintf(stderr, "qel-cli: %s\n", qPrintable(asSentence(QString::fromStdString(e.what()))));

@@ -164,6 +164,7 @@ void InstrumentLink::onIdentificationCheck()
 {
     m_idTimer->stop();
     if (m_transport->isOpen() && m_reply.contains(MeterCommands::identityMark())) {
+        m_identification = m_reply;
         m_reply.clear();
         setConnected(true);
         emit identificationFinished(true);

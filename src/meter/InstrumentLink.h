@@ -55,6 +55,8 @@ public:
     QString lastError() const { return m_lastError; }
 
     SerialTransport *transport() const { return m_transport; }
+    // What the meter answered to the identification, as received.
+    const QByteArray &identification() const { return m_identification; }
 
     // Writes the bytes unchanged and in order.
     void writeLine(const QByteArray &line);
@@ -94,6 +96,7 @@ private:
     bool m_connected = false;
     QByteArray m_reply;
     QByteArray m_latest;
+    QByteArray m_identification;
     QTimer *m_idTimer = nullptr;
     int m_idDelay = 1000;
     qsizetype m_replyLimit = qsizetype(1) << 20;

@@ -9,6 +9,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
+#include "history/ui/HistoryDesktop.h"
 #include "instrument/MeasurementSequencer.h"
 #include "instrument/RunCommands.h"
 #include "instrument/SweepSequencer.h"
@@ -62,6 +63,9 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
         m_ownPrompter->setParent(m_frame);
     wireCommands();
     wireFrame();
+    HistoryDesktop::Parts history{m_frame.data(), [f = m_frame.data()](const QString &text, const QString &hint, std::function<void()> h) {
+        return f->addResultsCommand(text, hint, std::move(h)); }, &s, [this] { return m_doc->pathName(); }, m_prompter};
+    m_history = new HistoryDesktop(history, this);
 }
 
 CQelApp::~CQelApp()

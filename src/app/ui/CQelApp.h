@@ -13,6 +13,7 @@
 class CCommDlg;
 
 class CPlotDlg;
+class HistoryDesktop;
 class CQelDoc;
 class CQelView;
 class PlotterState;
@@ -49,6 +50,7 @@ public:
     InstrumentLink &link() { return m_session->link(); }
     ReportPrinting *printing() const { return m_printing; }
     CCommDlg *commDlg() const { return m_commDlg; }
+    HistoryDesktop *history() const { return m_history; }
 
     // The commands of the menus; public so tests can reach them directly.
     bool openFile(const QString &path);
@@ -79,5 +81,6 @@ private:
     CQelDoc *m_doc = nullptr;
     ReportPrinting *m_printing = nullptr;
     CCommDlg *m_commDlg = nullptr;
+    HistoryDesktop *m_history = nullptr;
     QPointer<CMainFrame> m_frame;
 };

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "cli/CliCommon.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryRecords.h"
+
+class InstrumentLink;
+
+// Recording for run and sweep: --db URL (or QEL_DB, else the default
+// database), --no-db, --operator and the report description's texts.
+class CliRecording
+{
+public:
+    // Options (with values) run accepts for recording; sweep takes the
+    // first two only. "no-db" is a flag.
+    static QStringList runOptions();
+    static QStringList sweepOptions();
+    static QString flag() { return QStringLiteral("no-db"); }
+
+    // Throws CliError(ExitUsage) for a URL that cannot be read. A database
+    // that cannot be opened is said in one sentence; recording is then off.
+    explicit CliRecording(const CliArgs &args);
+    HistoryRecorder &recorder() { return m_recorder; }
+
+    History::RunRecord runContext(const InstrumentLink &link, const QString &procedurePath, int loops) const;
+    History::SweepRecord sweepContext(const InstrumentLink &link) const;
+    // Forwards what waits for a server (a few seconds at most) and says
+    // what could not be recorded or forwarded.
+    void finish();
+
+private:
+    const CliArgs &m_args;
+    HistoryRecorder m_recorder;
+    bool m_told = false;
+};
+
+// The database history reads: --db, else QEL_DB, else the default.
+HistoryTarget historyTarget(const CliArgs &args);

@@ -1,0 +1,562 @@
+#include "history/HistoryDatabase.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QVariant>
+
+using namespace History;
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+// Migrations: entry n - 1 takes a database from version n - 1 to n.
+// Types are plain enough for both SQLite and PostgreSQL.
+const QVector<QStringList> &migrations()
+{
+    static const QVector<QStringList> m = {
+        {
+            QStringLiteral("CREATE TABLE runs ("
+                           "id TEXT PRIMARY KEY, started TEXT NOT NULL, finished TEXT, outcome TEXT, "
+                           "station TEXT NOT NULL, operator_name TEXT NOT NULL, meter TEXT NOT NULL, "
+                           "device TEXT NOT NULL, procedure_name TEXT NOT NULL, procedure_hash TEXT NOT NULL, "
+                           "steps TEXT NOT NULL, columns_json TEXT NOT NULL, loops INTEGER NOT NULL, "
+                           "title TEXT NOT NULL, company TEXT NOT NULL, customer TEXT NOT NULL, "
+                           "instrument TEXT NOT NULL, part_no TEXT NOT NULL, lot_no TEXT NOT NULL, "
+                           "quantity TEXT NOT NULL, remark TEXT NOT NULL)"),
+            QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
+            QStringLiteral("CREATE INDEX runs_lot ON runs (lot_no, started)"),
+            QStringLiteral("CREATE INDEX runs_procedure ON runs (procedure_name, started)"),
+            QStringLiteral("CREATE TABLE result_rows ("
+                           "run_id TEXT NOT NULL, seq INTEGER NOT NULL, measured_at TEXT NOT NULL, "
+                           "verdict TEXT NOT NULL, texts TEXT NOT NULL, vals TEXT NOT NULL, verdicts TEXT NOT NULL, "
+                           "PRIMARY KEY (run_id, seq))"),
+            QStringLiteral("CREATE TABLE sweeps ("
+                           "id TEXT PRIMARY KEY, started TEXT NOT NULL, finished TEXT, outcome TEXT, "
+                           "station TEXT NOT NULL, operator_name TEXT NOT NULL, meter TEXT NOT NULL, "
+                           "device TEXT NOT NULL, settings TEXT NOT NULL)"),
+            QStringLiteral("CREATE TABLE sweep_points ("
+                           "sweep_id TEXT NOT NULL, draw INTEGER NOT NULL, seq INTEGER NOT NULL, "
+                           "measured_at TEXT NOT NULL, x TEXT NOT NULL, first_text TEXT NOT NULL, "
+                           "second_text TEXT NOT NULL, PRIMARY KEY (sweep_id, draw, seq))"),
+            QStringLiteral("CREATE TABLE spooled (id TEXT PRIMARY KEY, kind TEXT NOT NULL, target TEXT NOT NULL)"),
+        },
+    };
+    return m;
+}
+
+QVariant text(const QString &s)
+{
+    // NOT NULL columns: an empty text is stored as an empty text.
+    return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
+}
+
+} // namespace
+
+HistoryDatabase::HistoryDatabase()
+    : m_name(QStringLiteral("qel-history-%1").arg(connectionCounter.fetchAndAddRelaxed(1))),
+      m_queries(std::make_unique<QHash<QString, QSqlQuery>>())
+{
+}
+
+HistoryDatabase::~HistoryDatabase()
+{
+    close();
+}
+
+QSqlDatabase HistoryDatabase::database() const
+{
+    return QSqlDatabase::database(m_name, false);
+}
+
+void HistoryDatabase::close()
+{
+    m_queries->clear();
+    if (QSqlDatabase::contains(m_name)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    m_open = false;
+}
+
+QString HistoryDatabase::describe(const QSqlError &error) const
+{
+    const QString where = m_target.display();
+    const QString code = error.nativeErrorCode();
+    if (m_target.kind == HistoryTarget::Kind::SQLite) {
+        if (code == QLatin1String("26"))
+            return QStringLiteral("%1 is not a results database (not an SQLite file).").arg(where);
+        if (code == QLatin1String("5") || code == QLatin1String("6"))
+            return QStringLiteral("%1 is locked by another program.").arg(where);
+        if (code == QLatin1String("13"))
+            return QStringLiteral("%1 cannot be written: the disk is full.").arg(where);
+        if (code == QLatin1String("8"))
+            return QStringLiteral("%1 cannot be written: it is read-only.").arg(where);
+    }
+    QString why = error.databaseText().trimmed();
+    if (why.isEmpty())
+        why = error.driverText().trimmed();
+    why = why.split(QLatin1Char('\n')).value(0).trimmed();
+    while (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    return QStringLiteral("The results database %1 failed: %2.").arg(where, why);
+}
+
+bool HistoryDatabase::exec(QSqlQuery &q, QString *error)
+{
+    if (q.exec())
+        return true;
+    if (error)
+        *error = describe(q.lastError());
+    return false;
+}
+
+QSqlQuery &HistoryDatabase::prepared(const QString &key, const QString &sql)
+{
+    auto it = m_queries->find(key);
+    if (it == m_queries->end()) {
+        QSqlQuery q(database());
+        q.prepare(sql);
+        it = m_queries->insert(key, q);
+    }
+    return *it;
+}
+
+bool HistoryDatabase::open(const HistoryTarget &target, Mode mode, QString *error)
+{
+    close();
+    m_target = target;
+    // The connection's handles must be gone before it can be removed.
+    const bool ok = connectTo(mode, error);
+    if (!ok)
+        close();
+    return ok;
+}
+
+bool HistoryDatabase::execSql(const QString &sql, QString *error)
+{
+    QSqlQuery q(database());
+    if (q.exec(sql))
+        return true;
+    if (error)
+        *error = describe(q.lastError());
+    return false;
+}
+
+bool HistoryDatabase::connectTo(Mode mode, QString *error)
+{
+    const HistoryTarget &target = m_target;
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (target.kind == HistoryTarget::Kind::SQLite) {
+        const QFileInfo info(target.path);
+        if (mode == Mode::ReadOnly && !info.exists())
+            return fail(QStringLiteral("%1 does not exist: nothing has been recorded there yet.").arg(target.path));
+        if (info.isDir())
+            return fail(QStringLiteral("%1 is a folder, not a results database.").arg(target.path));
+        if (info.exists() && info.size() > 0) {
+            QFile f(target.path);
+            if (!f.open(QIODevice::ReadOnly))
+                return fail(QStringLiteral("%1 cannot be read: %2.").arg(target.path, f.errorString()));
+            if (f.read(16) != QByteArray("SQLite format 3\0", 16))
+                return fail(QStringLiteral("%1 is not a results database (not an SQLite file).").arg(target.path));
+        }
+        if (mode == Mode::ReadWrite && !QDir().mkpath(info.absolutePath()))
+            return fail(QStringLiteral("The folder of %1 cannot be made.").arg(target.path));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(target.path);
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1500");
+        if (mode == Mode::ReadOnly)
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        db.setConnectOptions(options);
+        if (!db.open())
+            return fail(describe(db.lastError()));
+        // Reading the catalogue tells a locked or foreign file at once.
+        if (!execSql(QStringLiteral("SELECT count(*) FROM sqlite_master"), error))
+            return false;
+        // WAL keeps readers and the writer apart; NORMAL keeps every
+        // committed row through a killed program.
+        if (mode == Mode::ReadWrite
+            && (!execSql(QStringLiteral("PRAGMA journal_mode=WAL"), error)
+                || !execSql(QStringLiteral("PRAGMA synchronous=NORMAL"), error)))
+            return false;
+    } else if (target.kind == HistoryTarget::Kind::PostgreSQL) {
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+            return fail(QStringLiteral("PostgreSQL is not available: install the Qt PostgreSQL driver (libqt6sql6-psql)."));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        db.setHostName(target.host);
+        db.setPort(target.port);
+        db.setDatabaseName(target.dbName);
+        if (!target.user.isEmpty())
+            db.setUserName(target.user);
+        if (!target.password.isEmpty())
+            db.setPassword(target.password);
+        db.setConnectOptions(QStringLiteral("connect_timeout=3;application_name=qel"));
+        if (!db.open()) {
+            // libpq: 'connection to server at "h", port p failed: WHY\n\tHINT'.
+            QString why = db.lastError().databaseText().split(QLatin1Char('\n')).value(0).trimmed();
+            const int at = why.lastIndexOf(QLatin1String("failed: "));
+            if (at >= 0)
+                why = why.mid(at + 8);
+            if (why.isEmpty())
+                why = db.lastError().driverText();
+            while (why.endsWith(QLatin1Char('.')))
+                why.chop(1);
+            return fail(QStringLiteral("Cannot reach the results database %1: %2.").arg(target.display(), why));
+        }
+        if (mode == Mode::ReadOnly && !execSql(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"), error))
+            return false;
+    } else {
+        return fail(QStringLiteral("No results database was chosen."));
+    }
+    m_open = true;
+    return prepareSchema(mode, error);
+}
+
+bool HistoryDatabase::prepareSchema(Mode mode, QString *error)
+{
+    QSqlDatabase db = database();
+    const bool exists = db.tables().contains(QStringLiteral("schema_version"));
+    if (db.lastError().isValid() && db.lastError().type() != QSqlError::NoError) {
+        if (error)
+            *error = describe(db.lastError());
+        return false;
+    }
+    m_version = 0;
+    if (exists) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT MAX(version) FROM schema_version"));
+        if (!exec(q, error))
+            return false;
+        if (q.next())
+            m_version = q.value(0).toInt();
+    }
+    if (m_version > SchemaVersion) {
+        if (error)
+            *error = QStringLiteral("%1 holds results schema version %2, newer than this program reads (%3); use a newer Qel.")
+                         .arg(m_target.display())
+                         .arg(m_version)
+                         .arg(SchemaVersion);
+        return false;
+    }
+    if (m_version == SchemaVersion)
+        return true;
+    if (mode == Mode::ReadOnly) {
+        if (error)
+            *error = m_version == 0
+                ? QStringLiteral("%1 is not a results database (it holds no results schema).").arg(m_target.display())
+                : QStringLiteral("%1 holds an older results schema; record into it once to bring it up to date.")
+                      .arg(m_target.display());
+        return false;
+    }
+    if (!db.transaction()) {
+        if (error)
+            *error = describe(db.lastError());
+        return false;
+    }
+    QSqlQuery q(db);
+    // Statements that make tables cannot be prepared on PostgreSQL.
+    auto run = [&](const QString &sql) { return execSql(sql, error); };
+    bool ok = exists || run(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL, applied TEXT NOT NULL)"));
+    for (int v = m_version + 1; ok && v <= SchemaVersion; ++v) {
+        for (const QString &sql : migrations().at(v - 1))
+            if (!(ok = run(sql)))
+                break;
+        if (ok) {
+            q.prepare(QStringLiteral("INSERT INTO schema_version (version, applied) VALUES (?, ?)"));
+            q.addBindValue(v);
+            q.addBindValue(timeText(QDateTime::currentDateTimeUtc()));
+            ok = exec(q, error);
+        }
+    }
+    if (!ok) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        if (error)
+            *error = describe(db.lastError());
+        return false;
+    }
+    m_version = SchemaVersion;
+    return true;
+}
+
+bool HistoryDatabase::begin()
+{
+    return database().transaction();
+}
+
+bool HistoryDatabase::commit(QString *error)
+{
+    QSqlDatabase db = database();
+    if (db.commit())
+        return true;
+    if (error)
+        *error = describe(db.lastError());
+    db.rollback();
+    return false;
+}
+
+void HistoryDatabase::rollback()
+{
+    database().rollback();
+}
+
+bool HistoryDatabase::insertRun(const RunRecord &r, QString *error)
+{
+    QSqlQuery &q = prepared(QStringLiteral("run"),
+        QStringLiteral("INSERT INTO runs (id, started, station, operator_name, meter, device, procedure_name, "
+                       "procedure_hash, steps, columns_json, loops, title, company, customer, instrument, part_no, "
+                       "lot_no, quantity, remark) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                       "ON CONFLICT (id) DO NOTHING"));
+    for (const QVariant &v : {text(r.id), text(timeText(r.started)), text(r.station), text(r.operatorName), text(r.meter),
+             text(r.device), text(r.procedure), text(r.procedureHash), text(r.steps), text(columnsJson(r.columns)),
+             QVariant(r.loops), text(r.title), text(r.company), text(r.customer), text(r.instrument), text(r.partNo),
+             text(r.lotNo), text(r.quantity), text(r.remark)})
+        q.addBindValue(v);
+    return exec(q, error);
+}
+
+bool HistoryDatabase::finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error)
+{
+    QSqlQuery &q = prepared(QStringLiteral("finishRun"),
+        QStringLiteral("UPDATE runs SET finished = ?, outcome = ? WHERE id = ?"));
+    q.addBindValue(timeText(finished));
+    q.addBindValue(outcome);
+    q.addBindValue(id);
+    return exec(q, error);
+}
+
+bool HistoryDatabase::insertRow(const RowRecord &r, QString *error)
+{
+    QSqlQuery &q = prepared(QStringLiteral("row"),
+        QStringLiteral("INSERT INTO result_rows (run_id, seq, measured_at, verdict, texts, vals, verdicts) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (run_id, seq) DO NOTHING"));
+    QStringList texts, values, verdicts;
+    texts.reserve(r.cells.size());
+    values.reserve(r.cells.size());
+    verdicts.reserve(r.cells.size());
+    for (const Cell &c : r.cells) {
+        texts << c.text;
+        values << valueText(c.value);
+        verdicts << c.verdict;
+    }
+    q.addBindValue(r.runId);
+    q.addBindValue(r.seq);
+    q.addBindValue(timeText(r.measuredAt));
+    q.addBindValue(r.verdict);
+    q.addBindValue(text(joinList(texts)));
+    q.addBindValue(text(joinList(values)));
+    q.addBindValue(text(joinList(verdicts)));
+    return exec(q, error);
+}
+
+bool HistoryDatabase::insertSweep(const SweepRecord &s, QString *error)
+{
+    QSqlQuery &q = prepared(QStringLiteral("sweep"),
+        QStringLiteral("INSERT INTO sweeps (id, started, station, operator_name, meter, device, settings) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (id) DO NOTHING"));
+    for (const QVariant &v : {text(s.id), text(timeText(s.started)), text(s.station), text(s.operatorName), text(s.meter),
+             text(s.device), text(s.settings)})
+        q.addBindValue(v);
+    return exec(q, error);
+}
+
+bool HistoryDatabase::finishSweep(const QString &id, const QDateTime &finished, const QString &outcome, QString *error)
+{
+    QSqlQuery &q = prepared(QStringLiteral("finishSweep"),
+        QStringLiteral("UPDATE sweeps SET finished = ?, outcome = ? WHERE id = ?"));
+    q.addBindValue(timeText(finished));
+    q.addBindValue(outcome);
+    q.addBindValue(id);
+    return exec(q, error);
+}
+
+bool HistoryDatabase::insertPoint(const PointRecord &p, QString *error)
+{
+    QSqlQuery &q = prepared(QStringLiteral("point"),
+        QStringLiteral("INSERT INTO sweep_points (sweep_id, draw, seq, measured_at, x, first_text, second_text) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (sweep_id, draw, seq) DO NOTHING"));
+    for (const QVariant &v : {text(p.sweepId), QVariant(p.draw), QVariant(p.seq), text(timeText(p.measuredAt)), text(p.x),
+             text(p.first), text(p.second)})
+        q.addBindValue(v);
+    return exec(q, error);
+}
+
+bool HistoryDatabase::markSpooled(const QString &id, const QString &kind, const QString &targetKey, QString *error)
+{
+    QSqlQuery &q = prepared(QStringLiteral("spooled"),
+        QStringLiteral("INSERT INTO spooled (id, kind, target) VALUES (?, ?, ?) ON CONFLICT (id) DO NOTHING"));
+    q.addBindValue(id);
+    q.addBindValue(kind);
+    q.addBindValue(targetKey);
+    return exec(q, error);
+}
+
+namespace {
+
+// The WHERE clause of a filter over runs r, with its values in order.
+QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values)
+{
+    QStringList terms;
+    if (!f.runId.isEmpty()) {
+        terms << QStringLiteral("r.id = ?");
+        values << f.runId;
+    }
+    if (!f.runIds.isEmpty()) {
+        QStringList marks;
+        for (const QString &id : f.runIds) {
+            marks << QStringLiteral("?");
+            values << id;
+        }
+        terms << QStringLiteral("r.id IN (%1)").arg(marks.join(QStringLiteral(", ")));
+    }
+    if (!f.since.isEmpty()) {
+        terms << QStringLiteral("r.started >= ?");
+        values << f.since;
+    }
+    if (!f.until.isEmpty()) {
+        terms << QStringLiteral("r.started < ?");
+        values << f.until;
+    }
+    if (!f.procedure.isEmpty()) {
+        terms << QStringLiteral("(r.procedure_name = ? OR r.procedure_name = ?)");
+        values << f.procedure << f.procedure + QStringLiteral(".pro");
+    }
+    if (!f.lot.isEmpty()) {
+        terms << QStringLiteral("r.lot_no = ?");
+        values << f.lot;
+    }
+    if (!f.station.isEmpty()) {
+        terms << QStringLiteral("r.station = ?");
+        values << f.station;
+    }
+    if (f.verdict == QLatin1String("pass") || f.verdict == QLatin1String("fail")) {
+        terms << QStringLiteral("%1 EXISTS (SELECT 1 FROM result_rows w WHERE w.run_id = r.id AND w.verdict = 'fail')")
+                     .arg(f.verdict == QLatin1String("pass") ? QStringLiteral("NOT") : QString());
+    }
+    return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+}
+
+} // namespace
+
+bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, QString *error, int limit, int offset)
+{
+    QVariantList values;
+    QString sql = QStringLiteral(
+        "SELECT r.id, r.started, r.finished, r.station, r.operator_name, r.meter, r.procedure_name, r.lot_no, r.outcome, "
+        "(SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id), "
+        "(SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id AND w.verdict = 'fail') FROM runs r");
+    sql += whereClause(filter, values);
+    sql += QStringLiteral(" ORDER BY r.started DESC, r.id DESC");
+    if (limit >= 0) {
+        sql += QStringLiteral(" LIMIT ? OFFSET ?");
+        values << limit << offset;
+    }
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!exec(q, error))
+        return false;
+    while (q.next()) {
+        RunSummary s;
+        s.id = q.value(0).toString();
+        s.started = q.value(1).toString();
+        s.finished = q.value(2).toString();
+        s.station = q.value(3).toString();
+        s.operatorName = q.value(4).toString();
+        s.meter = q.value(5).toString();
+        s.procedure = q.value(6).toString();
+        s.lot = q.value(7).toString();
+        s.outcome = q.value(8).toString();
+        s.rows = q.value(9).toLongLong();
+        s.fails = q.value(10).toLongLong();
+        out.append(s);
+    }
+    return true;
+}
+
+bool HistoryDatabase::runColumns(const QString &runId, QVector<Column> &columns, QString *error)
+{
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("SELECT columns_json FROM runs WHERE id = ?"));
+    q.addBindValue(runId);
+    if (!exec(q, error))
+        return false;
+    columns = q.next() ? columnsFromJson(q.value(0).toString()) : QVector<Column>();
+    return true;
+}
+
+bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(const StoredRow &)> &row, QString *error,
+                                 int afterSeq, int limit)
+{
+    QVariantList values;
+    QString sql = QStringLiteral("SELECT w.run_id, w.seq, w.measured_at, w.verdict, w.texts, w.vals, w.verdicts "
+                                 "FROM runs r JOIN result_rows w ON w.run_id = r.id");
+    QString where = whereClause(filter, values);
+    if (afterSeq > 0) {
+        where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+        where += QStringLiteral("w.seq > ?");
+        values << afterSeq;
+    }
+    sql += where + QStringLiteral(" ORDER BY r.started, r.id, w.seq");
+    if (limit >= 0) {
+        sql += QStringLiteral(" LIMIT ?");
+        values << limit;
+    }
+    // The runs' columns first: PostgreSQL streams a forward-only result and
+    // takes no other statement on the connection until it is read.
+    QHash<QString, QVector<Column>> columns;
+    {
+        QVariantList runValues;
+        QSqlQuery c(database());
+        c.setForwardOnly(true);
+        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, runValues));
+        for (const QVariant &v : runValues)
+            c.addBindValue(v);
+        if (!exec(c, error))
+            return false;
+        while (c.next())
+            columns.insert(c.value(0).toString(), columnsFromJson(c.value(1).toString()));
+    }
+    static const QVector<Column> none;
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!exec(q, error))
+        return false;
+    StoredRow r;
+    while (q.next()) {
+        const QString runId = q.value(0).toString();
+        if (runId != r.runId) {
+            r.runId = runId;
+            auto it = columns.constFind(runId);
+            r.columns = it == columns.constEnd() ? &none : &*it;
+        }
+        r.seq = q.value(1).toInt();
+        r.measuredAt = q.value(2).toString();
+        r.verdict = q.value(3).toString();
+        r.texts = splitList(q.value(4).toString());
+        r.values = splitList(q.value(5).toString());
+        r.verdicts = splitList(q.value(6).toString());
+        if (!row(r))
+            break;
+    }
+    return true;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "history/HistoryRecords.h"
+#include "history/HistoryTarget.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// One connection to a results database (SQLite or PostgreSQL) on the thread
+// that opened it: the schema made or migrated on a writable open, inserts
+// that keep a record already there, and the queries of the history. Every
+// value is bound, never pasted into SQL. Failures give one sentence naming
+// the database.
+class HistoryDatabase
+{
+public:
+    enum class Mode { ReadWrite, ReadOnly };
+
+    HistoryDatabase();
+    ~HistoryDatabase();
+    HistoryDatabase(const HistoryDatabase &) = delete;
+    HistoryDatabase &operator=(const HistoryDatabase &) = delete;
+
+    bool open(const HistoryTarget &target, Mode mode, QString *error);
+    void close();
+    bool isOpen() const { return m_open; }
+    const HistoryTarget &target() const { return m_target; }
+    QSqlDatabase database() const;
+    // The version the database holds (0 before the schema exists).
+    int schemaVersion() const { return m_version; }
+
+    // Writing. A record already there (same id, or run and seq) is kept;
+    // a run's end is added to a run already there.
+    bool insertRun(const History::RunRecord &run, QString *error);
+    bool finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error);
+    bool insertRow(const History::RowRecord &row, QString *error);
+    bool insertSweep(const History::SweepRecord &sweep, QString *error);
+    bool finishSweep(const QString &id, const QDateTime &finished, const QString &outcome, QString *error);
+    bool insertPoint(const History::PointRecord &point, QString *error);
+    bool begin();
+    bool commit(QString *error);
+    void rollback();
+
+    // Reading.
+    struct Filter
+    {
+        QString runId;
+        QStringList runIds;   // any of these (the window's selection)
+        QString since, until; // stored time texts (History::boundText)
+        QString procedure, lot, station;
+        QString verdict;      // runs: "pass" (no fails) or "fail"; empty: any
+    };
+    struct RunSummary
+    {
+        QString id, started, finished, station, operatorName, meter, procedure, lot, outcome;
+        qint64 rows = 0, fails = 0;
+    };
+    // Newest first; limit < 0: all.
+    bool listRuns(const Filter &filter, QVector<RunSummary> &out, QString *error, int limit = -1, int offset = 0);
+    bool runColumns(const QString &runId, QVector<History::Column> &columns, QString *error);
+    // A stored row as read back: its cells in the run's columns.
+    struct StoredRow
+    {
+        QString runId;
+        int seq = 0;
+        QString measuredAt;
+        QString verdict;
+        const QVector<History::Column> *columns = nullptr;
+        QStringList texts, values, verdicts;
+    };
+    // Rows of the selected runs, oldest run first, in sequence; the
+    // callback returns false to stop. afterSeq/limit page one run's rows.
+    bool forEachRow(const Filter &filter, const std::function<bool(const StoredRow &)> &row, QString *error,
+                    int afterSeq = 0, int limit = -1);
+
+    // Spool bookkeeping: which records wait for which server.
+    bool markSpooled(const QString &id, const QString &kind, const QString &targetKey, QString *error);
+
+    // One sentence for a failed statement, naming the database.
+    QString describe(const class QSqlError &error) const;
+
+private:
+    bool connectTo(Mode mode, QString *error);
+    bool execSql(const QString &sql, QString *error);
+    bool prepareSchema(Mode mode, QString *error);
+    bool exec(QSqlQuery &q, QString *error);
+    QSqlQuery &prepared(const QString &key, const QString &sql);
+
+    QString m_name;
+    HistoryTarget m_target;
+    bool m_open = false;
+    int m_version = 0;
+    std::unique_ptr<QHash<QString, QSqlQuery>> m_queries;
+};

@@ -1,0 +1,298 @@
+#include "history/HistoryExport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <xlsxwriter.h>
+
+#include <cstdio>
+
+using namespace History;
+
+namespace HistoryExport {
+
+namespace {
+
+QJsonValue orNull(const QString &s)
+{
+    return s.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(s);
+}
+
+QString tsvField(QString s)
+{
+    s.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    s.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    s.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return s;
+}
+
+QString csvField(const QString &s)
+{
+    for (QChar c : s)
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            QString q = s;
+            q.replace(QLatin1String("\""), QLatin1String("\"\""));
+            return QLatin1Char('"') + q + QLatin1Char('"');
+        }
+    return s;
+}
+
+// Result columns of all selected runs: by step and item, in order of appearance.
+struct Layout
+{
+    QVector<Column> columns;
+    QHash<QString, int> index;
+    static QString key(const Column &c) { return QString::number(c.step) + QLatin1Char('\x1f') + c.item; }
+    QStringList headers() const
+    {
+        QStringList h = {QStringLiteral("run"), QStringLiteral("seq"), QStringLiteral("measuredAt"), QStringLiteral("verdict")};
+        for (const Column &c : columns) {
+            const QString name = c.item + QString::number(c.step);
+            h << name << name + QStringLiteral(" value") << name + QStringLiteral(" P/F");
+        }
+        return h;
+    }
+};
+
+bool layoutOf(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Layout &layout, QString *error)
+{
+    QVector<HistoryDatabase::RunSummary> runs;
+    if (!db.listRuns(filter, runs, error))
+        return false;
+    // Oldest first, as the rows come.
+    for (auto it = runs.crbegin(); it != runs.crend(); ++it) {
+        QVector<Column> cols;
+        if (!db.runColumns(it->id, cols, error))
+            return false;
+        for (const Column &c : cols) {
+            const QString k = Layout::key(c);
+            if (!layout.index.contains(k)) {
+                layout.index.insert(k, int(layout.columns.size()));
+                layout.columns.append(c);
+            }
+        }
+    }
+    return true;
+}
+
+// The row's cells placed in the layout's columns: text, value, verdict each.
+QStringList placed(const Layout &layout, const HistoryDatabase::StoredRow &r, QVector<int> &placement)
+{
+    QStringList out(int(layout.columns.size()) * 3);
+    const QVector<Column> &cols = *r.columns;
+    placement.resize(cols.size());
+    for (int i = 0; i < cols.size(); ++i) {
+        const int at = layout.index.value(Layout::key(cols[i]), -1);
+        placement[i] = at;
+        if (at < 0)
+            continue;
+        out[3 * at] = r.texts.value(i);
+        out[3 * at + 1] = r.values.value(i);
+        out[3 * at + 2] = r.verdicts.value(i);
+    }
+    return out;
+}
+
+class Output
+{
+public:
+    bool open(const QString &path, QString *error)
+    {
+        if (path == QLatin1String("-")) {
+            m_stdout = true;
+            return true;
+        }
+        m_file.setFileName(path);
+        if (!m_file.open(QIODevice::WriteOnly)) {
+            if (error)
+                *error = QStringLiteral("Cannot write %1: %2.").arg(path, m_file.errorString());
+            return false;
+        }
+        return true;
+    }
+    void write(const QByteArray &b)
+    {
+        m_buffer += b;
+        if (m_buffer.size() > (1 << 16))
+            drain();
+    }
+    bool close(QString *error)
+    {
+        drain();
+        if (m_stdout) {
+            std::fflush(stdout);
+            return true;
+        }
+        if (!m_file.commit()) {
+            if (error)
+                *error = QStringLiteral("Cannot write %1: %2.").arg(m_file.fileName(), m_file.errorString());
+            return false;
+        }
+        return true;
+    }
+
+private:
+    void drain()
+    {
+        if (m_stdout)
+            std::fwrite(m_buffer.constData(), 1, size_t(m_buffer.size()), stdout);
+        else
+            m_file.write(m_buffer);
+        m_buffer.clear();
+    }
+    bool m_stdout = false;
+    QSaveFile m_file;
+    QByteArray m_buffer;
+};
+
+} // namespace
+
+QByteArray runsJson(const QVector<HistoryDatabase::RunSummary> &runs)
+{
+    QJsonArray a;
+    for (const auto &r : runs) {
+        QJsonObject o;
+        o.insert(QStringLiteral("id"), r.id);
+        o.insert(QStringLiteral("started"), r.started);
+        o.insert(QStringLiteral("finished"), orNull(r.finished));
+        o.insert(QStringLiteral("station"), r.station);
+        o.insert(QStringLiteral("operator"), r.operatorName);
+        o.insert(QStringLiteral("meter"), r.meter);
+        o.insert(QStringLiteral("procedure"), r.procedure);
+        o.insert(QStringLiteral("lot"), r.lot);
+        o.insert(QStringLiteral("rows"), double(r.rows));
+        o.insert(QStringLiteral("fails"), double(r.fails));
+        o.insert(QStringLiteral("outcome"), orNull(r.outcome));
+        a.append(o);
+    }
+    return QJsonDocument(a).toJson(QJsonDocument::Indented);
+}
+
+QByteArray runsTsv(const QVector<HistoryDatabase::RunSummary> &runs)
+{
+    QByteArray out = "id\tstarted\tfinished\tstation\toperator\tmeter\tprocedure\tlot\trows\tfails\toutcome\n";
+    for (const auto &r : runs) {
+        const QStringList f = {r.id, r.started, r.finished, r.station, r.operatorName, r.meter, r.procedure, r.lot,
+            QString::number(r.rows), QString::number(r.fails), r.outcome};
+        QStringList clean;
+        for (const QString &s : f)
+            clean << tsvField(s);
+        out += clean.join(QLatin1Char('\t')).toUtf8() + '\n';
+    }
+    return out;
+}
+
+bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Format format, const QString &out, qint64 *rows,
+               QString *error)
+{
+    qint64 count = 0;
+    if (format == Format::Json) {
+        Output o;
+        if (!o.open(out, error))
+            return false;
+        o.write("[");
+        const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+            QJsonArray cells;
+            for (int i = 0; i < r.columns->size(); ++i) {
+                const Column &c = r.columns->at(i);
+                const std::optional<double> v = parseValue(r.values.value(i));
+                cells.append(QJsonObject{{QStringLiteral("step"), c.step}, {QStringLiteral("item"), c.item},
+                    {QStringLiteral("text"), r.texts.value(i)},
+                    {QStringLiteral("value"), v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null)},
+                    {QStringLiteral("verdict"), r.verdicts.value(i)}});
+            }
+            const QJsonObject row{{QStringLiteral("run"), r.runId}, {QStringLiteral("seq"), r.seq},
+                {QStringLiteral("measuredAt"), r.measuredAt}, {QStringLiteral("verdict"), r.verdict},
+                {QStringLiteral("cells"), cells}};
+            o.write(count ? ",\n" : "\n");
+            o.write(QJsonDocument(row).toJson(QJsonDocument::Compact));
+            ++count;
+            return true;
+        }, error);
+        o.write(count ? "\n]\n" : "]\n");
+        if (!ok || !o.close(error))
+            return false;
+    } else {
+        Layout layout;
+        if (!layoutOf(db, filter, layout, error))
+            return false;
+        QVector<int> placement;
+        if (format == Format::Csv) {
+            Output o;
+            if (!o.open(out, error))
+                return false;
+            QStringList head;
+            for (const QString &h : layout.headers())
+                head << csvField(h);
+            o.write(head.join(QLatin1Char(',')).toUtf8() + "\r\n");
+            const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+                QString line = r.runId + QLatin1Char(',') + QString::number(r.seq) + QLatin1Char(',') + r.measuredAt
+                    + QLatin1Char(',') + r.verdict;
+                for (const QString &f : placed(layout, r, placement))
+                    line += QLatin1Char(',') + csvField(f);
+                line += QLatin1String("\r\n");
+                o.write(line.toUtf8());
+                ++count;
+                return true;
+            }, error);
+            if (!ok || !o.close(error))
+                return false;
+        } else {
+            // Written beside the target and renamed, as every save.
+            const QFileInfo target(out);
+            const QString part = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part");
+            lxw_workbook_options options = {};
+            options.constant_memory = LXW_TRUE;
+            lxw_workbook *wb = workbook_new_opt(QFile::encodeName(part).constData(), &options);
+            if (!wb) {
+                if (error)
+                    *error = QStringLiteral("Cannot write %1.").arg(out);
+                return false;
+            }
+            lxw_worksheet *ws = workbook_add_worksheet(wb, "Rows");
+            const QStringList head = layout.headers();
+            for (int c = 0; c < head.size(); ++c)
+                worksheet_write_string(ws, 0, lxw_col_t(c), head[c].toUtf8().constData(), nullptr);
+            lxw_row_t line = 1;
+            const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+                worksheet_write_string(ws, line, 0, r.runId.toUtf8().constData(), nullptr);
+                worksheet_write_number(ws, line, 1, r.seq, nullptr);
+                worksheet_write_string(ws, line, 2, r.measuredAt.toUtf8().constData(), nullptr);
+                worksheet_write_string(ws, line, 3, r.verdict.toUtf8().constData(), nullptr);
+                const QStringList f = placed(layout, r, placement);
+                for (int i = 0; i < f.size(); ++i) {
+                    if (f[i].isEmpty())
+                        continue;
+                    const lxw_col_t col = lxw_col_t(4 + i);
+                    if (i % 3 == 1) {
+                        const std::optional<double> v = parseValue(f[i]);
+                        if (v) {
+                            worksheet_write_number(ws, line, col, *v, nullptr);
+                            continue;
+                        }
+                    }
+                    worksheet_write_string(ws, line, col, f[i].toUtf8().constData(), nullptr);
+                }
+                ++line;
+                ++count;
+                return line < 1048576;
+            }, error);
+            const lxw_error closed = workbook_close(wb);
+            if (!ok || closed != LXW_NO_ERROR || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(out).constData()) != 0) {
+                QFile::remove(part);
+                if (error && ok)
+                    *error = QStringLiteral("Cannot write %1.").arg(out);
+                return false;
+            }
+        }
+    }
+    if (rows)
+        *rows = count;
+    return true;
+}
+
+} // namespace HistoryExport

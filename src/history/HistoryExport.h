@@ -1,0 +1,27 @@
+#pragma once
+
+#include "history/HistoryDatabase.h"
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+// The history's outputs, shared by qel-cli and the Results History window.
+namespace HistoryExport {
+
+// One object per run: id, started, finished, station, operator, meter,
+// procedure, lot, rows, fails, outcome (null while unknown).
+QByteArray runsJson(const QVector<HistoryDatabase::RunSummary> &runs);
+// The same as tab-separated lines under a header line.
+QByteArray runsTsv(const QVector<HistoryDatabase::RunSummary> &runs);
+
+enum class Format { Json, Csv, Xlsx };
+
+// The selected rows written to out (a file path; "-" is stdout for JSON and
+// CSV). CSV and XLSX: run, seq, measuredAt, verdict, then per step and item
+// its text, value and verdict. rows gets the number written.
+bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Format format, const QString &out,
+               qint64 *rows, QString *error);
+
+} // namespace HistoryExport

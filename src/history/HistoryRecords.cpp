@@ -1,0 +1,165 @@
+#include "history/HistoryRecords.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QSysInfo>
+#include <QTimeZone>
+#include <QUuid>
+
+#include <cmath>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace History {
+
+QString timeText(const QDateTime &utc)
+{
+    return utc.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
+
+QDateTime parseTime(const QString &text)
+{
+    QDateTime t = QDateTime::fromString(text, Qt::ISODateWithMs);
+    return t.isValid() ? t.toUTC() : t;
+}
+
+QString boundText(const QString &iso, bool until)
+{
+    const QString s = iso.trimmed();
+    const QDate date = QDate::fromString(s, Qt::ISODate);
+    if (date.isValid() && s.size() == 10) {
+        const QDateTime start(until ? date.addDays(1) : date, QTime(0, 0), Qt::LocalTime);
+        return timeText(start);
+    }
+    QDateTime t = QDateTime::fromString(s, Qt::ISODateWithMs);
+    if (!t.isValid())
+        return {};
+    return timeText(t);
+}
+
+QString newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QString stationName()
+{
+    const QString host = QSysInfo::machineHostName();
+    if (!host.isEmpty())
+        return host;
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    return QString::fromLocal8Bit(name);
+}
+
+QString loginName()
+{
+    if (const passwd *pw = getpwuid(getuid()))
+        return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+QString baseUnit(const QString &item)
+{
+    static const QHash<QString, QString> units = {
+        {QStringLiteral("C"), QStringLiteral("F")},   {QStringLiteral("L"), QStringLiteral("H")},
+        {QStringLiteral("X"), QStringLiteral("O")},   {QStringLiteral("Z"), QStringLiteral("O")},
+        {QStringLiteral("R"), QStringLiteral("O")},   {QStringLiteral("Rdc"), QStringLiteral("O")},
+        {QStringLiteral("B"), QStringLiteral("S")},   {QStringLiteral("Y"), QStringLiteral("S")},
+        {QStringLiteral("G"), QStringLiteral("S")},   {QStringLiteral("Angle"), QStringLiteral("deg")},
+    };
+    return units.value(item);
+}
+
+QString joinList(const QStringList &parts)
+{
+    QString out;
+    for (int i = 0; i < parts.size(); ++i) {
+        if (i)
+            out += QLatin1Char('\t');
+        const QString &p = parts[i];
+        bool plain = true;
+        for (QChar c : p)
+            if (c == QLatin1Char('\t') || c == QLatin1Char('\\') || c == QLatin1Char('\n')) {
+                plain = false;
+                break;
+            }
+        if (plain) {
+            out += p;
+            continue;
+        }
+        for (QChar c : p) {
+            if (c == QLatin1Char('\t'))
+                out += QLatin1String("\\t");
+            else if (c == QLatin1Char('\n'))
+                out += QLatin1String("\\n");
+            else if (c == QLatin1Char('\\'))
+                out += QLatin1String("\\\\");
+            else
+                out += c;
+        }
+    }
+    return out;
+}
+
+QStringList splitList(const QString &joined)
+{
+    QStringList parts = joined.split(QLatin1Char('\t'));
+    if (!joined.contains(QLatin1Char('\\')))
+        return parts;
+    for (QString &p : parts) {
+        if (!p.contains(QLatin1Char('\\')))
+            continue;
+        QString u;
+        for (int i = 0; i < p.size(); ++i) {
+            if (p[i] == QLatin1Char('\\') && i + 1 < p.size()) {
+                const QChar n = p[++i];
+                u += n == QLatin1Char('t') ? QChar(u'\t') : n == QLatin1Char('n') ? QChar(u'\n') : n;
+            } else {
+                u += p[i];
+            }
+        }
+        p = u;
+    }
+    return parts;
+}
+
+QString valueText(const std::optional<double> &value)
+{
+    if (!value || !std::isfinite(*value))
+        return {};
+    return QString::number(*value, 'g', QLocale::FloatingPointShortest);
+}
+
+std::optional<double> parseValue(const QString &text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+QString columnsJson(const QVector<Column> &columns)
+{
+    QJsonArray a;
+    for (const Column &c : columns)
+        a.append(QJsonObject{{QStringLiteral("step"), c.step}, {QStringLiteral("item"), c.item}, {QStringLiteral("unit"), c.unit}});
+    return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact));
+}
+
+QVector<Column> columnsFromJson(const QString &json)
+{
+    QVector<Column> out;
+    const QJsonArray a = QJsonDocument::fromJson(json.toUtf8()).array();
+    for (const QJsonValue &v : a) {
+        const QJsonObject o = v.toObject();
+        out.append(Column{o.value(QStringLiteral("step")).toInt(), o.value(QStringLiteral("item")).toString(),
+            o.value(QStringLiteral("unit")).toString()});
+    }
+    return out;
+}
+
+} // namespace History
