@@ -22,6 +22,8 @@
 #include "procedure/ui/CQelView.h"
 #include "reports/ReportDescription.h"
 #include "reports/ui/ReportPrinting.h"
+#include "statistics/StatisticsOutputs.h"
+#include "statistics/ui/StatisticsWindow.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -82,6 +84,8 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
         m_ownPrompter->setParent(m_frame);
     wireCommands();
     wireFrame();
+    m_frame->addResultsCommand(QStringLiteral("&Statistics..."), QStringLiteral("Statistics and yield of the result table"),
+        StatisticsWindow::opener(m_view->procedureModel(), m_view->resultModel(), m_measure, m_printing, m_frame));
 }
 
 CQelApp::~CQelApp()
@@ -94,7 +98,7 @@ void CQelApp::wireCommands()
     m_view->setCommandHandler(CQelView::RunCommandId, [this] { m_runCommands->run(); });
     m_view->setCommandHandler(CQelView::EmergencyStopId, [this] { m_runCommands->emergencyStop(); });
     m_view->setCommandHandler(CQelView::ExportResultsId,
-        [this] { ResultExport::exportAndOpen(*m_view->procedureModel(), *m_view->resultModel(), *m_prompter); });
+        [this] { StatisticsOutputs::exportAndOpen(*m_view->procedureModel(), *m_view->resultModel(), *m_prompter); });
     m_view->setCommandHandler(CQelView::DrawId, [this] { m_plotCommands->draw(); });
     m_view->setCommandHandler(CQelView::StopResetId, [this] { m_plotCommands->stopReset(); });
     m_view->setCommandHandler(CQelView::ExportSweepId, [this] { SweepExport::exportAndOpen(*m_plotter, *m_prompter); });
