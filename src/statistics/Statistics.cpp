@@ -158,6 +158,7 @@ void TableStatistics::clear()
         c.fails = c.verdicts = c.notNumbers = 0;
     }
     m_rows = m_passed = 0;
+    m_readings.assign(size_t(m_columns.size()), {});
 }
 
 bool TableStatistics::usable(double v)
@@ -186,17 +187,40 @@ std::optional<double> TableStatistics::parseReading(QStringView text)
             put('-');
         ++i;
     }
+    const bool negative = len == 1; // the minus sign is all that was written
+    // Clinger's fast path: a mantissa below 2^53 over a power of ten up to
+    // 1e22 is one correctly rounded division, as strtod would round it.
+    uint64_t mantissa = 0;
+    int fraction = 0;
+    bool fast = true;
+    auto digit = [&](char16_t c, bool afterPoint) {
+        put(c);
+        if (mantissa > (uint64_t(1) << 53) / 10)
+            fast = false;
+        mantissa = mantissa * 10 + uint64_t(c - u'0');
+        fraction += afterPoint;
+    };
     int digits = 0;
     while (i < size && isDigit(text[i].unicode()))
-        put(text[i++].unicode()), ++digits;
+        digit(text[i++].unicode(), false), ++digits;
     if (i < size && text[i] == u'.') {
         put('.');
         ++i;
         while (i < size && isDigit(text[i].unicode()))
-            put(text[i++].unicode()), ++digits;
+            digit(text[i++].unicode(), true), ++digits;
     }
     if (digits == 0)
         return std::nullopt;
+    const bool exponent = i + 1 < size && (text[i] == u'e' || text[i] == u'E')
+                          && (isDigit(text[i + 1].unicode())
+                              || (i + 2 < size && (text[i + 1] == u'+' || text[i + 1] == u'-')
+                                  && isDigit(text[i + 2].unicode())));
+    if (fast && !exponent && fraction <= 22 && mantissa <= (uint64_t(1) << 53)) {
+        static const double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const double v = double(mantissa) / powers[fraction];
+        return negative ? -v : v;
+    }
     if (i < size && (text[i] == u'e' || text[i] == u'E')) {
         qsizetype j = i + 1;
         if (j < size && (text[j] == u'+' || text[j] == u'-'))
@@ -228,7 +252,8 @@ void TableStatistics::addRow(const QStringView *cells, int cellCount, const doub
 {
     static const QString fail = PassEvaluator::failText();
     bool failed = false;
-    for (ColumnStatistics &c : m_columns) {
+    for (int k = 0; k < m_columns.size(); ++k) {
+        ColumnStatistics &c = m_columns[k];
         const QStringView verdict = c.cell + 1 < cellCount ? cells[c.cell + 1] : QStringView();
         if (!verdict.isEmpty()) {
             ++c.verdicts;
@@ -246,9 +271,11 @@ void TableStatistics::addRow(const QStringView *cells, int cellCount, const doub
             if (v)
                 *v *= c.toBase;
         }
-        if (v && usable(*v))
+        if (v && usable(*v)) {
             c.stats.add(*v);
-        else
+            if (m_keep)
+                m_readings[size_t(k)].push_back(*v);
+        } else
             ++c.notNumbers;
     }
     ++m_rows;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <vector>
 
 class ResultTableModel;
 
@@ -100,6 +101,11 @@ public:
     // Every row of a table from scratch.
     void addTable(const ResultTableModel &table);
 
+    // Keeps every usable reading of every column in the order added, for
+    // histograms (8 bytes per reading; off by default).
+    void setKeepReadings(bool keep) { m_keep = keep; }
+    const std::vector<double> &readings(int column) const { return m_readings.at(size_t(column)); }
+
     const QVector<ColumnStatistics> &columns() const { return m_columns; }
     int64_t rows() const { return m_rows; }
     int64_t passedRows() const { return m_passed; }
@@ -117,4 +123,6 @@ private:
     int m_cellsPerRow = 0;
     int64_t m_rows = 0;
     int64_t m_passed = 0;
+    bool m_keep = false;
+    std::vector<std::vector<double>> m_readings;
 };

@@ -154,7 +154,10 @@ void paintPage(QPainter &p, const TableStatistics &st, int index, int pages, con
         text(p, 100, -230, QStringLiteral("(%1 of %2)").arg(index + 1).arg(pages), Qt::AlignRight, 1800);
 
     static const char *const heads[] = {"Item", "n", "Mean", "Std. dev.", "Min", "Max", "Cp", "Cpk", "Fails", "Yield"};
-    static const int widths[] = {150, 130, 260, 240, 260, 260, 120, 120, 120, 140};
+    static const int widths[] = {170, 150, 260, 250, 260, 260, 110, 110, 110, 120};
+    QFont cells = ReportPainter::smallFont();
+    cells.setPixelSize(32);
+    p.setFont(cells);
     const double top = -350;
     double x = 100;
     QVector<double> xs;
@@ -170,7 +173,8 @@ void paintPage(QPainter &p, const TableStatistics &st, int index, int pages, con
         const ColumnStatistics &c = st.columns().at(first + r);
         const QStringList cells = {c.title(), QString::number(c.stats.n), display(c, c.mean()), display(c, c.stdev()),
                                    display(c, c.minimum()), display(c, c.maximum()), displayIndex(c.cp()),
-                                   displayIndex(c.cpk()), QString::number(c.fails), displayYield(c.yield())};
+                                   displayIndex(c.cpk()), c.judged ? QString::number(c.fails) : QString(),
+                                   displayYield(c.yield())};
         for (int i = 0; i < 10; ++i)
             text(p, xs[i], top - 75 * (r + 1), cells[i], Qt::AlignHCenter, widths[i]);
     }
@@ -180,9 +184,9 @@ void paintPage(QPainter &p, const TableStatistics &st, int index, int pages, con
     for (double vx : xs)
         p.drawLine(QPointF(vx, top), QPointF(vx, bottom));
     p.drawLine(QPointF(x, top), QPointF(x, bottom));
-    text(p, 100, bottom - 60,
-         QStringLiteral("Mean, deviation, min and max in the step's unit; Cp, Cpk from the step's limits; "
-                        "an empty cell is a figure that is not defined."),
+    text(p, 100, bottom - 40, QStringLiteral("Mean, deviation, min and max in the step's unit; Cp and Cpk from the step's limits."),
+         Qt::AlignLeft, 1800);
+    text(p, 100, bottom - 100, QStringLiteral("An empty cell is a figure that is not defined (no numbers, one reading, no spread, no limits)."),
          Qt::AlignLeft, 1800);
 }
 

@@ -2,6 +2,7 @@
 // on the same numbers), where floating point is easiest to get wrong: a
 // large offset under a small spread, and the quartiles behind the bins.
 
+#include "procedure/FieldParsing.h"
 #include "statistics/Histogram.h"
 #include "statistics/Statistics.h"
 #include "statistics/StatisticsJson.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -123,4 +125,26 @@ TEST(Statistics, HistogramBinsFollowFreedmanDiaconisOrSturges)
     EXPECT_EQ(one.counts[0], 7);
     std::vector<double> none;
     EXPECT_TRUE(Histogram::of(none).counts.isEmpty());
+}
+
+TEST(Statistics, ReadingTextsReadExactlyAsTheFieldParserReadsThem)
+{
+    // Bit for bit the C runtime's value, whichever way the text is read.
+    QStringList texts = {"0.1", "100.25nF", "-0.000001D", "  +3.5KO", ".5", "5.", "1e5", "1.5E-3uF", "2e+2",
+                         "7e", "7e-", "9007199254740993", "9007199254740992.5", "0.30000000000000004",
+                         "123456789012.345678", "-0", "1.7976931348623157e308", "4.9e-324", "12345678901234567890123"};
+    std::mt19937_64 rng(9);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    std::uniform_int_distribution<int> exponent(-15, 15);
+    for (int i = 0; i < 20000; ++i)
+        texts << QString::asprintf(i % 2 ? "%f" : "%.17g", mantissa(rng) * std::pow(10.0, exponent(rng)));
+    for (const QString &t : texts) {
+        const std::optional<double> v = TableStatistics::parseReading(t);
+        ASSERT_TRUE(v.has_value()) << t.toStdString();
+        const double expected = FieldParsing::leadingDouble(t);
+        EXPECT_EQ(std::memcmp(&*v, &expected, sizeof expected), 0)
+            << t.toStdString() << ": " << *v << " vs " << expected;
+    }
+    for (const char *t : {"", "   ", "nF", "-", "+.", ".e5", "inf", "nan", "fail"})
+        EXPECT_FALSE(TableStatistics::parseReading(QString::fromLatin1(t)).has_value()) << t;
 }

@@ -17,9 +17,14 @@
 
 namespace SO = StatisticsOutputs;
 
+StatisticsTableModel::StatisticsTableModel(const TableStatistics *statistics, QObject *parent)
+    : QAbstractTableModel(parent), m_statistics(statistics), m_rows(int(statistics->columns().size()))
+{
+}
+
 int StatisticsTableModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_statistics.columns().size());
+    return parent.isValid() ? 0 : m_rows;
 }
 
 int StatisticsTableModel::columnCount(const QModelIndex &parent) const
@@ -39,9 +44,9 @@ QVariant StatisticsTableModel::headerData(int section, Qt::Orientation orientati
 
 QVariant StatisticsTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= rowCount())
+    if (!index.isValid() || index.row() >= rowCount() || index.row() >= m_statistics->columns().size())
         return {};
-    const ColumnStatistics &c = m_statistics.columns().at(index.row());
+    const ColumnStatistics &c = m_statistics->columns().at(index.row());
     Figure f;
     bool isFigure = true;
     switch (index.column()) {
@@ -71,30 +76,31 @@ QVariant StatisticsTableModel::data(const QModelIndex &index, int role) const
     }
 }
 
-void StatisticsTableModel::setStatistics(const TableStatistics &statistics)
+void StatisticsTableModel::refresh()
 {
-    const bool reshape = statistics.columns().size() != m_statistics.columns().size();
-    if (reshape)
+    const int rows = int(m_statistics->columns().size());
+    if (rows != m_rows) {
         beginResetModel();
-    m_statistics = statistics;
-    if (reshape)
+        m_rows = rows;
         endResetModel();
-    else if (rowCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    } else if (rows > 0) {
+        emit dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1));
+    }
 }
 
 StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const ResultTableModel *results, QWidget *parent)
     : QWidget(parent, Qt::Window), m_procedure(procedure), m_results(results)
 {
     setWindowTitle(QStringLiteral("Statistics"));
-    m_model = new StatisticsTableModel;
-    m_model->setParent(this);
+    m_model = new StatisticsTableModel(&m_statistics, this);
     m_summary = new QLabel;
     m_table = new QTableView;
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_table->setWordWrap(false);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setSectionResizeMode(StatisticsTableModel::Title, QHeaderView::Stretch);
     m_table->verticalHeader()->hide();
     m_histogram = new HistogramView;
     m_print = new QCheckBox(QStringLiteral("Print a statistics page after the report"));
@@ -178,36 +184,18 @@ void StatisticsWindow::schedule()
         m_timer.start();
 }
 
-std::optional<double> StatisticsWindow::selectedValue(int row, const PassEvaluator::Row *judged) const
-{
-    const ColumnStatistics &c = m_statistics.columns().at(m_selected);
-    std::optional<double> v;
-    if (judged) {
-        if (c.value < judged->values.size())
-            v = judged->values.at(c.value);
-    } else {
-        v = TableStatistics::parseReading(m_results->cell(row, c.cell + 1));
-        if (v)
-            *v *= c.toBase;
-    }
-    if (v && !TableStatistics::usable(*v))
-        v.reset();
-    return v;
-}
-
 void StatisticsWindow::refreshNow()
 {
     m_timer.stop();
     const int rows = m_results->resultCount();
     if (m_restart || rows < m_taken) {
         m_restart = false;
+        m_statistics.setKeepReadings(true);
         m_statistics.setSteps(m_procedure->steps());
         m_taken = 0;
-        m_selectedValues.clear();
         if (m_selected >= m_statistics.columns().size())
             m_selected = -1;
     }
-    const bool columnSelected = m_selected >= 0;
     for (; m_taken < rows; ++m_taken) {
         const auto judged = m_judged.constFind(m_taken);
         const PassEvaluator::Row *row = judged != m_judged.constEnd() ? &judged.value() : nullptr;
@@ -219,12 +207,9 @@ void StatisticsWindow::refreshNow()
             m_statistics.addJudged(row->cells, row->values);
         else
             m_statistics.addJoined(m_results->joinedRow(m_taken));
-        if (columnSelected)
-            if (const std::optional<double> v = selectedValue(m_taken, row))
-                m_selectedValues.push_back(*v);
     }
     m_judged.clear();
-    m_model->setStatistics(m_statistics);
+    m_model->refresh();
     showSummary();
     if (m_selected < 0 && !m_statistics.columns().isEmpty())
         selectColumn(0);
@@ -237,21 +222,17 @@ void StatisticsWindow::selectColumn(int column)
     if (column == m_selected)
         return;
     m_selected = column >= 0 && column < m_statistics.columns().size() ? column : -1;
-    m_selectedValues.clear();
-    if (m_selected >= 0) {
-        const int rows = qMin(m_taken, m_results->resultCount());
-        m_selectedValues.reserve(size_t(rows));
-        for (int r = 0; r < rows; ++r)
-            if (const std::optional<double> v = selectedValue(r, nullptr))
-                m_selectedValues.push_back(*v);
-        if (m_table->currentIndex().row() != m_selected)
-            m_table->selectRow(m_selected);
-    }
+    if (m_selected >= 0 && m_table->currentIndex().row() != m_selected)
+        m_table->selectRow(m_selected);
     updateHistogram();
 }
 
 void StatisticsWindow::updateHistogram()
 {
+    // Sorting every reading is the one step here that grows with the table:
+    // done only where someone can see it.
+    if (!isVisible())
+        return;
     if (m_selected < 0) {
         m_histogram->clear(m_statistics.columns().isEmpty() ? QStringLiteral("The procedure has no steps.")
                                                             : QStringLiteral("Choose a column for its histogram."));
@@ -262,7 +243,7 @@ void StatisticsWindow::updateHistogram()
     marks.low = c.low;
     marks.high = c.high;
     marks.standard = c.standard;
-    m_histogram->setData(m_selectedValues, marks, FieldParsing::baseToUnit(c.unit, c.secondItem), c.unit, c.title());
+    m_histogram->setData(m_statistics.readings(m_selected), marks, FieldParsing::baseToUnit(c.unit, c.secondItem), c.unit, c.title());
 }
 
 void StatisticsWindow::showSummary()
@@ -272,4 +253,10 @@ void StatisticsWindow::showSummary()
                            .arg(m_statistics.rows())
                            .arg(m_statistics.passedRows())
                            .arg(fpy.defined() ? SO::displayYield(fpy) : QStringLiteral("none yet")));
+}
+
+void StatisticsWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    updateHistogram();
 }

@@ -33,12 +33,13 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Takes the figures; resets only when the columns changed.
-    void setStatistics(const TableStatistics &statistics);
-    const TableStatistics &statistics() const { return m_statistics; }
+    explicit StatisticsTableModel(const TableStatistics *statistics, QObject *parent = nullptr);
+    // The figures changed; resets only when the columns did.
+    void refresh();
 
 private:
-    TableStatistics m_statistics;
+    const TableStatistics *m_statistics;
+    int m_rows = 0;
 };
 
 // The "Statistics" window: the statistics of the Executive View's result
@@ -72,12 +73,14 @@ public:
     QCheckBox *printCheckBox() const { return m_print; }
     void selectColumn(int column);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void restart();
     void schedule();
     void updateHistogram();
     void showSummary();
-    std::optional<double> selectedValue(int row, const PassEvaluator::Row *judged) const;
 
     const ProcedureModel *m_procedure;
     const ResultTableModel *m_results;
@@ -85,8 +88,7 @@ private:
     int m_taken = 0;
     bool m_restart = true;
     QHash<int, PassEvaluator::Row> m_judged; // rows judged but not taken yet
-    std::vector<double> m_selectedValues;     // readings of the histogram's column
-    int m_selected = -1;
+    int m_selected = -1;                      // the histogram's column
 
     StatisticsTableModel *m_model;
     QTableView *m_table;
