@@ -137,8 +137,9 @@ void StatisticsWindow::followSequencer(const MeasurementSequencer *sequencer)
 {
     connect(sequencer, &MeasurementSequencer::rowJudged, this,
             [this](int row, const PassEvaluator::Row &judged, const QDateTime &) {
-                if (row >= m_taken)
-                    m_judged.insert(row, judged);
+                // Kept until the next refresh, which takes it or forgets it
+                // (a run that cleared the table first numbers its rows anew).
+                m_judged.insert(row, judged);
                 schedule();
             });
 }
