@@ -10,6 +10,8 @@
 #include "plotter/PlotterState.h"
 #include "reports/GraphPrint.h"
 #include "reports/ReportPainter.h"
+#include "statistics/Statistics.h"
+#include "statistics/StatisticsOutputs.h"
 
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -78,7 +80,7 @@ int cliExport(const QStringList &args)
     loadReport(a, usage, procedure, results);
     QString error;
     const QString out = a.value(QStringLiteral("xlsx"));
-    if (!ResultExport::exportToFile(procedure, results, out, &error))
+    if (!StatisticsOutputs::exportToFile(procedure, results, out, &error))
         throw CliError(ExitUsage, cannotWrite(out, error));
     return ExitOk;
 }
@@ -96,8 +98,8 @@ int cliPrint(const QStringList &args)
         {QStringLiteral("quantity"), ReportDescription::Quantity},
         {QStringLiteral("remark"), ReportDescription::Remark},
     };
-    CliArgs a(args, {});
-    QStringList allowed{QStringLiteral("procedure"), QStringLiteral("pdf")};
+    CliArgs a(args, {QStringLiteral("statistics")});
+    QStringList allowed{QStringLiteral("procedure"), QStringLiteral("pdf"), QStringLiteral("statistics")};
     for (const auto &f : fields)
         allowed << f.first;
     a.allowOnly(allowed);
@@ -114,8 +116,15 @@ int cliPrint(const QStringList &args)
         if (a.has(f.first))
             description.setText(f.second, a.value(f.first));
     const ReportLayout layout = ReportLayout::prepare(procedure, results);
+    ReportPainter::Appendix appendix;
+    if (a.has(QStringLiteral("statistics"))) {
+        TableStatistics statistics;
+        statistics.setSteps(procedure.steps());
+        statistics.addTable(results);
+        appendix = StatisticsOutputs::appendix(statistics);
+    }
     printAtomically(a.value(QStringLiteral("pdf")),
-        [&](const QString &file) { return printReportToPdf(layout, description.texts(), file); });
+        [&](const QString &file) { return printReportToPdf(layout, description.texts(), file, appendix); });
     return ExitOk;
 }
 

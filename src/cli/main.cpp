@@ -44,11 +44,22 @@ Usage:
       result list as tab-separated lines (titles first), and writes the plot
       file, the sweep export and the graph picture when asked.
   qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx
-      The result export to a workbook file.
+      The result export to a workbook file (the results sheet, then a sheet
+      "Statistics").
   qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf [--title T]
               [--company C] [--customer C] [--instrument I] [--date D]
-              [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
-      The printed test report, to PDF.
+              [--part-no P] [--lot-no L] [--quantity Q] [--remark R] [--statistics]
+      The printed test report, to PDF; --statistics adds a statistics page
+      after the report's last page.
+  qel-cli stats REPORT.rpt --procedure PROCEDURE.pro [--json]
+      Statistics of the report's result columns: count, mean, sample standard
+      deviation, minimum, maximum, Cp, Cpk, fails and yield per measured item,
+      and the first-pass yield of the rows. --json prints
+        {"rows":N,"firstPassYield":F,"columns":[{"step":1,"item":"C","n":N,
+         "mean":..,"stdev":..,"min":..,"max":..,"cp":..,"cpk":..,"fails":N,
+         "yield":F},...]}
+      in SI base units (D and Q plain), yields as fractions, null where a
+      figure is undefined. Formulas: docs/statistics.md.
   qel-cli print-graph PLOT.pic --pdf OUT.pdf [--landscape] [--description TEXT]
       The graph print, to PDF ("<newline>" in TEXT breaks a line).
   qel-cli history runs [--db URL] [--since ISO-DATE] [--until ISO-DATE]
@@ -132,6 +143,8 @@ int main(int argc, char **argv)
             return cliExport(args);
         if (command == QLatin1String("print"))
             return cliPrint(args);
+        if (command == QLatin1String("stats"))
+            return cliStats(args);
         if (command == QLatin1String("print-graph"))
             return cliPrintGraph(args);
         if (command == QLatin1String("history"))

@@ -22,6 +22,17 @@ public:
     // Blue text, 0000FF.
     virtual void blueRow(int row) = 0;
 
+    // Starts another sheet after the ones written; later rows and column
+    // styles go to it, numbered from row 1 again. False when it cannot.
+    virtual bool addSheet(const QString &name)
+    {
+        (void)name;
+        return false;
+    }
+    // The cells of the row that are plain decimal numbers are written as
+    // numbers instead of text.
+    virtual void numberRow(int row) { (void)row; }
+
     // Finishes the workbook. False when anything failed since it was
     // opened; errorText() then says what.
     virtual bool close() = 0;

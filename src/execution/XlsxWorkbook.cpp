@@ -161,6 +161,28 @@ void XlsxWorkbook::blueRow(int row)
         m_blue = true;
 }
 
+void XlsxWorkbook::numberRow(int row)
+{
+    if (startRow(row))
+        m_numbers = true;
+}
+
+bool XlsxWorkbook::addSheet(const QString &name)
+{
+    if (!m_error.isEmpty())
+        return false;
+    flushRow();
+    lxw_worksheet *sheet = workbook_add_worksheet(m_workbook, name.toUtf8().constData());
+    if (!sheet) {
+        fail(QStringLiteral("The spreadsheet library could not add the sheet \"%1\".").arg(name));
+        return false;
+    }
+    m_sheet = sheet;
+    m_lastFlushed = 0;
+    m_centred.clear();
+    return true;
+}
+
 void XlsxWorkbook::flushRow()
 {
     if (m_row == 0)
@@ -179,7 +201,12 @@ void XlsxWorkbook::flushRow()
             if (f)
                 e = worksheet_write_blank(m_sheet, r, lxw_col_t(c), f);
         } else {
-            e = worksheet_write_string(m_sheet, r, lxw_col_t(c), text.toUtf8().constData(), f);
+            bool isNumber = false;
+            const double number = m_numbers ? text.toDouble(&isNumber) : 0.0;
+            if (isNumber)
+                e = worksheet_write_number(m_sheet, r, lxw_col_t(c), number, f);
+            else
+                e = worksheet_write_string(m_sheet, r, lxw_col_t(c), text.toUtf8().constData(), f);
             if (e == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
                 fail(QStringLiteral("The text of row %1, column %2 has %3 characters; a cell holds at most %4.")
                          .arg(m_row)
@@ -197,6 +224,7 @@ void XlsxWorkbook::flushRow()
     m_cells.clear();
     m_bold = false;
     m_blue = false;
+    m_numbers = false;
 }
 
 bool XlsxWorkbook::close()

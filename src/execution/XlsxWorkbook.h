@@ -13,7 +13,7 @@ struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
 
-// A one-sheet .xlsx workbook on libxlsxwriter in constant-memory mode: each
+// An .xlsx workbook (one sheet unless more are added) on libxlsxwriter in constant-memory mode: each
 // row goes to disk as soon as a later row is started, so a long result table
 // costs no more memory than one row. The current row is held back until then
 // so that its style can still be set after its cells.
@@ -39,6 +39,8 @@ public:
     void writeRow(int row, const QStringList &cells) override;
     void boldRow(int row) override;
     void blueRow(int row) override;
+    bool addSheet(const QString &name) override;
+    void numberRow(int row) override;
     bool close() override;
     QString errorText() const override { return m_error; }
 
@@ -79,6 +81,7 @@ private:
     QStringList m_cells;
     bool m_bold = false;
     bool m_blue = false;
+    bool m_numbers = false;
 
     QVector<int> m_centred;
     std::array<lxw_format *, 8> m_formats{};

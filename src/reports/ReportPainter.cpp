@@ -194,6 +194,12 @@ void ReportPainter::paintPage(QPainter &p, const ReportLayout &layout, const Rep
 bool ReportPainter::paintDocument(QPagedPaintDevice &device, const ReportLayout &layout,
                                   const ReportDescription::Texts &header, int first, int last)
 {
+    return paintDocument(device, layout, header, first, last, Appendix());
+}
+
+bool ReportPainter::paintDocument(QPagedPaintDevice &device, const ReportLayout &layout,
+                                  const ReportDescription::Texts &header, int first, int last, const Appendix &appendix)
+{
     const int total = layout.pageCount();
     if (first <= 0)
         first = 1;
@@ -216,10 +222,20 @@ bool ReportPainter::paintDocument(QPagedPaintDevice &device, const ReportLayout 
             return false;
         paintPage(painter, layout, header, page, QTime::currentTime(), origin);
     }
+    if (last == total && appendix.paint) {
+        for (int i = 0; i < appendix.pages; ++i) {
+            if (!device.newPage())
+                return false;
+            painter.save();
+            appendix.paint(painter, i, origin);
+            painter.restore();
+        }
+    }
     return painter.end();
 }
 
-bool printReportToPdf(const ReportLayout &layout, const ReportDescription::Texts &header, const QString &path)
+bool printReportToPdf(const ReportLayout &layout, const ReportDescription::Texts &header, const QString &path,
+                      const ReportPainter::Appendix &appendix)
 {
     {
         // QPdfWriter does not tell us when the file cannot be created.
@@ -233,5 +249,5 @@ bool printReportToPdf(const ReportLayout &layout, const ReportDescription::Texts
     writer.setResolution(1200);
     writer.setTitle(header[ReportDescription::Title]);
     writer.setCreator(QStringLiteral("Qel"));
-    return ReportPainter::paintDocument(writer, layout, header);
+    return ReportPainter::paintDocument(writer, layout, header, 0, 0, appendix);
 }

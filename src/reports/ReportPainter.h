@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTime>
 
+#include <functional>
+
 class QPagedPaintDevice;
 class QPainter;
 class ReportLayout;
@@ -33,6 +35,19 @@ public:
     static bool paintDocument(QPagedPaintDevice &device, const ReportLayout &layout,
                               const ReportDescription::Texts &header, int first = 0, int last = 0);
 
+    // Pages that follow the report, unnumbered, each on a new device page:
+    // `paint` draws page `index` (0-based) of `pages`, with the painter
+    // active and its transform the device's own.
+    struct Appendix
+    {
+        int pages = 0;
+        std::function<void(QPainter &painter, int index, const QPointF &paperOrigin)> paint;
+    };
+    // As above, then the appendix when the range printed ends with the
+    // report's last page.
+    static bool paintDocument(QPagedPaintDevice &device, const ReportLayout &layout,
+                              const ReportDescription::Texts &header, int first, int last, const Appendix &appendix);
+
     // "13:5:9"; "-1:-1:-1" when the time is unknown.
     static QString clockText(const QTime &time);
     // The line above the header grid: the Date field, two spaces, the clock.
@@ -52,4 +67,5 @@ public:
 
 // Writes the whole report as an A4 PDF; works with no printer installed.
 // Returns false when the file cannot be written.
-bool printReportToPdf(const ReportLayout &layout, const ReportDescription::Texts &header, const QString &path);
+bool printReportToPdf(const ReportLayout &layout, const ReportDescription::Texts &header, const QString &path,
+                      const ReportPainter::Appendix &appendix = {});

@@ -302,3 +302,109 @@ TEST(MeterSimPhysics, LinkPathFollowsTheDevice)
     }
     EXPECT_FALSE(QFileInfo::exists(link)) << "the link goes with the simulator";
 }
+
+namespace {
+
+// Primary readings of n triggers (secondary too, if asked).
+QList<double> triggers(RawLine &line, int n, QList<double> *secondary = nullptr)
+{
+    QList<double> out;
+    for (int i = 0; i < n; ++i) {
+        const QList<QByteArray> parts = line.ask("MEAS:TRIG\n").trimmed().split(',');
+        out << parts.value(0).toDouble();
+        if (secondary)
+            *secondary << parts.value(1).toDouble();
+    }
+    return out;
+}
+
+double sampleStdev(const QList<double> &v)
+{
+    double mean = 0;
+    for (double x : v)
+        mean += x / v.size();
+    double ss = 0;
+    for (double x : v)
+        ss += (x - mean) * (x - mean);
+    return std::sqrt(ss / (v.size() - 1));
+}
+
+} // namespace
+
+TEST(MeterSimParts, PartsChangeEveryNTriggersAndRepeatForASeed)
+{
+    auto run = [](const QString &seed, QList<double> *d) {
+        MeterSim sim({"--component", "C=100n,esr=0.5", "--spread", "C=2%,esr=10%", "--part-every", "3", "--seed", seed});
+        EXPECT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+        RawLine line(sim.devicePath());
+        return triggers(line, 12, d);
+    };
+    QList<double> d1, d2, d3;
+    const QList<double> a = run("5", &d1), b = run("5", &d2), c = run("6", &d3);
+    ASSERT_EQ(a.size(), 12);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(d1, d2);
+    EXPECT_NE(a, c);
+    for (int part = 0; part < 4; ++part) {
+        // No noise: the three triggers of a part read it identically.
+        EXPECT_EQ(a[3 * part], a[3 * part + 1]);
+        EXPECT_EQ(a[3 * part], a[3 * part + 2]);
+        EXPECT_EQ(d1[3 * part], d1[3 * part + 2]);
+        EXPECT_TRUE(near(a[3 * part], 1e-7, 0.12)) << a[3 * part];
+    }
+    EXPECT_NE(a[0], a[3]);
+    EXPECT_NE(d1[0], d1[3]) << "the esr varies too, so D does";
+}
+
+TEST(MeterSimParts, NoiseGrowsWithSpeedAndSpreadsFollowTheirLaw)
+{
+    {
+        MeterSim sim({"--component", "C=100n", "--noise", "1%", "--seed", "2"});
+        RawLine line(sim.devicePath());
+        line.send("MEAS:SPEED SLOW\n");
+        const double slow = sampleStdev(triggers(line, 200));
+        line.send("MEAS:SPEED FAST\n");
+        const double fast = sampleStdev(triggers(line, 200));
+        // 0.5 % and 2 % of 100 nF: a factor four, allowing for sampling.
+        EXPECT_TRUE(near(slow, 0.5e-9, 0.2)) << slow;
+        EXPECT_TRUE(near(fast, 2e-9, 0.2)) << fast;
+    }
+    {
+        MeterSim sim({"--component", "C=100n", "--spread", "C=1%", "--uniform", "--seed", "3"});
+        RawLine line(sim.devicePath());
+        const QList<double> v = triggers(line, 300);
+        for (double x : v)
+            EXPECT_TRUE(near(x, 1e-7, 0.0100001)) << x;
+        // Uniform within +-1 %: sigma 1 % / sqrt(3).
+        EXPECT_TRUE(near(sampleStdev(v), 1e-9 / std::sqrt(3.0), 0.15)) << sampleStdev(v);
+    }
+    {
+        MeterSim sim({"--component", "C=100n", "--drift", "C=1%", "--outliers", "50%", "--outlier-size", "30%"});
+        RawLine line(sim.devicePath());
+        const QList<double> v = triggers(line, 40);
+        int outliers = 0;
+        for (int k = 0; k < v.size(); ++k) {
+            const double drifted = 1e-7 * (1 + 0.01 * k);
+            if (near(v[k], drifted, 1e-5))
+                continue;
+            ++outliers;
+            EXPECT_TRUE(near(v[k], drifted * 1.3, 1e-5) || near(v[k], drifted * 0.7, 1e-5)) << k << " " << v[k];
+        }
+        EXPECT_GT(outliers, 8);
+        EXPECT_LT(outliers, 32);
+    }
+}
+
+TEST(MeterSimParts, BadSpreadIsRefusedWithAReason)
+{
+    for (const QStringList &args : {QStringList{"--spread", "esr=abc"}, QStringList{"--spread", "L=2%"},
+                                    QStringList{"--noise", "-1%"}, QStringList{"--outliers", "150%"}}) {
+        QProcess p;
+        p.start(MeterSim::program(), QStringList{"--component", "C=100n"} + args);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), 2) << args.join(' ').toStdString();
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_TRUE(err.startsWith("qel-meter-sim: --")) << err.toStdString();
+        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+    }
+}

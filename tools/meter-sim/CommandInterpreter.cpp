@@ -129,7 +129,7 @@ CommandInterpreter::Action CommandInterpreter::handle(std::string line)
         return a;
     }
     if (u == "MEAS:TRIG") {
-        MeterReading r = measure(m_component, m_setup);
+        MeterReading r = measure(m_parts ? m_parts->nextTrigger() : m_component, m_setup);
         r.primary = noisy(r.primary);
         if (r.hasSecondary)
             r.secondary = noisy(r.secondary);

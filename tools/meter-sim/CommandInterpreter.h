@@ -2,6 +2,7 @@
 
 #include "ComponentModel.h"
 #include "MeterReading.h"
+#include "PartPlan.h"
 
 #include <random>
 #include <string>
@@ -24,6 +25,10 @@ public:
     // run can be repeated exactly. Slower speeds average more noise away.
     void setNoise(double relative, unsigned seed);
 
+    // Parts that vary: each trigger measures the plan's current part instead
+    // of the fixed component. The plan must outlive the interpreter.
+    void setParts(PartPlan *plan) { m_parts = plan; }
+
     // `line` is one command without its line feed (a carriage return is ignored).
     Action handle(std::string line);
 
@@ -40,4 +45,5 @@ private:
     double m_noise = 0;
     std::mt19937 m_rng;
     std::normal_distribution<double> m_normal {0.0, 1.0};
+    PartPlan *m_parts = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "CommandInterpreter.h"
 #include "ComponentModel.h"
 #include "FaultPlan.h"
+#include "PartPlan.h"
 #include "PtyMeter.h"
 #include "SimLog.h"
 
@@ -79,7 +80,27 @@ Faults (counts run from the first trigger after start):
   --ack TEXT                      answer every set command with a line
   --hangup-after N                close the line after the Nth reply
   --flood-after N                 from the Nth trigger on, endless bytes
-                                  without a line feed)";
+                                  without a line feed
+
+Parts that vary and readings that scatter (all repeatable with --seed):
+  --spread C=2%,esr=10%           each part's values drawn around the
+                                  component's: normal with that relative
+                                  standard deviation, or with --uniform
+                                  evenly within +-that fraction; names as in
+                                  --component (C L R esr esl leak rw cp ls);
+                                  a plain number is a fraction (C=0.02)
+  --part-every N                  a new part every N triggers (default 1;
+                                  the number of steps of a pass tests one
+                                  part per pass)
+  --drift C=0.01%                 part k's value moves by k times that
+  --outliers 1%                   that fraction of parts is off by
+                                  --outlier-size (default 20%) either way
+  --noise 0.1%                    measurement noise: normal, relative, on
+                                  every reading; times 0.5 at SLOW, 1 at MED,
+                                  2 at FAST, 4 at MAX (a plain number is a
+                                  fraction: 0.001)
+Without --spread, --drift, --outliers and --noise every trigger reads the
+same component exactly.)";
 
 bool positive(const QCommandLineParser &p, const QString &name, int *out)
 {
@@ -146,8 +167,14 @@ int main(int argc, char **argv)
         {"meas-time", "Measuring time of a speed, e.g. FAST=10 (repeatable).", "speed=ms"},
         {"pace", "Pace bytes at the line's rate."},
         {"baud", "The rate to pace at, instead of the client's.", "rate"},
-        {"noise", "Relative noise on every reading, e.g. 0.001.", "fraction"},
-        {"seed", "Seed of the noise and the junk bytes (default 1).", "n", "1"},
+        {"noise", "Relative noise on every reading at MED, e.g. 0.1% or 0.001.", "fraction"},
+        {"seed", "Seed of the parts, the noise and the junk bytes (default 1).", "n", "1"},
+        {"spread", "Part-to-part spread per value, e.g. C=2%,esr=10%.", "name=pct,..."},
+        {"uniform", "Spread evenly within +-the amount instead of normally."},
+        {"part-every", "A new part every N triggers (default 1).", "n"},
+        {"drift", "Relative change per part, e.g. C=0.01%.", "name=pct,..."},
+        {"outliers", "Fraction of parts that are outliers, e.g. 1%.", "fraction"},
+        {"outlier-size", "How far an outlier's main value is off (default 20%).", "fraction"},
         {"once", "Exit when the first client closes the line."},
         {"no-idn", "Never answer *IDN?."},
         {"idn-delay", "Answer *IDN? this many ms late.", "ms"},
@@ -197,11 +224,35 @@ int main(int argc, char **argv)
         timing.pace = false;
     }
 
-    bool ok = true;
-    const double noise = p.isSet("noise") ? p.value("noise").toDouble(&ok) : 0.0;
+    double noise = 0.0;
+    if (p.isSet("noise") && !PartOptions::parseRelative(p.value("noise").toStdString(), &noise)) {
+        std::fprintf(stderr, "qel-meter-sim: --noise needs a fraction of 0 or more (0.001 or 0.1%%)\n");
+        return 2;
+    }
     const unsigned seed = p.value("seed").toUInt();
-    if (!ok || noise < 0) {
-        std::fprintf(stderr, "qel-meter-sim: --noise needs a fraction of 0 or more\n");
+
+    PartOptions parts;
+    parts.uniform = p.isSet("uniform");
+    for (const char *name : {"spread", "drift"}) {
+        if (!p.isSet(name))
+            continue;
+        PartOptions::Amounts *out = std::string(name) == "spread" ? &parts.spread : &parts.drift;
+        if (!PartOptions::parseAmounts(p.value(name).toStdString(), component.kind, out, &error)) {
+            std::fprintf(stderr, "qel-meter-sim: --%s: %s\n", name, error.c_str());
+            return 2;
+        }
+    }
+    if (!positive(p, "part-every", &parts.partEvery))
+        return 2;
+    for (const char *name : {"outliers", "outlier-size"}) {
+        double *out = std::string(name) == "outliers" ? &parts.outlierFraction : &parts.outlierSize;
+        if (p.isSet(name) && !PartOptions::parseRelative(p.value(name).toStdString(), out)) {
+            std::fprintf(stderr, "qel-meter-sim: --%s needs a fraction of 0 or more (0.01 or 1%%)\n", name);
+            return 2;
+        }
+    }
+    if (parts.outlierFraction > 1) {
+        std::fprintf(stderr, "qel-meter-sim: --outliers cannot exceed 100%%\n");
         return 2;
     }
 
@@ -213,6 +264,9 @@ int main(int argc, char **argv)
 
     CommandInterpreter interpreter(component, p.value("idn").toStdString());
     interpreter.setNoise(noise, seed);
+    PartPlan partPlan(component, parts, seed);
+    if (parts.varies())
+        interpreter.setParts(&partPlan);
     FaultPlan plan(faults, seed);
     PtyMeter meter(interpreter, plan, timing, log);
     if (!meter.open(&error)) {

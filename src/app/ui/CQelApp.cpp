@@ -23,6 +23,8 @@
 #include "procedure/ui/CQelView.h"
 #include "reports/ReportDescription.h"
 #include "reports/ui/ReportPrinting.h"
+#include "statistics/StatisticsOutputs.h"
+#include "statistics/ui/StatisticsWindow.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -66,6 +68,8 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
     HistoryDesktop::Parts history{m_frame.data(), [f = m_frame.data()](const QString &text, const QString &hint, std::function<void()> h) {
         return f->addResultsCommand(text, hint, std::move(h)); }, &s, [this] { return m_doc->pathName(); }, m_prompter};
     m_history = new HistoryDesktop(history, this);
+    m_frame->addResultsCommand(QStringLiteral("&Statistics..."), QStringLiteral("Statistics and yield of the result table"),
+        StatisticsWindow::opener(&s.procedure(), &s.results(), &s.measurement(), m_printing, m_frame));
 }
 
 CQelApp::~CQelApp()
@@ -84,7 +88,7 @@ void CQelApp::wireCommands()
     });
     m_view->setCommandHandler(CQelView::EmergencyStopId, [this] { m_session->emergencyStop(); });
     m_view->setCommandHandler(CQelView::ExportResultsId,
-        [this] { ResultExport::exportAndOpen(*m_view->procedureModel(), *m_view->resultModel(), *m_prompter); });
+        [this] { StatisticsOutputs::exportAndOpen(*m_view->procedureModel(), *m_view->resultModel(), *m_prompter); });
     m_view->setCommandHandler(CQelView::DrawId, [this] { m_session->draw(); });
     m_view->setCommandHandler(CQelView::StopResetId, [this] { m_session->stopReset(); });
     m_view->setCommandHandler(CQelView::ExportSweepId, [this] { SweepExport::exportAndOpen(*m_plotter, *m_prompter); });

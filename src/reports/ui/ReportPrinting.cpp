@@ -77,7 +77,8 @@ bool ReportPrinting::print()
         last = m_printer->toPage();
     }
     const ReportDescription::Texts header = m_description ? m_description->texts() : ReportDescription::Texts{};
-    if (!ReportPainter::paintDocument(*m_printer, layout, header, first, last)) {
+    const ReportPainter::Appendix appendix = m_appendix ? m_appendix() : ReportPainter::Appendix();
+    if (!ReportPainter::paintDocument(*m_printer, layout, header, first, last, appendix)) {
         reportFailure();
         return false;
     }
@@ -88,11 +89,12 @@ void ReportPrinting::printPreview()
 {
     // Laid out once: later rows leave the preview (and a print from it) alone.
     const ReportLayout layout = prepare();
+    const ReportPainter::Appendix appendix = m_appendix ? m_appendix() : ReportPainter::Appendix();
     m_printer->setPrintRange(QPrinter::AllPages);
     QPrintPreviewDialog dialog(m_printer.get(), m_window);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this, &layout](QPrinter *printer) {
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this, &layout, &appendix](QPrinter *printer) {
         const ReportDescription::Texts header = m_description ? m_description->texts() : ReportDescription::Texts{};
-        if (!ReportPainter::paintDocument(*printer, layout, header))
+        if (!ReportPainter::paintDocument(*printer, layout, header, 0, 0, appendix))
             reportFailure();
     });
     run(&dialog);

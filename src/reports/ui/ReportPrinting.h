@@ -2,6 +2,7 @@
 
 #include "reports/ReportDescription.h"
 #include "reports/ReportLayout.h"
+#include "reports/ReportPainter.h"
 
 #include <QImage>
 #include <QObject>
@@ -50,6 +51,11 @@ public:
     bool printGraph(const std::function<QImage()> &takePicture);
     bool printGraph(const QImage &picture);
 
+    // Pages printed after the report's last page (none by default); asked
+    // for each time a print or preview starts.
+    using AppendixSource = std::function<ReportPainter::Appendix()>;
+    void setAppendix(AppendixSource source) { m_appendix = std::move(source); }
+
     QPrinter *printer() const { return m_printer.get(); }
     CReptDlg *reportDialog();
     CPrtGraphDlg *graphDialog();
@@ -73,4 +79,5 @@ private:
     QPointer<CPrtGraphDlg> m_graphDialog;
     DialogRunner m_runner;
     Prompter *m_prompter = nullptr;
+    AppendixSource m_appendix;
 };

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "statistics/Histogram.h"
+
+#include <QWidget>
+
+#include <optional>
+
+// A histogram of one result column with its limits (red) and standard
+// (green, dashed) drawn across it; values shown in the step's unit.
+class HistogramView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit HistogramView(QWidget *parent = nullptr);
+
+    struct Marks
+    {
+        std::optional<double> low, high, standard; // base units
+    };
+    // values in base units (sorted in place); toUnit scales them for the
+    // labels, unit is appended to them.
+    void setData(std::vector<double> values, const Marks &marks, double toUnit, const QString &unit,
+                 const QString &title);
+    void clear(const QString &message);
+
+    const Histogram &histogram() const { return m_histogram; }
+    QSize sizeHint() const override { return {640, 300}; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Histogram m_histogram;
+    Marks m_marks;
+    double m_toUnit = 1;
+    QString m_unit;
+    QString m_title;
+    QString m_message;
+};

@@ -1,0 +1,263 @@
+#include "statistics/ui/StatisticsWindow.h"
+
+#include "execution/ResultTableModel.h"
+#include "instrument/MeasurementSequencer.h"
+#include "procedure/FieldParsing.h"
+#include "procedure/ProcedureModel.h"
+#include "reports/ui/ReportPrinting.h"
+#include "statistics/StatisticsOutputs.h"
+#include "statistics/ui/HistogramView.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace SO = StatisticsOutputs;
+
+StatisticsTableModel::StatisticsTableModel(const TableStatistics *statistics, QObject *parent)
+    : QAbstractTableModel(parent), m_statistics(statistics), m_rows(int(statistics->columns().size()))
+{
+}
+
+int StatisticsTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int StatisticsTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant StatisticsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char *const titles[] = {"Column", "n", "Mean", "Std. dev.", "Min", "Max", "Cp", "Cpk", "Fails", "Yield"};
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section]) : QVariant();
+}
+
+QVariant StatisticsTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.row() >= m_statistics->columns().size())
+        return {};
+    const ColumnStatistics &c = m_statistics->columns().at(index.row());
+    Figure f;
+    bool isFigure = true;
+    switch (index.column()) {
+    case Mean: f = c.mean(); break;
+    case Stdev: f = c.stdev(); break;
+    case Min: f = c.minimum(); break;
+    case Max: f = c.maximum(); break;
+    case Cp: f = c.cp(); break;
+    case Cpk: f = c.cpk(); break;
+    case Yield: f = c.yield(); break;
+    default: isFigure = false;
+    }
+    if (role == Qt::TextAlignmentRole)
+        return index.column() == Title ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::ToolTipRole)
+        return isFigure && !f.defined() ? f.why : QVariant();
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (index.column()) {
+    case Title: return c.title();
+    case N: return QString::number(c.stats.n);
+    case Fails: return c.judged ? QString::number(c.fails) : QString();
+    case Cp:
+    case Cpk: return SO::displayIndex(f);
+    case Yield: return SO::displayYield(f);
+    default: return SO::display(c, f);
+    }
+}
+
+void StatisticsTableModel::refresh()
+{
+    const int rows = int(m_statistics->columns().size());
+    if (rows != m_rows) {
+        beginResetModel();
+        m_rows = rows;
+        endResetModel();
+    } else if (rows > 0) {
+        emit dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1));
+    }
+}
+
+StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const ResultTableModel *results, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_procedure(procedure), m_results(results)
+{
+    setWindowTitle(QStringLiteral("Statistics"));
+    m_model = new StatisticsTableModel(&m_statistics, this);
+    m_summary = new QLabel;
+    m_table = new QTableView;
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setWordWrap(false);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setSectionResizeMode(StatisticsTableModel::Title, QHeaderView::Stretch);
+    m_table->verticalHeader()->hide();
+    m_histogram = new HistogramView;
+    m_print = new QCheckBox(QStringLiteral("Print a statistics page after the report"));
+
+    auto *split = new QSplitter(Qt::Vertical);
+    split->addWidget(m_table);
+    split->addWidget(m_histogram);
+    split->setStretchFactor(1, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_summary);
+    layout->addWidget(split, 1);
+    layout->addWidget(m_print);
+    resize(900, 620);
+
+    // Rows arrive in bursts during a fast run: they are taken a little later,
+    // together, after the sequencer has said what it judged.
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(100);
+    connect(&m_timer, &QTimer::timeout, this, &StatisticsWindow::refreshNow);
+    connect(results, &QAbstractItemModel::rowsInserted, this, &StatisticsWindow::schedule);
+    connect(results, &QAbstractItemModel::modelReset, this, &StatisticsWindow::restart);
+    connect(results, &QAbstractItemModel::rowsRemoved, this, &StatisticsWindow::restart);
+    // Any change of the procedure changes the columns or their limits.
+    connect(procedure, &QAbstractItemModel::modelReset, this, &StatisticsWindow::restart);
+    connect(procedure, &QAbstractItemModel::rowsRemoved, this, &StatisticsWindow::restart);
+    connect(procedure, &QAbstractItemModel::rowsInserted, this, &StatisticsWindow::restart);
+    connect(procedure, &QAbstractItemModel::dataChanged, this, &StatisticsWindow::restart);
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) { selectColumn(current.row()); });
+    refreshNow();
+}
+
+void StatisticsWindow::followSequencer(const MeasurementSequencer *sequencer)
+{
+    connect(sequencer, &MeasurementSequencer::rowJudged, this,
+            [this](int row, const PassEvaluator::Row &judged, const QDateTime &) {
+                // Kept until the next refresh, which takes it or forgets it
+                // (a run that cleared the table first numbers its rows anew).
+                m_judged.insert(row, judged);
+                schedule();
+            });
+}
+
+void StatisticsWindow::attachPrinting(ReportPrinting *printing)
+{
+    printing->setAppendix([this, guard = QPointer<StatisticsWindow>(this)]() {
+        if (!guard || !m_print->isChecked())
+            return ReportPainter::Appendix();
+        refreshNow();
+        return SO::appendix(m_statistics);
+    });
+}
+
+std::function<void()> StatisticsWindow::opener(const ProcedureModel *procedure, const ResultTableModel *results,
+                                               const MeasurementSequencer *sequencer, ReportPrinting *printing,
+                                               QWidget *owner)
+{
+    auto window = std::make_shared<QPointer<StatisticsWindow>>();
+    return [=] {
+        if (!*window) {
+            *window = new StatisticsWindow(procedure, results, owner);
+            if (sequencer)
+                (*window)->followSequencer(sequencer);
+            if (printing)
+                (*window)->attachPrinting(printing);
+        }
+        (*window)->show();
+        (*window)->raise();
+        (*window)->activateWindow();
+    };
+}
+
+void StatisticsWindow::restart()
+{
+    m_restart = true;
+    schedule();
+}
+
+void StatisticsWindow::schedule()
+{
+    if (!m_timer.isActive())
+        m_timer.start();
+}
+
+void StatisticsWindow::refreshNow()
+{
+    m_timer.stop();
+    const int rows = m_results->resultCount();
+    if (m_restart || rows < m_taken) {
+        m_restart = false;
+        m_statistics.setKeepReadings(true);
+        m_statistics.setSteps(m_procedure->steps());
+        m_taken = 0;
+        if (m_selected >= m_statistics.columns().size())
+            m_selected = -1;
+    }
+    for (; m_taken < rows; ++m_taken) {
+        const auto judged = m_judged.constFind(m_taken);
+        const PassEvaluator::Row *row = judged != m_judged.constEnd() ? &judged.value() : nullptr;
+        // A row the table holds differently from what was judged (it was
+        // replaced meanwhile) is read from the table.
+        if (row && row->cells != m_results->cells(m_taken))
+            row = nullptr;
+        if (row)
+            m_statistics.addJudged(row->cells, row->values);
+        else
+            m_statistics.addJoined(m_results->joinedRow(m_taken));
+    }
+    m_judged.clear();
+    m_model->refresh();
+    showSummary();
+    if (m_selected < 0 && !m_statistics.columns().isEmpty())
+        selectColumn(0);
+    else
+        updateHistogram();
+}
+
+void StatisticsWindow::selectColumn(int column)
+{
+    if (column == m_selected)
+        return;
+    m_selected = column >= 0 && column < m_statistics.columns().size() ? column : -1;
+    if (m_selected >= 0 && m_table->currentIndex().row() != m_selected)
+        m_table->selectRow(m_selected);
+    updateHistogram();
+}
+
+void StatisticsWindow::updateHistogram()
+{
+    // Sorting every reading is the one step here that grows with the table:
+    // done only where someone can see it.
+    if (!isVisible())
+        return;
+    if (m_selected < 0) {
+        m_histogram->clear(m_statistics.columns().isEmpty() ? QStringLiteral("The procedure has no steps.")
+                                                            : QStringLiteral("Choose a column for its histogram."));
+        return;
+    }
+    const ColumnStatistics &c = m_statistics.columns().at(m_selected);
+    HistogramView::Marks marks;
+    marks.low = c.low;
+    marks.high = c.high;
+    marks.standard = c.standard;
+    m_histogram->setData(m_statistics.readings(m_selected), marks, FieldParsing::baseToUnit(c.unit, c.secondItem), c.unit, c.title());
+}
+
+void StatisticsWindow::showSummary()
+{
+    const Figure fpy = m_statistics.firstPassYield();
+    m_summary->setText(QStringLiteral("Rows: %1    Passed: %2    First-pass yield: %3")
+                           .arg(m_statistics.rows())
+                           .arg(m_statistics.passedRows())
+                           .arg(fpy.defined() ? SO::displayYield(fpy) : QStringLiteral("none yet")));
+}
+
+void StatisticsWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    updateHistogram();
+}

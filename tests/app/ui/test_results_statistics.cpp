@@ -1,0 +1,141 @@
+// The Statistics window in the whole desktop program: opened from the
+// Results menu, it follows a run of a meter whose parts vary, row by row,
+// and its check box adds a statistics page after the printed report.
+
+#include "DesktopRig.h"
+
+#include "components/ui/PictureButton.h"
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "execution/ui/CExecDlg.h"
+#include "procedure/ProcedureModel.h"
+#include "procedure/ui/CQelView.h"
+#include "reports/ReportLayout.h"
+#include "reports/ui/ReportPrinting.h"
+#include "statistics/ui/HistogramView.h"
+#include "statistics/ui/StatisticsWindow.h"
+
+#include <QCheckBox>
+#include <QMenuBar>
+#include <QPrinter>
+
+namespace {
+
+using F = CMainFrame;
+
+class ResultsStatistics : public DesktopRig
+{
+protected:
+    ResultTableModel *results() const { return app->view()->resultModel(); }
+    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+
+    QAction *resultsCommand(const QString &text) const
+    {
+        for (QAction *menu : frame()->menuBar()->actions())
+            if (menu->text() == QLatin1String("&Results") && menu->menu())
+                for (QAction *a : menu->menu()->actions())
+                    if (a->text() == text)
+                        return a;
+        return nullptr;
+    }
+
+    QString printedText(const QString &pdf)
+    {
+        QPrinter *printer = app->printing()->printer();
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdf);
+        app->printing()->setDialogRunner([](QDialog *) { return int(QDialog::Accepted); });
+        EXPECT_TRUE(app->printing()->print());
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+};
+
+} // namespace
+
+TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
+{
+    ASSERT_TRUE(startMeter({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05"), QStringLiteral("--spread"),
+                            QStringLiteral("C=2%"), QStringLiteral("--part-every"), QStringLiteral("6"),
+                            QStringLiteral("--seed"), QStringLiteral("7")}));
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
+    ASSERT_EQ(app->view()->procedureModel()->stepCount(), 6);
+
+    QAction *open = resultsCommand(QStringLiteral("&Statistics..."));
+    ASSERT_NE(open, nullptr) << "a Statistics command in the Results menu";
+    open->trigger();
+    auto *window = frame()->findChild<StatisticsWindow *>();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    // Ten result columns (C1 D1 C2 D2 C3 L4 Q4 Z5 Angle5 Rdc6), nothing
+    // measured yet: empty cells that say why.
+    ASSERT_EQ(window->tableModel()->rowCount(), 10);
+    const QModelIndex cp = window->tableModel()->index(0, StatisticsTableModel::Cp);
+    EXPECT_TRUE(cp.data().toString().isEmpty());
+    EXPECT_FALSE(cp.data(Qt::ToolTipRole).toString().isEmpty());
+
+    trigger(F::ExecutiveView);
+    GuiDriver::clearEdit(app->view()->execDlg()->loopEdit());
+    GuiDriver::type(app->view()->execDlg()->loopEdit(), QStringLiteral("60"));
+    GuiDriver::click(app->view()->execDlg()->runButton());
+    // Live: the window has rows while the run still goes on.
+    EXPECT_TRUE(Desktop::waitUntil([&] { return window->statistics().rows() >= 5 && runActive(); }, 20000));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }, 60000));
+    window->refreshNow();
+    ASSERT_EQ(results()->rowCount(), 60);
+
+    // Taken from the judged readings; the same figures as from the table's texts.
+    TableStatistics fromTable;
+    fromTable.setSteps(app->view()->procedureModel()->steps());
+    fromTable.addTable(*results());
+    const TableStatistics &live = window->statistics();
+    EXPECT_EQ(live.rows(), 60);
+    EXPECT_EQ(live.passedRows(), fromTable.passedRows());
+    ASSERT_EQ(live.columns().size(), fromTable.columns().size());
+    for (int i = 0; i < live.columns().size(); ++i) {
+        const ColumnStatistics &a = live.columns()[i], &b = fromTable.columns()[i];
+        EXPECT_EQ(a.stats.n, b.stats.n) << i;
+        EXPECT_EQ(a.fails, b.fails) << i;
+        // The texts keep six decimals in the step's unit; the judged readings all their digits.
+        EXPECT_NEAR(a.stats.mean, b.stats.mean, 0.5e-6 * a.toBase + std::fabs(b.stats.mean) * 1e-12) << i;
+    }
+    // C1 spreads as the parts do (2 % of 100 nF, sixty parts).
+    const double sd = *live.columns()[0].stdev().value;
+    EXPECT_GT(sd, 1.4e-9);
+    EXPECT_LT(sd, 2.6e-9);
+    EXPECT_TRUE(window->tableModel()->index(0, StatisticsTableModel::Cp).data().toString().contains('.'));
+
+    // The histogram of the first column is shown, every reading in a bin.
+    int total = 0;
+    for (int c : window->histogram()->histogram().counts)
+        total += c;
+    EXPECT_EQ(total, 60);
+    // Rdc of a capacitor reads "infinite": no numbers, no figures, no bins.
+    const ColumnStatistics &rdc = live.columns()[9];
+    EXPECT_EQ(rdc.stats.n, 0);
+    EXPECT_TRUE(window->tableModel()->index(9, StatisticsTableModel::Mean).data().toString().isEmpty());
+    EXPECT_FALSE(window->tableModel()->index(9, StatisticsTableModel::Mean).data(Qt::ToolTipRole).toString().isEmpty());
+    window->selectColumn(9);
+    EXPECT_TRUE(window->histogram()->histogram().counts.isEmpty());
+    window->selectColumn(7); // Z5
+    total = 0;
+    for (int c : window->histogram()->histogram().counts)
+        total += c;
+    EXPECT_EQ(total, 60);
+
+    // Printing: the report alone, then with the statistics page after it.
+    const QString without = printedText(dir.path() + QStringLiteral("/a.pdf"));
+    EXPECT_FALSE(without.contains(QStringLiteral("First-pass yield")));
+    window->printCheckBox()->setChecked(true);
+    const QString with = printedText(dir.path() + QStringLiteral("/b.pdf"));
+    EXPECT_TRUE(with.contains(QStringLiteral("First-pass yield"))) << with.toStdString();
+    EXPECT_TRUE(with.contains(QStringLiteral("Rows: 60")));
+    // The report's own pages keep their numbers "p/T"; the added page has none.
+    const int pages = ReportLayout::prepare(*app->view()->procedureModel(), *results()).pageCount();
+    const QString last = QStringLiteral("%1/%1").arg(pages);
+    EXPECT_EQ(with.count(QStringLiteral("/%1\n").arg(pages)), without.count(QStringLiteral("/%1\n").arg(pages)));
+    EXPECT_TRUE(with.contains(last));
+    EXPECT_EQ(with.count(QLatin1Char('\f')), without.count(QLatin1Char('\f')) + 1) << "one page more";
+}
