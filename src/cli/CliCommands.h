@@ -10,3 +10,4 @@ int cliSweep(const QStringList &args);
 int cliExport(const QStringList &args);
 int cliPrint(const QStringList &args);
 int cliPrintGraph(const QStringList &args);
+int cliFit(const QStringList &args);

@@ -34,10 +34,16 @@ Usage:
               --points 10 [--unit Hz] [--fixed-freq 20 --fixed-freq-unit Hz]
               [--fixed-level 10 --fixed-level-unit mV] [--draws K] [--pic OUT.pic]
               [--xlsx OUT.xlsx] [--png OUT.png] [--reply-timeout MS]
+              [--log] [--log-y] [--csv OUT.csv] [--mask MASK.json]
       Runs K Draws (default 1; at most 4, or 2 with a second item, as the
       graph has four lines) of a frequency or voltage sweep, prints the
       result list as tab-separated lines (titles first), and writes the plot
       file, the sweep export and the graph picture when asked.
+      --log steps geometrically from Start to End (both above 0) and draws the
+      picture's X axis logarithmic; --log-y draws its Y axes logarithmic.
+      --csv writes the result list as CSV. --mask judges every point against
+      the limit lines of a mask file (docs/sweep-mask.md): exit 1 when a point
+      fails, each failing point named on stderr.
   qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx
       The result export to a workbook file.
   qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf [--title T]
@@ -45,7 +51,20 @@ Usage:
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
       The printed test report, to PDF.
   qel-cli print-graph PLOT.pic --pdf OUT.pdf [--landscape] [--description TEXT]
-      The graph print, to PDF ("<newline>" in TEXT breaks a line).
+              [--log-x] [--log-y]
+      The graph print, to PDF ("<newline>" in TEXT breaks a line); --log-x and
+      --log-y draw the X or the Y axes logarithmic.
+  qel-cli fit PLOT.pic --model capacitor|inductor|resistor [--draw N] [--json]
+              [--circuit SER|PAR]
+      Fits an equivalent circuit to draw N (default: the first whose two items
+      fix the impedance) of a frequency sweep: capacitor C, ESR, ESL in series;
+      inductor L, R in series with Cp across; resistor R, Ls in series with Cp
+      across. Prints each value with its standard uncertainty, the
+      self-resonant frequency and the residual; --json prints
+        {"model":"capacitor","points":N,"parameters":{"C":{"value":V,
+         "uncertainty":U},"ESR":{...},"ESL":{...}},"srf":HZ,"residual":R}
+      in SI base units. --circuit: how C or L readings with R were measured
+      (default SER). A sweep that cannot determine the model is refused (2).
 
 DEVICE is a serial device path (/dev/ttyUSB0, /dev/ttyS0, or the pseudo-terminal
 printed by qel-meter-sim). --reply-timeout: milliseconds to wait for each reply
@@ -102,6 +121,8 @@ int main(int argc, char **argv)
             return cliPrint(args);
         if (command == QLatin1String("print-graph"))
             return cliPrintGraph(args);
+        if (command == QLatin1String("fit"))
+            return cliFit(args);
         throw CliError(ExitUsage, QStringLiteral("Unknown command \"%1\"; see qel-cli --help.").arg(command));
     } catch (const CliError &e) {
         std::fprintf(stderr, "qel-cli: %s\n", qPrintable(asSentence(QString::fromStdString(e.what()))));

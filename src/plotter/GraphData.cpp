@@ -235,3 +235,14 @@ void GraphData::widen(double &min, double &max, double value)
     min = lo;
     max = hi;
 }
+
+void GraphData::setAxisLog(int axis, bool on)
+{
+    if (validAxis(axis))
+        m_axes[axis - 1].log = on;
+}
+
+bool GraphData::axisLog(int axis) const
+{
+    return validAxis(axis) && m_axes[axis - 1].log;
+}

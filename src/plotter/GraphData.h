@@ -58,6 +58,11 @@ public:
     // 1, 2 or 5 times a power of ten, at least span.
     static double niceStep(double span);
 
+    // A logarithmic axis (drawn by GraphPainter only): decade ranges from
+    // the positive data; values at or below 0 are left out and counted.
+    void setAxisLog(int axis, bool on);
+    bool axisLog(int axis) const;
+
     static QColor defaultLineColor(int plot);
     static QColor defaultTickColor(int axis);
 
@@ -68,6 +73,7 @@ private:
         double max = 10.0;
         bool autoRescale = true;
         bool visible = true;
+        bool log = false;
         QString label;
         QColor tick;
     };

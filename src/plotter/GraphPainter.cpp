@@ -20,6 +20,80 @@ double toPixel(double v, double lo, double hi, double p0, double p1)
     return p0 + (v - lo) / (hi - lo) * (p1 - p0);
 }
 
+// An axis as drawn: linear between its range, or logarithmic over whole
+// decades around its positive data.
+struct Scale
+{
+    double lo = 0, hi = 1;
+    bool log = false;
+
+    double pixel(double v, double p0, double p1) const
+    {
+        if (log)
+            return toPixel(std::log10(v), std::log10(lo), std::log10(hi), p0, p1);
+        return toPixel(v, lo, hi, p0, p1);
+    }
+    bool drawable(double v) const { return std::isfinite(v) && (!log || v > 0); }
+};
+
+Scale decades(double minPositive, double maxPositive)
+{
+    Scale s;
+    s.log = true;
+    if (!(minPositive > 0) || !std::isfinite(maxPositive)) {
+        s.lo = 1;
+        s.hi = 10;
+        return s;
+    }
+    s.lo = std::pow(10.0, std::floor(std::log10(minPositive)));
+    s.hi = std::pow(10.0, std::ceil(std::log10(maxPositive)));
+    if (s.hi <= s.lo)
+        s.hi = s.lo * 10;
+    return s;
+}
+
+Scale scaleOf(const GraphData &graph, int axis)
+{
+    if (!graph.axisLog(axis))
+        return Scale{graph.axisMinimum(axis), graph.axisMaximum(axis), false};
+    double lo = INFINITY, hi = -INFINITY;
+    for (int plot = 1; plot <= GraphSink::PlotCount; ++plot) {
+        if (axis != 1 && plot != axis - 1)
+            continue;
+        if (axis == 1 && !graph.plotVisible(plot))
+            continue;
+        for (const QPointF &p : graph.points(plot)) {
+            const double v = axis == 1 ? p.x() : p.y();
+            if (v > 0 && std::isfinite(v)) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+    }
+    if (axis == 1 && !(lo <= hi) && graph.axisMinimum(1) > 0) {
+        lo = graph.axisMinimum(1);
+        hi = graph.axisMaximum(1);
+    }
+    return decades(lo, hi);
+}
+
+// Ticks as (value, fraction of the axis): five divisions, or every decade
+// (every k-th when there are many).
+QVector<QPair<double, double>> ticks(const Scale &s)
+{
+    QVector<QPair<double, double>> out;
+    if (!s.log) {
+        for (int i = 0; i <= Divisions; ++i)
+            out.append({s.lo + (s.hi - s.lo) * i / Divisions, double(i) / Divisions});
+        return out;
+    }
+    const int a = int(std::lround(std::log10(s.lo))), b = int(std::lround(std::log10(s.hi)));
+    const int step = std::max(1, (b - a + 7) / 8);
+    for (int e = a; e <= b; e += step)
+        out.append({std::pow(10.0, e), double(e - a) / (b - a)});
+    return out;
+}
+
 QString tickText(double v)
 {
     if (std::fabs(v) < 1e-12)
@@ -51,22 +125,37 @@ void GraphPainter::paint(QPainter &painter, const GraphData &graph, const QRectF
                       bounds.height() - 24 - 44);
     painter.fillRect(area, graph.plotAreaColor());
 
-    const double xLo = graph.axisMinimum(1), xHi = graph.axisMaximum(1);
+    const Scale xs = scaleOf(graph, 1);
+    const bool yLog = graph.axisLog(2);
     QPen grid(QColor(96, 96, 96), 0, Qt::DotLine);
     for (int i = 0; i <= Divisions; ++i) {
         const double x = area.left() + area.width() * i / Divisions;
         const double y = area.top() + area.height() * i / Divisions;
         painter.setPen(grid);
-        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        if (!xs.log)
+            painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        if (!yLog)
+            painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
     }
+    // On a log axis the grid marks its decades.
+    painter.setPen(grid);
+    if (xs.log)
+        for (const auto &t : ticks(xs)) {
+            const double x = area.left() + area.width() * t.second;
+            painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        }
+    if (yLog)
+        for (const auto &t : ticks(scaleOf(graph, 2))) {
+            const double y = area.bottom() - area.height() * t.second;
+            painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        }
 
     if (graph.axisVisible(1)) {
         painter.setPen(graph.axisTickColor(1));
         painter.drawLine(area.bottomLeft(), area.bottomRight());
-        for (int i = 0; i <= Divisions; ++i) {
-            const double x = area.left() + area.width() * i / Divisions;
-            const QString t = tickText(xLo + (xHi - xLo) * i / Divisions);
+        for (const auto &tick : ticks(xs)) {
+            const double x = area.left() + area.width() * tick.second;
+            const QString t = tickText(tick.first);
             painter.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 4));
             painter.drawText(QPointF(x - fm.horizontalAdvance(t) / 2, area.bottom() + 6 + fm.ascent()), t);
         }
@@ -80,12 +169,12 @@ void GraphPainter::paint(QPainter &painter, const GraphData &graph, const QRectF
         const bool left = axis % 2 == 0;
         const double offset = axis <= 3 ? 0.0 : AxisBand;
         const double x = left ? area.left() - offset : area.right() + offset;
-        const double lo = graph.axisMinimum(axis), hi = graph.axisMaximum(axis);
+        const Scale ys = scaleOf(graph, axis);
         painter.setPen(graph.axisTickColor(axis));
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        for (int i = 0; i <= Divisions; ++i) {
-            const double y = area.bottom() - area.height() * i / Divisions;
-            const QString t = tickText(lo + (hi - lo) * i / Divisions);
+        for (const auto &tick : ticks(ys)) {
+            const double y = area.bottom() - area.height() * tick.second;
+            const QString t = tickText(tick.first);
             const double w = fm.horizontalAdvance(t);
             painter.drawLine(QPointF(x, y), QPointF(left ? x - 4 : x + 4, y));
             painter.drawText(QPointF(left ? x - 6 - w : x + 6, y + fm.ascent() / 2 - 1), t);
@@ -97,19 +186,23 @@ void GraphPainter::paint(QPainter &painter, const GraphData &graph, const QRectF
 
     painter.save();
     painter.setClipRect(area);
+    int leftOut = 0;
     for (int plot = 1; plot <= GraphSink::PlotCount; ++plot) {
         const QVector<QPointF> &pts = graph.points(plot);
         if (!graph.plotVisible(plot) || pts.isEmpty())
             continue;
-        const double lo = graph.axisMinimum(plot + 1), hi = graph.axisMaximum(plot + 1);
+        const Scale ys = scaleOf(graph, plot + 1);
         QPainterPath path;
         QVector<QPointF> pixels;
         pixels.reserve(pts.size());
         for (const QPointF &p : pts) {
             if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
                 continue;
-            const QPointF px(toPixel(p.x(), xLo, xHi, area.left(), area.right()),
-                             toPixel(p.y(), lo, hi, area.bottom(), area.top()));
+            if (!xs.drawable(p.x()) || !ys.drawable(p.y())) {
+                ++leftOut;
+                continue;
+            }
+            const QPointF px(xs.pixel(p.x(), area.left(), area.right()), ys.pixel(p.y(), area.bottom(), area.top()));
             if (pixels.isEmpty())
                 path.moveTo(px);
             else
@@ -127,4 +220,9 @@ void GraphPainter::paint(QPainter &painter, const GraphData &graph, const QRectF
         }
     }
     painter.restore();
+    if (leftOut > 0) {
+        painter.setPen(QColor(160, 0, 0));
+        painter.drawText(QPointF(bounds.left() + 6, bounds.bottom() - 6),
+            QStringLiteral("%1 point(s) at or below 0 left out of the log axes").arg(leftOut));
+    }
 }

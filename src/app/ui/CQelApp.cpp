@@ -18,6 +18,7 @@
 #include "plotter/PlotterState.h"
 #include "plotter/SweepExport.h"
 #include "plotter/ui/CPlotDlg.h"
+#include "analysis/ui/SweepAnalysisWindow.h"
 #include "procedure/ProcedureModel.h"
 #include "procedure/ui/CQelView.h"
 #include "reports/ReportDescription.h"
@@ -157,6 +158,8 @@ void CQelApp::wireFrame()
     connect(&m_link, &InstrumentLink::connectedChanged, this, update);
     connect(m_doc, &CQelDoc::pathNameChanged, this, update);
     f->setRecentFiles(recentFiles());
+    f->addResultsCommand(QStringLiteral("Sweep Analysis..."), QStringLiteral("Markers, log axes, equivalent-circuit fit and limit masks for the sweep"),
+        [this] { SweepAnalysisWindow::showFor(m_plotter, m_frame); });
 }
 
 bool CQelApp::start()
