@@ -84,6 +84,11 @@ bool LimitMask::fromJson(const QByteArray &json, const QString &name, QString *e
         *error = QStringLiteral("The mask file %1 has \"x\": \"%2\"; it must be \"linear\" or \"log\".").arg(name, xScale);
         return false;
     }
+    const QString yScale = o.value(QStringLiteral("y")).toString(QStringLiteral("linear"));
+    if (yScale != QLatin1String("linear") && yScale != QLatin1String("log")) {
+        *error = QStringLiteral("The mask file %1 has \"y\": \"%2\"; it must be \"linear\" or \"log\".").arg(name, yScale);
+        return false;
+    }
     if (!o.value(QStringLiteral("lines")).isArray() || o.value(QStringLiteral("lines")).toArray().isEmpty()) {
         *error = QStringLiteral("The mask file %1 has no \"lines\" list of limits.").arg(name);
         return false;
@@ -113,11 +118,11 @@ bool LimitMask::fromJson(const QByteArray &json, const QString &name, QString *e
             *error = QStringLiteral("The mask file %1 gives line %2 neither an upper nor a lower limit.").arg(name).arg(limit.line);
             return false;
         }
-        if (xScale == QLatin1String("log"))
-            for (const QVector<QPointF> *seg : {&limit.upper, &limit.lower})
-                if (!seg->isEmpty() && !(seg->first().x() > 0)) {
-                    *error = QStringLiteral("The mask file %1 has a log x scale but line %2 has an x of 0 or below.")
-                                 .arg(name)
+        for (const QVector<QPointF> *seg : {&limit.upper, &limit.lower})
+            for (const QPointF &p : *seg)
+                if ((xScale == QLatin1String("log") && !(p.x() > 0)) || (yScale == QLatin1String("log") && !(p.y() > 0))) {
+                    *error = QStringLiteral("The mask file %1 has a log %2 scale but line %3 has a value of 0 or below.")
+                                 .arg(name, p.x() > 0 ? QStringLiteral("y") : QStringLiteral("x"))
                                  .arg(limit.line);
                     return false;
                 }
@@ -125,6 +130,7 @@ bool LimitMask::fromJson(const QByteArray &json, const QString &name, QString *e
     }
     LimitMask candidate;
     candidate.m_logX = xScale == QLatin1String("log");
+    candidate.m_logY = yScale == QLatin1String("log");
     candidate.m_limits = limits;
     // Limits cross when, where both apply, the upper one is below the lower
     // one: at a corner of either, or between them (straight pieces meet
@@ -164,6 +170,7 @@ QByteArray LimitMask::toJson() const
         lines.append(o);
     }
     return QJsonDocument(QJsonObject{{QStringLiteral("x"), m_logX ? QStringLiteral("log") : QStringLiteral("linear")},
+                             {QStringLiteral("y"), m_logY ? QStringLiteral("log") : QStringLiteral("linear")},
                              {QStringLiteral("lines"), lines}})
         .toJson(QJsonDocument::Indented);
 }
@@ -191,7 +198,10 @@ bool LimitMask::valueAt(const QVector<QPointF> &s, double x, double *y) const
     double t = (x - a.x()) / (b.x() - a.x());
     if (m_logX && a.x() > 0 && x > 0)
         t = std::log(x / a.x()) / std::log(b.x() / a.x());
-    *y = a.y() + t * (b.y() - a.y());
+    if (m_logY && a.y() > 0 && b.y() > 0)
+        *y = a.y() * std::pow(b.y() / a.y(), t);
+    else
+        *y = a.y() + t * (b.y() - a.y());
     return true;
 }
 

@@ -7,7 +7,8 @@
 #include <QVector>
 
 // Upper and lower limit lines per plotted line, straight segments between
-// points (straight on a log X axis when the mask says "x": "log"), read
+// points (straight on a log X or Y axis when the mask says "x" or "y":
+// "log"), read
 // from a JSON file of their own (docs/sweep-mask.md). X in hertz or volts,
 // Y in the line's base unit (ohm, farad, henry, siemens, degrees, or the
 // plain number of Q and D).
@@ -47,6 +48,10 @@ public:
 
     bool logX() const { return m_logX; }
     void setLogX(bool on) { m_logX = on; }
+    // "y": "log": between two points of a limit the value runs straight on
+    // a log Y axis (both values above 0).
+    bool logY() const { return m_logY; }
+    void setLogY(bool on) { m_logY = on; }
     const QVector<Limit> &limits() const { return m_limits; }
     void setLimits(const QVector<Limit> &limits) { m_limits = limits; }
     bool isEmpty() const { return m_limits.isEmpty(); }
@@ -66,4 +71,5 @@ public:
 private:
     QVector<Limit> m_limits;
     bool m_logX = false;
+    bool m_logY = false;
 };

@@ -204,6 +204,14 @@ TEST_F(AnalysisFixture, MaskPassesFailsAndRefusesBadFiles)
     EXPECT_EQ(err[0], QStringLiteral("qel-cli: The sweep fails the mask %1 at 1 of 4 judged points.").arg(crossing.first));
     EXPECT_EQ(err[1], QStringLiteral("  Z1 step 4 at 1000 Hz: 1000 above the upper limit 950"));
 
+    // With "y": "log" a limit falling from 10000 to 100 is 464 at 700 Hz,
+    // so steps 3 and 4 fail (straight in y it would be 3400 there).
+    const auto logY = sweepWith(QStringLiteral(R"({"y": "log", "lines": [{"line": 1, "upper": [[100, 10000], [1000, 100]]}]})"));
+    EXPECT_EQ(logY.second.exitCode, 1) << logY.second.describe();
+    ASSERT_EQ(logY.second.errLines().size(), 3) << logY.second.describe();
+    EXPECT_TRUE(logY.second.errLines()[1].startsWith(QLatin1String("  Z1 step 3 at 700 Hz: 1000 above the upper limit 464.1")))
+        << logY.second.describe();
+
     const int commandsBefore = int(sim.commands().size());
     const struct
     {

@@ -356,7 +356,7 @@ void SweepAnalysisWindow::rebuildChart()
     for (const SweepAnalysis::Line &l : lines) {
         auto *series = new QLineSeries;
         series->setName(l.title);
-        series->setPen(QPen(LineColors[(l.line - 1) % 4], 2));
+        series->setPen(QPen(LineColors[(l.line - 1) % 4], 1));
         series->setPointsVisible(true);
         QList<QPointF> pts;
         for (const QPointF &p : l.points) {
@@ -379,7 +379,8 @@ void SweepAnalysisWindow::rebuildChart()
                 const QString item = which == 0 ? draws[d].firstItem : draws[d].secondItem;
                 auto *curve = new QLineSeries;
                 curve->setName(QStringLiteral("%1 fit (%2)").arg(item, CircuitFit::modelName(m_fit.model)));
-                curve->setPen(QPen(which == 0 ? QColor(220, 0, 0) : QColor(255, 120, 120), 1.5, Qt::DashLine));
+                // Over the points, so a model that follows them shows between them.
+                curve->setPen(QPen(which == 0 ? QColor(230, 0, 0, 200) : QColor(255, 110, 110, 200), 2.5));
                 QList<QPointF> pts;
                 for (int i = 0; i <= 400; ++i) {
                     const double f = xlo * std::pow(xhi / xlo, i / 400.0);
@@ -463,7 +464,7 @@ void SweepAnalysisWindow::rebuildChart()
     updateMarkers();
 }
 
-void SweepAnalysisWindow::updateMarkers()
+void SweepAnalysisWindow::updateMarkers(bool repaintChart)
 {
     const QVector<SweepAnalysis::Line> &lines = m_analysis.lines();
     const QVector<SweepAnalysis::Marker> &markers = m_analysis.markers();
@@ -496,13 +497,19 @@ void SweepAnalysisWindow::updateMarkers()
             set(r, l + 2, SweepAnalysis::format(m_analysis.reading(m, l) - m_analysis.reading(0, l), lines[l].unit));
     }
     m_markerTable->resizeColumnsToContents();
-    m_view->viewport()->update();
+    if (repaintChart)
+        m_view->viewport()->update();
 }
 
 void SweepAnalysisWindow::dragMarker(int index, double x)
 {
+    if (index < 0 || index >= m_analysis.markers().size())
+        return;
+    // Only where the marker was and where it is now is drawn again.
+    m_view->updateMarkerStrip(m_analysis.markers()[index].x);
     m_analysis.moveMarker(index, x);
-    updateMarkers();
+    m_view->updateMarkerStrip(m_analysis.markers()[index].x);
+    updateMarkers(false);
 }
 
 bool SweepAnalysisWindow::addMarkerAt(double x)

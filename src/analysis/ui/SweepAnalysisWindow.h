@@ -54,7 +54,7 @@ public:
 
 private:
     void rebuildChart();
-    void updateMarkers();
+    void updateMarkers(bool repaintChart = true);
     QXYSeries *addSeries(QXYSeries *series, bool secondItem);
     void say(const QString &text);
 

@@ -46,6 +46,13 @@ double SweepChartView::valueAt(double pixelX) const
     return lin ? lin->min() + t * (lin->max() - lin->min()) : 0;
 }
 
+void SweepChartView::updateMarkerStrip(double x)
+{
+    const QRectF area = chart()->plotArea();
+    const double px = pixelOf(x);
+    viewport()->update(QRectF(px - 4, area.top() - 2, 90, area.height() + 4).toAlignedRect());
+}
+
 void SweepChartView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !chart()->plotArea().contains(event->position())) {
@@ -82,12 +89,14 @@ void SweepChartView::drawForeground(QPainter *painter, const QRectF &)
     QFont f = painter->font();
     f.setPixelSize(11);
     painter->setFont(f);
-    for (const SweepAnalysis::Marker &m : m_analysis.markers()) {
+    for (int i = 0; i < m_analysis.markers().size(); ++i) {
+        const SweepAnalysis::Marker &m = m_analysis.markers()[i];
         const double x = pixelOf(m.x);
         painter->setPen(QPen(QColor(255, 140, 0), 1.5, Qt::DashLine));
         painter->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         painter->setPen(QColor(255, 140, 0));
-        painter->drawText(QPointF(x + 3, area.top() + 12), m.name);
+        // Names one under the other, so markers close together stay readable.
+        painter->drawText(QPointF(x + 3, area.top() + 12 + 14 * i), m.name);
     }
     painter->restore();
 }

@@ -17,6 +17,8 @@ public:
     // Pixel X of a value and back, on the chart's X axis.
     double pixelOf(double x) const;
     double valueAt(double pixelX) const;
+    // Repaints only the strip a marker at this X covers (line and name).
+    void updateMarkerStrip(double x);
 
 signals:
     void addRequested(double x);
