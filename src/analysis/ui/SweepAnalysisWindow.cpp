@@ -358,6 +358,7 @@ void SweepAnalysisWindow::rebuildChart()
         series->setName(l.title);
         series->setPen(QPen(LineColors[(l.line - 1) % 4], 1));
         series->setPointsVisible(true);
+        series->setMarkerSize(5);
         QList<QPointF> pts;
         for (const QPointF &p : l.points) {
             if (usable(p, l.secondItem))
@@ -380,7 +381,7 @@ void SweepAnalysisWindow::rebuildChart()
                 auto *curve = new QLineSeries;
                 curve->setName(QStringLiteral("%1 fit (%2)").arg(item, CircuitFit::modelName(m_fit.model)));
                 // Over the points, so a model that follows them shows between them.
-                curve->setPen(QPen(which == 0 ? QColor(230, 0, 0, 200) : QColor(255, 110, 110, 200), 2.5));
+                curve->setPen(QPen(which == 0 ? QColor(230, 0, 0) : QColor(255, 110, 110), 1.5));
                 QList<QPointF> pts;
                 for (int i = 0; i <= 400; ++i) {
                     const double f = xlo * std::pow(xhi / xlo, i / 400.0);
