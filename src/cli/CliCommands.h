@@ -12,3 +12,4 @@ int cliPrint(const QStringList &args);
 int cliPrintGraph(const QStringList &args);
 int cliHistory(const QStringList &args);
 int cliStats(const QStringList &args);
+int cliFit(const QStringList &args);

@@ -130,8 +130,9 @@ int cliPrint(const QStringList &args)
 
 int cliPrintGraph(const QStringList &args)
 {
-    CliArgs a(args, {QStringLiteral("landscape")});
-    a.allowOnly({QStringLiteral("pdf"), QStringLiteral("landscape"), QStringLiteral("description")});
+    CliArgs a(args, {QStringLiteral("landscape"), QStringLiteral("log-x"), QStringLiteral("log-y")});
+    a.allowOnly({QStringLiteral("pdf"), QStringLiteral("landscape"), QStringLiteral("description"), QStringLiteral("log-x"),
+        QStringLiteral("log-y")});
     if (a.positional.size() != 1 || !a.has(QStringLiteral("pdf")))
         throw CliError(ExitUsage,
             QStringLiteral("print-graph needs a plot file and an output: qel-cli print-graph PLOT.pic --pdf OUT.pdf"));
@@ -140,6 +141,9 @@ int cliPrintGraph(const QStringList &args)
         throw CliError(ExitUsage, QStringLiteral("%1 is not a plot file (.pic).").arg(a.positional[0]));
     PlotterState plotter;
     plotter.restoreFromDocument(data.plotRows, data.plotColumnCount, data.plotFirstItem, data.plotSecondItem);
+    plotter.headlessGraph().setAxisLog(1, a.has(QStringLiteral("log-x")));
+    for (int axis = 2; axis <= GraphSink::AxisCount; ++axis)
+        plotter.headlessGraph().setAxisLog(axis, a.has(QStringLiteral("log-y")));
     const QImage picture = GraphPainter::render(plotter.headlessGraph(), GraphPictureSize);
     const QString description = a.value(QStringLiteral("description"), GraphPrint::defaultDescription());
     printAtomically(a.value(QStringLiteral("pdf")),

@@ -2,6 +2,10 @@
 #include "cli/CliHistory.h"
 #include "cli/CliLink.h"
 
+#include "analysis/LimitMask.h"
+#include "analysis/SweepColumns.h"
+#include "analysis/SweepCsv.h"
+
 #include "document/CQelDoc.h"
 #include "history/RunRecording.h"
 #include "plotter/GraphPainter.h"
@@ -67,8 +71,9 @@ void setupFromArgs(PlotterState &state, const CliArgs &a)
 
 int cliSweep(const QStringList &args)
 {
-    CliArgs a(args, {CliRecording::flag()});
-    a.allowOnly(CliRecording::sweepOptions() + QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("item"), QStringLiteral("second"),
+    CliArgs a(args, {CliRecording::flag(), QStringLiteral("log"), QStringLiteral("log-y")});
+    a.allowOnly(CliRecording::sweepOptions() + QStringList{QStringLiteral("log"), QStringLiteral("log-y"), QStringLiteral("csv"),
+        QStringLiteral("mask"), QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("item"), QStringLiteral("second"),
         QStringLiteral("circuit"), QStringLiteral("speed"), QStringLiteral("kind"), QStringLiteral("start"),
         QStringLiteral("end"), QStringLiteral("points"), QStringLiteral("unit"), QStringLiteral("fixed-freq"),
         QStringLiteral("fixed-freq-unit"), QStringLiteral("fixed-level"), QStringLiteral("fixed-level-unit"),
@@ -98,14 +103,28 @@ int cliSweep(const QStringList &args)
     if (!picPath.isEmpty() && DocumentNames::fileType(DocumentNames::fileName(picPath)) != DocumentNames::FileType::Plot)
         throw CliError(ExitUsage, QStringLiteral("The plot file name %1 must end in \"pic\".").arg(picPath));
     // Outputs that cannot be written would throw away the whole sweep.
-    for (const char *output : {"pic", "xlsx", "png"})
+    for (const char *output : {"pic", "xlsx", "png", "csv"})
         if (a.has(QLatin1String(output)))
             checkOutputPath(a.value(QLatin1String(output)));
+
+    // A mask that cannot be read is refused before the meter is touched.
+    LimitMask mask;
+    const QString maskPath = a.value(QStringLiteral("mask"));
+    if (a.has(QStringLiteral("mask"))) {
+        QString error;
+        if (!mask.load(maskPath, &error))
+            throw CliError(ExitUsage, error);
+    }
 
     CliPrompter prompter;
     QelSession session(&prompter);
     PlotterState &state = session.plotter();
     setupFromArgs(state, a);
+    if (a.has(QStringLiteral("log"))) {
+        state.setup().logSpacing = true;
+        if (!state.setup().usesLogSpacing())
+            throw CliError(ExitUsage, QStringLiteral("--log steps geometrically, so --start and --end must both be above 0."));
+    }
     PlotterCommands &commands = session.plotterCommands();
     if (!commands.checkPoints())
         throw CliError(ExitUsage, QStringLiteral("--points %1: %2").arg(a.value(QStringLiteral("points")), commands.lastRefusal()));
@@ -167,12 +186,40 @@ int cliSweep(const QStringList &args)
         if (!SweepExport::exportToFile(state, a.value(QStringLiteral("xlsx")), &error))
             throw CliError(ExitUsage, cannotWrite(a.value(QStringLiteral("xlsx")), error));
     }
+    if (a.has(QStringLiteral("csv"))) {
+        QString error;
+        if (!SweepCsv::write(state.table(), a.value(QStringLiteral("csv")), &error))
+            throw CliError(ExitUsage, cannotWrite(a.value(QStringLiteral("csv")), error));
+    }
     if (a.has(QStringLiteral("png"))) {
+        GraphData &graph = state.headlessGraph();
+        graph.setAxisLog(1, a.has(QStringLiteral("log")));
+        for (int axis = 2; axis <= GraphSink::AxisCount; ++axis)
+            graph.setAxisLog(axis, a.has(QStringLiteral("log-y")));
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        GraphPainter::render(state.headlessGraph(), QSize(900, 560)).save(&buffer, "PNG");
+        GraphPainter::render(graph, QSize(900, 560)).save(&buffer, "PNG");
         writeFileAtomically(a.value(QStringLiteral("png")), bytes);
     }
-    return interrupted ? int(ExitInterrupted) : int(ExitOk);
+    if (interrupted)
+        return ExitInterrupted;
+    if (a.has(QStringLiteral("mask"))) {
+        const SweepColumns columns = SweepColumns::fromTable(state.table());
+        QString error;
+        if (!mask.checkAgainst(columns, maskPath, &error))
+            throw CliError(ExitUsage, error);
+        const LimitMask::Verdict verdict = mask.judge(columns);
+        if (!verdict.passed()) {
+            std::fprintf(stderr, "qel-cli: %s\n",
+                qPrintable(QStringLiteral("The sweep fails the mask %1 at %2 of %3 judged points.")
+                               .arg(maskPath)
+                               .arg(verdict.failures.size())
+                               .arg(verdict.judged)));
+            for (const LimitMask::Failure &f : verdict.failures)
+                std::fprintf(stderr, "  %s\n", qPrintable(LimitMask::describe(columns, f)));
+            return ExitFailVerdict;
+        }
+    }
+    return ExitOk;
 }

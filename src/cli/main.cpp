@@ -39,10 +39,16 @@ Usage:
               [--fixed-level 10 --fixed-level-unit mV] [--draws K] [--pic OUT.pic]
               [--xlsx OUT.xlsx] [--png OUT.png] [--reply-timeout MS]
               [--db URL | --no-db] [--operator NAME]
+              [--log] [--log-y] [--csv OUT.csv] [--mask MASK.json]
       Runs K Draws (default 1; at most 4, or 2 with a second item, as the
       graph has four lines) of a frequency or voltage sweep, prints the
       result list as tab-separated lines (titles first), and writes the plot
       file, the sweep export and the graph picture when asked.
+      --log steps geometrically from Start to End (both above 0) and draws the
+      picture's X axis logarithmic; --log-y draws its Y axes logarithmic.
+      --csv writes the result list as CSV. --mask judges every point against
+      the limit lines of a mask file (docs/sweep-mask.md): exit 1 when a point
+      fails, each failing point named on stderr.
   qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx
       The result export to a workbook file (the results sheet, then a sheet
       "Statistics").
@@ -61,7 +67,20 @@ Usage:
       in SI base units (D and Q plain), yields as fractions, null where a
       figure is undefined. Formulas: docs/statistics.md.
   qel-cli print-graph PLOT.pic --pdf OUT.pdf [--landscape] [--description TEXT]
-      The graph print, to PDF ("<newline>" in TEXT breaks a line).
+              [--log-x] [--log-y]
+      The graph print, to PDF ("<newline>" in TEXT breaks a line); --log-x and
+      --log-y draw the X or the Y axes logarithmic.
+  qel-cli fit PLOT.pic --model capacitor|inductor|resistor [--draw N] [--json]
+              [--circuit SER|PAR]
+      Fits an equivalent circuit to draw N (default: the first whose two items
+      fix the impedance) of a frequency sweep: capacitor C, ESR, ESL in series;
+      inductor L, R in series with Cp across; resistor R, Ls in series with Cp
+      across. Prints each value with its standard uncertainty, the
+      self-resonant frequency and the residual; --json prints
+        {"model":"capacitor","points":N,"parameters":{"C":{"value":V,
+         "uncertainty":U},"ESR":{...},"ESL":{...}},"srf":HZ,"residual":R}
+      in SI base units. --circuit: how C or L readings with R were measured
+      (default SER). A sweep that cannot determine the model is refused (2).
   qel-cli history runs [--db URL] [--since ISO-DATE] [--until ISO-DATE]
               [--procedure NAME] [--lot LOT] [--station HOST] [--json]
       Recorded runs, newest first: a header line and one tab-separated line a
@@ -149,6 +168,8 @@ int main(int argc, char **argv)
             return cliPrintGraph(args);
         if (command == QLatin1String("history"))
             return cliHistory(args);
+        if (command == QLatin1String("fit"))
+            return cliFit(args);
         throw CliError(ExitUsage, QStringLiteral("Unknown command \"%1\"; see qel-cli --help.").arg(command));
     } catch (const CliError &e) {
         std::fprintf(stderr, "qel-cli: %s\n", qPrintable(asSentence(QString::fromStdString(e.what()))));

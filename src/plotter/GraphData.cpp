@@ -319,3 +319,14 @@ double GraphData::tickStep(double min, double max)
 {
     return niceStep(std::fabs(max - min) / 6.0);
 }
+
+void GraphData::setAxisLog(int axis, bool on)
+{
+    if (validAxis(axis))
+        m_axes[axis - 1].log = on;
+}
+
+bool GraphData::axisLog(int axis) const
+{
+    return validAxis(axis) && m_axes[axis - 1].log;
+}

@@ -69,6 +69,11 @@ public:
     // The tick interval for a range: about six ticks.
     static double tickStep(double min, double max);
 
+    // A logarithmic axis (drawn by GraphPainter only): decade ranges from
+    // the positive data; values at or below 0 are left out and counted.
+    void setAxisLog(int axis, bool on);
+    bool axisLog(int axis) const;
+
     static QColor defaultLineColor(int plot);
     static QColor defaultTickColor(int axis);
 
@@ -79,6 +84,7 @@ private:
         double max = 10.0;
         bool autoRescale = true;
         bool visible = true;
+        bool log = false;
         QString label;
         QColor tick;
         // Extent of the finite values plotted against the axis.

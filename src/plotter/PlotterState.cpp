@@ -85,7 +85,10 @@ void PlotterState::setDefaults()
     setItems(Speed, speeds, 1);
     setItems(FirstItem, firstItems, 0);
     setItems(SecondItem, offQdr, 0);
+    // Log spacing is chosen outside the page and outlives its resets.
+    const bool logSpacing = m_setup.logSpacing;
     m_setup = SweepSetup();
+    m_setup.logSpacing = logSpacing;
     m_ranges = AxisRanges();
     editText(Start, QStringLiteral("20"));
     editText(End, QStringLiteral("100"));

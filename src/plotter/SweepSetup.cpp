@@ -2,6 +2,8 @@
 
 #include "procedure/FieldParsing.h"
 
+#include <cmath>
+
 void SweepSetup::parseStart(const QString &text)
 {
     start = float(FieldParsing::leadingDouble(text));
@@ -49,6 +51,8 @@ bool SweepSetup::advance(float step)
     --pointsRemaining;
     if (pointsRemaining == 1)
         currentX = float(end);
+    else if (usesLogSpacing())
+        currentX = float(double(start) * std::pow(double(end) / double(start), double(pointIndex) / (points - 1)));
     else
         currentX = currentX + step;
     return false;

@@ -17,6 +17,9 @@ struct SweepSetup
     int points = 10;
     int fixedFrequency = 20;
     int fixedLevel = 10;
+    // Geometric steps from start to end (both above 0); each point is
+    // start * (end / start)^(i / (points - 1)), not a running sum.
+    bool logSpacing = false;
 
     // Run state.
     float currentX = 20.0f;
@@ -44,6 +47,8 @@ struct SweepSetup
     // After a point was measured: true when it was the last one. Otherwise
     // moves to the next point; the last lands exactly on end.
     bool advance(float step);
+    // Whether log spacing applies to the settings as they stand.
+    bool usesLogSpacing() const { return logSpacing && start > 0 && end > 0 && points > 1; }
 
     // A value in a unit text as the meter takes it: "K" means kilo, else
     // "M" mega (frequency); "m" means milli (level).

@@ -19,6 +19,7 @@
 #include "plotter/PlotterState.h"
 #include "plotter/SweepExport.h"
 #include "plotter/ui/CPlotDlg.h"
+#include "analysis/ui/SweepAnalysisWindow.h"
 #include "procedure/ProcedureModel.h"
 #include "procedure/ui/CQelView.h"
 #include "reports/ReportDescription.h"
@@ -70,6 +71,9 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
     m_history = new HistoryDesktop(history, this);
     m_frame->addResultsCommand(QStringLiteral("&Statistics..."), QStringLiteral("Statistics and yield of the result table"),
         StatisticsWindow::opener(&s.procedure(), &s.results(), &s.measurement(), m_printing, m_frame));
+    m_frame->addResultsCommand(QStringLiteral("Sweep Analysis..."),
+        QStringLiteral("Markers, log axes, equivalent-circuit fit and limit masks for the sweep"),
+        [this] { SweepAnalysisWindow::showFor(m_plotter, m_frame); });
 }
 
 CQelApp::~CQelApp()

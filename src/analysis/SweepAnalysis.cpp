@@ -1,0 +1,177 @@
+#include "analysis/SweepAnalysis.h"
+
+#include "analysis/FitReport.h"
+#include "analysis/SweepMarkers.h"
+
+#include <cmath>
+
+QString SweepAnalysis::unitFor(const QString &item)
+{
+    if (item == QLatin1String("Z") || item == QLatin1String("X") || item == QLatin1String("R") || item == QLatin1String("Rdc"))
+        return QStringLiteral("\u03a9");
+    if (item == QLatin1String("Y") || item == QLatin1String("B") || item == QLatin1String("G"))
+        return QStringLiteral("S");
+    if (item == QLatin1String("C"))
+        return QStringLiteral("F");
+    if (item == QLatin1String("L"))
+        return QStringLiteral("H");
+    if (item == QLatin1String("Angle"))
+        return QStringLiteral("\u00b0");
+    return QString();
+}
+
+QString SweepAnalysis::format(double value, const QString &unit)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("-");
+    if (unit == QStringLiteral("\u00b0") || unit.isEmpty())
+        return QString::number(value, 'g', 6) + unit;
+    return FitReport::engineering(value, 6) + unit;
+}
+
+void SweepAnalysis::setData(const SweepColumns &columns, bool withSecondItem)
+{
+    m_columns = columns;
+    m_withSecondItem = withSecondItem;
+    m_lines.clear();
+    for (int l = 1; l <= columns.lineCount(); ++l) {
+        Line line;
+        line.line = l;
+        line.title = columns.lineTitles.value(l - 1);
+        line.item = columns.lineItem(l);
+        line.unit = unitFor(line.item);
+        line.secondItem = withSecondItem && l % 2 == 0;
+        for (int r = 0; r < columns.rows.size(); ++r) {
+            double x = 0, y = 0;
+            if (columns.sweptValue(r, &x) && columns.lineValue(r, l, &y))
+                line.points << QPointF(x, y);
+            else if (!columns.cell(r, l).isEmpty())
+                ++line.unreadable;
+        }
+        m_lines << line;
+    }
+    double lo = 0, hi = 0;
+    if (xSpan(&lo, &hi))
+        for (Marker &m : m_markers)
+            m.x = std::clamp(m.x, lo, hi);
+    judgeMask();
+}
+
+bool SweepAnalysis::xSpan(double *lo, double *hi) const
+{
+    bool any = false;
+    for (const Line &l : m_lines)
+        for (const QPointF &p : l.points) {
+            if (!any) {
+                *lo = *hi = p.x();
+                any = true;
+            }
+            *lo = std::min(*lo, p.x());
+            *hi = std::max(*hi, p.x());
+        }
+    return any;
+}
+
+bool SweepAnalysis::addMarker(double x, const QString &name)
+{
+    if (m_markers.size() >= MaxMarkers)
+        return false;
+    Marker m;
+    m.name = name;
+    if (m.name.isEmpty()) {
+        for (int n = 1; n <= MaxMarkers && m.name.isEmpty(); ++n) {
+            const QString candidate = QStringLiteral("M%1").arg(n);
+            bool used = false;
+            for (const Marker &o : m_markers)
+                used = used || o.name == candidate;
+            if (!used)
+                m.name = candidate;
+        }
+    }
+    m_markers << m;
+    moveMarker(int(m_markers.size()) - 1, x);
+    return true;
+}
+
+void SweepAnalysis::moveMarker(int index, double x)
+{
+    if (index < 0 || index >= m_markers.size())
+        return;
+    double lo = 0, hi = 0;
+    m_markers[index].x = xSpan(&lo, &hi) ? std::clamp(x, lo, hi) : x;
+}
+
+void SweepAnalysis::removeMarker(int index)
+{
+    if (index >= 0 && index < m_markers.size())
+        m_markers.removeAt(index);
+}
+
+bool SweepAnalysis::placeAutomatic(Automatic kind, QString *why)
+{
+    if (m_lines.isEmpty() || m_lines[0].points.isEmpty()) {
+        *why = QStringLiteral("There is no sweep to read.");
+        return false;
+    }
+    double x = 0;
+    QString name;
+    if (kind == Automatic::Minimum) {
+        name = QStringLiteral("min");
+        SweepMarkers::minimumX(m_lines[0].points, &x);
+    } else if (kind == Automatic::Maximum) {
+        name = QStringLiteral("max");
+        SweepMarkers::maximumX(m_lines[0].points, &x);
+    } else {
+        name = QStringLiteral("resonance");
+        QVector<QPointF> angle, magnitude;
+        for (const Line &l : m_lines) {
+            if (l.item == QLatin1String("Angle") && angle.isEmpty())
+                angle = l.points;
+            if ((l.item == QLatin1String("Z")) && magnitude.isEmpty())
+                magnitude = l.points;
+        }
+        if (angle.isEmpty() && magnitude.isEmpty()) {
+            *why = QStringLiteral("A resonance needs a sweep of Z or of the phase angle.");
+            return false;
+        }
+        if (!SweepMarkers::resonanceX(angle, magnitude, logX, &x)) {
+            *why = QStringLiteral("The sweep shows no resonance.");
+            return false;
+        }
+    }
+    for (int i = 0; i < m_markers.size(); ++i)
+        if (m_markers[i].name == name) {
+            moveMarker(i, x);
+            return true;
+        }
+    if (!addMarker(x, name)) {
+        *why = QStringLiteral("Four markers are placed already; remove one first.");
+        return false;
+    }
+    return true;
+}
+
+double SweepAnalysis::reading(int marker, int lineIndex) const
+{
+    double y = std::nan("");
+    if (marker < 0 || marker >= m_markers.size() || lineIndex < 0 || lineIndex >= m_lines.size())
+        return y;
+    if (!SweepMarkers::valueAt(m_lines[lineIndex].points, m_markers[marker].x, logX, &y))
+        return std::nan("");
+    return y;
+}
+
+bool SweepAnalysis::loadMask(const QString &path, QString *error)
+{
+    LimitMask candidate;
+    if (!candidate.load(path, error) || !candidate.checkAgainst(m_columns, path, error))
+        return false;
+    mask = candidate;
+    judgeMask();
+    return true;
+}
+
+void SweepAnalysis::judgeMask()
+{
+    verdict = hasMask() ? mask.judge(m_columns) : LimitMask::Verdict();
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class PlotTableModel;
+
+// The sweep's result list as CSV (RFC 4180, UTF-8, CRLF): the titles as
+// shown, then each row's cells as shown.
+namespace SweepCsv {
+QByteArray toCsv(const PlotTableModel &table);
+// Written whole or not at all; false with the reason.
+bool write(const PlotTableModel &table, const QString &path, QString *error);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "analysis/CircuitFit.h"
+#include "analysis/SweepAnalysis.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+class PlotterState;
+class QCheckBox;
+class QChart;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+class QTableWidget;
+class QXYSeries;
+class SweepChartView;
+
+// The "Sweep Analysis" window: the Plotter View's sweep on its own chart
+// with log axes, up to four markers (clicked, typed or dragged; minimum,
+// maximum and resonance found), a marker table with differences, the
+// equivalent-circuit fit with its curve, limit masks and the CSV export.
+// It reads the page's result list and follows it while a sweep runs.
+class SweepAnalysisWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SweepAnalysisWindow(PlotterState *plotter, QWidget *parent = nullptr);
+    // The one window of this plotter, made on first use as a window of its
+    // own over parent, shown and raised.
+    static SweepAnalysisWindow *showFor(PlotterState *plotter, QWidget *parent);
+
+    SweepAnalysis &analysis() { return m_analysis; }
+    const CircuitFit::Result &fitResult() const { return m_fit; }
+    bool hasFit() const { return m_fitShown; }
+    SweepChartView *chartView() const { return m_view; }
+
+    // What the buttons do, callable with a path or a model for tests.
+    void setLogX(bool on);
+    void setLogY(bool secondItem, bool on);
+    bool loadMask(const QString &path);
+    bool exportCsv(const QString &path);
+    bool runFit(CircuitFit::Model model, int draw = 0);
+    void placeAutomatic(SweepAnalysis::Automatic kind);
+    bool addMarkerAt(double x);
+    // Re-reads the result list (done by itself when it changes).
+    void refresh();
+    // The note under the chart (left-out points, mask and fit messages).
+    QString note() const;
+    // Moves a marker and redraws only what a marker changes.
+    void dragMarker(int index, double x);
+
+private:
+    void rebuildChart();
+    void updateMarkers(bool repaintChart = true);
+    QXYSeries *addSeries(QXYSeries *series, bool secondItem);
+    void say(const QString &text);
+
+    QPointer<PlotterState> m_plotter;
+    SweepAnalysis m_analysis;
+    CircuitFit::Result m_fit;
+    bool m_fitShown = false;
+    bool m_logY[2] = {false, false};
+    int m_leftOutOfLog = 0;
+    QString m_message;
+    QTimer m_refreshTimer;
+
+    QChart *m_chart = nullptr;
+    SweepChartView *m_view = nullptr;
+    QCheckBox *m_logXBox = nullptr;
+    QCheckBox *m_logYBox[2] = {nullptr, nullptr};
+    QCheckBox *m_logSteps = nullptr;
+    QCheckBox *m_showMask = nullptr;
+    QLineEdit *m_markerEdit = nullptr;
+    QComboBox *m_model = nullptr;
+    QSpinBox *m_draw = nullptr;
+    QLabel *m_fitLabel = nullptr;
+    QLabel *m_maskLabel = nullptr;
+    QLabel *m_noteLabel = nullptr;
+    QTableWidget *m_markerTable = nullptr;
+};

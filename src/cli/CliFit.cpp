@@ -1,0 +1,57 @@
+#include "cli/CliCommands.h"
+
+#include "analysis/CircuitFit.h"
+#include "analysis/FitReport.h"
+#include "plotter/PlotterState.h"
+
+#include <QJsonDocument>
+
+#include <cstdio>
+
+int cliFit(const QStringList &args)
+{
+    CliArgs a(args, {QStringLiteral("json")});
+    a.allowOnly({QStringLiteral("model"), QStringLiteral("draw"), QStringLiteral("json"), QStringLiteral("circuit")});
+    if (a.positional.size() != 1 || !a.has(QStringLiteral("model")))
+        throw CliError(ExitUsage, QStringLiteral("fit needs a plot file and a model: qel-cli fit PLOT.pic --model "
+                                                 "capacitor|inductor|resistor [--draw N] [--json]"));
+    CircuitFit::Model model;
+    if (!CircuitFit::modelFromName(a.value(QStringLiteral("model")), &model))
+        throw CliError(ExitUsage, QStringLiteral("--model %1: the models are capacitor, inductor and resistor.")
+                                      .arg(a.value(QStringLiteral("model"))));
+    const int draw = a.intValue(QStringLiteral("draw"), 0);
+    if (a.has(QStringLiteral("draw")) && draw < 1)
+        throw CliError(ExitUsage, QStringLiteral("--draw needs a draw number of 1 or more."));
+    const QString circuit = a.value(QStringLiteral("circuit"), QStringLiteral("SER"));
+    if (circuit != QLatin1String("SER") && circuit != QLatin1String("PAR"))
+        throw CliError(ExitUsage, QStringLiteral("--circuit must be SER or PAR."));
+
+    const QString path = a.positional[0];
+    DocumentData data;
+    if (readDocumentFile(path, data) != DocumentNames::FileType::Plot)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a plot file (.pic).").arg(path));
+    PlotterState plotter;
+    plotter.restoreFromDocument(data.plotRows, data.plotColumnCount, data.plotFirstItem, data.plotSecondItem);
+    const CircuitFit::Input in = CircuitFit::fromColumns(SweepColumns::fromTable(plotter.table()),
+        data.plotSecondItem != QLatin1String("off"), circuit == QLatin1String("PAR"), draw);
+    if (!in.refusal.isEmpty())
+        throw CliError(ExitUsage, QStringLiteral("%1: %2").arg(path, in.refusal));
+    const CircuitFit::Result r = CircuitFit::fit(model, in.points, in.leftOut);
+    if (!r.ok)
+        throw CliError(ExitUsage, QStringLiteral("%1: %2").arg(path, r.refusal));
+
+    QByteArray out;
+    if (a.has(QStringLiteral("json"))) {
+        out = QJsonDocument(FitReport::toJson(r)).toJson(QJsonDocument::Indented);
+        if (r.leftOut > 0)
+            std::fprintf(stderr, "qel-cli: %s\n",
+                qPrintable(QStringLiteral("%1 of draw %2 left out: %3 point(s) with empty or unreadable readings.")
+                               .arg(path)
+                               .arg(in.draw)
+                               .arg(r.leftOut)));
+    } else {
+        out = (QStringLiteral("draw %1 of %2\n").arg(in.draw).arg(path) + FitReport::text(r)).toUtf8();
+    }
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return ExitOk;
+}

@@ -1,0 +1,156 @@
+// The Sweep Analysis window in the desktop program: opened from the Results
+// menu, a log sweep drawn on the Plotter View and followed by the window,
+// log axes, markers clicked, dragged and found, the fit with its curve, a
+// mask with a failing point and a refused one, and the CSV.
+
+#include "DesktopRig.h"
+
+#include "analysis/ui/SweepAnalysisWindow.h"
+#include "analysis/ui/SweepChartView.h"
+#include "components/ui/PictureButton.h"
+#include "plotter/PlotterState.h"
+#include "plotter/ui/CPlotDlg.h"
+
+#include <QChart>
+#include <QCheckBox>
+#include <QLogValueAxis>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QXYSeries>
+
+#include <cmath>
+
+namespace {
+
+class SweepAnalysisDesktop : public DesktopRig
+{
+protected:
+    SweepAnalysisWindow *openWindow()
+    {
+        QMenu *results = frame()->resultsMenu();
+        EXPECT_TRUE(results->menuAction()->isVisible());
+        for (QAction *a : results->actions())
+            if (a->text() == QLatin1String("Sweep Analysis..."))
+                a->trigger();
+        return frame()->findChild<SweepAnalysisWindow *>();
+    }
+
+    void mouse(QWidget *w, QEvent::Type type, QPointF at)
+    {
+        QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton,
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+};
+
+} // namespace
+
+TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
+{
+    ASSERT_TRUE(startMeter({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n"),
+        QStringLiteral("--engineering")}))
+        << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    SweepAnalysisWindow *w = openWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+
+    // Log steps chosen in the window; the sweep itself on the Plotter View.
+    for (QCheckBox *b : w->findChildren<QCheckBox *>())
+        if (b->text().startsWith(QLatin1String("Log steps")))
+            b->setChecked(true);
+    PlotterState *p = app->plotter();
+    EXPECT_TRUE(p->setup().logSpacing);
+    p->selectText(PlotterState::FirstItem, QStringLiteral("Z"));
+    p->selectText(PlotterState::SecondItem, QStringLiteral("Angle"));
+    p->editText(PlotterState::Start, QStringLiteral("1000"));
+    p->editText(PlotterState::End, QStringLiteral("20000000"));
+    p->editText(PlotterState::Points, QStringLiteral("81"));
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_TRUE(Desktop::waitUntil([&] { return p->drawEnabled() && p->table().tableRowCount() == 81; }, 20000));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return w->analysis().lines().size() == 2 && w->analysis().lines()[0].points.size() == 81; }));
+
+    w->setLogX(true);
+    w->setLogY(false, true);
+    QChart *chart = w->chartView()->chart();
+    ASSERT_EQ(chart->axes(Qt::Horizontal).size(), 1);
+    auto *x = qobject_cast<QLogValueAxis *>(chart->axes(Qt::Horizontal)[0]);
+    ASSERT_NE(x, nullptr);
+    EXPECT_DOUBLE_EQ(x->min(), 1000);
+    EXPECT_DOUBLE_EQ(x->max(), 1e8);
+    // The angle axis stays linear: its negative values are drawn, not counted.
+    EXPECT_TRUE(w->note().isEmpty()) << qPrintable(w->note());
+
+    // The fit, and its curve over the two lines.
+    ASSERT_TRUE(w->runFit(CircuitFit::Model::Capacitor));
+    const CircuitFit::Result &fit = w->fitResult();
+    EXPECT_NEAR(fit.value(QStringLiteral("C")) / 100e-9, 1, 0.01);
+    EXPECT_NEAR(fit.value(QStringLiteral("ESL")) / 10e-9, 1, 0.01);
+    EXPECT_NEAR(fit.value(QStringLiteral("ESR")) / 0.05, 1, 0.05);
+    int curves = 0;
+    for (QAbstractSeries *s : chart->series())
+        curves += s->name().contains(QLatin1String("fit (capacitor)")) && static_cast<QXYSeries *>(s)->count() > 100;
+    EXPECT_EQ(curves, 2);
+
+    // The resonance marker agrees with the fit; the minimum of |Z| is next to it.
+    w->placeAutomatic(SweepAnalysis::Automatic::Resonance);
+    w->placeAutomatic(SweepAnalysis::Automatic::Minimum);
+    ASSERT_EQ(w->analysis().markers().size(), 2);
+    EXPECT_NEAR(w->analysis().markers()[0].x / fit.srf, 1, 0.005);
+    EXPECT_NEAR(w->analysis().markers()[1].x / fit.srf, 1, 0.1);
+    // At resonance |Z| reads the ESR and the angle about 0.
+    EXPECT_NEAR(w->analysis().reading(0, 0), 0.05, 0.01); // interpolated across the dip
+    EXPECT_NEAR(w->analysis().reading(0, 1), 0, 5);
+
+    // A click adds a marker where it lands; pressing on it and moving drags it.
+    Desktop::settle(50);
+    SweepChartView *view = w->chartView();
+    const QRectF area = chart->plotArea();
+    const double at = view->valueAt(area.left() + area.width() * 0.25);
+    mouse(view->viewport(), QEvent::MouseButtonPress, QPointF(area.left() + area.width() * 0.25, area.center().y()));
+    mouse(view->viewport(), QEvent::MouseButtonRelease, QPointF(area.left() + area.width() * 0.25, area.center().y()));
+    ASSERT_EQ(w->analysis().markers().size(), 3);
+    EXPECT_NEAR(w->analysis().markers()[2].x / at, 1, 1e-9);
+    EXPECT_NEAR(std::log10(at), 4.25, 0.01); // a quarter of 1 kHz .. 100 MHz on the log axis
+    const double mx = view->pixelOf(w->analysis().markers()[2].x);
+    mouse(view->viewport(), QEvent::MouseButtonPress, QPointF(mx + 2, area.center().y()));
+    mouse(view->viewport(), QEvent::MouseMove, QPointF(area.left() + area.width() * 0.5, area.center().y()));
+    mouse(view->viewport(), QEvent::MouseButtonRelease, QPointF(area.left() + area.width() * 0.5, area.center().y()));
+    ASSERT_EQ(w->analysis().markers().size(), 3);
+    EXPECT_NEAR(std::log10(w->analysis().markers()[2].x), 5.5, 0.01);
+    // The marker reads |Z| of a 100 nF part at about 316 kHz: 1/(2 pi f C).
+    EXPECT_NEAR(w->analysis().reading(2, 0) * 2 * M_PI * w->analysis().markers()[2].x * 100e-9, 1, 0.02);
+
+    // A mask whose lower |Z| limit the resonance dips under; then a
+    // crossing one that is refused and leaves the first in place.
+    QTemporaryDir dir;
+    const QString good = dir.path() + QStringLiteral("/dip.json");
+    QFile f(good);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"x": "log", "lines": [{"line": 1, "lower": [[1000, 0.06], [20000000, 0.06]]}]})");
+    f.close();
+    ASSERT_TRUE(w->loadMask(good));
+    EXPECT_FALSE(w->analysis().verdict.passed());
+    EXPECT_EQ(w->analysis().verdict.judged, 81);
+    for (const LimitMask::Failure &fail : w->analysis().verdict.failures) {
+        EXPECT_LT(fail.value, 0.06);
+        EXPECT_NEAR(fail.x / fit.srf, 1, 0.15);
+    }
+    const QString crossing = dir.path() + QStringLiteral("/crossing.json");
+    QFile c(crossing);
+    ASSERT_TRUE(c.open(QIODevice::WriteOnly));
+    c.write(R"({"lines": [{"line": 1, "upper": [[1000, 1], [2000, 1]], "lower": [[1000, 2], [2000, 2]]}]})");
+    c.close();
+    Desktop::ModalAnswer<QMessageBox> ok([](QMessageBox *b) { b->accept(); });
+    EXPECT_FALSE(w->loadMask(crossing));
+    EXPECT_TRUE(ok.seen());
+    EXPECT_TRUE(w->note().contains(crossing)) << qPrintable(w->note());
+    EXPECT_FALSE(w->analysis().verdict.passed());
+    EXPECT_EQ(w->analysis().mask.limits().size(), 1);
+
+    const QString csv = dir.path() + QStringLiteral("/sweep.csv");
+    ASSERT_TRUE(w->exportCsv(csv));
+    QFile in(csv);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll().count("\r\n"), 82);
+}
