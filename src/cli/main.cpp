@@ -38,8 +38,10 @@ Usage:
       graph has four lines) of a frequency or voltage sweep, prints the
       result list as tab-separated lines (titles first), and writes the plot
       file, the sweep export and the graph picture when asked.
-  qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx
-      The result export to a workbook file.
+  qel-cli export REPORT.rpt --procedure PROCEDURE.pro [--xlsx OUT.xlsx]
+              [--csv OUT.csv]
+      The result export to a workbook file, a CSV file (UTF-8, the title
+      row and the data rows), or both.
   qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf [--title T]
               [--company C] [--customer C] [--instrument I] [--date D]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
