@@ -62,6 +62,7 @@ void refresh(DocumentData &data, const ProcedureModel &procedure, const ResultTa
     data.reportRowCount = rows;
     // Let go of the old copy first: with a million rows it is large.
     data.reportRows.clear();
+    data.reportTable.reset();
     data.reportRows.reserve(rows);
     for (int r = 0; r < rows; ++r) {
         const QString joined = results.joinedRow(r);
@@ -104,6 +105,11 @@ void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableMod
     const int rows = int(qBound(qint64(0), qint64(data.reportRowCount), qint64(data.reportRows.size())));
     const int maxCells = 4 * steps;
     auto fillRows = [&]() {
+        if (data.reportTable) {
+            // Read straight into a table: shared, not decoded again.
+            results.assignRows(*data.reportTable, maxCells);
+            return;
+        }
         results.removeAllRows();
         results.reserveRows(rows, data.reportRows.byteSize());
         for (int i = 0; i < rows; ++i) {

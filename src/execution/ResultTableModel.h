@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QByteArrayView>
 #include <QIcon>
 #include <QStringList>
 #include <QVector>
@@ -48,6 +49,11 @@ public:
     int appendRow(const QStringList &cells, int image);
     // joined: cells each followed by a line feed, as stored in report files.
     int appendJoinedRow(const QString &joined, int image);
+    // The same for a row known to be plain ASCII, without a QString between.
+    int appendJoinedAscii(QByteArrayView joined, int image);
+    // Makes the rows those of other (sharing its packed rows), each cut
+    // after maxCells cells, in one reset; titles, dates and times stay.
+    void assignRows(const ResultTableModel &other, int maxCells);
     QString joinedRow(int row) const;
     // Cells 1.. of the row (the pieces of the joined string).
     QStringList cells(int row) const;
@@ -57,6 +63,10 @@ public:
     void setImage(int row, int image);
     void removeAllRows();
     void reserveRows(int rows, qsizetype bytes);
+    // A read-only copy of the titles, rows, dates and times as they are now,
+    // for work on another thread while this table grows: the packed rows are
+    // shared, not copied. Only its const functions may be used.
+    std::unique_ptr<ResultTableModel> snapshot() const;
 
     // The report dates and times (e.g. "2012/3/7/" and "9:5:3"), by row.
     // Removing rows does not shrink them.
@@ -89,7 +99,8 @@ private:
         size_t size;
         void operator()(char *memory) const;
     };
-    using ChunkMemory = std::unique_ptr<char, ChunkUnmap>;
+    // Shared with snapshots, which only read the part written before them.
+    using ChunkMemory = std::shared_ptr<char>;
     struct Chunk
     {
         ChunkMemory memory;
