@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class BackgroundCommands;
 class CCommDlg;
 
 class CPlotDlg;
@@ -55,6 +56,7 @@ public:
     InstrumentLink &link() { return m_link; }
     ReportPrinting *printing() const { return m_printing; }
     CCommDlg *commDlg() const { return m_commDlg; }
+    BackgroundCommands *background() const { return m_background; }
 
     // The commands of the menus; public so tests can reach them directly.
     bool openFile(const QString &path);
@@ -90,6 +92,7 @@ private:
     ReportDescription *m_description = nullptr;
     ReportPrinting *m_printing = nullptr;
     CCommDlg *m_commDlg = nullptr;
+    BackgroundCommands *m_background = nullptr;
     QPointer<CMainFrame> m_frame;
     bool m_busyWhenLost = false;
 };
