@@ -2,7 +2,8 @@
 // procedure: the time of each, and the peak resident memory of the process
 // while it runs (the models it needs included). Two row shapes: first items
 // only (20 cells a row) and five steps with a second item (30 cells).
-// Goal: each operation under 2 s and 400 MB.
+// Goal: each operation under 2 s and 400 MB. bench/files/compare runs two
+// builds of this side by side (before and after a change).
 #include "common/Prompter.h"
 #include "document/CQelDoc.h"
 #include "document/DocumentLayouts.h"

@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include "document/PageTransfer.h"
+#include "execution/ResultCsvExport.h"
 #include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
@@ -69,19 +70,24 @@ void printAtomically(const QString &out, const std::function<bool(const QString 
 int cliExport(const QStringList &args)
 {
     CliArgs a(args, {});
-    a.allowOnly({QStringLiteral("procedure"), QStringLiteral("xlsx")});
+    a.allowOnly({QStringLiteral("procedure"), QStringLiteral("xlsx"), QStringLiteral("csv")});
     const char *usage = "export needs a report, its procedure and an output: "
-                        "qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx";
-    if (!a.has(QStringLiteral("xlsx")))
+                        "qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx | --csv OUT.csv";
+    const QString xlsx = a.value(QStringLiteral("xlsx"));
+    const QString csv = a.value(QStringLiteral("csv"));
+    if (xlsx.isEmpty() && csv.isEmpty())
         throw CliError(ExitUsage, QString::fromLatin1(usage));
-    checkOutputPath(a.value(QStringLiteral("xlsx")));
+    for (const QString &out : {xlsx, csv})
+        if (!out.isEmpty())
+            checkOutputPath(out);
     ProcedureModel procedure;
     ResultTableModel results;
     loadReport(a, usage, procedure, results);
     QString error;
-    const QString out = a.value(QStringLiteral("xlsx"));
-    if (!StatisticsOutputs::exportToFile(procedure, results, out, &error))
-        throw CliError(ExitUsage, cannotWrite(out, error));
+    if (!xlsx.isEmpty() && !StatisticsOutputs::exportToFile(procedure, results, xlsx, &error))
+        throw CliError(ExitUsage, cannotWrite(xlsx, error));
+    if (!csv.isEmpty() && !ResultCsvExport::exportToFile(procedure, results, csv, &error))
+        throw CliError(ExitUsage, cannotWrite(csv, error));
     return ExitOk;
 }
 

@@ -49,9 +49,11 @@ Usage:
       --csv writes the result list as CSV. --mask judges every point against
       the limit lines of a mask file (docs/sweep-mask.md): exit 1 when a point
       fails, each failing point named on stderr.
-  qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx
+  qel-cli export REPORT.rpt --procedure PROCEDURE.pro [--xlsx OUT.xlsx]
+              [--csv OUT.csv]
       The result export to a workbook file (the results sheet, then a sheet
-      "Statistics").
+      "Statistics"), a CSV file (UTF-8, the title row and the data rows), or
+      both.
   qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf [--title T]
               [--company C] [--customer C] [--instrument I] [--date D]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R] [--statistics]

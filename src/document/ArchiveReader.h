@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class PackedStringArray;
+class QIODevice;
 
 // Reads the flat little-endian archive items of the document files from
 // bytes held in memory. Every read is checked against the bytes left: a
@@ -18,6 +21,10 @@ class ArchiveReader
 public:
     // bytes is shared, not copied; string arrays read packed keep it alive.
     explicit ArchiveReader(const QByteArray &bytes);
+    // Reads size bytes from device as they are needed, holding only a window
+    // of them, so a large file is never in memory whole. Packed string
+    // arrays cannot be read this way.
+    ArchiveReader(QIODevice *device, qint64 size);
 
     qint64 offset() const { return m_pos; }
     qint64 remaining() const { return m_size - m_pos; }
@@ -31,6 +38,9 @@ public:
     QStringList readStringArray();
     // Reads a string array into packed form; returns its count.
     qsizetype readStringArray(PackedStringArray &out);
+    // Hands each string of an array to each as its code page 950 bytes,
+    // valid during the call only; returns the count.
+    qsizetype readStringArray(const std::function<void(QByteArrayView encoded)> &each);
 
 private:
     struct StringHeader
@@ -43,7 +53,10 @@ private:
     quint8 readByte();
     quint16 readUInt16();
     quint32 readUInt32();
-    void need(quint64 bytes, qint64 itemStart, const char *what) const;
+    void need(quint64 bytes, qint64 itemStart, const char *what);
+    void refill(quint64 bytes, qint64 itemStart);
+    // The byte at the read position.
+    const char *cur() const { return m_data + (m_pos - m_base); }
     // The UTF-16 form, converted the way the file's own text would read.
     QByteArray readWideAsEncoded(quint64 units, qint64 itemStart);
     [[noreturn]] void fail(qint64 at, const QString &why) const;
@@ -52,4 +65,8 @@ private:
     const char *m_data;
     qint64 m_size;
     qint64 m_pos = 0;
+    // Streaming: the file offsets m_bytes holds are [m_base, m_end).
+    QIODevice *m_device = nullptr;
+    qint64 m_base = 0;
+    qint64 m_end = 0;
 };

@@ -4,6 +4,7 @@
 #include "document/ArchiveError.h"
 #include "document/DocumentLayouts.h"
 #include "document/PageTransfer.h"
+#include "document/ReportReading.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,91 +62,20 @@ void CQelDoc::clearDocument()
 
 bool CQelDoc::openDocument(const QString &path)
 {
-    m_lastError.clear();
-    const QString newName = DocumentNames::fileName(path);
-    const DocumentNames::OpenDecision check = DocumentNames::checkOpen(DocumentNames::fileName(m_pathName), newName);
-    if (!check.allowed) {
-        m_lastError = check.message;
-        warn(check.message);
+    const std::shared_ptr<OpenJob> job = prepareOpen(path);
+    if (!job)
         return false;
-    }
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_lastError = QStringLiteral("Can't open the file %1: %2.").arg(path, file.errorString());
-        warn(m_lastError);
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_lastError = QStringLiteral("Can't read the file %1: %2.").arg(path, file.errorString());
-        warn(m_lastError);
-        return false;
-    }
-    file.close();
-
-    // Parse into a separate copy: nothing changes unless the whole file reads.
-    const FileType type = DocumentNames::fileType(newName);
-    DocumentData loaded;
-    try {
-        DocumentLayouts::read(type, bytes, loaded);
-    } catch (const ArchiveError &e) {
-        m_lastError = QStringLiteral("Can't read the file %1: %2.").arg(path, e.describe());
-        warn(m_lastError);
-        return false;
-    } catch (const std::bad_alloc &) {
-        m_lastError = QStringLiteral("Can't read the file %1: not enough memory.").arg(path);
-        warn(m_lastError);
-        return false;
-    }
-
-    if (check.clearReportData)
-        m_data.clearReportData();
-    m_data.takeLayout(type, std::move(loaded));
-    setPathName(path, true);
-    if (m_procedure && m_results)
-        PageTransfer::rebuild(m_data, *m_procedure, *m_results, m_plot);
-    emit documentLoaded(path);
-    return true;
+    readOpen(*job);
+    return finishOpen(*job);
 }
 
 bool CQelDoc::saveDocument(const QString &path)
 {
-    m_lastError.clear();
-    const FileType type = DocumentNames::fileType(path);
-    if (type == FileType::None) {
-        // No layout for this name: leave any file of that name alone.
-        m_lastError = QStringLiteral("Nothing was saved: the name %1 does not end in pro, rpt or pic.")
-                          .arg(DocumentNames::fileName(path));
-        warn(m_lastError);
+    const std::shared_ptr<SaveJob> job = prepareSave(path);
+    if (!job)
         return false;
-    }
-
-    if (m_procedure && m_results)
-        PageTransfer::refresh(m_data, *m_procedure, *m_results, m_plot);
-
-    // Written beside the target and renamed over it only when complete, so a
-    // failure never leaves a cut file or loses the previous one.
-    QSaveFile file(path);
-    QString why;
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (!ok)
-        why = file.errorString();
-    if (ok && !DocumentLayouts::write(type, m_data, &file, &why)) {
-        ok = false;
-        file.cancelWriting();
-    }
-    if (ok && !file.commit()) {
-        ok = false;
-        why = file.errorString();
-    }
-    if (!ok) {
-        m_lastError = QStringLiteral("Can't save the file %1: %2.").arg(path, why);
-        warn(m_lastError);
-        return false;
-    }
-    setPathName(path, true);
-    return true;
+    writeSave(*job);
+    return finishSave(*job);
 }
 
 QString CQelDoc::proposedSaveName(int currentView) const

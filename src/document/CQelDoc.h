@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class PlotPageAccess;
 class ProcedureModel;
@@ -58,6 +59,25 @@ public:
     QString proposedSaveName(int currentView) const;
     // True unless path is the document's own file and may be overwritten.
     bool needsSaveAsPrompt(const QString &path) const;
+
+    // An open or a save in three parts, so that the middle one can run on
+    // another thread: prepare (here: the name checks, and for a save the
+    // snapshots of the pages), then read or write (anywhere; keepGoing hears
+    // how far it is and may stop it: the pages, or the old file, stay as they
+    // were), then finish (here: the pages or the name taken, or the failure
+    // told). openDocument and saveDocument do the three at once.
+    struct OpenJob;
+    struct SaveJob;
+    using KeepGoing = std::function<bool(qint64 done, qint64 total)>;
+    std::shared_ptr<OpenJob> prepareOpen(const QString &path);
+    static void readOpen(OpenJob &job, const KeepGoing &keepGoing = {});
+    bool finishOpen(OpenJob &job);
+    std::shared_ptr<SaveJob> prepareSave(const QString &path);
+    static void writeSave(SaveJob &job, const KeepGoing &keepGoing = {});
+    bool finishSave(SaveJob &job);
+    // The job was stopped by its keepGoing.
+    static bool wasStopped(const OpenJob &job);
+    static bool wasStopped(const SaveJob &job);
 
     // Why the last open or save failed ("" after a success).
     QString lastError() const { return m_lastError; }

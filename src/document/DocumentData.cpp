@@ -1,5 +1,7 @@
 #include "document/DocumentData.h"
 
+#include "execution/ResultTableModel.h"
+
 using DocumentNames::FileType;
 
 void DocumentData::takeLayout(FileType type, DocumentData &&other)
@@ -12,6 +14,7 @@ void DocumentData::takeLayout(FileType type, DocumentData &&other)
     case FileType::Report:
         reportRowCount = other.reportRowCount;
         reportRows = std::move(other.reportRows);
+        reportTable = std::move(other.reportTable);
         reportDates = std::move(other.reportDates);
         reportTimes = std::move(other.reportTimes);
         break;
@@ -32,6 +35,7 @@ void DocumentData::clearReportData()
 {
     reportRowCount = 0;
     reportRows.clear();
+    reportTable.reset();
     reportDates.clear();
     reportTimes.clear();
 }

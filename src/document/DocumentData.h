@@ -7,6 +7,9 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
+
+class ResultTableModel;
 
 // The document's copy of the three pages, in the order the files hold it.
 struct DocumentData
@@ -19,6 +22,9 @@ struct DocumentData
 
     qint32 reportRowCount = 0;
     PackedStringArray reportRows; // joined rows, kept as file bytes
+    // Instead of reportRows, when a report was read straight into a table:
+    // the rows in the result table's packed form, shared with the table.
+    std::shared_ptr<const ResultTableModel> reportTable;
     QStringList reportDates;
     QStringList reportTimes;
 

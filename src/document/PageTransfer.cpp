@@ -61,6 +61,7 @@ void refresh(DocumentData &data, const ProcedureModel &procedure, const ResultTa
     data.reportRowCount = rows;
     // Let go of the old copy first: with a million rows it is large.
     data.reportRows.clear();
+    data.reportTable.reset();
     data.reportRows.reserve(rows);
     for (int r = 0; r < rows; ++r) {
         const QString joined = results.joinedRow(r);
@@ -107,19 +108,24 @@ void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableMod
     // rows arrive, and a view attached to a million rows takes them at once.
     results.removeAllRows();
     results.setStepColumns(titles);
-    results.reserveRows(rows, data.reportRows.byteSize());
-    results.appendJoinedRows(rows, [&](int i, QString &joined, int &image) {
-        const QByteArrayView bytes = data.reportRows.encodedAt(i);
-        joined = Cp950Codec::decode(bytes.data(), bytes.size());
-        // In ASCII the bytes can be searched; a Big5 trail byte could fake a match.
-        const bool failed = Cp950Codec::isAscii(bytes.data(), bytes.size())
-            ? bytes.contains(QByteArrayView("fail"))
-            : joined.contains(QLatin1String("fail"));
-        image = failed ? ResultTableModel::Failed : ResultTableModel::Passed;
-        const qsizetype end = endOfCells(joined, maxCells);
-        if (end >= 0)
-            joined.truncate(end);
-    });
+    if (data.reportTable) {
+        // Read straight into a table: shared, not decoded again.
+        results.assignRows(*data.reportTable, maxCells);
+    } else {
+        results.reserveRows(rows, data.reportRows.byteSize());
+        results.appendJoinedRows(rows, [&](int i, QString &joined, int &image) {
+            const QByteArrayView bytes = data.reportRows.encodedAt(i);
+            joined = Cp950Codec::decode(bytes.data(), bytes.size());
+            // In ASCII the bytes can be searched; a Big5 trail byte could fake a match.
+            const bool failed = Cp950Codec::isAscii(bytes.data(), bytes.size())
+                ? bytes.contains(QByteArrayView("fail"))
+                : joined.contains(QLatin1String("fail"));
+            image = failed ? ResultTableModel::Failed : ResultTableModel::Passed;
+            const qsizetype end = endOfCells(joined, maxCells);
+            if (end >= 0)
+                joined.truncate(end);
+        });
+    }
     results.setReportDates(data.reportDates);
     results.setReportTimes(data.reportTimes);
 

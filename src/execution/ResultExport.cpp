@@ -106,7 +106,7 @@ void ResultExport::write(const ProcedureModel &procedure, const ResultTableModel
             row << cell;
         }
         row[1] = failed ? failedMark() : passedMark();
-        out.writeRow(k + 7, row);
+        out.writeRow(k + FirstDataRow, row);
     }
 }
 

@@ -24,6 +24,8 @@ public:
     // Number of result columns after "Seq.": two per step, two more per
     // step with a second item.
     static int resultColumnCount(const ProcedureModel &procedure);
+    // Sheet row of the first result.
+    static constexpr int FirstDataRow = 7;
 
     static void write(const ProcedureModel &procedure, const ResultTableModel &results, WorkbookWriter &out);
 

@@ -261,6 +261,67 @@ void ResultTableModel::packJoinedRow(const QString &joined, int image)
     commitRow(size_t(d - begin), image);
 }
 
+int ResultTableModel::appendJoinedAscii(QByteArrayView joined, int image)
+{
+    const char *p = joined.data();
+    const char *const end = p + joined.size();
+    char *const begin = rowSpace(2 * size_t(joined.size()) + 1);
+    char *d = begin;
+    while (p < end) {
+        const char *lf = static_cast<const char *>(memchr(p, '\n', size_t(end - p)));
+        if (lf && lf - p == 4 && (memcmp(p, "pass", 4) == 0 || memcmp(p, "fail", 4) == 0)) {
+            *d++ = *p == 'p' ? PassToken : FailToken;
+        } else {
+            for (const char *q = p, *stop = lf ? lf + 1 : end; q < stop; ++q) {
+                if (isMark(static_cast<unsigned char>(*q)))
+                    *d++ = EscapeByte;
+                *d++ = *q;
+            }
+        }
+        if (!lf)
+            break;
+        p = lf + 1;
+    }
+    const int row = resultCount();
+    beginInsertRows({}, row, row);
+    commitRow(size_t(d - begin), image);
+    endInsertRows();
+    return row;
+}
+
+void ResultTableModel::assignRows(const ResultTableModel &other, int maxCells)
+{
+    removeAllRows();
+    const int count = int(other.m_rows.size());
+    if (count > 0)
+        beginInsertRows({}, 0, count - 1);
+    m_chunks = other.m_chunks;
+    // Rows appended here go to chunks of this table's own.
+    for (Chunk &c : m_chunks)
+        c.capacity = c.used;
+    m_rows = other.m_rows;
+    m_images = other.m_images;
+    // Cells are stored one after another, so a row cut short is a prefix.
+    for (size_t r = 0; r < m_rows.size(); ++r) {
+        const std::string_view row = rowBytes(int(r));
+        if (maxCells <= 0) {
+            m_rows[r].length = 0;
+            continue;
+        }
+        int seen = 0;
+        size_t cut = row.size();
+        forEachCell(row, [&](const char *b, const char *e, char token) {
+            if (++seen < maxCells)
+                return true;
+            cut = size_t((token ? b + 1 : std::min(e + 1, row.data() + row.size())) - row.data());
+            return false;
+        });
+        m_rows[r].length = quint32(cut);
+    }
+    if (count > 0)
+        endInsertRows();
+}
+
 void ResultTableModel::ChunkUnmap::operator()(char *memory) const
 {
     munmap(memory, size);
@@ -411,6 +472,21 @@ void ResultTableModel::removeAllRows()
     std::vector<RowRef>().swap(m_rows);
     std::vector<quint8>().swap(m_images);
     endRemoveRows();
+}
+
+std::unique_ptr<ResultTableModel> ResultTableModel::snapshot() const
+{
+    auto copy = std::make_unique<ResultTableModel>();
+    copy->m_stepTitles = m_stepTitles;
+    copy->m_chunks = m_chunks;
+    // Rows the table appends later go to its own chunks, never here.
+    for (Chunk &c : copy->m_chunks)
+        c.capacity = c.used;
+    copy->m_rows = m_rows;
+    copy->m_images = m_images;
+    copy->m_dates = m_dates;
+    copy->m_times = m_times;
+    return copy;
 }
 
 void ResultTableModel::reserveRows(int rows, qsizetype bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QByteArrayView>
 #include <QIcon>
 #include <QStringList>
 #include <QVector>
@@ -52,6 +53,12 @@ public:
     // count rows under one insertion notice (a view takes a million at
     // once); row(i, joined, image) fills in row i.
     void appendJoinedRows(int count, const std::function<void(int, QString &, int &)> &row);
+    // The same for a row known to be plain ASCII, without a QString between.
+    int appendJoinedAscii(QByteArrayView joined, int image);
+    // Makes the rows those of other (sharing its packed rows), each cut
+    // after maxCells cells, under one insertion notice (the table is emptied
+    // first); titles, dates and times stay.
+    void assignRows(const ResultTableModel &other, int maxCells);
     QString joinedRow(int row) const;
     // Cells 1.. of the row (the pieces of the joined string).
     QStringList cells(int row) const;
@@ -61,6 +68,10 @@ public:
     void setImage(int row, int image);
     void removeAllRows();
     void reserveRows(int rows, qsizetype bytes);
+    // A read-only copy of the titles, rows, dates and times as they are now,
+    // for work on another thread while this table grows: the packed rows are
+    // shared, not copied. Only its const functions may be used.
+    std::unique_ptr<ResultTableModel> snapshot() const;
 
     // The report dates and times (e.g. "2012/3/7/" and "9:5:3"), by row.
     // Removing rows does not shrink them.
@@ -94,7 +105,8 @@ private:
         size_t size;
         void operator()(char *memory) const;
     };
-    using ChunkMemory = std::unique_ptr<char, ChunkUnmap>;
+    // Shared with snapshots, which only read the part written before them.
+    using ChunkMemory = std::shared_ptr<char>;
     struct Chunk
     {
         ChunkMemory memory;

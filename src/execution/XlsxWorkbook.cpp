@@ -285,7 +285,7 @@ QString XlsxWorkbook::messageCaption()
     return QStringLiteral("Export to Excel");
 }
 
-QString XlsxWorkbook::exportAndOpen(const QString &stem, const Fill &fill, Prompter &prompter, const Opener &opener)
+QString XlsxWorkbook::exportPath(const QString &stem)
 {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
     const QString base = dir + QLatin1Char('/') + stem + QLatin1Char('-')
@@ -293,7 +293,22 @@ QString XlsxWorkbook::exportAndOpen(const QString &stem, const Fill &fill, Promp
     QString path = base + QLatin1String(".xlsx");
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = base + QLatin1Char('-') + QString::number(n) + QLatin1String(".xlsx");
+    return path;
+}
 
+void XlsxWorkbook::openOrTell(const QString &path, Prompter &prompter, const Opener &opener)
+{
+    if (!opener || !opener(path)) {
+        prompter.inform(messageCaption(),
+                        QStringLiteral("No spreadsheet application could open the workbook. It has been saved as\n%1")
+                            .arg(QDir::toNativeSeparators(path)),
+                        Prompter::Icon::Information);
+    }
+}
+
+QString XlsxWorkbook::exportAndOpen(const QString &stem, const Fill &fill, Prompter &prompter, const Opener &opener)
+{
+    const QString path = exportPath(stem);
     QString error;
     if (!writeFile(path, fill, &error)) {
         prompter.inform(messageCaption(),
@@ -301,12 +316,7 @@ QString XlsxWorkbook::exportAndOpen(const QString &stem, const Fill &fill, Promp
                         Prompter::Icon::Error);
         return {};
     }
-    if (!opener || !opener(path)) {
-        prompter.inform(messageCaption(),
-                        QStringLiteral("No spreadsheet application could open the workbook. It has been saved as\n%1")
-                            .arg(QDir::toNativeSeparators(path)),
-                        Prompter::Icon::Information);
-    }
+    openOrTell(path, prompter, opener);
     return path;
 }
 

@@ -56,6 +56,12 @@ public:
     static QString exportAndOpen(const QString &stem, const Fill &fill, Prompter &prompter,
                                  const Opener &opener = openInDesktop);
 
+    // The two halves of exportAndOpen, for a workbook written elsewhere (on
+    // another thread): a free name stem-<time>.xlsx in the temporary folder,
+    // and the opening of the written file (or saying where it is).
+    static QString exportPath(const QString &stem);
+    static void openOrTell(const QString &path, Prompter &prompter, const Opener &opener = openInDesktop);
+
     // Hands the file to the desktop's default spreadsheet application. False
     // without a display or without such an application.
     static bool openInDesktop(const QString &path);

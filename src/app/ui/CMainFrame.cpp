@@ -248,6 +248,13 @@ void CMainFrame::updateCommands()
     set(FileOpen, !runActive && !sweepActive);
     for (QAction *a : m_recentActions)
         a->setEnabled(!runActive && !sweepActive);
+    set(FileSaveAs, true);
+    if (m_state.busy && m_state.busy()) {
+        for (int id : {FileNew, FileOpen, FileSave, FileSaveAs})
+            set(id, false);
+        for (QAction *a : m_recentActions)
+            a->setEnabled(false);
+    }
 }
 
 void CMainFrame::setDocumentTitle(const QString &title)

@@ -51,6 +51,8 @@ public:
         std::function<bool()> sweepActive; // the Plotter View's Draw is disabled
         std::function<bool()> connected;
         std::function<QString()> documentPath;
+        // Work on the document's data runs in the background: no new, open or save.
+        std::function<bool()> busy;
     };
 
     explicit CMainFrame(QWidget *procedure, QWidget *executive, QWidget *plotter, QWidget *parent = nullptr);

@@ -1,5 +1,7 @@
 #include "app/ui/CQelApp.h"
 
+#include "app/ui/BackgroundCommands.h"
+#include "app/ui/BackgroundTask.h"
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CMainFrame.h"
 #include "components/ui/Graph.h"
@@ -7,7 +9,6 @@
 #include "document/DocumentNames.h"
 #include "document/PlotterStateAccess.h"
 #include "execution/ExecutionState.h"
-#include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
 #include "history/ui/HistoryDesktop.h"
 #include "instrument/MeasurementSequencer.h"
@@ -17,7 +18,6 @@
 #include "instrument/ui/CommunicationCommand.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
-#include "plotter/SweepExport.h"
 #include "plotter/ui/CPlotDlg.h"
 #include "analysis/ui/SweepAnalysisWindow.h"
 #include "procedure/ProcedureModel.h"
@@ -62,6 +62,8 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
 
     m_plotDlg = new CPlotDlg(m_plotter, &s.plotterCommands(), [this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
     m_frame = new CMainFrame(m_view, m_view->execDlg(), m_plotDlg);
+    m_background = new BackgroundCommands(m_frame, m_view->procedureModel(), m_view->resultModel(), m_plotter,
+        m_prompter, this);
     if (m_ownPrompter)
         m_ownPrompter->setParent(m_frame);
     wireCommands();
@@ -91,11 +93,10 @@ void CQelApp::wireCommands()
             m_view->setCurrentStep(0);
     });
     m_view->setCommandHandler(CQelView::EmergencyStopId, [this] { m_session->emergencyStop(); });
-    m_view->setCommandHandler(CQelView::ExportResultsId,
-        [this] { StatisticsOutputs::exportAndOpen(*m_view->procedureModel(), *m_view->resultModel(), *m_prompter); });
+    m_view->setCommandHandler(CQelView::ExportResultsId, [this] { m_background->exportResults(); });
     m_view->setCommandHandler(CQelView::DrawId, [this] { m_session->draw(); });
     m_view->setCommandHandler(CQelView::StopResetId, [this] { m_session->stopReset(); });
-    m_view->setCommandHandler(CQelView::ExportSweepId, [this] { SweepExport::exportAndOpen(*m_plotter, *m_prompter); });
+    m_view->setCommandHandler(CQelView::ExportSweepId, [this] { m_background->exportSweep(); });
     m_view->execDlg()->setRunCommand([this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
 
     connect(m_view, &CQelView::clearingProcedure, m_doc, &CQelDoc::clearDocument);
@@ -130,7 +131,11 @@ void CQelApp::wireFrame()
     state.sweepActive = [this] { return !m_plotter->drawEnabled(); };
     state.connected = [this] { return link().isConnected(); };
     state.documentPath = [this] { return m_doc->pathName(); };
+    state.busy = [] { return BackgroundTask::running() > 0; };
     f->setState(state);
+    f->addResultsCommand(QStringLiteral("Export Results to &CSV..."),
+        QStringLiteral("Write the result table to a CSV file (UTF-8, comma-separated)"),
+        [this] { m_background->exportResultsCsv(); });
 
     f->setHandler(CMainFrame::FileNew, [this] { m_view->clearProcedure(); });
     f->setHandler(CMainFrame::FileOpen, [this] { fileOpen(); });
@@ -148,8 +153,7 @@ void CQelApp::wireFrame()
     });
     connect(f, &CMainFrame::recentFileChosen, this, [this](const QString &path) {
         const int page = m_frame->currentView();
-        openFile(path);
-        m_frame->showPage(page);
+        m_background->open(m_doc, QFileInfo(path).absoluteFilePath(), [this, page] { m_frame->showPage(page); });
     });
     // Closing the window closes the port.
     connect(f, &CMainFrame::closing, this, [this] { link().disconnectFromMeter(); });
@@ -202,10 +206,11 @@ void CQelApp::fileOpen()
     const int page = m_frame->currentView();
     const QString dir = QFileInfo(m_doc->pathName()).absolutePath();
     const QString path = QFileDialog::getOpenFileName(m_frame, QStringLiteral("Open"), dir, QString::fromLatin1(FileFilter));
-    if (!path.isEmpty())
-        openFile(path);
     // The page shown before the open is shown again, whatever the outcome.
-    m_frame->showPage(page);
+    if (path.isEmpty())
+        m_frame->showPage(page);
+    else
+        m_background->open(m_doc, QFileInfo(path).absoluteFilePath(), [this, page] { m_frame->showPage(page); });
 }
 
 void CQelApp::fileSave()
@@ -231,7 +236,7 @@ void CQelApp::fileSaveAs()
 
 bool CQelApp::saveTo(const QString &path)
 {
-    return m_doc->saveDocument(QFileInfo(path).absoluteFilePath());
+    return m_background->save(m_doc, QFileInfo(path).absoluteFilePath());
 }
 
 void CQelApp::communication()

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class BackgroundCommands;
 class CCommDlg;
 
 class CPlotDlg;
@@ -51,6 +52,7 @@ public:
     ReportPrinting *printing() const { return m_printing; }
     CCommDlg *commDlg() const { return m_commDlg; }
     HistoryDesktop *history() const { return m_history; }
+    BackgroundCommands *background() const { return m_background; }
 
     // The commands of the menus; public so tests can reach them directly.
     bool openFile(const QString &path);
@@ -82,5 +84,6 @@ private:
     ReportPrinting *m_printing = nullptr;
     CCommDlg *m_commDlg = nullptr;
     HistoryDesktop *m_history = nullptr;
+    BackgroundCommands *m_background = nullptr;
     QPointer<CMainFrame> m_frame;
 };

@@ -1,0 +1,22 @@
+# cmake -DTEMPLATE=page.1.in -DOUTPUT=page.1.gz -DVERSION=x [-DPROGRAM=prog] -P make-manpage.cmake
+# Puts the program's --help text into the page, so the page never drifts from
+# the program, and compresses it as Debian wants manual pages.
+file(READ "${TEMPLATE}" page)
+if(PROGRAM)
+  set(ENV{QT_QPA_PLATFORM} offscreen)
+  execute_process(COMMAND "${PROGRAM}" --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR help STREQUAL "")
+    message(FATAL_ERROR "${PROGRAM} --help failed (${rc})")
+  endif()
+  string(REPLACE "\\" "\\e" help "${help}")
+  string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" help "${help}")
+  string(REGEX REPLACE "\n+$" "" help "${help}")
+  string(REPLACE "@HELP@" "${help}" page "${page}")
+endif()
+string(REPLACE "@PROJECT_VERSION@" "${VERSION}" page "${page}")
+string(REGEX REPLACE "\\.gz$" "" plain "${OUTPUT}")
+file(WRITE "${plain}" "${page}")
+execute_process(COMMAND gzip -9nf "${plain}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "gzip ${plain} failed")
+endif()

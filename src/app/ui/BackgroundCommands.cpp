@@ -1,0 +1,233 @@
+#include "app/ui/BackgroundCommands.h"
+
+#include "app/ui/BackgroundTask.h"
+#include "app/ui/CMainFrame.h"
+#include "common/Prompter.h"
+#include "document/CQelDoc.h"
+#include "execution/CsvWriter.h"
+#include "execution/ResultCsvExport.h"
+#include "execution/ResultExport.h"
+#include "execution/ResultTableModel.h"
+#include "plotter/SweepExport.h"
+#include "statistics/StatisticsOutputs.h"
+#include "procedure/ProcedureModel.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include <memory>
+
+namespace {
+
+// Passes every call on and reports each row, which is where Cancel ends the work.
+class ProgressWriter : public WorkbookWriter
+{
+public:
+    ProgressWriter(WorkbookWriter &out, TaskProgress &progress) : m_out(out), m_progress(progress) {}
+    void centreColumn(int column) override { m_out.centreColumn(column); }
+    void writeRow(int row, const QStringList &cells) override
+    {
+        m_progress.advance(row);
+        m_out.writeRow(row, cells);
+    }
+    void boldRow(int row) override { m_out.boldRow(row); }
+    void blueRow(int row) override { m_out.blueRow(row); }
+    bool addSheet(const QString &name) override { return m_out.addSheet(name); }
+    void numberRow(int row) override { m_out.numberRow(row); }
+    bool close() override { return m_out.close(); }
+    QString errorText() const override { return m_out.errorText(); }
+
+private:
+    WorkbookWriter &m_out;
+    TaskProgress &m_progress;
+};
+
+// The procedure and results as they are now, owned by the task.
+struct ResultSnapshot
+{
+    std::shared_ptr<ProcedureModel> procedure;
+    std::shared_ptr<ResultTableModel> results;
+};
+
+ResultSnapshot snapshotOf(const ProcedureModel &procedure, const ResultTableModel &results)
+{
+    ResultSnapshot s;
+    s.procedure = std::make_shared<ProcedureModel>();
+    s.procedure->setSteps(procedure.steps());
+    s.results = std::shared_ptr<ResultTableModel>(results.snapshot().release());
+    return s;
+}
+
+const QString CsvCaption = QStringLiteral("Export to CSV");
+
+} // namespace
+
+BackgroundCommands::BackgroundCommands(CMainFrame *frame, ProcedureModel *procedure, ResultTableModel *results,
+                                       PlotterState *plotter, Prompter *prompter, QObject *parent)
+    : QObject(parent), m_frame(frame), m_procedure(procedure), m_results(results), m_plotter(plotter),
+      m_prompter(prompter)
+{
+}
+
+void BackgroundCommands::started(BackgroundTask *task)
+{
+    m_current = task;
+    m_frame->updateCommands();
+    connect(task, &BackgroundTask::ended, m_frame, &CMainFrame::updateCommands);
+}
+
+void BackgroundCommands::exportResults()
+{
+    const ResultSnapshot s = snapshotOf(*m_procedure, *m_results);
+    const QString path = XlsxWorkbook::exportPath(QStringLiteral("qel-results"));
+    auto work = [s, path](TaskProgress &progress, QString *error) {
+        progress.setTotal(s.results->resultCount() + ResultExport::FirstDataRow);
+        return XlsxWorkbook::writeFile(
+            path,
+            [&](WorkbookWriter &out) {
+                ProgressWriter counted(out, progress);
+                StatisticsOutputs::writeWorkbook(*s.procedure, *s.results, counted);
+            },
+            error);
+    };
+    Prompter *prompter = m_prompter;
+    const XlsxWorkbook::Opener opener = m_opener;
+    started(BackgroundTask::start(m_frame, QStringLiteral("Exporting the results..."), true, work,
+        [prompter, opener, path](BackgroundTask::Outcome outcome, const QString &error) {
+            if (outcome == BackgroundTask::Outcome::Done)
+                XlsxWorkbook::openOrTell(path, *prompter, opener);
+            else if (outcome == BackgroundTask::Outcome::Failed)
+                prompter->inform(XlsxWorkbook::messageCaption(),
+                    QStringLiteral("The workbook could not be written.\n%1").arg(error), Prompter::Icon::Error);
+        }));
+}
+
+void BackgroundCommands::exportResultsCsv()
+{
+    QFileDialog dialog(m_frame, QStringLiteral("Export Results to CSV"), QDir::currentPath(),
+        QStringLiteral("CSV Files (*.csv)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(QStringLiteral("results.csv"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    exportResultsCsvTo(QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath());
+}
+
+void BackgroundCommands::exportResultsCsvTo(const QString &path)
+{
+    const ResultSnapshot s = snapshotOf(*m_procedure, *m_results);
+    auto work = [s, path](TaskProgress &progress, QString *error) {
+        progress.setTotal(s.results->resultCount() + ResultExport::FirstDataRow);
+        return CsvWriter::writeFile(
+            path, ResultCsvExport::keepsRow,
+            [&](WorkbookWriter &out) {
+                ProgressWriter counted(out, progress);
+                ResultExport::write(*s.procedure, *s.results, counted);
+            },
+            error);
+    };
+    Prompter *prompter = m_prompter;
+    started(BackgroundTask::start(m_frame, QStringLiteral("Exporting the results to %1...").arg(QFileInfo(path).fileName()),
+        true, work, [prompter](BackgroundTask::Outcome outcome, const QString &error) {
+            if (outcome == BackgroundTask::Outcome::Failed)
+                prompter->inform(CsvCaption, QStringLiteral("The CSV file could not be written.\n%1").arg(error),
+                    Prompter::Icon::Error);
+        }));
+}
+
+void BackgroundCommands::exportSweep()
+{
+    const SweepExportInput input = SweepExport::inputFrom(*m_plotter);
+    const QString path = XlsxWorkbook::exportPath(QStringLiteral("qel-sweep"));
+    auto work = [input, path](TaskProgress &progress, QString *error) {
+        progress.setTotal(input.rows.size() + 6);
+        return XlsxWorkbook::writeFile(
+            path,
+            [&](WorkbookWriter &out) {
+                ProgressWriter counted(out, progress);
+                SweepExport::write(input, counted);
+            },
+            error);
+    };
+    Prompter *prompter = m_prompter;
+    const XlsxWorkbook::Opener opener = m_opener;
+    started(BackgroundTask::start(m_frame, QStringLiteral("Exporting the sweep..."), true, work,
+        [prompter, opener, path](BackgroundTask::Outcome outcome, const QString &error) {
+            if (outcome == BackgroundTask::Outcome::Done)
+                XlsxWorkbook::openOrTell(path, *prompter, opener);
+            else if (outcome == BackgroundTask::Outcome::Failed)
+                prompter->inform(XlsxWorkbook::messageCaption(),
+                    QStringLiteral("The workbook could not be written.\n%1").arg(error), Prompter::Icon::Error);
+        }));
+}
+
+bool BackgroundCommands::save(CQelDoc *doc, const QString &path)
+{
+    if (m_results->resultCount() <= SaveAtOnceRows)
+        return doc->saveDocument(path);
+    const std::shared_ptr<CQelDoc::SaveJob> job = doc->prepareSave(path);
+    if (!job)
+        return false;
+    auto work = [job](TaskProgress &progress, QString *) {
+        CQelDoc::writeSave(*job, [&progress](qint64 done, qint64 total) {
+            progress.setTotal(total);
+            progress.report(done);
+            return !progress.cancelRequested();
+        });
+        if (CQelDoc::wasStopped(*job))
+            throw TaskProgress::Cancelled{};
+        return true;
+    };
+    QPointer<CQelDoc> target(doc);
+    BackgroundTask *task = BackgroundTask::start(m_frame,
+        QStringLiteral("Saving %1...").arg(QFileInfo(path).fileName()), true, work,
+        [job, target](BackgroundTask::Outcome, const QString &) {
+            if (target)
+                target->finishSave(*job);
+        });
+    task->letFinishOnClose();
+    started(task);
+    return true;
+}
+
+void BackgroundCommands::open(CQelDoc *doc, const QString &path, const std::function<void()> &after)
+{
+    if (QFileInfo(path).size() <= OpenAtOnceBytes) {
+        doc->openDocument(path);
+        if (after)
+            after();
+        return;
+    }
+    const std::shared_ptr<CQelDoc::OpenJob> job = doc->prepareOpen(path);
+    if (!job) {
+        if (after)
+            after();
+        return;
+    }
+    auto work = [job](TaskProgress &progress, QString *) {
+        CQelDoc::readOpen(*job, [&progress](qint64 done, qint64 total) {
+            progress.setTotal(total);
+            progress.report(done);
+            return !progress.cancelRequested();
+        });
+        if (CQelDoc::wasStopped(*job))
+            throw TaskProgress::Cancelled{};
+        return true;
+    };
+    // The pages are about to be replaced: no edits meanwhile.
+    QWidget *pages = m_frame->centralWidget();
+    pages->setEnabled(false);
+    QPointer<CQelDoc> target(doc);
+    QPointer<QWidget> pagesAlive(pages);
+    started(BackgroundTask::start(m_frame, QStringLiteral("Opening %1...").arg(QFileInfo(path).fileName()), true,
+        work, [job, target, pagesAlive, after](BackgroundTask::Outcome, const QString &) {
+            if (pagesAlive)
+                pagesAlive->setEnabled(true);
+            if (target)
+                target->finishOpen(*job);
+            if (after)
+                after();
+        }));
+}

@@ -1,0 +1,232 @@
+// The parts of CQelDoc's open and save that may run on another thread.
+#include "document/CQelDoc.h"
+
+#include "document/ArchiveError.h"
+#include "document/DocumentLayouts.h"
+#include "document/PageTransfer.h"
+#include "document/PlotPageAccess.h"
+#include "document/ReportReading.h"
+#include "execution/ResultTableModel.h"
+#include "procedure/ProcedureModel.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+struct CQelDoc::OpenJob
+{
+    QString path;
+    FileType type = FileType::None;
+    DocumentNames::OpenDecision check;
+    bool intoTable = false;
+    DocumentData loaded;
+    bool stopped = false;
+    QString error; // the whole message; empty after a success
+};
+
+struct CQelDoc::SaveJob
+{
+    QString path;
+    FileType type = FileType::None;
+    DocumentData data;
+    std::shared_ptr<ProcedureModel> procedure;
+    std::shared_ptr<ResultTableModel> results;
+    bool stopped = false;
+    QString error;
+};
+
+namespace {
+
+// Passes writes on to the file until keepGoing says stop; then fails them,
+// so the writer ends and the file is dropped.
+class StoppableDevice : public QIODevice
+{
+public:
+    StoppableDevice(QIODevice *out, const CQelDoc::KeepGoing &keepGoing, qint64 total)
+        : m_out(out), m_keepGoing(keepGoing), m_total(total)
+    {
+        open(QIODevice::WriteOnly);
+    }
+    bool stopped() const { return m_stopped; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (m_keepGoing && !m_keepGoing(qMin(m_written, m_total), m_total)) {
+            m_stopped = true;
+            setErrorString(QStringLiteral("stopped"));
+            return -1;
+        }
+        const qint64 n = m_out->write(data, size);
+        if (n < 0)
+            setErrorString(m_out->errorString());
+        else
+            m_written += n;
+        return n;
+    }
+
+private:
+    QIODevice *m_out;
+    const CQelDoc::KeepGoing &m_keepGoing;
+    qint64 m_total;
+    qint64 m_written = 0;
+    bool m_stopped = false;
+};
+
+} // namespace
+
+bool CQelDoc::wasStopped(const OpenJob &job)
+{
+    return job.stopped;
+}
+
+bool CQelDoc::wasStopped(const SaveJob &job)
+{
+    return job.stopped;
+}
+
+std::shared_ptr<CQelDoc::OpenJob> CQelDoc::prepareOpen(const QString &path)
+{
+    m_lastError.clear();
+    const QString newName = DocumentNames::fileName(path);
+    const DocumentNames::OpenDecision check = DocumentNames::checkOpen(DocumentNames::fileName(m_pathName), newName);
+    if (!check.allowed) {
+        m_lastError = check.message;
+        warn(check.message);
+        return nullptr;
+    }
+    auto job = std::make_shared<OpenJob>();
+    job->path = path;
+    job->type = DocumentNames::fileType(newName);
+    job->check = check;
+    // A report for the result table is read into a table of its own, a
+    // window of the file at a time, instead of whole and then copied.
+    job->intoTable = job->type == FileType::Report && m_procedure && m_results;
+    return job;
+}
+
+void CQelDoc::readOpen(OpenJob &job, const KeepGoing &keepGoing)
+{
+    const QString &path = job.path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        job.error = QStringLiteral("Can't open the file %1: %2.").arg(path, file.errorString());
+        return;
+    }
+    // Parse into a separate copy: nothing changes unless the whole file reads.
+    try {
+        if (job.intoTable) {
+            ReportReading::read(&file, file.size(), job.loaded, keepGoing);
+        } else {
+            const QByteArray bytes = file.readAll();
+            if (file.error() != QFileDevice::NoError) {
+                job.error = QStringLiteral("Can't read the file %1: %2.").arg(path, file.errorString());
+                return;
+            }
+            DocumentLayouts::read(job.type, bytes, job.loaded);
+        }
+    } catch (const ReportReading::Stopped &) {
+        job.stopped = true;
+        job.loaded = DocumentData();
+    } catch (const ArchiveError &e) {
+        job.error = QStringLiteral("Can't read the file %1: %2.").arg(path, e.describe());
+    } catch (const std::bad_alloc &) {
+        job.error = QStringLiteral("Can't read the file %1: not enough memory.").arg(path);
+    }
+}
+
+bool CQelDoc::finishOpen(OpenJob &job)
+{
+    if (job.stopped)
+        return false;
+    if (!job.error.isEmpty()) {
+        m_lastError = job.error;
+        warn(m_lastError);
+        return false;
+    }
+    if (job.check.clearReportData)
+        m_data.clearReportData();
+    m_data.takeLayout(job.type, std::move(job.loaded));
+    setPathName(job.path, true);
+    if (m_procedure && m_results)
+        PageTransfer::rebuild(m_data, *m_procedure, *m_results, m_plot);
+    emit documentLoaded(job.path);
+    return true;
+}
+
+std::shared_ptr<CQelDoc::SaveJob> CQelDoc::prepareSave(const QString &path)
+{
+    m_lastError.clear();
+    const FileType type = DocumentNames::fileType(path);
+    if (type == FileType::None) {
+        // No layout for this name: leave any file of that name alone.
+        m_lastError = QStringLiteral("Nothing was saved: the name %1 does not end in pro, rpt or pic.")
+                          .arg(DocumentNames::fileName(path));
+        warn(m_lastError);
+        return nullptr;
+    }
+    auto job = std::make_shared<SaveJob>();
+    job->path = path;
+    job->type = type;
+    job->data = m_data;
+    if (m_procedure && m_results) {
+        // The refresh makes the report part anew.
+        job->data.reportRows.clear();
+        job->data.reportTable.reset();
+        // The plotter's part is small: taken here, with the rest left to the refresh.
+        if (m_plot) {
+            job->data.plotFirstItem = m_plot->firstItemText();
+            job->data.plotSecondItem = m_plot->secondItemText();
+            job->data.plotRows = m_plot->joinedRows();
+            job->data.plotRowCount = qint32(job->data.plotRows.size());
+            job->data.plotColumnCount = m_plot->columnCounter();
+        }
+        job->procedure = std::make_shared<ProcedureModel>();
+        job->procedure->setSteps(m_procedure->steps());
+        job->results = std::shared_ptr<ResultTableModel>(m_results->snapshot().release());
+    }
+    return job;
+}
+
+void CQelDoc::writeSave(SaveJob &job, const KeepGoing &keepGoing)
+{
+    if (job.procedure)
+        PageTransfer::refresh(job.data, *job.procedure, *job.results, nullptr);
+
+    // Written beside the target and renamed over it only when complete, so a
+    // failure never leaves a cut file or loses the previous one.
+    QSaveFile file(job.path);
+    QString why;
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (!ok)
+        why = file.errorString();
+    if (ok) {
+        const qint64 total = job.data.reportRows.byteSize() + 64 * (job.data.plotRows.size() + 1);
+        StoppableDevice out(&file, keepGoing, total);
+        if (!DocumentLayouts::write(job.type, job.data, &out, &why)) {
+            ok = false;
+            job.stopped = out.stopped();
+            file.cancelWriting();
+        }
+    }
+    if (ok && !file.commit()) {
+        ok = false;
+        why = file.errorString();
+    }
+    if (!ok && !job.stopped)
+        job.error = QStringLiteral("Can't save the file %1: %2.").arg(job.path, why);
+}
+
+bool CQelDoc::finishSave(SaveJob &job)
+{
+    if (job.stopped)
+        return false;
+    if (!job.error.isEmpty()) {
+        m_lastError = job.error;
+        warn(m_lastError);
+        return false;
+    }
+    m_data = std::move(job.data);
+    setPathName(job.path, true);
+    return true;
+}

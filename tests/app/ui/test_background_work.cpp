@@ -1,0 +1,266 @@
+// Long work off the window's thread, through the real window: the result
+// exports of a large table show a progress dialog after half a second,
+// the window's own timers keep firing, Cancel leaves no file and opens
+// nothing, and the commands that would change the document wait.
+
+#include "DesktopRig.h"
+
+#include "app/ui/BackgroundCommands.h"
+#include "app/ui/BackgroundTask.h"
+#include "document/CQelDoc.h"
+#include "execution/ResultTableModel.h"
+#include "components/ui/PictureButton.h"
+#include "execution/ui/CExecDlg.h"
+#include "procedure/ProcedureModel.h"
+#include "procedure/ui/CQelView.h"
+
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace {
+
+constexpr int Steps = 10;
+
+QVector<ProcedureStep> tenSteps()
+{
+    QVector<ProcedureStep> steps;
+    for (int i = 0; i < Steps; ++i) {
+        ProcedureStep s;
+        s[ProcedureStep::Step] = QString::number(i + 1);
+        s[ProcedureStep::FItem] = QStringLiteral("C");
+        s[ProcedureStep::FStd] = QStringLiteral("100");
+        s[ProcedureStep::FLow] = QStringLiteral("-5%");
+        s[ProcedureStep::FHigh] = QStringLiteral("+5%");
+        s[ProcedureStep::FUnit] = QStringLiteral("nF");
+        s[ProcedureStep::SItem] = QStringLiteral("off");
+        s[ProcedureStep::Freq] = QStringLiteral("1KHz");
+        s[ProcedureStep::Level] = QStringLiteral("1V");
+        s[ProcedureStep::Circuit] = QStringLiteral("SER");
+        s[ProcedureStep::Speed] = QStringLiteral("FAST");
+        s[ProcedureStep::Type] = QStringLiteral("%");
+        s[ProcedureStep::Delay] = QStringLiteral("0");
+        steps << s;
+    }
+    return steps;
+}
+
+QString rowText(int r)
+{
+    QString joined;
+    for (int i = 0; i < Steps; ++i)
+        joined += QStringLiteral("%1nF\n%2\n").arg(100 + (r * 7 + i) % 1000 / 1000.0, 0, 'f', 3)
+                      .arg((r + i) % 97 == 0 ? QStringLiteral("fail") : QStringLiteral("pass"));
+    return joined;
+}
+
+// Longest wait between ticks of a 10 ms timer on the window's thread.
+struct TickWatch
+{
+    TickWatch()
+    {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const qint64 now = clock.elapsed();
+            longest = qMax(longest, now - last);
+            last = now;
+        });
+        clock.start();
+        timer.start();
+    }
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+};
+
+class BackgroundWork : public DesktopRig
+{
+protected:
+    void SetUp() override
+    {
+        DesktopRig::SetUp();
+        ASSERT_TRUE(tmp.isValid());
+        // The workbook exports go to the temporary folder: one of the test's own.
+        oldTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp.path().toLocal8Bit());
+        ASSERT_TRUE(startApp({}, false));
+        app->background()->setOpener([this](const QString &path) {
+            opened << path;
+            return true;
+        });
+    }
+    void TearDown() override
+    {
+        DesktopRig::TearDown();
+        qputenv("TMPDIR", oldTmp);
+    }
+
+    // A ten-step procedure and rows of it, filled quietly as a load does.
+    void fill(int rows)
+    {
+        ProcedureModel *procedure = app->view()->procedureModel();
+        ResultTableModel *results = app->view()->resultModel();
+        procedure->setSteps(tenSteps());
+        {
+            const QSignalBlocker quiet(results);
+            results->setStepColumns({});
+            results->removeAllRows();
+            for (int r = 0; r < rows; ++r) {
+                const QString row = rowText(r);
+                results->appendJoinedRow(row, row.contains(QLatin1String("fail")) ? 1 : 2);
+                results->setRowDateTime(r, QStringLiteral("2026/12/7/"), QStringLiteral("9:0:%1").arg(r % 60));
+            }
+        }
+        results->rebuildColumns(*procedure);
+    }
+
+    QProgressDialog *progressDialog() const
+    {
+        return frame()->findChild<QProgressDialog *>(QStringLiteral("backgroundProgress"));
+    }
+
+    bool waitIdle(int ms = 30000)
+    {
+        return Desktop::waitUntil([] { return BackgroundTask::running() == 0; }, ms);
+    }
+
+    QStringList filesIn(const QString &folder) const
+    {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    }
+
+    QTemporaryDir tmp;
+    QByteArray oldTmp;
+    QStringList opened;
+};
+
+TEST_F(BackgroundWork, ALargeExportShowsProgressKeepsTheWindowAliveAndCancelLeavesNoFile)
+{
+    fill(200000);
+    frame()->showPage(CMainFrame::ExecutivePage);
+    TickWatch ticks;
+    QElapsedTimer clock;
+    clock.start();
+    app->view()->execDlg()->exportButton()->click();
+    EXPECT_EQ(BackgroundTask::running(), 1);
+    // The document's own commands wait while its data are being written.
+    EXPECT_FALSE(action(CMainFrame::FileOpen)->isEnabled());
+    EXPECT_FALSE(action(CMainFrame::FileSaveAs)->isEnabled());
+
+    ASSERT_TRUE(Desktop::waitUntil([this] { return progressDialog() && progressDialog()->isVisible(); }, 5000))
+        << "no progress dialog";
+    EXPECT_GE(clock.elapsed(), BackgroundTask::DialogDelayMs - 50);
+    ASSERT_EQ(BackgroundTask::running(), 1) << "the export ended before it could be cancelled";
+    Desktop::settle(300);
+    auto *cancel = progressDialog()->findChild<QPushButton *>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    ASSERT_TRUE(waitIdle());
+    Desktop::settle(50);
+
+    EXPECT_LT(ticks.longest, 100) << "the window's thread stood still for " << ticks.longest << " ms";
+    EXPECT_TRUE(filesIn(tmp.path()).isEmpty()) << filesIn(tmp.path()).join(' ').toStdString();
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_TRUE(prompter.said.isEmpty());
+    EXPECT_TRUE(action(CMainFrame::FileOpen)->isEnabled());
+    EXPECT_TRUE(action(CMainFrame::FileSaveAs)->isEnabled());
+}
+
+TEST_F(BackgroundWork, ResultsMenuWritesTheCsvOfTheRowsThereWhenItStarted)
+{
+    fill(2000);
+    QAction *csv = nullptr;
+    for (QAction *a : frame()->resultsMenu()->actions())
+        if (a->text().contains(QLatin1String("CSV")))
+            csv = a;
+    ASSERT_NE(csv, nullptr);
+    ASSERT_TRUE(frame()->resultsMenu()->menuAction()->isVisible());
+    const QString out = dir.path() + QStringLiteral("/lot");
+    Desktop::ModalAnswer<QFileDialog> answer([&](QFileDialog *d) { Desktop::chooseFile(d, out); });
+    csv->trigger();
+    ASSERT_TRUE(answer.seen());
+    // Rows added after the command started are not in the file.
+    app->view()->resultModel()->appendJoinedRow(rowText(9), 2);
+    ASSERT_TRUE(waitIdle());
+
+    QFile f(out + QStringLiteral(".csv"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "the name gets the .csv ending";
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 1 + 2000 + 1); // the last line feed ends an empty piece
+    EXPECT_TRUE(lines[0].startsWith("Seq.,"));
+    const QByteArray mark = rowText(0).contains(QLatin1String("fail")) ? "\xce\xa7" : "\xce\x9f";
+    EXPECT_EQ(lines[1], "1," + mark + ",2026/12/7/,9:0:0," + rowText(0).replace('\n', ',').chopped(1).toUtf8() + "\r");
+    EXPECT_TRUE(lines[2000].startsWith("2000,"));
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_TRUE(prompter.said.isEmpty());
+}
+
+TEST_F(BackgroundWork, ACancelledSaveLeavesTheOldFileWholeAndTheNameAsItWas)
+{
+    const QString target = dir.path() + QStringLiteral("/lot_1.rpt");
+    fill(3);
+    ASSERT_TRUE(app->document()->saveDocument(target));
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    const QByteArray before = old.readAll();
+    old.close();
+    app->document()->onNewDocument();
+
+    fill(200000);
+    ASSERT_TRUE(app->background()->save(app->document(), target));
+    ASSERT_NE(app->background()->currentTask(), nullptr) << "a large save runs in the background";
+    auto *cancel = app->background()->currentTask()->dialog()->findChild<QPushButton *>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    ASSERT_TRUE(waitIdle());
+
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), before);
+    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("lot_1.rpt")}) << "no temporary file is left";
+    EXPECT_NE(app->document()->pathName(), target);
+    EXPECT_TRUE(prompter.said.isEmpty());
+
+    // Not cancelled, the same save replaces the file while a timer keeps ticking.
+    TickWatch ticks;
+    ASSERT_TRUE(app->background()->save(app->document(), target));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_LT(ticks.longest, 100);
+    EXPECT_EQ(app->document()->pathName(), target);
+    EXPECT_GT(QFileInfo(target).size(), 200000 * 100);
+}
+
+TEST_F(BackgroundWork, ACancelledOpenLeavesThePagesAsTheyWere)
+{
+    const QString big = dir.path() + QStringLiteral("/lot_1.rpt");
+    fill(200000);
+    ASSERT_TRUE(app->document()->saveDocument(big));
+    ASSERT_GT(QFileInfo(big).size(), BackgroundCommands::OpenAtOnceBytes);
+    fill(3);
+    ResultTableModel *results = app->view()->resultModel();
+    const QStringList rowsBefore{results->joinedRow(0), results->joinedRow(1), results->joinedRow(2)};
+
+    app->background()->open(app->document(), big, [] {});
+    ASSERT_NE(app->background()->currentTask(), nullptr) << "a large open runs in the background";
+    EXPECT_FALSE(frame()->centralWidget()->isEnabled()) << "the pages take no edits meanwhile";
+    app->background()->currentTask()->dialog()->findChild<QPushButton *>()->click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(frame()->centralWidget()->isEnabled());
+    ASSERT_EQ(results->resultCount(), 3);
+    EXPECT_EQ((QStringList{results->joinedRow(0), results->joinedRow(1), results->joinedRow(2)}), rowsBefore);
+    EXPECT_TRUE(prompter.said.isEmpty());
+
+    // Not cancelled, the rows arrive (taking them into the table is the one
+    // step on the window's thread).
+    bool after = false;
+    app->background()->open(app->document(), big, [&after] { after = true; });
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(after);
+    ASSERT_EQ(results->resultCount(), 200000);
+    EXPECT_EQ(results->joinedRow(199999), rowText(199999));
+}
+
+} // namespace
