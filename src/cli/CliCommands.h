@@ -11,3 +11,4 @@ int cliExport(const QStringList &args);
 int cliPrint(const QStringList &args);
 int cliPrintGraph(const QStringList &args);
 int cliHistory(const QStringList &args);
+int cliServe(const QStringList &args);
