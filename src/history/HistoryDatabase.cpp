@@ -134,10 +134,29 @@ bool HistoryDatabase::open(const HistoryTarget &target, Mode mode, QString *erro
 {
     close();
     m_target = target;
+    // The connection's handles must be gone before it can be removed.
+    const bool ok = connectTo(mode, error);
+    if (!ok)
+        close();
+    return ok;
+}
+
+bool HistoryDatabase::execSql(const QString &sql, QString *error)
+{
+    QSqlQuery q(database());
+    if (q.exec(sql))
+        return true;
+    if (error)
+        *error = describe(q.lastError());
+    return false;
+}
+
+bool HistoryDatabase::connectTo(Mode mode, QString *error)
+{
+    const HistoryTarget &target = m_target;
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;
-        close();
         return false;
     };
     if (target.kind == HistoryTarget::Kind::SQLite) {
@@ -163,17 +182,15 @@ bool HistoryDatabase::open(const HistoryTarget &target, Mode mode, QString *erro
         db.setConnectOptions(options);
         if (!db.open())
             return fail(describe(db.lastError()));
-        QSqlQuery q(db);
-        if (mode == Mode::ReadWrite) {
-            // WAL keeps readers and the writer apart; NORMAL keeps every
-            // committed row through a killed program.
-            q.prepare(QStringLiteral("PRAGMA journal_mode=WAL"));
-            if (!exec(q, error))
-                return fail(error ? *error : QString());
-            q.prepare(QStringLiteral("PRAGMA synchronous=NORMAL"));
-            if (!exec(q, error))
-                return fail(error ? *error : QString());
-        }
+        // Reading the catalogue tells a locked or foreign file at once.
+        if (!execSql(QStringLiteral("SELECT count(*) FROM sqlite_master"), error))
+            return false;
+        // WAL keeps readers and the writer apart; NORMAL keeps every
+        // committed row through a killed program.
+        if (mode == Mode::ReadWrite
+            && (!execSql(QStringLiteral("PRAGMA journal_mode=WAL"), error)
+                || !execSql(QStringLiteral("PRAGMA synchronous=NORMAL"), error)))
+            return false;
     } else if (target.kind == HistoryTarget::Kind::PostgreSQL) {
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
             return fail(QStringLiteral("PostgreSQL is not available: install the Qt PostgreSQL driver (libqt6sql6-psql)."));
@@ -187,27 +204,24 @@ bool HistoryDatabase::open(const HistoryTarget &target, Mode mode, QString *erro
             db.setPassword(target.password);
         db.setConnectOptions(QStringLiteral("connect_timeout=3;application_name=qel"));
         if (!db.open()) {
-            QString why = db.lastError().driverText() + QLatin1Char(' ') + db.lastError().databaseText();
-            why = why.simplified();
+            // libpq: 'connection to server at "h", port p failed: WHY\n\tHINT'.
+            QString why = db.lastError().databaseText().split(QLatin1Char('\n')).value(0).trimmed();
+            const int at = why.lastIndexOf(QLatin1String("failed: "));
+            if (at >= 0)
+                why = why.mid(at + 8);
+            if (why.isEmpty())
+                why = db.lastError().driverText();
             while (why.endsWith(QLatin1Char('.')))
                 why.chop(1);
             return fail(QStringLiteral("Cannot reach the results database %1: %2.").arg(target.display(), why));
         }
-        if (mode == Mode::ReadOnly) {
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
-            if (!exec(q, error))
-                return fail(error ? *error : QString());
-        }
+        if (mode == Mode::ReadOnly && !execSql(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"), error))
+            return false;
     } else {
         return fail(QStringLiteral("No results database was chosen."));
     }
     m_open = true;
-    if (!prepareSchema(mode, error)) {
-        const QString why = error ? *error : QString();
-        return fail(why);
-    }
-    return true;
+    return prepareSchema(mode, error);
 }
 
 bool HistoryDatabase::prepareSchema(Mode mode, QString *error)
@@ -252,10 +266,8 @@ bool HistoryDatabase::prepareSchema(Mode mode, QString *error)
         return false;
     }
     QSqlQuery q(db);
-    auto run = [&](const QString &sql) {
-        q.prepare(sql);
-        return exec(q, error);
-    };
+    // Statements that make tables cannot be prepared on PostgreSQL.
+    auto run = [&](const QString &sql) { return execSql(sql, error); };
     bool ok = exists || run(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL, applied TEXT NOT NULL)"));
     for (int v = m_version + 1; ok && v <= SchemaVersion; ++v) {
         for (const QString &sql : migrations().at(v - 1))
@@ -403,6 +415,14 @@ QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values)
         terms << QStringLiteral("r.id = ?");
         values << f.runId;
     }
+    if (!f.runIds.isEmpty()) {
+        QStringList marks;
+        for (const QString &id : f.runIds) {
+            marks << QStringLiteral("?");
+            values << id;
+        }
+        terms << QStringLiteral("r.id IN (%1)").arg(marks.join(QStringLiteral(", ")));
+    }
     if (!f.since.isEmpty()) {
         terms << QStringLiteral("r.started >= ?");
         values << f.since;
@@ -498,6 +518,22 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
         sql += QStringLiteral(" LIMIT ?");
         values << limit;
     }
+    // The runs' columns first: PostgreSQL streams a forward-only result and
+    // takes no other statement on the connection until it is read.
+    QHash<QString, QVector<Column>> columns;
+    {
+        QVariantList runValues;
+        QSqlQuery c(database());
+        c.setForwardOnly(true);
+        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, runValues));
+        for (const QVariant &v : runValues)
+            c.addBindValue(v);
+        if (!exec(c, error))
+            return false;
+        while (c.next())
+            columns.insert(c.value(0).toString(), columnsFromJson(c.value(1).toString()));
+    }
+    static const QVector<Column> none;
     QSqlQuery q(database());
     q.setForwardOnly(true);
     q.prepare(sql);
@@ -505,20 +541,13 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
         q.addBindValue(v);
     if (!exec(q, error))
         return false;
-    QHash<QString, QVector<Column>> columns;
     StoredRow r;
     while (q.next()) {
         const QString runId = q.value(0).toString();
         if (runId != r.runId) {
             r.runId = runId;
-            auto it = columns.find(runId);
-            if (it == columns.end()) {
-                QVector<Column> c;
-                if (!runColumns(runId, c, error))
-                    return false;
-                it = columns.insert(runId, c);
-            }
-            r.columns = &*it;
+            auto it = columns.constFind(runId);
+            r.columns = it == columns.constEnd() ? &none : &*it;
         }
         r.seq = q.value(1).toInt();
         r.measuredAt = q.value(2).toString();

@@ -49,6 +49,7 @@ public:
     struct Filter
     {
         QString runId;
+        QStringList runIds;   // any of these (the window's selection)
         QString since, until; // stored time texts (History::boundText)
         QString procedure, lot, station;
         QString verdict;      // runs: "pass" (no fails) or "fail"; empty: any
@@ -83,6 +84,8 @@ public:
     QString describe(const class QSqlError &error) const;
 
 private:
+    bool connectTo(Mode mode, QString *error);
+    bool execSql(const QString &sql, QString *error);
     bool prepareSchema(Mode mode, QString *error);
     bool exec(QSqlQuery &q, QString *error);
     QSqlQuery &prepared(const QString &key, const QString &sql);

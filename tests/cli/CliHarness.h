@@ -66,10 +66,6 @@ inline QProcessEnvironment cliEnvironment()
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    // Runs record into the default results database: a private one per test program.
-    static QTemporaryDir data;
-    if (!env.contains(QStringLiteral("QEL_TEST_KEEP_DATA_HOME")))
-        env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     return env;
 }

@@ -9,6 +9,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
+#include "history/ui/HistoryDesktop.h"
 #include "instrument/MeasurementSequencer.h"
 #include "instrument/RunCommands.h"
 #include "instrument/SweepSequencer.h"
@@ -82,6 +83,10 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
         m_ownPrompter->setParent(m_frame);
     wireCommands();
     wireFrame();
+    HistoryDesktop::Parts history{m_frame.data(), [f = m_frame.data()](const QString &text, const QString &hint, std::function<void()> h) {
+        return f->addResultsCommand(text, hint, std::move(h)); }, &m_link, m_measure, m_sweep, m_view->procedureModel(),
+        m_plotter, m_view->executionState(), m_description, [this] { return m_doc->pathName(); }, m_prompter};
+    m_history = new HistoryDesktop(history, this);
 }
 
 CQelApp::~CQelApp()
@@ -91,12 +96,21 @@ CQelApp::~CQelApp()
 
 void CQelApp::wireCommands()
 {
-    m_view->setCommandHandler(CQelView::RunCommandId, [this] { m_runCommands->run(); });
-    m_view->setCommandHandler(CQelView::EmergencyStopId, [this] { m_runCommands->emergencyStop(); });
+    m_view->setCommandHandler(CQelView::RunCommandId, [this] {
+        if (m_runCommands->run())
+            m_history->runStarted();
+    });
+    m_view->setCommandHandler(CQelView::EmergencyStopId, [this] {
+        m_history->runEnded(RunEnd::EmergencyStop);
+        m_runCommands->emergencyStop();
+    });
     m_view->setCommandHandler(CQelView::ExportResultsId,
         [this] { ResultExport::exportAndOpen(*m_view->procedureModel(), *m_view->resultModel(), *m_prompter); });
     m_view->setCommandHandler(CQelView::DrawId, [this] { m_plotCommands->draw(); });
-    m_view->setCommandHandler(CQelView::StopResetId, [this] { m_plotCommands->stopReset(); });
+    m_view->setCommandHandler(CQelView::StopResetId, [this] {
+        m_history->sweepEnded(RunEnd::EmergencyStop);
+        m_plotCommands->stopReset();
+    });
     m_view->setCommandHandler(CQelView::ExportSweepId, [this] { SweepExport::exportAndOpen(*m_plotter, *m_prompter); });
     m_view->execDlg()->setRunCommand([this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
 

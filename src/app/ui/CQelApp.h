@@ -14,6 +14,7 @@
 class CCommDlg;
 
 class CPlotDlg;
+class HistoryDesktop;
 class CQelDoc;
 class CQelView;
 class MeasurementSequencer;
@@ -55,6 +56,7 @@ public:
     InstrumentLink &link() { return m_link; }
     ReportPrinting *printing() const { return m_printing; }
     CCommDlg *commDlg() const { return m_commDlg; }
+    HistoryDesktop *history() const { return m_history; }
 
     // The commands of the menus; public so tests can reach them directly.
     bool openFile(const QString &path);
@@ -90,6 +92,7 @@ private:
     ReportDescription *m_description = nullptr;
     ReportPrinting *m_printing = nullptr;
     CCommDlg *m_commDlg = nullptr;
+    HistoryDesktop *m_history = nullptr;
     QPointer<CMainFrame> m_frame;
     bool m_busyWhenLost = false;
 };

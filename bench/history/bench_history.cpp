@@ -1,0 +1,271 @@
+// The cost of the results history, side by side in one run:
+//
+//   RecordedRun/0|1|2   a 10-step procedure (20 readings a row) against the
+//                       zero-time simulator with recording off, into SQLite,
+//                       and into a PostgreSQL server started here; us_per_row
+//                       is the whole run's time per row (goal: recording adds
+//                       under 0.2 ms a row); for PostgreSQL flush_ms is the
+//                       time until the worker had forwarded everything after
+//                       the run ended (not counted in us_per_row)
+//   SqliteIngest        1,000,000 rows of 20 readings into a fresh SQLite
+//                       file, 10,000 rows a transaction (goal: under 10 s)
+//   RowsCsv             `history rows --lot ... --csv` of a 100,000-row lot
+//                       (goal: under 1 s)
+
+#include "MeterSim.h"
+#include "PostgresServer.h"
+
+#include "common/Prompter.h"
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "history/HistoryDatabase.h"
+#include "history/HistoryExport.h"
+#include "history/HistoryRecorder.h"
+#include "history/RunRecording.h"
+#include "instrument/InstrumentLink.h"
+#include "instrument/MeasurementSequencer.h"
+#include "instrument/SettingsCache.h"
+#include "procedure/ProcedureModel.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+QTemporaryDir &scratch()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+ProcedureStep benchStep(int index)
+{
+    ProcedureStep s;
+    s[ProcedureStep::Step] = QString::number(index + 1);
+    s[ProcedureStep::FItem] = QStringLiteral("C");
+    s[ProcedureStep::FStd] = QStringLiteral("100");
+    s[ProcedureStep::FLow] = QStringLiteral("-5%");
+    s[ProcedureStep::FHigh] = QStringLiteral("+5%");
+    s[ProcedureStep::FUnit] = QStringLiteral("nF");
+    s[ProcedureStep::SItem] = QStringLiteral("D");
+    s[ProcedureStep::SStd] = QStringLiteral("0.01");
+    s[ProcedureStep::SLow] = QStringLiteral("-5%");
+    s[ProcedureStep::SHigh] = QStringLiteral("+5%");
+    s[ProcedureStep::SUnit] = QStringLiteral("D");
+    s[ProcedureStep::Freq] = QStringLiteral("1KHz");
+    s[ProcedureStep::Level] = QStringLiteral("1V");
+    s[ProcedureStep::Circuit] = QStringLiteral("SER");
+    s[ProcedureStep::Speed] = QStringLiteral("MED");
+    s[ProcedureStep::Type] = QStringLiteral("%");
+    s[ProcedureStep::Delay] = QStringLiteral("0");
+    return s;
+}
+
+struct Runner
+{
+    explicit Runner(const QString &device) : link(&prompter)
+    {
+        link.settings().devicePath = device;
+        link.setIdentificationDelay(300);
+        QVector<ProcedureStep> steps;
+        for (int i = 0; i < 10; ++i)
+            steps << benchStep(i);
+        procedure.setSteps(steps);
+        results.rebuildColumns(procedure);
+    }
+
+    bool connectMeter()
+    {
+        if (!link.connectToMeter())
+            return false;
+        QEventLoop loop;
+        QObject::connect(&link, &InstrumentLink::identificationFinished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        if (link.isIdentifying())
+            loop.exec();
+        return link.isConnected();
+    }
+
+    bool runOnce(int loops)
+    {
+        results.removeAllRows();
+        exec.setLoopText(QString::number(loops));
+        QEventLoop loop;
+        bool ok = false;
+        auto done = QObject::connect(&sequencer, &MeasurementSequencer::finished, &loop, [&] {
+            ok = true;
+            loop.quit();
+        });
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        sequencer.start();
+        if (recording)
+            recording->started();
+        loop.exec();
+        QObject::disconnect(done);
+        return ok;
+    }
+
+    SilentPrompter prompter;
+    InstrumentLink link;
+    SettingsCache cache;
+    ProcedureModel procedure;
+    ResultTableModel results;
+    ExecutionState exec;
+    MeasurementSequencer sequencer{link, cache, procedure, results, exec};
+    HistoryRecorder recorder;
+    std::unique_ptr<RunRecording> recording;
+};
+
+void RecordedRun(benchmark::State &state)
+{
+    const int mode = int(state.range(0));
+    static MeterSim sim;
+    if (!sim.isRunning()) {
+        state.SkipWithError("the simulator did not start");
+        return;
+    }
+    std::unique_ptr<PostgresServer> pg;
+    if (mode == 2) {
+        pg = std::make_unique<PostgresServer>();
+        if (!pg->isRunning()) {
+            state.SkipWithError(pg->errorText().toStdString().c_str());
+            return;
+        }
+    }
+    Runner runner(sim.devicePath());
+    if (!runner.connectMeter()) {
+        state.SkipWithError("no meter");
+        return;
+    }
+    if (mode > 0) {
+        QString error;
+        const HistoryTarget target = mode == 1
+            ? HistoryTarget::parse(scratch().filePath(QStringLiteral("run.sqlite")), &error)
+            : HistoryTarget::parse(pg->url(), &error);
+        runner.recorder.setTarget(target);
+        runner.recording = std::make_unique<RunRecording>(runner.recorder, runner.sequencer, runner.procedure,
+            [] { return History::RunRecord(); });
+    }
+    const int loops = 300;
+    qint64 rows = 0;
+    double flushMs = 0;
+    for (auto _ : state) {
+        if (!runner.runOnce(loops)) {
+            state.SkipWithError("the run did not finish");
+            return;
+        }
+        rows += loops;
+        if (mode == 2) {
+            state.PauseTiming();
+            QElapsedTimer t;
+            t.start();
+            runner.recorder.flush(60000);
+            flushMs += double(t.elapsed());
+            state.ResumeTiming();
+        }
+    }
+    state.counters["us_per_row"] = benchmark::Counter(double(rows) * 1e-6, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    if (mode == 2)
+        state.counters["flush_ms"] = flushMs / double(state.iterations());
+    state.SetLabel(mode == 0 ? "recording off" : mode == 1 ? "SQLite" : "PostgreSQL");
+}
+BENCHMARK(RecordedRun)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+History::RunRecord benchRun(const QString &lot)
+{
+    History::RunRecord r;
+    r.id = History::newId();
+    r.started = QDateTime::currentDateTimeUtc();
+    r.station = QStringLiteral("bench");
+    r.operatorName = QStringLiteral("bench");
+    r.procedure = QStringLiteral("bench.pro");
+    r.lotNo = lot;
+    for (int s = 1; s <= 10; ++s)
+        r.columns << History::Column{s, QStringLiteral("C"), QStringLiteral("F")} << History::Column{s, QStringLiteral("D"), QString()};
+    return r;
+}
+
+// count rows of 20 readings into db, batch rows a transaction.
+bool ingest(HistoryDatabase &db, const History::RunRecord &run, int count, int batch)
+{
+    History::RowRecord row;
+    row.runId = run.id;
+    row.verdict = QStringLiteral("pass");
+    for (int i = 0; i < 10; ++i) {
+        row.cells << History::Cell{QStringLiteral("100.123nF"), 1.00123e-7, QStringLiteral("pass")}
+                  << History::Cell{QStringLiteral("0.00123D"), 0.00123, QStringLiteral("pass")};
+    }
+    if (!db.insertRun(run, nullptr))
+        return false;
+    for (int done = 0; done < count;) {
+        db.begin();
+        for (int k = 0; k < batch && done < count; ++k) {
+            row.seq = ++done;
+            row.measuredAt = QDateTime::currentDateTimeUtc();
+            if (!db.insertRow(row, nullptr))
+                return false;
+        }
+        if (!db.commit(nullptr))
+            return false;
+    }
+    return true;
+}
+
+void SqliteIngest(benchmark::State &state)
+{
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QString path = scratch().filePath(QStringLiteral("ingest-%1.sqlite").arg(n++));
+        HistoryDatabase db;
+        db.open(HistoryTarget::parse(path), HistoryDatabase::Mode::ReadWrite, nullptr);
+        state.ResumeTiming();
+        if (!ingest(db, benchRun(QStringLiteral("ingest")), int(state.range(0)), 10000))
+            state.SkipWithError("an insert failed");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(SqliteIngest)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void RowsCsv(benchmark::State &state)
+{
+    const QString path = scratch().filePath(QStringLiteral("lot.sqlite"));
+    {
+        HistoryDatabase db;
+        db.open(HistoryTarget::parse(path), HistoryDatabase::Mode::ReadWrite, nullptr);
+        // The lot among other rows, as in a real history.
+        ingest(db, benchRun(QStringLiteral("other")), 50000, 10000);
+        ingest(db, benchRun(QStringLiteral("L100k")), 60000, 10000);
+        ingest(db, benchRun(QStringLiteral("L100k")), 40000, 10000);
+    }
+    HistoryDatabase db;
+    db.open(HistoryTarget::parse(path), HistoryDatabase::Mode::ReadOnly, nullptr);
+    HistoryDatabase::Filter f;
+    f.lot = QStringLiteral("L100k");
+    qint64 rows = 0;
+    for (auto _ : state) {
+        QString error;
+        if (!HistoryExport::writeRows(db, f, HistoryExport::Format::Csv, scratch().filePath(QStringLiteral("lot.csv")), &rows, &error))
+            state.SkipWithError(error.toStdString().c_str());
+    }
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(RowsCsv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch().path()));
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

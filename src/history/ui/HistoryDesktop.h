@@ -1,0 +1,78 @@
+#pragma once
+
+#include "history/RunRecording.h"
+#include "history/ui/ResultsHistoryWindow.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class ExecutionState;
+class HistoryRecorder;
+class InstrumentLink;
+class MeasurementSequencer;
+class PlotterState;
+class ProcedureModel;
+class Prompter;
+class QAction;
+class QLabel;
+class QMainWindow;
+class ReportDescription;
+class ResultsHistoryWindow;
+class SweepSequencer;
+
+// The results history in the desktop program: recording of every run and
+// sweep, the Results menu's "Results Database..." and "Results History...",
+// and a status bar pane saying where rows go and how many wait.
+class HistoryDesktop : public QObject
+{
+    Q_OBJECT
+public:
+    struct Parts
+    {
+        QMainWindow *frame = nullptr;
+        std::function<QAction *(const QString &text, const QString &hint, std::function<void()> handler)> addCommand;
+        InstrumentLink *link = nullptr;
+        MeasurementSequencer *measure = nullptr;
+        SweepSequencer *sweep = nullptr;
+        ProcedureModel *procedure = nullptr;
+        PlotterState *plotter = nullptr;
+        ExecutionState *execution = nullptr;
+        ReportDescription *description = nullptr;
+        std::function<QString()> procedurePath;
+        Prompter *prompter = nullptr;
+    };
+
+    explicit HistoryDesktop(const Parts &parts, QObject *parent = nullptr);
+    ~HistoryDesktop() override;
+
+    // Run started the sequencer / Emergency Stop / Stop-Reset.
+    void runStarted();
+    void runEnded(RunEnd end);
+    void sweepEnded(RunEnd end);
+
+    HistoryRecorder *recorder() const { return m_recorder; }
+    QLabel *statusPane() const { return m_pane; }
+    ResultsHistoryWindow *historyWindow() const { return m_window; }
+    QAction *databaseAction() const { return m_databaseAction; }
+    QAction *historyAction() const { return m_historyAction; }
+
+    void chooseDatabase();
+    void showHistory();
+    // The saved URL (empty: the default file).
+    static QString savedUrl();
+
+private:
+    void applyUrl(const QString &url);
+    void updatePane();
+
+    Parts m_parts;
+    HistoryRecorder *m_recorder;
+    RunRecording *m_runs;
+    SweepRecording *m_sweeps;
+    QLabel *m_pane = nullptr;
+    QPointer<ResultsHistoryWindow> m_window;
+    QAction *m_databaseAction = nullptr;
+    QAction *m_historyAction = nullptr;
+};

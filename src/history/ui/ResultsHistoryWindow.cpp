@@ -1,0 +1,177 @@
+#include "history/ui/ResultsHistoryWindow.h"
+
+#include "common/Prompter.h"
+#include "history/HistoryDatabase.h"
+#include "history/HistoryExport.h"
+#include "history/HistoryModels.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_prompter(prompter), m_runs(new RunListModel(this)), m_rows(new RunRowsModel(this))
+{
+    setWindowTitle(tr("Results History"));
+    setObjectName(QStringLiteral("resultsHistoryWindow"));
+    resize(1000, 640);
+
+    auto *filters = new QHBoxLayout;
+    m_useDates = new QCheckBox(tr("From"), this);
+    m_from = new QDateEdit(QDate::currentDate().addDays(-30), this);
+    m_to = new QDateEdit(QDate::currentDate(), this);
+    for (QDateEdit *d : {m_from, m_to}) {
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        d->setEnabled(false);
+    }
+    connect(m_useDates, &QCheckBox::toggled, m_from, &QWidget::setEnabled);
+    connect(m_useDates, &QCheckBox::toggled, m_to, &QWidget::setEnabled);
+    m_procedure = new QLineEdit(this);
+    m_procedure->setPlaceholderText(tr("any procedure"));
+    m_lot = new QLineEdit(this);
+    m_lot->setPlaceholderText(tr("any lot"));
+    m_verdict = new QComboBox(this);
+    m_verdict->addItem(tr("Any verdict"), QString());
+    m_verdict->addItem(tr("All passed"), QStringLiteral("pass"));
+    m_verdict->addItem(tr("Some failed"), QStringLiteral("fail"));
+    m_refresh = new QPushButton(tr("&Refresh"), this);
+    filters->addWidget(m_useDates);
+    filters->addWidget(m_from);
+    filters->addWidget(new QLabel(tr("to"), this));
+    filters->addWidget(m_to);
+    filters->addWidget(new QLabel(tr("Procedure"), this));
+    filters->addWidget(m_procedure, 1);
+    filters->addWidget(new QLabel(tr("Lot"), this));
+    filters->addWidget(m_lot, 1);
+    filters->addWidget(m_verdict);
+    filters->addWidget(m_refresh);
+
+    m_runsView = new QTableView(this);
+    m_runsView->setObjectName(QStringLiteral("runsView"));
+    m_runsView->setModel(m_runs);
+    m_runsView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_runsView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_runsView->verticalHeader()->hide();
+    m_runsView->setWordWrap(false);
+    m_runsView->horizontalHeader()->setStretchLastSection(true);
+    m_rowsView = new QTableView(this);
+    m_rowsView->setObjectName(QStringLiteral("rowsView"));
+    m_rowsView->setModel(m_rows);
+    m_rowsView->verticalHeader()->hide();
+    m_rowsView->horizontalHeader()->setDefaultSectionSize(110);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(m_runsView);
+    split->addWidget(m_rowsView);
+
+    auto *bottom = new QHBoxLayout;
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("statusLabel"));
+    auto *xlsx = new QPushButton(tr("Export to &Workbook..."), this);
+    auto *csv = new QPushButton(tr("Export to &CSV..."), this);
+    bottom->addWidget(m_status, 1);
+    bottom->addWidget(xlsx);
+    bottom->addWidget(csv);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(split, 1);
+    layout->addLayout(bottom);
+
+    connect(m_refresh, &QPushButton::clicked, this, &ResultsHistoryWindow::refresh);
+    connect(m_lot, &QLineEdit::returnPressed, this, &ResultsHistoryWindow::refresh);
+    connect(m_procedure, &QLineEdit::returnPressed, this, &ResultsHistoryWindow::refresh);
+    connect(m_verdict, &QComboBox::currentIndexChanged, this, &ResultsHistoryWindow::refresh);
+    connect(m_runsView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &ResultsHistoryWindow::showSelectedRun);
+    connect(xlsx, &QPushButton::clicked, this, [this] { exportAs(tr("Workbook (*.xlsx)"), QStringLiteral(".xlsx")); });
+    connect(csv, &QPushButton::clicked, this, [this] { exportAs(tr("CSV (*.csv)"), QStringLiteral(".csv")); });
+}
+
+ResultsHistoryWindow::~ResultsHistoryWindow()
+{
+    m_rows->setRun(nullptr, {});
+    m_runs->setSource(nullptr, {});
+}
+
+void ResultsHistoryWindow::setTarget(const HistoryTarget &target)
+{
+    m_target = target;
+    refresh();
+}
+
+void ResultsHistoryWindow::refresh()
+{
+    m_rows->setRun(nullptr, {});
+    m_runs->setSource(nullptr, {});
+    m_db = std::make_unique<HistoryDatabase>();
+    QString error;
+    if (!m_db->open(m_target, HistoryDatabase::Mode::ReadOnly, &error)) {
+        m_db.reset();
+        m_status->setText(error);
+        return;
+    }
+    HistoryDatabase::Filter f;
+    if (m_useDates->isChecked()) {
+        f.since = History::boundText(m_from->date().toString(Qt::ISODate), false);
+        f.until = History::boundText(m_to->date().toString(Qt::ISODate), true);
+    }
+    f.procedure = m_procedure->text().trimmed();
+    f.lot = m_lot->text();
+    f.verdict = m_verdict->currentData().toString();
+    m_runs->setSource(m_db.get(), f);
+    m_status->setText(m_runs->lastError().isEmpty() ? tr("From %1").arg(m_target.display()) : m_runs->lastError());
+    if (m_runs->rowCount() > 0)
+        m_runsView->selectRow(0);
+}
+
+QStringList ResultsHistoryWindow::selectedRunIds() const
+{
+    QStringList ids;
+    for (const QModelIndex &i : m_runsView->selectionModel()->selectedRows())
+        ids << m_runs->run(i.row()).id;
+    return ids;
+}
+
+void ResultsHistoryWindow::showSelectedRun()
+{
+    const QModelIndexList rows = m_runsView->selectionModel()->selectedRows();
+    m_rows->setRun(m_db.get(), rows.isEmpty() ? QString() : m_runs->run(rows.first().row()).id);
+}
+
+bool ResultsHistoryWindow::exportSelection(const QString &path)
+{
+    const QStringList ids = selectedRunIds();
+    QString error;
+    if (!m_db || ids.isEmpty())
+        error = tr("Select one or more runs to export their rows.");
+    HistoryDatabase::Filter f;
+    f.runIds = ids;
+    const auto format = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? HistoryExport::Format::Csv
+                                                                                   : HistoryExport::Format::Xlsx;
+    if (error.isEmpty() && HistoryExport::writeRows(*m_db, f, format, path, nullptr, &error))
+        return true;
+    if (m_prompter)
+        m_prompter->inform(tr("Results History"), error, Prompter::Icon::Error);
+    return false;
+}
+
+void ResultsHistoryWindow::exportAs(const QString &filter, const QString &suffix)
+{
+    QString path = QFileDialog::getSaveFileName(this, tr("Export Rows"), QString(), filter);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(suffix, Qt::CaseInsensitive))
+        path += suffix;
+    exportSelection(path);
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "history/HistoryTarget.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class HistoryDatabase;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class RunListModel;
+class RunRowsModel;
+class Prompter;
+
+// Results > Results History: the recorded runs newest first, filtered by
+// date range, procedure, lot and verdict; the selected run's rows as the
+// Executive View shows them; the selected runs' rows exported to a
+// workbook or CSV. Both tables fetch as they scroll.
+class ResultsHistoryWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    ResultsHistoryWindow(Prompter *prompter, QWidget *parent = nullptr);
+    ~ResultsHistoryWindow() override;
+
+    // Reads (read-only) from the target; again on every refresh.
+    void setTarget(const HistoryTarget &target);
+    void refresh();
+
+    // Exports the selected runs' rows; false (and a message) on failure.
+    bool exportSelection(const QString &path);
+
+    QTableView *runsView() const { return m_runsView; }
+    QTableView *rowsView() const { return m_rowsView; }
+    RunListModel *runsModel() const { return m_runs; }
+    RunRowsModel *rowsModel() const { return m_rows; }
+    QLineEdit *lotEdit() const { return m_lot; }
+    QLineEdit *procedureEdit() const { return m_procedure; }
+    QComboBox *verdictBox() const { return m_verdict; }
+    QCheckBox *dateCheck() const { return m_useDates; }
+    QDateEdit *fromEdit() const { return m_from; }
+    QDateEdit *toEdit() const { return m_to; }
+    QPushButton *refreshButton() const { return m_refresh; }
+    QLabel *statusLabel() const { return m_status; }
+
+private:
+    void showSelectedRun();
+    void exportAs(const QString &filter, const QString &suffix);
+    QStringList selectedRunIds() const;
+
+    Prompter *m_prompter;
+    HistoryTarget m_target;
+    std::unique_ptr<HistoryDatabase> m_db;
+    RunListModel *m_runs;
+    RunRowsModel *m_rows;
+    QTableView *m_runsView;
+    QTableView *m_rowsView;
+    QCheckBox *m_useDates;
+    QDateEdit *m_from;
+    QDateEdit *m_to;
+    QLineEdit *m_procedure;
+    QLineEdit *m_lot;
+    QComboBox *m_verdict;
+    QPushButton *m_refresh;
+    QLabel *m_status;
+};

@@ -1,0 +1,127 @@
+// The results history in the desktop program, through its widgets: a run
+// recorded as it happens, then the Results History window showing it as the
+// Executive View did; an Emergency Stop stored as such; a database that is
+// not one said once while the run goes on.
+#include "DesktopRig.h"
+
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "execution/ui/CExecDlg.h"
+#include "history/HistoryModels.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryTarget.h"
+#include "history/ui/HistoryDesktop.h"
+#include "history/ui/ResultsDatabaseDialog.h"
+#include "history/ui/ResultsHistoryWindow.h"
+#include "components/ui/PictureButton.h"
+#include "procedure/ui/CQelView.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+
+using F = CMainFrame;
+
+namespace {
+
+class ResultsHistory : public DesktopRig
+{
+protected:
+    CExecDlg *execPage() const { return app->view()->execDlg(); }
+    ResultTableModel *results() const { return app->view()->resultModel(); }
+    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+
+    void runLoops(const QString &loops)
+    {
+        trigger(F::ExecutiveView);
+        GuiDriver::clearEdit(execPage()->loopEdit());
+        GuiDriver::type(execPage()->loopEdit(), loops);
+        GuiDriver::click(execPage()->runButton());
+    }
+
+    QAction *resultsCommand(const QString &prefix) const
+    {
+        for (QAction *a : frame()->resultsMenu()->actions())
+            if (a->text().remove(QLatin1Char('&')).startsWith(prefix))
+                return a;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST_F(ResultsHistory, ARunIsShownInTheHistoryWindowAsTheExecutiveViewShowedIt)
+{
+    ASSERT_TRUE(startMeter());
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
+    auto *pane = frame()->findChild<QLabel *>(QStringLiteral("resultsPane"));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->text(), QStringLiteral("Results: %1").arg(HistoryTarget::defaultPath()));
+
+    runLoops(QStringLiteral("3"));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 3 && !runActive(); }, 10000));
+
+    QAction *history = resultsCommand(QStringLiteral("Results History"));
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(frame()->resultsMenu()->menuAction()->isVisible());
+    history->trigger();
+    ResultsHistoryWindow *w = app->history()->historyWindow();
+    ASSERT_TRUE(w && w->isVisible());
+    ASSERT_EQ(w->runsModel()->rowCount(), 1) << qPrintable(w->statusLabel()->text());
+    EXPECT_EQ(w->runsModel()->run(0).rows, 3);
+    EXPECT_EQ(w->runsModel()->run(0).procedure, QStringLiteral("capacitor.pro"));
+    EXPECT_EQ(w->runsModel()->run(0).outcome, QStringLiteral("completed"));
+    EXPECT_EQ(w->runsModel()->run(0).lot, QStringLiteral("0")); // the report description's default
+
+    // The run's rows: the Executive View's columns and cells.
+    RunRowsModel *rows = w->rowsModel();
+    ASSERT_EQ(rows->rowCount(), 3);
+    for (int c = 0; c < results()->columnCount(); ++c)
+        EXPECT_EQ(rows->headerData(c, Qt::Horizontal).toString(), results()->headerData(c, Qt::Horizontal).toString());
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < results()->columnCount(); ++c)
+            EXPECT_EQ(w->rowsView()->model()->index(r, c).data().toString(), results()->cell(r, c)) << r << "," << c;
+
+    // The selection exported: a CSV of its rows.
+    const QString csv = dir.path() + QStringLiteral("/sel.csv");
+    ASSERT_TRUE(w->exportSelection(csv)) << qPrintable(prompter.texts().join('|'));
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count("\r\n"), 4);
+
+    // A long run stopped by Emergency Stop is stored as stopped; the
+    // verdict filter finds it among the failed runs, a lot filter does not.
+    runLoops(QStringLiteral("100000"));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() > 6; }, 10000));
+    GuiDriver::click(execPage()->stopButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }));
+    w->verdictBox()->setCurrentIndex(2);
+    ASSERT_EQ(w->runsModel()->rowCount(), 2);
+    EXPECT_EQ(w->runsModel()->run(0).outcome, QStringLiteral("stopped"));
+    EXPECT_EQ(w->runsModel()->run(0).rows, results()->rowCount() - 3);
+    GuiDriver::type(w->lotEdit(), QStringLiteral("nothing"));
+    w->refreshButton()->click();
+    EXPECT_EQ(w->runsModel()->rowCount(), 0);
+    w->close();
+
+    // Results Database: a file that is no database. The run goes on, the
+    // operator is told once, the status bar says recording is off.
+    const QString junk = dir.path() + QStringLiteral("/junk.db");
+    QFile j(junk);
+    ASSERT_TRUE(j.open(QIODevice::WriteOnly));
+    j.write(QByteArray(2048, 'x'));
+    j.close();
+    Desktop::ModalAnswer<ResultsDatabaseDialog> answer([&](ResultsDatabaseDialog *d) {
+        d->urlEdit()->setText(junk);
+        d->okButton()->click();
+    });
+    resultsCommand(QStringLiteral("Results Database"))->trigger();
+    ASSERT_TRUE(answer.seen());
+    Desktop::settle(50);
+    EXPECT_EQ(pane->text(), QStringLiteral("Results: recording off"));
+    EXPECT_TRUE(prompter.texts().join('|').contains(junk + QStringLiteral(" is not a results database")))
+        << qPrintable(prompter.texts().join('|'));
+    const int before = results()->rowCount();
+    runLoops(QStringLiteral("2"));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return results()->rowCount() == before + 2 && !runActive(); }, 10000));
+}

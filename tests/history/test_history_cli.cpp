@@ -1,0 +1,359 @@
+// qel-cli recording into real databases: the default SQLite file, a real
+// PostgreSQL server started here (stopped mid-run and started again), a
+// killed run, and databases that cannot be written.
+#include "../cli/CliHarness.h"
+#include "../support/MeterSim.h"
+#include "../support/PostgresServer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+QString procedure()
+{
+    return qelSourceDir() + QStringLiteral("/examples/capacitor.pro");
+}
+
+QString defaultDb()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Qel/results.sqlite");
+}
+
+// The printed result lines without the header: cells by column.
+QList<QStringList> printedRows(const CliResult &r)
+{
+    QList<QStringList> rows;
+    const QStringList lines = r.outLines();
+    for (int i = 1; i < lines.size(); ++i)
+        rows << lines[i].split(QLatin1Char('\t'));
+    return rows;
+}
+
+QJsonArray jsonOf(const CliResult &r)
+{
+    return QJsonDocument::fromJson(r.out).array();
+}
+
+// A meter that takes 20 ms per trigger, so a run lasts long enough to act during it.
+QStringList slowMeter()
+{
+    QStringList a;
+    for (const char *s : {"SLOW", "MED", "FAST", "MAX"})
+        a << QStringLiteral("--meas-time") << QStringLiteral("%1=20").arg(QLatin1String(s));
+    return a;
+}
+
+const QString HostileLot = QStringLiteral("批次 'A\"; DROP TABLE runs; -- 100% _x\\");
+const QString HostileOperator = QStringLiteral("O'Brien \"王\" %s %d");
+
+} // namespace
+
+// The default database: a run recorded with its texts exactly, rows as the
+// run printed them, a lot's CSV equal to the rows of its runs, filters.
+TEST(HistoryCli, DefaultSqliteRecordsRunsAndRowsExactly)
+{
+    MeterSim sim;
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("out.rpt"));
+    const CliResult a = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(),
+        QStringLiteral("--loops"), QStringLiteral("2"), QStringLiteral("--lot-no"), HostileLot, QStringLiteral("--operator"),
+        HostileOperator, QStringLiteral("--part-no"), QStringLiteral("P-7"), QStringLiteral("--report"), report});
+    ASSERT_TRUE(a.finished && a.exitCode == 1) << a.describe(); // the example fails on some items
+    EXPECT_TRUE(a.err.isEmpty()) << a.describe();
+    const CliResult b = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(),
+        QStringLiteral("--loops"), QStringLiteral("3"), QStringLiteral("--lot-no"), HostileLot});
+    const CliResult other = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(),
+        QStringLiteral("--lot-no"), QStringLiteral("B")});
+    ASSERT_TRUE(b.finished && other.finished) << b.describe() << other.describe();
+    ASSERT_TRUE(QFile::exists(defaultDb()));
+
+    // WAL, as the bench relies on for readers beside the writer.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(defaultDb());
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
+        EXPECT_EQ(q.value(0).toString(), QStringLiteral("wal"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+
+    const CliResult runs = runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--lot"), HostileLot,
+        QStringLiteral("--json")});
+    ASSERT_EQ(runs.exitCode, 0) << runs.describe();
+    const QJsonArray list = jsonOf(runs);
+    ASSERT_EQ(list.size(), 2);
+    // Newest first.
+    const QJsonObject newest = list[0].toObject(), oldest = list[1].toObject();
+    EXPECT_EQ(newest.value(QStringLiteral("rows")).toInt(), 3);
+    EXPECT_EQ(oldest.value(QStringLiteral("rows")).toInt(), 2);
+    EXPECT_EQ(oldest.value(QStringLiteral("fails")).toInt(), 2);
+    EXPECT_EQ(oldest.value(QStringLiteral("lot")).toString(), HostileLot);
+    EXPECT_EQ(oldest.value(QStringLiteral("operator")).toString(), HostileOperator);
+    EXPECT_EQ(oldest.value(QStringLiteral("outcome")).toString(), QStringLiteral("completed"));
+    EXPECT_EQ(oldest.value(QStringLiteral("procedure")).toString(), QStringLiteral("capacitor.pro"));
+    EXPECT_TRUE(oldest.value(QStringLiteral("meter")).toString().contains(QLatin1String("44"))) << qPrintable(runs.errText());
+    EXPECT_FALSE(oldest.value(QStringLiteral("finished")).toString().isEmpty());
+    EXPECT_EQ(QStringList(list[0].toObject().keys()).size(), 11);
+    EXPECT_TRUE(readBytes(report).size() > 0);
+
+    // The TSV: header and one line a run; all three runs without a filter.
+    const CliResult tsv = runCli({QStringLiteral("history"), QStringLiteral("runs")});
+    ASSERT_EQ(tsv.outLines().size(), 4) << tsv.describe();
+    EXPECT_EQ(tsv.outLines()[0], QStringLiteral("id\tstarted\tfinished\tstation\toperator\tmeter\tprocedure\tlot\trows\tfails\toutcome"));
+
+    // The lot's CSV holds exactly the rows the two runs printed, in order.
+    const QString csvPath = dir.filePath(QStringLiteral("lot.csv"));
+    const CliResult csv = runCli({QStringLiteral("history"), QStringLiteral("rows"), QStringLiteral("--lot"), HostileLot,
+        QStringLiteral("--csv"), csvPath});
+    ASSERT_EQ(csv.exitCode, 0) << csv.describe();
+    QStringList lines = QString::fromUtf8(readBytes(csvPath)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 5);
+    const QList<QStringList> printed = printedRows(a) + printedRows(b);
+    const QString oldestId = oldest.value(QStringLiteral("id")).toString();
+    const QString newestId = newest.value(QStringLiteral("id")).toString();
+    for (int i = 0; i < printed.size(); ++i) {
+        const QStringList f = lines[i + 1].split(QLatin1Char(','));
+        const QStringList &p = printed[i];
+        EXPECT_EQ(f[0], i < 2 ? oldestId : newestId);
+        EXPECT_EQ(f[1], p[0]); // seq
+        const int readings = (p.size() - 3) / 2;
+        ASSERT_EQ(f.size(), 4 + 3 * readings) << qPrintable(lines[i + 1]);
+        for (int k = 0; k < readings; ++k) {
+            EXPECT_EQ(f[4 + 3 * k], p[1 + 2 * k]);
+            EXPECT_EQ(f[6 + 3 * k], p[2 + 2 * k]);
+        }
+    }
+
+    // JSON rows of one run: values in base units beside the texts.
+    const CliResult rows = runCli({QStringLiteral("history"), QStringLiteral("rows"), oldestId, QStringLiteral("--json")});
+    const QJsonArray r = jsonOf(rows);
+    ASSERT_EQ(r.size(), 2) << rows.describe();
+    const QJsonObject first = r[0].toObject();
+    EXPECT_EQ(first.value(QStringLiteral("seq")).toInt(), 1);
+    EXPECT_EQ(first.value(QStringLiteral("verdict")).toString(), QStringLiteral("fail"));
+    EXPECT_TRUE(first.value(QStringLiteral("measuredAt")).toString().endsWith(QLatin1Char('Z')));
+    const QJsonObject c1 = first.value(QStringLiteral("cells")).toArray()[0].toObject();
+    EXPECT_EQ(c1.value(QStringLiteral("step")).toInt(), 1);
+    EXPECT_EQ(c1.value(QStringLiteral("item")).toString(), QStringLiteral("C"));
+    EXPECT_EQ(c1.value(QStringLiteral("text")).toString(), printed[0][1]);
+    EXPECT_DOUBLE_EQ(c1.value(QStringLiteral("value")).toDouble(), 1e-7);
+    EXPECT_EQ(c1.value(QStringLiteral("verdict")).toString(), printed[0][2]);
+
+    // The workbook, read back.
+    const QString xlsx = dir.filePath(QStringLiteral("lot.xlsx"));
+    ASSERT_EQ(runCli({QStringLiteral("history"), QStringLiteral("rows"), QStringLiteral("--lot"), HostileLot,
+                  QStringLiteral("--xlsx"), xlsx}).exitCode, 0);
+    QProcess py;
+    py.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"),
+        QStringLiteral("import openpyxl,sys; ws=openpyxl.load_workbook(sys.argv[1]).active; "
+                       "print(ws.max_row, ws.cell(2,5).value, ws.cell(2,6).value)"), xlsx});
+    py.waitForFinished(30000);
+    EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).trimmed(), QStringLiteral("6 %1 1e-07").arg(printed[0][1]));
+
+    // Filters: a date range that holds nothing, and one that holds all.
+    EXPECT_EQ(jsonOf(runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--until"),
+                  QStringLiteral("2000-01-01"), QStringLiteral("--json")})).size(), 0);
+    EXPECT_EQ(jsonOf(runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--since"),
+                  QStringLiteral("2000-01-01"), QStringLiteral("--procedure"), QStringLiteral("capacitor"), QStringLiteral("--json")})).size(), 3);
+    const CliResult bad = runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--since"), QStringLiteral("yesterday")});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(isOneSentenceNaming(bad, QStringLiteral("yesterday"))) << bad.describe();
+}
+
+// Each row is committed before it is printed: a killed run keeps at least
+// every row it printed, and --no-db records nothing.
+TEST(HistoryCli, KilledRunKeepsEveryPrintedRow)
+{
+    MeterSim sim;
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("kill.sqlite"));
+    QProcess p;
+    p.setProcessEnvironment(cliEnvironment());
+    p.start(cliProgram(), {QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--loops"),
+        QStringLiteral("100000"), QStringLiteral("--db"), db});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (out.count('\n') < 1 + 25 && clock.elapsed() < 30000) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    ::kill(pid_t(p.processId()), SIGKILL);
+    p.waitForFinished(5000);
+    out += p.readAllStandardOutput();
+    const int printed = int(out.count('\n')) - 1;
+    ASSERT_GE(printed, 25);
+    const CliResult runs = runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), db, QStringLiteral("--json")});
+    const QJsonArray list = jsonOf(runs);
+    ASSERT_EQ(list.size(), 1) << runs.describe();
+    EXPECT_GE(list[0].toObject().value(QStringLiteral("rows")).toInt(), printed);
+    EXPECT_TRUE(list[0].toObject().value(QStringLiteral("outcome")).isNull());
+
+    const CliResult none = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--db"),
+        db, QStringLiteral("--no-db")});
+    ASSERT_TRUE(none.finished) << none.describe();
+    EXPECT_EQ(jsonOf(runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), db, QStringLiteral("--json")})).size(), 1);
+}
+
+// A database that cannot be written is said in one sentence naming it;
+// the run goes on, with the same exit status, and its report is written.
+// A reply timeout and a lost meter are stored as such.
+TEST(HistoryCli, UnwritableDatabasesAndRunEnds)
+{
+    MeterSim sim;
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    QTemporaryDir dir;
+    const QString junk = dir.filePath(QStringLiteral("junk.db"));
+    writeBytes(junk, QByteArray(4096, 'x'));
+    const QString newer = dir.filePath(QStringLiteral("newer.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
+        db.setDatabaseName(newer);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL, applied TEXT NOT NULL)")));
+        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO schema_version VALUES (99, 'later')")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("newer"));
+    const QString locked = dir.filePath(QStringLiteral("locked.db"));
+    QProcess holder;
+    holder.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"),
+        QStringLiteral("import sqlite3,sys,time; c=sqlite3.connect(sys.argv[1], isolation_level=None); "
+                       "c.execute('PRAGMA locking_mode=EXCLUSIVE'); c.execute('BEGIN EXCLUSIVE'); "
+                       "c.execute('CREATE TABLE t (x)'); print('held', flush=True); time.sleep(60)"), locked});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+
+    const QList<QPair<QString, QString>> cases = {{junk, QStringLiteral("not a results database")},
+        {newer, QStringLiteral("newer")}, {locked, QStringLiteral("locked")}};
+    for (const auto &c : cases) {
+        const QString report = dir.filePath(QStringLiteral("r.rpt"));
+        QFile::remove(report);
+        const CliResult r = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--loops"),
+            QStringLiteral("2"), QStringLiteral("--db"), c.first, QStringLiteral("--report"), report});
+        EXPECT_EQ(r.exitCode, 1) << r.describe();
+        EXPECT_EQ(r.outLines().size(), 3) << r.describe();
+        EXPECT_TRUE(isOneSentenceNaming(r, c.first)) << r.describe();
+        EXPECT_TRUE(r.errText().contains(c.second)) << r.describe();
+        EXPECT_TRUE(QFile::exists(report));
+    }
+    holder.kill();
+    holder.waitForFinished(5000);
+    const CliResult read = runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), newer});
+    EXPECT_EQ(read.exitCode, 2);
+    EXPECT_TRUE(isOneSentenceNaming(read, newer)) << read.describe();
+
+    // A reply that never comes, then a meter that hangs up.
+    const QString db = dir.filePath(QStringLiteral("ends.sqlite"));
+    MeterSim silent({QStringLiteral("--drop-every"), QStringLiteral("3")});
+    const CliResult t = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), silent.devicePath(), QStringLiteral("--db"),
+        db, QStringLiteral("--reply-timeout"), QStringLiteral("300"), QStringLiteral("--lot-no"), QStringLiteral("T")});
+    EXPECT_EQ(t.exitCode, 4) << t.describe();
+    MeterSim gone({QStringLiteral("--hangup-after"), QStringLiteral("8")});
+    const CliResult g = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), gone.devicePath(), QStringLiteral("--db"),
+        db, QStringLiteral("--loops"), QStringLiteral("5"), QStringLiteral("--lot-no"), QStringLiteral("G")});
+    EXPECT_EQ(g.exitCode, 4) << g.describe();
+    const QJsonArray ends = jsonOf(runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), db, QStringLiteral("--json")}));
+    ASSERT_EQ(ends.size(), 2);
+    EXPECT_EQ(ends[0].toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("meter-lost"));
+    EXPECT_EQ(ends[0].toObject().value(QStringLiteral("rows")).toInt(), 1);
+    EXPECT_EQ(ends[1].toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("timeout"));
+}
+
+// A real PostgreSQL server: a run recorded in it, texts exactly; the server
+// stopped during a run and started again: every row there exactly once; a
+// run while it is away waits in the spool until a sync.
+TEST(HistoryCli, PostgresRecordsAndSurvivesAServerRestart)
+{
+    PostgresServer &pg = PostgresServer::shared();
+    ASSERT_TRUE(pg.isRunning()) << qPrintable(pg.errorText());
+    MeterSim sim;
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const CliResult a = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--loops"),
+        QStringLiteral("3"), QStringLiteral("--db"), pg.url(), QStringLiteral("--lot-no"), HostileLot, QStringLiteral("--operator"),
+        HostileOperator});
+    ASSERT_EQ(a.exitCode, 1) << a.describe();
+    EXPECT_TRUE(a.err.isEmpty()) << a.describe();
+    EXPECT_EQ(pg.query(QStringLiteral("SELECT count(*) FROM result_rows")), QStringList{QStringLiteral("3")});
+    EXPECT_EQ(pg.query(QStringLiteral("SELECT lot_no FROM runs")), QStringList{HostileLot});
+    const QJsonArray runs = jsonOf(runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), pg.url(), QStringLiteral("--json")}));
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_EQ(runs[0].toObject().value(QStringLiteral("operator")).toString(), HostileOperator);
+    EXPECT_EQ(runs[0].toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("completed"));
+    const QString firstId = runs[0].toObject().value(QStringLiteral("id")).toString();
+    const QJsonArray rows = jsonOf(runCli({QStringLiteral("history"), QStringLiteral("rows"), firstId, QStringLiteral("--db"), pg.url(), QStringLiteral("--json")}));
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[2].toObject().value(QStringLiteral("cells")).toArray()[0].toObject().value(QStringLiteral("text")).toString(),
+        printedRows(a)[2][1]);
+
+    // The server goes away after a few rows and comes back before the end.
+    MeterSim slow(slowMeter(), false);
+    ASSERT_TRUE(slow.isRunning()) << qPrintable(slow.errorText());
+    const int loops = 24;
+    QProcess p;
+    p.setProcessEnvironment(cliEnvironment());
+    p.start(cliProgram(), {QStringLiteral("run"), procedure(), QStringLiteral("--port"), slow.devicePath(), QStringLiteral("--loops"),
+        QString::number(loops), QStringLiteral("--db"), pg.url(), QStringLiteral("--lot-no"), QStringLiteral("restart")});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out;
+    auto waitRows = [&](int n) {
+        QElapsedTimer clock;
+        clock.start();
+        while (out.count('\n') < 1 + n && clock.elapsed() < 30000 && p.state() == QProcess::Running) {
+            p.waitForReadyRead(50);
+            out += p.readAllStandardOutput();
+        }
+        return out.count('\n') - 1;
+    };
+    ASSERT_GE(waitRows(3), 3);
+    ASSERT_TRUE(pg.stop());
+    const int whileDown = int(waitRows(12));
+    ASSERT_LT(whileDown, loops) << "the run ended before the server came back";
+    ASSERT_TRUE(pg.start());
+    ASSERT_TRUE(p.waitForFinished(60000));
+    out += p.readAllStandardOutput();
+    EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().constData();
+    EXPECT_EQ(out.count('\n') - 1, loops);
+    EXPECT_EQ(pg.query(QStringLiteral("SELECT count(*), count(DISTINCT seq), min(seq), max(seq) FROM result_rows w "
+                                      "JOIN runs r ON r.id = w.run_id WHERE r.lot_no = 'restart'")),
+        QStringList{QStringLiteral("%1|%1|1|%1").arg(loops)});
+    EXPECT_EQ(pg.query(QStringLiteral("SELECT outcome FROM runs WHERE lot_no = 'restart'")), QStringList{QStringLiteral("completed")});
+
+    // Nothing waits, and a sync says so; a sync again moves nothing twice.
+    const CliResult sync = runCli({QStringLiteral("history"), QStringLiteral("sync"), QStringLiteral("--db"), pg.url()});
+    EXPECT_EQ(sync.exitCode, 0) << sync.describe();
+    EXPECT_TRUE(sync.outLines().value(0).startsWith(QLatin1String("0 rows forwarded"))) << sync.describe();
+    EXPECT_EQ(pg.query(QStringLiteral("SELECT count(*) FROM result_rows")), QStringList{QString::number(3 + loops)});
+
+    // A whole run while the server is away: its rows wait in the spool and
+    // a sync forwards them, once.
+    ASSERT_TRUE(pg.stop());
+    const CliResult r = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--loops"),
+        QStringLiteral("4"), QStringLiteral("--db"), pg.url(), QStringLiteral("--lot-no"), QStringLiteral("offline")});
+    EXPECT_EQ(r.exitCode, 1) << r.describe();
+    EXPECT_TRUE(isOneSentenceNaming(r, QStringLiteral("4 rows wait"))) << r.describe();
+    const CliResult down = runCli({QStringLiteral("history"), QStringLiteral("sync"), QStringLiteral("--db"), pg.url()});
+    EXPECT_EQ(down.exitCode, 3) << down.describe();
+    ASSERT_TRUE(pg.start());
+    const CliResult back = runCli({QStringLiteral("history"), QStringLiteral("sync"), QStringLiteral("--db"), pg.url()});
+    EXPECT_EQ(back.exitCode, 0) << back.describe();
+    EXPECT_TRUE(back.outLines().value(0).startsWith(QLatin1String("4 rows forwarded"))) << back.describe();
+    const CliResult again = runCli({QStringLiteral("history"), QStringLiteral("sync"), QStringLiteral("--db"), pg.url()});
+    EXPECT_TRUE(again.outLines().value(0).startsWith(QLatin1String("0 rows forwarded"))) << again.describe();
+    EXPECT_EQ(pg.query(QStringLiteral("SELECT count(*), count(DISTINCT seq) FROM result_rows w JOIN runs r ON r.id = w.run_id "
+                                      "WHERE r.lot_no = 'offline'")),
+        QStringList{QStringLiteral("4|4")});
+    EXPECT_EQ(pg.query(QStringLiteral("SELECT outcome FROM runs WHERE lot_no = 'offline'")), QStringList{QStringLiteral("completed")});
+}
