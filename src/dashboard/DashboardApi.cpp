@@ -3,6 +3,7 @@
 #include "history/HistoryExport.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -88,6 +89,27 @@ bool DashboardApi::open(const HistoryTarget &target, QString *error)
 }
 
 DashboardReply DashboardApi::get(const QByteArray &path, const QByteArray &query)
+{
+    if (m_reuseMs <= 0)
+        return fresh(path, query);
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    const qint64 now = clock.elapsed();
+    const QByteArray key = path + '?' + query;
+    const auto it = m_kept.constFind(key);
+    if (it != m_kept.constEnd() && now - it->at < m_reuseMs)
+        return it->reply;
+    const DashboardReply reply = fresh(path, query);
+    if (reply.status == 200) {
+        if (m_kept.size() >= 256)
+            m_kept.clear();
+        m_kept.insert(key, Kept{now, reply});
+    }
+    return reply;
+}
+
+DashboardReply DashboardApi::fresh(const QByteArray &path, const QByteArray &query)
 {
     try {
         try {

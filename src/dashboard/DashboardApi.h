@@ -32,6 +32,10 @@ public:
     // path and query as they came (percent-encoded), path starting "/api/".
     DashboardReply get(const QByteArray &path, const QByteArray &query);
 
+    // An answer is given again for this long to the same request, so many
+    // pages refreshing at once cost the database one query each (0: never).
+    void setReuseMs(int ms) { m_reuseMs = ms; }
+
 private:
     struct Failed
     {
@@ -42,6 +46,15 @@ private:
     DashboardReply rows(const QString &runId, const QByteArray &query);
     DashboardReply stations(const QByteArray &query);
 
+    DashboardReply fresh(const QByteArray &path, const QByteArray &query);
+
     HistoryTarget m_target;
     HistoryDatabase m_db;
+    int m_reuseMs = 2000;
+    struct Kept
+    {
+        qint64 at = 0;
+        DashboardReply reply;
+    };
+    QHash<QByteArray, Kept> m_kept;
 };

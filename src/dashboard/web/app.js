@@ -113,7 +113,12 @@ function renderRuns(runs) {
     tr.append(el('td', localTime(r.started)), el('td', r.station), el('td', r.operator), el('td', r.procedure),
       el('td', r.lot), el('td', r.rows, 'num'), el('td', r.fails, r.fails ? 'num fail' : 'num'),
       el('td', yieldText, 'num'), el('td', r.outcome === null ? 'running' : r.outcome));
-    tr.addEventListener('click', () => { selectedRun = r.id; refreshRows(); renderSelection(); });
+    tr.addEventListener('click', () => {
+      selectedRun = r.id;
+      history.replaceState(null, '', '#run=' + encodeURIComponent(r.id));
+      refreshRows();
+      renderSelection();
+    });
     body.append(tr);
   }
   if (!runs.length) {
@@ -205,5 +210,10 @@ document.getElementById('token-form').addEventListener('submit', ev => {
 document.getElementById('filters').addEventListener('submit', ev => { ev.preventDefault(); refresh(); });
 document.getElementById('filters').addEventListener('reset', () => setTimeout(refresh, 0));
 
+// A link may name a run: #run=ID.
+if (location.hash.startsWith('#run=')) {
+  selectedRun = decodeURIComponent(location.hash.slice(5));
+  refreshRows();
+}
 refresh();
 setInterval(refresh, RefreshMs);
