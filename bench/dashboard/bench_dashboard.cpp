@@ -88,7 +88,8 @@ bool makeHistory()
 
 DashboardApi &api()
 {
-    static DashboardApi a;
+    // Kept to the end: its connection must not outlive the application.
+    static DashboardApi &a = *new DashboardApi;
     static bool opened = [] {
         QString error;
         // Every iteration asks the database.
