@@ -13,3 +13,4 @@ int cliPrintGraph(const QStringList &args);
 int cliHistory(const QStringList &args);
 int cliStats(const QStringList &args);
 int cliFit(const QStringList &args);
+int cliServe(const QStringList &args);

@@ -100,6 +100,15 @@ Usage:
   qel-cli history sync --db URL
       Forwards the rows waiting in the local spool for that server and says
       how many went.
+  qel-cli serve [--db URL] [--listen HOST:PORT] [--token-file FILE]
+      The line dashboard: a web page and a JSON API over the results
+      database, opened read-only. Prints the page's address on its first
+      line and serves until SIGINT or SIGTERM. HOST:PORT defaults to
+      127.0.0.1:8080; any other than a loopback address needs a token file
+      (one line), and then every API request needs "Authorization: Bearer
+      TOKEN". API: GET /api/runs?since=&until=&procedure=&lot=&station=&limit=
+      (as history runs --json), /api/runs/ID/rows (as history rows ID --json),
+      /api/stations; errors are {"error": "..."} with 400, 401 or 404.
 
 Results history: run and sweep record into a results database by default:
 results.sqlite in the user's data folder (~/.local/share/Qel/). --db URL or
@@ -172,6 +181,8 @@ int main(int argc, char **argv)
             return cliHistory(args);
         if (command == QLatin1String("fit"))
             return cliFit(args);
+        if (command == QLatin1String("serve"))
+            return cliServe(args);
         throw CliError(ExitUsage, QStringLiteral("Unknown command \"%1\"; see qel-cli --help.").arg(command));
     } catch (const CliError &e) {
         std::fprintf(stderr, "qel-cli: %s\n", qPrintable(asSentence(QString::fromStdString(e.what()))));

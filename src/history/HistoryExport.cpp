@@ -100,8 +100,12 @@ QStringList placed(const Layout &layout, const HistoryDatabase::StoredRow &r, QV
 class Output
 {
 public:
+    // Everything written goes to bytes instead of a file.
+    void toBytes(QByteArray *bytes) { m_bytes = bytes; }
     bool open(const QString &path, QString *error)
     {
+        if (m_bytes)
+            return true;
         if (path == QLatin1String("-")) {
             m_stdout = true;
             return true;
@@ -123,6 +127,8 @@ public:
     bool close(QString *error)
     {
         drain();
+        if (m_bytes)
+            return true;
         if (m_stdout) {
             std::fflush(stdout);
             return true;
@@ -138,16 +144,45 @@ public:
 private:
     void drain()
     {
-        if (m_stdout)
+        if (m_bytes)
+            m_bytes->append(m_buffer);
+        else if (m_stdout)
             std::fwrite(m_buffer.constData(), 1, size_t(m_buffer.size()), stdout);
         else
             m_file.write(m_buffer);
         m_buffer.clear();
     }
     bool m_stdout = false;
+    QByteArray *m_bytes = nullptr;
     QSaveFile m_file;
     QByteArray m_buffer;
 };
+
+// The JSON array of the selected rows, as qel-cli prints it.
+bool jsonRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Output &o, qint64 &count, QString *error)
+{
+    o.write("[");
+    const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+        QJsonArray cells;
+        for (int i = 0; i < r.columns->size(); ++i) {
+            const Column &c = r.columns->at(i);
+            const std::optional<double> v = parseValue(r.values.value(i));
+            cells.append(QJsonObject{{QStringLiteral("step"), c.step}, {QStringLiteral("item"), c.item},
+                {QStringLiteral("text"), r.texts.value(i)},
+                {QStringLiteral("value"), v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null)},
+                {QStringLiteral("verdict"), r.verdicts.value(i)}});
+        }
+        const QJsonObject row{{QStringLiteral("run"), r.runId}, {QStringLiteral("seq"), r.seq},
+            {QStringLiteral("measuredAt"), r.measuredAt}, {QStringLiteral("verdict"), r.verdict},
+            {QStringLiteral("cells"), cells}};
+        o.write(count ? ",\n" : "\n");
+        o.write(QJsonDocument(row).toJson(QJsonDocument::Compact));
+        ++count;
+        return true;
+    }, error);
+    o.write(count ? "\n]\n" : "]\n");
+    return ok && o.close(error);
+}
 
 } // namespace
 
@@ -192,29 +227,7 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
     qint64 count = 0;
     if (format == Format::Json) {
         Output o;
-        if (!o.open(out, error))
-            return false;
-        o.write("[");
-        const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
-            QJsonArray cells;
-            for (int i = 0; i < r.columns->size(); ++i) {
-                const Column &c = r.columns->at(i);
-                const std::optional<double> v = parseValue(r.values.value(i));
-                cells.append(QJsonObject{{QStringLiteral("step"), c.step}, {QStringLiteral("item"), c.item},
-                    {QStringLiteral("text"), r.texts.value(i)},
-                    {QStringLiteral("value"), v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null)},
-                    {QStringLiteral("verdict"), r.verdicts.value(i)}});
-            }
-            const QJsonObject row{{QStringLiteral("run"), r.runId}, {QStringLiteral("seq"), r.seq},
-                {QStringLiteral("measuredAt"), r.measuredAt}, {QStringLiteral("verdict"), r.verdict},
-                {QStringLiteral("cells"), cells}};
-            o.write(count ? ",\n" : "\n");
-            o.write(QJsonDocument(row).toJson(QJsonDocument::Compact));
-            ++count;
-            return true;
-        }, error);
-        o.write(count ? "\n]\n" : "]\n");
-        if (!ok || !o.close(error))
+        if (!o.open(out, error) || !jsonRows(db, filter, o, count, error))
             return false;
     } else {
         Layout layout;
@@ -293,6 +306,14 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
     if (rows)
         *rows = count;
     return true;
+}
+
+bool rowsJson(HistoryDatabase &db, const HistoryDatabase::Filter &filter, QByteArray &out, QString *error)
+{
+    Output o;
+    o.toBytes(&out);
+    qint64 count = 0;
+    return jsonRows(db, filter, o, count, error);
 }
 
 } // namespace HistoryExport

@@ -24,4 +24,7 @@ enum class Format { Json, Csv, Xlsx };
 bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Format format, const QString &out,
                qint64 *rows, QString *error);
 
+// The selected rows as the JSON that writeRows writes, in memory.
+bool rowsJson(HistoryDatabase &db, const HistoryDatabase::Filter &filter, QByteArray &out, QString *error);
+
 } // namespace HistoryExport

@@ -1,0 +1,240 @@
+#include "dashboard/DashboardApi.h"
+
+#include "history/HistoryExport.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrlQuery>
+
+#include <optional>
+
+namespace {
+
+const QByteArray Json = QByteArrayLiteral("application/json; charset=utf-8");
+
+struct BadRequest
+{
+    DashboardReply reply;
+};
+
+// The query's parameters, each once, each one of allowed, each bounded.
+QHash<QString, QString> parameters(const QByteArray &query, const QStringList &allowed)
+{
+    if (query.size() > DashboardApi::MaxQueryBytes)
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("The query is longer than %1 bytes.").arg(DashboardApi::MaxQueryBytes))};
+    QHash<QString, QString> out;
+    if (query.isEmpty())
+        return out;
+    const QUrlQuery q(QString::fromUtf8(query));
+    for (const auto &item : q.queryItems(QUrl::FullyDecoded)) {
+        if (!allowed.contains(item.first))
+            throw BadRequest{DashboardReply::error(400,
+                allowed.isEmpty() ? QStringLiteral("This address takes no parameters.")
+                                  : QStringLiteral("Unknown parameter \"%1\"; this address takes %2.")
+                                        .arg(item.first.left(40), allowed.join(QStringLiteral(", "))))};
+        if (out.contains(item.first))
+            throw BadRequest{DashboardReply::error(400, QStringLiteral("The parameter \"%1\" is given twice.").arg(item.first))};
+        if (item.second.size() > DashboardApi::MaxValueChars)
+            throw BadRequest{DashboardReply::error(400, QStringLiteral("The parameter \"%1\" is longer than %2 characters.")
+                                                          .arg(item.first)
+                                                          .arg(DashboardApi::MaxValueChars))};
+        out.insert(item.first, item.second);
+    }
+    return out;
+}
+
+HistoryDatabase::Filter filterOf(const QHash<QString, QString> &p)
+{
+    HistoryDatabase::Filter f;
+    for (const char *bound : {"since", "until"}) {
+        const QString value = p.value(QLatin1String(bound));
+        if (value.isEmpty())
+            continue;
+        const QString text = History::boundText(value, bound[0] == 'u');
+        if (text.isEmpty())
+            throw BadRequest{DashboardReply::error(400,
+                QStringLiteral("%1=%2 is not an ISO date (2026-12-07) or date and time (2026-12-07T14:30:00).")
+                    .arg(QLatin1String(bound), value.left(40)))};
+        (bound[0] == 'u' ? f.until : f.since) = text;
+    }
+    f.procedure = p.value(QStringLiteral("procedure"));
+    f.lot = p.value(QStringLiteral("lot"));
+    f.station = p.value(QStringLiteral("station"));
+    return f;
+}
+
+DashboardReply json(const QByteArray &body)
+{
+    return DashboardReply{200, Json, body};
+}
+
+} // namespace
+
+DashboardReply DashboardReply::error(int status, const QString &sentence)
+{
+    return DashboardReply{status, Json,
+        QJsonDocument(QJsonObject{{QStringLiteral("error"), sentence}}).toJson(QJsonDocument::Compact) + '\n'};
+}
+
+bool DashboardApi::open(const HistoryTarget &target, QString *error)
+{
+    m_target = target;
+    return m_db.open(target, HistoryDatabase::Mode::ReadOnly, error);
+}
+
+DashboardReply DashboardApi::get(const QByteArray &path, const QByteArray &query)
+{
+    if (m_reuseMs <= 0)
+        return fresh(path, query);
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    const qint64 now = clock.elapsed();
+    const QByteArray key = path + '?' + query;
+    const auto it = m_kept.constFind(key);
+    if (it != m_kept.constEnd() && now - it->at < m_reuseMs)
+        return it->reply;
+    const DashboardReply reply = fresh(path, query);
+    if (reply.status == 200) {
+        if (m_kept.size() >= 256)
+            m_kept.clear();
+        m_kept.insert(key, Kept{now, reply});
+    }
+    return reply;
+}
+
+DashboardReply DashboardApi::fresh(const QByteArray &path, const QByteArray &query)
+{
+    try {
+        try {
+            return route(path, query);
+        } catch (const Failed &) {
+            // A server that went away and came back: one fresh connection.
+            QString error;
+            if (!m_db.open(m_target, HistoryDatabase::Mode::ReadOnly, &error))
+                return DashboardReply::error(503, error);
+            return route(path, query);
+        }
+    } catch (const BadRequest &b) {
+        return b.reply;
+    } catch (const Failed &f) {
+        return DashboardReply::error(503, f.sentence);
+    }
+}
+
+DashboardReply DashboardApi::route(const QByteArray &path, const QByteArray &query)
+{
+    if (!m_db.isOpen())
+        throw Failed{QStringLiteral("The results database is not open.")};
+    if (path == "/api/runs")
+        return runs(query);
+    if (path == "/api/stations")
+        return stations(query);
+    static const QRegularExpression rowsPath(QStringLiteral("^/api/runs/([A-Za-z0-9._~%-]{1,200})/rows$"));
+    const QRegularExpressionMatch m = rowsPath.match(QString::fromLatin1(path));
+    if (m.hasMatch())
+        return rows(QUrl::fromPercentEncoding(m.captured(1).toLatin1()), query);
+    return DashboardReply::error(404, QStringLiteral("There is nothing at this address; the API has /api/runs, "
+                                                     "/api/runs/ID/rows and /api/stations."));
+}
+
+DashboardReply DashboardApi::runs(const QByteArray &query)
+{
+    const auto p = parameters(query, {QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
+        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("limit")});
+    const HistoryDatabase::Filter filter = filterOf(p);
+    int limit = -1;
+    if (p.contains(QStringLiteral("limit"))) {
+        bool ok = false;
+        limit = p.value(QStringLiteral("limit")).toInt(&ok);
+        if (!ok || limit < 1 || limit > 100000)
+            throw BadRequest{DashboardReply::error(400, QStringLiteral("limit must be a whole number from 1 to 100000."))};
+    }
+    QVector<HistoryDatabase::RunSummary> list;
+    QString error;
+    if (!m_db.listRuns(filter, list, &error, limit))
+        throw Failed{error};
+    return json(HistoryExport::runsJson(list));
+}
+
+DashboardReply DashboardApi::rows(const QString &runId, const QByteArray &query)
+{
+    parameters(query, {});
+    HistoryDatabase::Filter filter;
+    filter.runId = runId;
+    QVector<HistoryDatabase::RunSummary> list;
+    QString error;
+    if (!m_db.listRuns(filter, list, &error, 1))
+        throw Failed{error};
+    if (list.isEmpty())
+        return DashboardReply::error(404, QStringLiteral("There is no run %1.").arg(runId.left(80)));
+    QByteArray body;
+    if (!HistoryExport::rowsJson(m_db, filter, body, &error))
+        throw Failed{error};
+    return json(body);
+}
+
+DashboardReply DashboardApi::stations(const QByteArray &query)
+{
+    parameters(query, {});
+    // Today is the server's local day; a run that began yesterday may add rows today.
+    const QDate today = QDate::currentDate();
+    const QString todayStart = History::boundText(today.toString(Qt::ISODate), false);
+    const QString dayBefore = History::boundText(today.addDays(-1).toString(Qt::ISODate), false);
+    QSqlQuery q(m_db.database());
+    q.setForwardOnly(true);
+    auto exec = [&](const QString &sql, const QVariantList &values) {
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            throw Failed{m_db.describe(q.lastError())};
+    };
+    QStringList stations;
+    exec(QStringLiteral("SELECT DISTINCT station FROM runs ORDER BY station"), {});
+    while (q.next())
+        stations << q.value(0).toString();
+    QHash<QString, qint64> runsToday, rowsToday, passToday;
+    exec(QStringLiteral("SELECT station, COUNT(*) FROM runs WHERE started >= ? GROUP BY station"), {todayStart});
+    while (q.next())
+        runsToday.insert(q.value(0).toString(), q.value(1).toLongLong());
+    exec(QStringLiteral("SELECT r.station, COUNT(*), SUM(CASE WHEN w.verdict = 'pass' THEN 1 ELSE 0 END) "
+                        "FROM runs r JOIN result_rows w ON w.run_id = r.id "
+                        "WHERE r.started >= ? AND w.measured_at >= ? GROUP BY r.station"),
+        {dayBefore, todayStart});
+    while (q.next()) {
+        rowsToday.insert(q.value(0).toString(), q.value(1).toLongLong());
+        passToday.insert(q.value(0).toString(), q.value(2).toLongLong());
+    }
+    q.finish();
+    QJsonArray out;
+    for (const QString &station : stations) {
+        HistoryDatabase::Filter f;
+        f.station = station;
+        QVector<HistoryDatabase::RunSummary> last;
+        QString error;
+        if (!m_db.listRuns(f, last, &error, 1))
+            throw Failed{error};
+        if (last.isEmpty())
+            continue;
+        // The newest run as /api/runs gives it.
+        const QJsonObject run = QJsonDocument::fromJson(HistoryExport::runsJson(last)).array().at(0).toObject();
+        QString lastSeen = std::max(last[0].started, last[0].finished);
+        exec(QStringLiteral("SELECT MAX(measured_at) FROM result_rows WHERE run_id = ?"), {last[0].id});
+        if (q.next())
+            lastSeen = std::max(lastSeen, q.value(0).toString());
+        q.finish();
+        const qint64 rows = rowsToday.value(station);
+        out.append(QJsonObject{{QStringLiteral("station"), station}, {QStringLiteral("lastSeen"), lastSeen},
+            {QStringLiteral("lastRun"), run}, {QStringLiteral("runsToday"), double(runsToday.value(station))},
+            {QStringLiteral("rowsToday"), double(rows)},
+            {QStringLiteral("yieldToday"), rows ? QJsonValue(double(passToday.value(station)) / double(rows)) : QJsonValue()}});
+    }
+    return json(QJsonDocument(out).toJson(QJsonDocument::Indented));
+}
