@@ -63,6 +63,8 @@ int cliRun(const QStringList &args)
     if (procedure.stepCount() == 0)
         throw CliError(ExitUsage, QStringLiteral("%1 holds no steps.").arg(procedurePath));
 
+    // A URL that cannot be read is refused before the meter is touched.
+    CliRecording recording(a);
     InstrumentLink link(&prompter);
     connectOrThrow(link, a.value(QStringLiteral("port")), a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
 
@@ -71,7 +73,6 @@ int cliRun(const QStringList &args)
     exec.setLoopText(QString::number(loops));
     MeasurementSequencer sequencer(link, cache, procedure, results, exec);
     RunCommands commands(link, procedure, sequencer, &prompter);
-    CliRecording recording(a);
     RunRecording recorded(recording.recorder(), sequencer, procedure,
         [&] { return recording.runContext(link, procedurePath, loops); });
 
