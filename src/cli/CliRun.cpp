@@ -63,11 +63,12 @@ int cliRun(const QStringList &args)
     if (procedure.stepCount() == 0)
         throw CliError(ExitUsage, QStringLiteral("%1 holds no steps.").arg(procedurePath));
 
+    // A URL that cannot be read is refused before the meter is touched.
+    CliRecording recording(a);
     const QString port = a.value(QStringLiteral("port"));
     connectOrThrow(session.link(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.execution().setLoopText(QString::number(loops));
     session.setReplyTimeout(replyTimeout);
-    CliRecording recording(a);
     RunRecording recorded(recording.recorder(), session,
         [&] { return recording.runContext(session.link(), procedurePath, loops); });
 
