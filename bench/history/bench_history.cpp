@@ -231,7 +231,40 @@ void SqliteIngest(benchmark::State &state)
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(SqliteIngest)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(SqliteIngest)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// What recording adds to one row, without the meter: HistoryRecorder::recordRow
+// (one committed insert) into SQLite (1) and into the spool for a server (2).
+void RecordRow(benchmark::State &state)
+{
+    HistoryRecorder recorder;
+    std::unique_ptr<PostgresServer> pg;
+    if (state.range(0) == 2) {
+        pg = std::make_unique<PostgresServer>();
+        recorder.setTarget(HistoryTarget::parse(pg->url()));
+    } else {
+        recorder.setTarget(HistoryTarget::parse(scratch().filePath(QStringLiteral("rows.sqlite"))));
+    }
+    const History::RunRecord run = benchRun(QStringLiteral("rows"));
+    recorder.beginRun(run);
+    History::RowRecord row;
+    row.runId = run.id;
+    row.verdict = QStringLiteral("pass");
+    for (int i = 0; i < 10; ++i)
+        row.cells << History::Cell{QStringLiteral("100.123nF"), 1.00123e-7, QStringLiteral("pass")}
+                  << History::Cell{QStringLiteral("0.00123D"), 0.00123, QStringLiteral("pass")};
+    int seq = 0;
+    for (auto _ : state) {
+        row.seq = ++seq;
+        row.measuredAt = QDateTime::currentDateTimeUtc();
+        recorder.recordRow(row);
+    }
+    if (!recorder.isRecording())
+        state.SkipWithError(recorder.lastProblem().toStdString().c_str());
+    recorder.flush(60000);
+    state.SetLabel(state.range(0) == 1 ? "SQLite" : "PostgreSQL spool");
+}
+BENCHMARK(RecordRow)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(3000);
 
 void RowsCsv(benchmark::State &state)
 {

@@ -28,13 +28,13 @@ const QVector<QStringList> &migrations()
                            "title TEXT NOT NULL, company TEXT NOT NULL, customer TEXT NOT NULL, "
                            "instrument TEXT NOT NULL, part_no TEXT NOT NULL, lot_no TEXT NOT NULL, "
                            "quantity TEXT NOT NULL, remark TEXT NOT NULL)"),
-            QStringLiteral("CREATE INDEX runs_started ON runs (started)"),
-            QStringLiteral("CREATE INDEX runs_lot ON runs (lot_no, started)"),
-            QStringLiteral("CREATE INDEX runs_procedure ON runs (procedure_name, started)"),
+            QStringLiteral("CREATE INDEX runs_started ON runs (started, id)"),
+            QStringLiteral("CREATE INDEX runs_lot ON runs (lot_no, started, id)"),
+            QStringLiteral("CREATE INDEX runs_procedure ON runs (procedure_name, started, id)"),
             QStringLiteral("CREATE TABLE result_rows ("
                            "run_id TEXT NOT NULL, seq INTEGER NOT NULL, measured_at TEXT NOT NULL, "
                            "verdict TEXT NOT NULL, texts TEXT NOT NULL, vals TEXT NOT NULL, verdicts TEXT NOT NULL, "
-                           "PRIMARY KEY (run_id, seq))"),
+                           "PRIMARY KEY (run_id, seq))%1"),
             QStringLiteral("CREATE TABLE sweeps ("
                            "id TEXT PRIMARY KEY, started TEXT NOT NULL, finished TEXT, outcome TEXT, "
                            "station TEXT NOT NULL, operator_name TEXT NOT NULL, meter TEXT NOT NULL, "
@@ -42,7 +42,7 @@ const QVector<QStringList> &migrations()
             QStringLiteral("CREATE TABLE sweep_points ("
                            "sweep_id TEXT NOT NULL, draw INTEGER NOT NULL, seq INTEGER NOT NULL, "
                            "measured_at TEXT NOT NULL, x TEXT NOT NULL, first_text TEXT NOT NULL, "
-                           "second_text TEXT NOT NULL, PRIMARY KEY (sweep_id, draw, seq))"),
+                           "second_text TEXT NOT NULL, PRIMARY KEY (sweep_id, draw, seq))%1"),
             QStringLiteral("CREATE TABLE spooled (id TEXT PRIMARY KEY, kind TEXT NOT NULL, target TEXT NOT NULL)"),
         },
     };
@@ -270,8 +270,10 @@ bool HistoryDatabase::prepareSchema(Mode mode, QString *error)
     auto run = [&](const QString &sql) { return execSql(sql, error); };
     bool ok = exists || run(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL, applied TEXT NOT NULL)"));
     for (int v = m_version + 1; ok && v <= SchemaVersion; ++v) {
+        // %1: SQLite keeps rows clustered by their key (one B-tree, not two).
+        const QString clustered = m_target.isServer() ? QString() : QStringLiteral(" WITHOUT ROWID");
         for (const QString &sql : migrations().at(v - 1))
-            if (!(ok = run(sql)))
+            if (!(ok = run(sql.contains(QLatin1String("%1")) ? sql.arg(clustered) : sql)))
                 break;
         if (ok) {
             q.prepare(QStringLiteral("INSERT INTO schema_version (version, applied) VALUES (?, ?)"));
@@ -344,22 +346,28 @@ bool HistoryDatabase::insertRow(const RowRecord &r, QString *error)
     QSqlQuery &q = prepared(QStringLiteral("row"),
         QStringLiteral("INSERT INTO result_rows (run_id, seq, measured_at, verdict, texts, vals, verdicts) "
                        "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (run_id, seq) DO NOTHING"));
-    QStringList texts, values, verdicts;
-    texts.reserve(r.cells.size());
-    values.reserve(r.cells.size());
-    verdicts.reserve(r.cells.size());
-    for (const Cell &c : r.cells) {
-        texts << c.text;
-        values << valueText(c.value);
-        verdicts << c.verdict;
+    QString texts, values, verdicts;
+    texts.reserve(r.cells.size() * 12);
+    values.reserve(r.cells.size() * 12);
+    verdicts.reserve(r.cells.size() * 5);
+    for (int i = 0; i < r.cells.size(); ++i) {
+        const Cell &c = r.cells[i];
+        if (i) {
+            texts += QLatin1Char('\t');
+            values += QLatin1Char('\t');
+            verdicts += QLatin1Char('\t');
+        }
+        appendEntry(texts, c.text);
+        appendValue(values, c.value);
+        appendEntry(verdicts, c.verdict);
     }
     q.addBindValue(r.runId);
     q.addBindValue(r.seq);
     q.addBindValue(timeText(r.measuredAt));
     q.addBindValue(r.verdict);
-    q.addBindValue(text(joinList(texts)));
-    q.addBindValue(text(joinList(values)));
-    q.addBindValue(text(joinList(verdicts)));
+    q.addBindValue(text(texts));
+    q.addBindValue(text(values));
+    q.addBindValue(text(verdicts));
     return exec(q, error);
 }
 
@@ -502,61 +510,60 @@ bool HistoryDatabase::runColumns(const QString &runId, QVector<Column> &columns,
 }
 
 bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(const StoredRow &)> &row, QString *error,
-                                 int afterSeq, int limit)
+                                 int afterSeq, int limit, bool raw)
 {
-    QVariantList values;
-    QString sql = QStringLiteral("SELECT w.run_id, w.seq, w.measured_at, w.verdict, w.texts, w.vals, w.verdicts "
-                                 "FROM runs r JOIN result_rows w ON w.run_id = r.id");
-    QString where = whereClause(filter, values);
-    if (afterSeq > 0) {
-        where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
-        where += QStringLiteral("w.seq > ?");
-        values << afterSeq;
-    }
-    sql += where + QStringLiteral(" ORDER BY r.started, r.id, w.seq");
-    if (limit >= 0) {
-        sql += QStringLiteral(" LIMIT ?");
-        values << limit;
-    }
-    // The runs' columns first: PostgreSQL streams a forward-only result and
-    // takes no other statement on the connection until it is read.
-    QHash<QString, QVector<Column>> columns;
+    // The runs first, oldest first, then each run's rows in key order: no
+    // sort over the rows, and PostgreSQL takes no second statement while
+    // it streams a forward-only result.
+    QVector<QPair<QString, QVector<Column>>> runs;
     {
-        QVariantList runValues;
+        QVariantList values;
         QSqlQuery c(database());
         c.setForwardOnly(true);
-        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, runValues));
-        for (const QVariant &v : runValues)
+        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, values)
+                  + QStringLiteral(" ORDER BY r.started, r.id"));
+        for (const QVariant &v : values)
             c.addBindValue(v);
         if (!exec(c, error))
             return false;
         while (c.next())
-            columns.insert(c.value(0).toString(), columnsFromJson(c.value(1).toString()));
+            runs.append({c.value(0).toString(), columnsFromJson(c.value(1).toString())});
     }
-    static const QVector<Column> none;
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!exec(q, error))
-        return false;
+    QString sql = QStringLiteral("SELECT seq, measured_at, verdict, texts, vals, verdicts FROM result_rows "
+                                 "WHERE run_id = ? AND seq > ? ORDER BY seq");
+    if (limit >= 0)
+        sql += QStringLiteral(" LIMIT ?");
+    qint64 left = limit;
     StoredRow r;
-    while (q.next()) {
-        const QString runId = q.value(0).toString();
-        if (runId != r.runId) {
-            r.runId = runId;
-            auto it = columns.constFind(runId);
-            r.columns = it == columns.constEnd() ? &none : &*it;
+    for (const auto &run : runs) {
+        QSqlQuery q(database());
+        q.setForwardOnly(true);
+        q.prepare(sql);
+        q.addBindValue(run.first);
+        q.addBindValue(afterSeq);
+        if (limit >= 0)
+            q.addBindValue(left);
+        if (!exec(q, error))
+            return false;
+        r.runId = run.first;
+        r.columns = &run.second;
+        while (q.next()) {
+            r.seq = q.value(0).toInt();
+            r.measuredAt = q.value(1).toString();
+            r.verdict = q.value(2).toString();
+            r.rawTexts = q.value(3).toString();
+            r.rawValues = q.value(4).toString();
+            r.rawVerdicts = q.value(5).toString();
+            if (!raw) {
+                r.texts = splitList(r.rawTexts);
+                r.values = splitList(r.rawValues);
+                r.verdicts = splitList(r.rawVerdicts);
+            }
+            if (!row(r))
+                return true;
+            if (limit >= 0 && --left <= 0)
+                return true;
         }
-        r.seq = q.value(1).toInt();
-        r.measuredAt = q.value(2).toString();
-        r.verdict = q.value(3).toString();
-        r.texts = splitList(q.value(4).toString());
-        r.values = splitList(q.value(5).toString());
-        r.verdicts = splitList(q.value(6).toString());
-        if (!row(r))
-            break;
     }
     return true;
 }

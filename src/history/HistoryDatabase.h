@@ -71,11 +71,13 @@ public:
         QString verdict;
         const QVector<History::Column> *columns = nullptr;
         QStringList texts, values, verdicts;
+        // The stored lists as joined (History::splitList); raw reads fill only these.
+        QString rawTexts, rawValues, rawVerdicts;
     };
     // Rows of the selected runs, oldest run first, in sequence; the
     // callback returns false to stop. afterSeq/limit page one run's rows.
     bool forEachRow(const Filter &filter, const std::function<bool(const StoredRow &)> &row, QString *error,
-                    int afterSeq = 0, int limit = -1);
+                    int afterSeq = 0, int limit = -1, bool raw = false);
 
     // Spool bookkeeping: which records wait for which server.
     bool markSpooled(const QString &id, const QString &kind, const QString &targetKey, QString *error);

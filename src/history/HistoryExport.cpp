@@ -41,6 +41,16 @@ QString csvField(const QString &s)
     return s;
 }
 
+void appendCsv(QString &line, QStringView s)
+{
+    for (QChar c : s)
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            line += csvField(s.toString());
+            return;
+        }
+    line += s;
+}
+
 // Result columns of all selected runs: by step and item, in order of appearance.
 struct Layout
 {
@@ -242,16 +252,53 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
             for (const QString &h : layout.headers())
                 head << csvField(h);
             o.write(head.join(QLatin1Char(',')).toUtf8() + "\r\n");
+            // Per run, where each layout column's cell sits in the row (-1: none).
+            const QVector<Column> *seen = nullptr;
+            QVector<int> source;
+            QString line;
+            const QString empty;
             const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
-                QString line = r.runId + QLatin1Char(',') + QString::number(r.seq) + QLatin1Char(',') + r.measuredAt
-                    + QLatin1Char(',') + r.verdict;
-                for (const QString &f : placed(layout, r, placement))
-                    line += QLatin1Char(',') + csvField(f);
+                if (r.columns != seen) {
+                    seen = r.columns;
+                    source.fill(-1, layout.columns.size());
+                    for (int i = 0; i < seen->size(); ++i) {
+                        const int at = layout.index.value(Layout::key(seen->at(i)), -1);
+                        if (at >= 0)
+                            source[at] = i;
+                    }
+                }
+                const bool escaped = r.rawTexts.contains(QLatin1Char('\\')) || r.rawVerdicts.contains(QLatin1Char('\\'));
+                const QStringList texts = escaped ? splitList(r.rawTexts) : QStringList();
+                const QStringList verdicts = escaped ? splitList(r.rawVerdicts) : QStringList();
+                const QList<QStringView> t = QStringView(r.rawTexts).split(QLatin1Char('\t'));
+                const QList<QStringView> v = QStringView(r.rawValues).split(QLatin1Char('\t'));
+                const QList<QStringView> p = QStringView(r.rawVerdicts).split(QLatin1Char('\t'));
+                line.clear();
+                line += r.runId;
+                line += QLatin1Char(',');
+                line += QString::number(r.seq);
+                line += QLatin1Char(',');
+                line += r.measuredAt;
+                line += QLatin1Char(',');
+                line += r.verdict;
+                for (int k = 0; k < source.size(); ++k) {
+                    const int i = source[k];
+                    line += QLatin1Char(',');
+                    if (i < 0) {
+                        line += QLatin1String(",,");
+                        continue;
+                    }
+                    appendCsv(line, escaped ? QStringView(texts.value(i)) : t.value(i));
+                    line += QLatin1Char(',');
+                    line += v.value(i);
+                    line += QLatin1Char(',');
+                    appendCsv(line, escaped ? QStringView(verdicts.value(i)) : p.value(i));
+                }
                 line += QLatin1String("\r\n");
                 o.write(line.toUtf8());
                 ++count;
                 return true;
-            }, error);
+            }, error, 0, -1, true);
             if (!ok || !o.close(error))
                 return false;
         } else {

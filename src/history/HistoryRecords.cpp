@@ -8,7 +8,10 @@
 #include <QTimeZone>
 #include <QUuid>
 
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -16,7 +19,16 @@ namespace History {
 
 QString timeText(const QDateTime &utc)
 {
-    return utc.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+    // By hand: QDateTime::toString costs more than the rest of a row's insert.
+    const qint64 ms = utc.toMSecsSinceEpoch();
+    const time_t secs = time_t(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    const int milli = int(ms - qint64(secs) * 1000);
+    tm t{};
+    gmtime_r(&secs, &t);
+    char text[40];
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.tm_year + 1900, t.tm_mon + 1,
+        t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, milli);
+    return QString::fromLatin1(text, n);
 }
 
 QDateTime parseTime(const QString &text)
@@ -71,6 +83,25 @@ QString baseUnit(const QString &item)
         {QStringLiteral("G"), QStringLiteral("S")},   {QStringLiteral("Angle"), QStringLiteral("deg")},
     };
     return units.value(item);
+}
+
+void appendEntry(QString &out, const QString &p)
+{
+    for (QChar c : p)
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\\') || c == QLatin1Char('\n')) {
+            out += joinList({p});
+            return;
+        }
+    out += p;
+}
+
+void appendValue(QString &out, const std::optional<double> &value)
+{
+    if (!value || !std::isfinite(*value))
+        return;
+    char text[32];
+    const auto r = std::to_chars(text, text + sizeof text, *value);
+    out += QLatin1String(text, int(r.ptr - text));
 }
 
 QString joinList(const QStringList &parts)
@@ -130,7 +161,9 @@ QString valueText(const std::optional<double> &value)
 {
     if (!value || !std::isfinite(*value))
         return {};
-    return QString::number(*value, 'g', QLocale::FloatingPointShortest);
+    char text[32];
+    const auto r = std::to_chars(text, text + sizeof text, *value);
+    return QString::fromLatin1(text, int(r.ptr - text));
 }
 
 std::optional<double> parseValue(const QString &text)

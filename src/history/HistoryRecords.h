@@ -99,6 +99,10 @@ QString baseUnit(const QString &item);
 
 // Tab-joined lists with tabs, line feeds and backslashes escaped.
 QString joinList(const QStringList &parts);
+// Appends one entry of such a list (escaped) to out.
+void appendEntry(QString &out, const QString &entry);
+// Appends the shortest text of a finite value (nothing for none).
+void appendValue(QString &out, const std::optional<double> &value);
 QStringList splitList(const QString &joined);
 // Shortest text that reads back as the same double; empty for none.
 QString valueText(const std::optional<double> &value);

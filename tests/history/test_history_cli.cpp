@@ -172,7 +172,7 @@ TEST(HistoryCli, DefaultSqliteRecordsRunsAndRowsExactly)
 }
 
 // Each row is committed before it is printed: a killed run keeps at least
-// every row it printed, and --no-db records nothing.
+// every row it printed; --no-db records nothing; a sweep's points are kept.
 TEST(HistoryCli, KilledRunKeepsEveryPrintedRow)
 {
     MeterSim sim;
@@ -206,6 +206,33 @@ TEST(HistoryCli, KilledRunKeepsEveryPrintedRow)
         db, QStringLiteral("--no-db")});
     ASSERT_TRUE(none.finished) << none.describe();
     EXPECT_EQ(jsonOf(runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), db, QStringLiteral("--json")})).size(), 1);
+
+    // A sweep is recorded too: its settings and every point as listed.
+    const CliResult sweep = runCli({QStringLiteral("sweep"), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--item"),
+        QStringLiteral("C"), QStringLiteral("--kind"), QStringLiteral("freq"), QStringLiteral("--start"), QStringLiteral("20"),
+        QStringLiteral("--end"), QStringLiteral("100"), QStringLiteral("--points"), QStringLiteral("5"), QStringLiteral("--db"), db});
+    ASSERT_EQ(sweep.exitCode, 0) << sweep.describe();
+    const QStringList listed = sweep.outLines();
+    ASSERT_EQ(listed.size(), 1 + 5);
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("sweep"));
+        check.setDatabaseName(db);
+        ASSERT_TRUE(check.open());
+        QSqlQuery q(check);
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT outcome, settings FROM sweeps")) && q.next());
+        EXPECT_EQ(q.value(0).toString(), QStringLiteral("completed"));
+        EXPECT_TRUE(q.value(1).toString().contains(QLatin1String("\"points\":\"5\""))) << qPrintable(q.value(1).toString());
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT seq, x, first_text FROM sweep_points ORDER BY seq")));
+        for (int i = 1; i <= 5; ++i) {
+            ASSERT_TRUE(q.next());
+            const QStringList cells = listed[i].split(QLatin1Char('\t'));
+            EXPECT_EQ(q.value(0).toInt(), i);
+            EXPECT_EQ(q.value(1).toString(), cells.value(1));
+            EXPECT_EQ(q.value(2).toString(), cells.value(2));
+        }
+        EXPECT_FALSE(q.next());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("sweep"));
 }
 
 // A database that cannot be written is said in one sentence naming it;
