@@ -184,6 +184,16 @@ TEST(DashboardApi, PostgresHistoryAnswersAsTheCommandLine)
     DashboardProcess serve({QStringLiteral("--db"), pg.url(), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
     ASSERT_NE(serve.port(), 0) << qPrintable(serve.errText());
     expectSameAsCli(pg.url(), serve.port());
+    // The server going away: one sentence with 503; back again: answers again.
+    ASSERT_TRUE(pg.stop());
+    const HttpReply away = httpGet(serve.port(), "/api/runs?lot=B");
+    EXPECT_EQ(away.status, 503);
+    EXPECT_TRUE(QJsonDocument::fromJson(away.body).object().value(QStringLiteral("error")).toString().contains(QLatin1String("127.0.0.1")))
+        << away.body.constData();
+    ASSERT_TRUE(pg.start());
+    const HttpReply back = httpGet(serve.port(), "/api/runs?lot=A");
+    EXPECT_EQ(back.status, 200);
+    EXPECT_EQ(QJsonDocument::fromJson(back.body).array().size(), 2);
     EXPECT_EQ(serve.terminate(), 0);
 }
 
