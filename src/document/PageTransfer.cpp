@@ -5,7 +5,6 @@
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 
-
 namespace PageTransfer {
 
 namespace {

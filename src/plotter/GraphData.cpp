@@ -282,7 +282,8 @@ void GraphData::fit(double dataMin, double dataMax, double &min, double &max)
         lo = mid - least / 2.0;
         hi = mid + least / 2.0;
     }
-    const double margin = (hi - lo) * 0.05;
+    // Halves first: the span of data near the largest doubles overflows.
+    const double margin = (hi / 2.0 - lo / 2.0) * 0.1;
     lo -= margin;
     hi += margin;
     // Ends on half ticks, the ticks being those of the rounded range.
@@ -313,11 +314,19 @@ void GraphData::fit(double dataMin, double dataMax, double &min, double &max)
             max = zMax;
         }
     }
+    if (!(std::isfinite(min) && std::isfinite(max) && min <= max)) {
+        min = dataMin;
+        max = dataMax;
+    }
 }
 
 double GraphData::tickStep(double min, double max)
 {
-    return niceStep(std::fabs(max - min) / 6.0);
+    const double span = std::fabs(max - min);
+    // A span beyond the doubles would give a step of 1: countless ticks.
+    if (!std::isfinite(span))
+        return niceStep(std::fmax(std::fabs(min), std::fabs(max)) / 3.0);
+    return niceStep(span / 6.0);
 }
 
 void GraphData::setAxisLog(int axis, bool on)

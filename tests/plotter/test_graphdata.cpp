@@ -63,6 +63,13 @@ TEST(GraphDataRescale, YAxesFitTheirDataWithAMarginAndRoundEnds)
     n.appendPoint(3, 1, 0.0);
     n.appendPoint(3, 2, 0.0);
     EXPECT_TRUE(clearOfTheFrame(n, 4, 0, 0));
+    // Values near the largest doubles still give an ordered, finite range.
+    n.appendPoint(4, 1, -1.5e308);
+    n.appendPoint(4, 2, 1.7e308);
+    EXPECT_LE(n.axisMinimum(5), -1.5e308);
+    EXPECT_GE(n.axisMaximum(5), 1.7e308);
+    EXPECT_TRUE(std::isfinite(n.axisMinimum(5)) && std::isfinite(n.axisMaximum(5)));
+    EXPECT_GT(GraphData::tickStep(n.axisMinimum(5), n.axisMaximum(5)), 1e306) << "a handful of ticks, not 1e308";
     // The X axis only widens: a sweep sets it to its start and end first.
     EXPECT_EQ(g.axisMinimum(1), 0.0);
     EXPECT_GE(g.axisMaximum(1), 25.0);

@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 QVector<QIcon> rowLampIcons()
@@ -154,20 +156,28 @@ void CExecDlg::bindState()
 
 void CExecDlg::showRow(int row)
 {
-    auto scroll = [this](int r) {
-        if (r >= m_results->rowCount())
-            return;
-        QScrollBar *h = m_table->horizontalScrollBar();
-        const int across = h->value();
-        m_table->scrollTo(m_results->index(r, 0), QAbstractItemView::EnsureVisible);
-        h->setValue(across);
-    };
     // The scroll range follows the rows only at the next layout: laid out
-    // now for the row to be in view at once, and again once the window has
-    // settled, which may have resized the table meanwhile.
+    // now for the row to be in view at once, and scrolled again once the
+    // window has settled, which may have resized the table meanwhile.
     m_table->doItemsLayout();
-    scroll(row);
-    QTimer::singleShot(0, m_table, [scroll, row] { scroll(row); });
+    scrollToRow(row);
+    const bool pending = m_settleRow >= 0;
+    m_settleRow = row;
+    if (!pending) {
+        QTimer::singleShot(0, this, [this] {
+            const int r = std::exchange(m_settleRow, -1);
+            if (r >= 0 && r < m_results->rowCount())
+                scrollToRow(r);
+        });
+    }
+}
+
+void CExecDlg::scrollToRow(int row)
+{
+    QScrollBar *h = m_table->horizontalScrollBar();
+    const int across = h->value();
+    m_table->scrollTo(m_results->index(row, 0), QAbstractItemView::EnsureVisible);
+    h->setValue(across);
 }
 
 int CExecDlg::loopCount() const

@@ -66,6 +66,7 @@ private:
     void bindState();
     // Scrolls the result table, and only vertically, so that the row is in view.
     void showRow(int row);
+    void scrollToRow(int row);
 
     ResultTableModel *m_results;
     ExecutionState *m_state;
@@ -79,4 +80,5 @@ private:
     PictureButton *m_stop = nullptr;
     PictureButton *m_export = nullptr;
     PictureButton *m_removeAll = nullptr;
+    int m_settleRow = -1; // a row to scroll to again once the window settles
 };
