@@ -4,7 +4,10 @@
 #include "history/HistoryDatabase.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryForwarder.h"
+#include "history/HistoryStatistics.h"
 #include "meter/InstrumentLink.h"
+#include "statistics/Statistics.h"
+#include "statistics/StatisticsJson.h"
 
 #include <QFileInfo>
 
@@ -136,6 +139,38 @@ int historyRows(const QStringList &args)
     return ExitOk;
 }
 
+int historyStats(const QStringList &args)
+{
+    CliArgs a(args, {QStringLiteral("json")});
+    a.allowOnly({QStringLiteral("db"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
+        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json")});
+    const char *usage = "history stats needs a selection: qel-cli history stats (RUN-ID | --lot LOT | --since ISO-DATE ...) [--json]";
+    if (a.positional.size() > 1)
+        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    HistoryDatabase::Filter filter = filterFrom(a);
+    filter.runId = a.positional.value(0);
+    if (filter.runId.isEmpty() && filter.lot.isEmpty() && filter.since.isEmpty() && filter.until.isEmpty()
+        && filter.procedure.isEmpty() && filter.station.isEmpty())
+        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    HistoryDatabase db;
+    openOrThrow(db, historyTarget(a), HistoryDatabase::Mode::ReadOnly);
+    TableStatistics statistics;
+    qint64 skipped = 0;
+    QString error;
+    if (!HistoryStatistics::compute(db, filter, statistics, &skipped, &error))
+        throw CliError(ExitUsage, error);
+    if (!filter.runId.isEmpty() && statistics.columns().isEmpty())
+        throw CliError(ExitUsage, QStringLiteral("%1 holds no run %2.").arg(db.target().display(), filter.runId));
+    if (skipped > 0)
+        say(QStringLiteral("%1 row%2 of runs with other steps than the first selected run left out")
+                .arg(skipped)
+                .arg(skipped == 1 ? "" : "s"));
+    const QByteArray out = a.has(QStringLiteral("json")) ? StatisticsJson::toJson(statistics)
+                                                         : StatisticsJson::toText(statistics);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return ExitOk;
+}
+
 int historySync(const QStringList &args)
 {
     CliArgs a(args, {});
@@ -252,5 +287,7 @@ int cliHistory(const QStringList &args)
         return historyRows(args.mid(1));
     if (sub == QLatin1String("sync"))
         return historySync(args.mid(1));
-    throw CliError(ExitUsage, QStringLiteral("history needs runs, rows or sync; see qel-cli --help."));
+    if (sub == QLatin1String("stats"))
+        return historyStats(args.mid(1));
+    throw CliError(ExitUsage, QStringLiteral("history needs runs, rows, stats or sync; see qel-cli --help."));
 }

@@ -100,6 +100,11 @@ Usage:
   qel-cli history sync --db URL
       Forwards the rows waiting in the local spool for that server and says
       how many went.
+  qel-cli history stats (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
+              [--json]
+      The statistics of the selected rows, as qel-cli stats prints them for a
+      report, against the limits of the oldest selected run's procedure (rows
+      of runs with other steps are left out and counted on stderr).
   qel-cli serve [--db URL] [--listen HOST:PORT] [--token-file FILE]
       The line dashboard: a web page and a JSON API over the results
       database, opened read-only. Prints the page's address on its first

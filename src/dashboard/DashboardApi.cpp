@@ -1,6 +1,9 @@
 #include "dashboard/DashboardApi.h"
 
 #include "history/HistoryExport.h"
+#include "history/HistoryStatistics.h"
+#include "statistics/Statistics.h"
+#include "statistics/StatisticsJson.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -136,12 +139,14 @@ DashboardReply DashboardApi::route(const QByteArray &path, const QByteArray &que
         return runs(query);
     if (path == "/api/stations")
         return stations(query);
+    if (path == "/api/stats")
+        return stats(query);
     static const QRegularExpression rowsPath(QStringLiteral("^/api/runs/([A-Za-z0-9._~%-]{1,200})/rows$"));
     const QRegularExpressionMatch m = rowsPath.match(QString::fromLatin1(path));
     if (m.hasMatch())
         return rows(QUrl::fromPercentEncoding(m.captured(1).toLatin1()), query);
     return DashboardReply::error(404, QStringLiteral("There is nothing at this address; the API has /api/runs, "
-                                                     "/api/runs/ID/rows and /api/stations."));
+                                                     "/api/runs/ID/rows, /api/stats and /api/stations."));
 }
 
 DashboardReply DashboardApi::runs(const QByteArray &query)
@@ -178,6 +183,23 @@ DashboardReply DashboardApi::rows(const QString &runId, const QByteArray &query)
     if (!HistoryExport::rowsJson(m_db, filter, body, &error))
         throw Failed{error};
     return json(body);
+}
+
+DashboardReply DashboardApi::stats(const QByteArray &query)
+{
+    const auto p = parameters(query, {QStringLiteral("run"), QStringLiteral("since"), QStringLiteral("until"),
+        QStringLiteral("procedure"), QStringLiteral("lot"), QStringLiteral("station")});
+    HistoryDatabase::Filter filter = filterOf(p);
+    filter.runId = p.value(QStringLiteral("run"));
+    if (p.isEmpty())
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("/api/stats needs run, lot, since, until, procedure or station."))};
+    TableStatistics statistics;
+    QString error;
+    if (!HistoryStatistics::compute(m_db, filter, statistics, nullptr, &error))
+        throw Failed{error};
+    if (!filter.runId.isEmpty() && statistics.columns().isEmpty())
+        return DashboardReply::error(404, QStringLiteral("There is no run %1.").arg(filter.runId.left(80)));
+    return json(StatisticsJson::toJson(statistics));
 }
 
 DashboardReply DashboardApi::stations(const QByteArray &query)

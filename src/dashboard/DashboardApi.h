@@ -44,6 +44,7 @@ private:
     DashboardReply route(const QByteArray &path, const QByteArray &query);
     DashboardReply runs(const QByteArray &query);
     DashboardReply rows(const QString &runId, const QByteArray &query);
+    DashboardReply stats(const QByteArray &query);
     DashboardReply stations(const QByteArray &query);
 
     DashboardReply fresh(const QByteArray &path, const QByteArray &query);

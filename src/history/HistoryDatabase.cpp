@@ -509,6 +509,17 @@ bool HistoryDatabase::runColumns(const QString &runId, QVector<Column> &columns,
     return true;
 }
 
+bool HistoryDatabase::runSteps(const QString &runId, QString &stepsJson, QString *error)
+{
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("SELECT steps FROM runs WHERE id = ?"));
+    q.addBindValue(runId);
+    if (!exec(q, error))
+        return false;
+    stepsJson = q.next() ? q.value(0).toString() : QString();
+    return true;
+}
+
 bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(const StoredRow &)> &row, QString *error,
                                  int afterSeq, int limit, bool raw)
 {

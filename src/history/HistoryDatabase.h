@@ -62,6 +62,8 @@ public:
     // Newest first; limit < 0: all.
     bool listRuns(const Filter &filter, QVector<RunSummary> &out, QString *error, int limit = -1, int offset = 0);
     bool runColumns(const QString &runId, QVector<History::Column> &columns, QString *error);
+    // The run's steps as recorded (a JSON array of each step's fields).
+    bool runSteps(const QString &runId, QString &stepsJson, QString *error);
     // A stored row as read back: its cells in the run's columns.
     struct StoredRow
     {

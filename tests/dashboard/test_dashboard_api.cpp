@@ -97,6 +97,21 @@ void expectSameAsCli(const QString &db, quint16 port)
     EXPECT_EQ(st.value(QStringLiteral("rowsToday")).toInt(), 6);
     EXPECT_DOUBLE_EQ(st.value(QStringLiteral("yieldToday")).toDouble(), double(passes) / 6.0);
     EXPECT_GE(st.value(QStringLiteral("lastSeen")).toString(), runs[0].toObject().value(QStringLiteral("finished")).toString());
+
+    // Statistics of a lot and of a run: the command line's bytes, over exactly their rows.
+    const QByteArray lotStats = cli({QStringLiteral("stats"), QStringLiteral("--lot"), QStringLiteral("A"), QStringLiteral("--db"), db,
+        QStringLiteral("--json")});
+    EXPECT_EQ(httpGet(port, "/api/stats?lot=A").body, lotStats);
+    const QJsonObject lot = QJsonDocument::fromJson(lotStats).object();
+    EXPECT_EQ(lot.value(QStringLiteral("rows")).toInt(), 5) << lotStats.constData();
+    const QJsonArray columns = lot.value(QStringLiteral("columns")).toArray();
+    ASSERT_FALSE(columns.isEmpty()) << lotStats.constData();
+    EXPECT_EQ(columns[0].toObject().value(QStringLiteral("n")).toInt(), 5);
+    const QString newest = runs[0].toObject().value(QStringLiteral("id")).toString();
+    EXPECT_EQ(httpGet(port, "/api/stats?run=" + newest.toUtf8()).body,
+        cli({QStringLiteral("stats"), newest, QStringLiteral("--db"), db, QStringLiteral("--json")}));
+    EXPECT_EQ(httpGet(port, "/api/stats?run=no-such-run").status, 404);
+    EXPECT_EQ(httpGet(port, "/api/stats").status, 400);
 }
 
 } // namespace
