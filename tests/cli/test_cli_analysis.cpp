@@ -83,7 +83,9 @@ TEST_F(AnalysisFixture, FitRecoversEachSimulatedPartFromALogSweepThroughItsReson
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.model);
-        MeterSim sim({QStringLiteral("--component"), c.component, QStringLiteral("--engineering")});
+        // A little measurement noise, as a real meter has, from a fixed seed.
+        MeterSim sim({QStringLiteral("--component"), c.component, QStringLiteral("--engineering"), QStringLiteral("--noise"),
+            QStringLiteral("0.05%"), QStringLiteral("--seed"), QStringLiteral("3")});
         ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
         const QString pic = path(QString::fromLatin1(c.model) + QStringLiteral(".pic"));
         const CliResult sweep = logSweep(sim, QStringLiteral("100"), c.end, 101, pic);

@@ -6,6 +6,8 @@
 
 #include <QImage>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -43,7 +45,12 @@ TEST(GraphPainterLog, PlacesPointsByDecadeAndLeavesOutNonPositiveValuesWithANote
     // The plot area is 652 x 492 at (124, 24): (100, 10) lies in its middle.
     const QRect middle(450 - 2, 270 - 2, 5, 5);
     EXPECT_TRUE(hasColour(log, middle, QColor(0, 255, 0)));
-    EXPECT_FALSE(hasColour(linear, middle, QColor(0, 255, 0)));
+    // On the linear axes the same point sits where its value puts it, far
+    // from the middle (the line between the points may still cross there).
+    const double lx = 124 + 652 * (100 - g.axisMinimum(1)) / (g.axisMaximum(1) - g.axisMinimum(1));
+    const double ly = 24 + 492 * (g.axisMaximum(2) - 10) / (g.axisMaximum(2) - g.axisMinimum(2));
+    EXPECT_TRUE(hasColour(linear, QRect(int(lx) - 2, int(ly) - 2, 5, 5), QColor(0, 255, 0)));
+    EXPECT_GT(std::hypot(lx - 450, ly - 270), 50.0);
     const QRect noteBand(0, 540, 400, 20);
     EXPECT_FALSE(hasColour(log, noteBand, QColor(160, 0, 0), 60));
 
