@@ -75,6 +75,19 @@ HistoryDatabase::Filter filterFrom(const CliArgs &a)
     return f;
 }
 
+// A run id or at least one filter: rows and stats never take the whole history by accident.
+HistoryDatabase::Filter selectionFrom(const CliArgs &a, const char *usage)
+{
+    if (a.positional.size() > 1)
+        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    HistoryDatabase::Filter filter = filterFrom(a);
+    filter.runId = a.positional.value(0);
+    if (filter.runId.isEmpty() && filter.lot.isEmpty() && filter.since.isEmpty() && filter.until.isEmpty()
+        && filter.procedure.isEmpty() && filter.station.isEmpty())
+        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    return filter;
+}
+
 int historyRuns(const QStringList &args)
 {
     CliArgs a(args, {QStringLiteral("json")});
@@ -101,13 +114,7 @@ int historyRows(const QStringList &args)
         QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json"), QStringLiteral("csv"), QStringLiteral("xlsx")});
     const char *usage = "history rows needs a selection and an output: qel-cli history rows (RUN-ID | --lot LOT | "
                         "--since ISO-DATE ...) (--json | --csv OUT | --xlsx OUT)";
-    if (a.positional.size() > 1)
-        throw CliError(ExitUsage, QString::fromLatin1(usage));
-    HistoryDatabase::Filter filter = filterFrom(a);
-    filter.runId = a.positional.value(0);
-    if (filter.runId.isEmpty() && filter.lot.isEmpty() && filter.since.isEmpty() && filter.until.isEmpty()
-        && filter.procedure.isEmpty() && filter.station.isEmpty())
-        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    const HistoryDatabase::Filter filter = selectionFrom(a, usage);
     const int outputs = int(a.has(QStringLiteral("json"))) + int(a.has(QStringLiteral("csv"))) + int(a.has(QStringLiteral("xlsx")));
     if (outputs != 1)
         throw CliError(ExitUsage, QString::fromLatin1(usage));
@@ -145,13 +152,7 @@ int historyStats(const QStringList &args)
     a.allowOnly({QStringLiteral("db"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
         QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json")});
     const char *usage = "history stats needs a selection: qel-cli history stats (RUN-ID | --lot LOT | --since ISO-DATE ...) [--json]";
-    if (a.positional.size() > 1)
-        throw CliError(ExitUsage, QString::fromLatin1(usage));
-    HistoryDatabase::Filter filter = filterFrom(a);
-    filter.runId = a.positional.value(0);
-    if (filter.runId.isEmpty() && filter.lot.isEmpty() && filter.since.isEmpty() && filter.until.isEmpty()
-        && filter.procedure.isEmpty() && filter.station.isEmpty())
-        throw CliError(ExitUsage, QString::fromLatin1(usage));
+    const HistoryDatabase::Filter filter = selectionFrom(a, usage);
     HistoryDatabase db;
     openOrThrow(db, historyTarget(a), HistoryDatabase::Mode::ReadOnly);
     TableStatistics statistics;
