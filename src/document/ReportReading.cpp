@@ -19,7 +19,9 @@ void read(QIODevice *file, qint64 size, DocumentData &out, const std::function<b
 
     auto table = std::make_shared<ResultTableModel>();
     const QSignalBlocker quiet(table.get());
-    table->reserveRows(count, 0);
+    // Every entry takes at least one byte, so a count beyond the bytes left
+    // reserves no more than the file could hold.
+    table->reserveRows(int(qMin<qint64>(count, in.remaining())), 0);
     const qint64 rowsAt = in.offset();
     qsizetype seen = 0;
     const qsizetype rows = in.readStringArray([&](QByteArrayView bytes) {
