@@ -2,6 +2,7 @@
 
 #include "statistics/Statistics.h"
 
+#include <QDate>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -71,4 +72,20 @@ bool HistoryStatistics::compute(HistoryDatabase &db, const HistoryDatabase::Filt
         out.addJudged(cells, values);
         return true;
     }, error);
+}
+
+bool HistoryStatistics::computeFor(const HistoryTarget &target, const QString &lot, const QDate &from,
+                                   const QDate &to, TableStatistics &out, QString *error)
+{
+    out.setSteps({});
+    HistoryDatabase db;
+    if (!db.open(target, HistoryDatabase::Mode::ReadOnly, error))
+        return false;
+    HistoryDatabase::Filter filter;
+    filter.lot = lot;
+    if (from.isValid())
+        filter.since = History::boundText(from.toString(Qt::ISODate), false);
+    if (to.isValid())
+        filter.until = History::boundText(to.toString(Qt::ISODate), true);
+    return compute(db, filter, out, nullptr, error);
 }

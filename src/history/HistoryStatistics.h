@@ -2,6 +2,8 @@
 
 #include "history/HistoryDatabase.h"
 
+#include <QDate>
+
 class TableStatistics;
 
 // Statistics over recorded rows, the same figures as of a result table.
@@ -12,5 +14,11 @@ namespace HistoryStatistics {
 // run's are left out and counted in skipped. No run selected: no columns.
 bool compute(HistoryDatabase &db, const HistoryDatabase::Filter &filter, TableStatistics &out, qint64 *skipped,
              QString *error);
+
+// For the desktop program: the target opened read-only, the rows of a lot
+// (empty: any) recorded from the day `from` through the day `to` (null:
+// open). Fails with one sentence when the database cannot be read.
+bool computeFor(const HistoryTarget &target, const QString &lot, const QDate &from, const QDate &to,
+                TableStatistics &out, QString *error);
 
 } // namespace HistoryStatistics

@@ -9,8 +9,13 @@
 #include "statistics/ui/HistogramView.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -88,6 +93,32 @@ void StatisticsTableModel::refresh()
     }
 }
 
+void StatisticsTableModel::setStatistics(const TableStatistics *statistics)
+{
+    beginResetModel();
+    m_statistics = statistics;
+    m_rows = int(statistics->columns().size());
+    endResetModel();
+}
+
+namespace {
+
+// The earliest day offered stands for "no bound".
+const QDate NoDate(2000, 1, 1);
+
+QDateEdit *openDateEdit()
+{
+    auto *edit = new QDateEdit;
+    edit->setCalendarPopup(true);
+    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    edit->setMinimumDate(NoDate);
+    edit->setSpecialValueText(QStringLiteral("any"));
+    edit->setDate(NoDate);
+    return edit;
+}
+
+} // namespace
+
 StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const ResultTableModel *results, QWidget *parent)
     : QWidget(parent, Qt::Window), m_procedure(procedure), m_results(results)
 {
@@ -105,11 +136,38 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
     m_histogram = new HistogramView;
     m_print = new QCheckBox(QStringLiteral("Print a statistics page after the report"));
 
+    m_choice = new QWidget;
+    m_source = new QComboBox;
+    m_source->addItems({QStringLiteral("Executive View"), QStringLiteral("Results history")});
+    m_lot = new QLineEdit;
+    m_lot->setPlaceholderText(QStringLiteral("any"));
+    m_from = openDateEdit();
+    m_to = openDateEdit();
+    m_show = new QPushButton(QStringLiteral("Show"));
+    auto *choice = new QHBoxLayout(m_choice);
+    choice->setContentsMargins(0, 0, 0, 0);
+    choice->addWidget(new QLabel(QStringLiteral("Source:")));
+    choice->addWidget(m_source);
+    choice->addSpacing(12);
+    choice->addWidget(new QLabel(QStringLiteral("Lot:")));
+    choice->addWidget(m_lot, 1);
+    choice->addWidget(new QLabel(QStringLiteral("From:")));
+    choice->addWidget(m_from);
+    choice->addWidget(new QLabel(QStringLiteral("To:")));
+    choice->addWidget(m_to);
+    choice->addWidget(m_show);
+    m_choice->hide();
+    connect(m_source, &QComboBox::currentIndexChanged, this, &StatisticsWindow::sourceChanged);
+    connect(m_show, &QPushButton::clicked, this, &StatisticsWindow::showHistory);
+    connect(m_lot, &QLineEdit::returnPressed, this, &StatisticsWindow::showHistory);
+    sourceChanged();
+
     auto *split = new QSplitter(Qt::Vertical);
     split->addWidget(m_table);
     split->addWidget(m_histogram);
     split->setStretchFactor(1, 1);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_choice);
     layout->addWidget(m_summary);
     layout->addWidget(split, 1);
     layout->addWidget(m_print);
@@ -156,7 +214,7 @@ void StatisticsWindow::attachPrinting(ReportPrinting *printing)
 
 std::function<void()> StatisticsWindow::opener(const ProcedureModel *procedure, const ResultTableModel *results,
                                                const MeasurementSequencer *sequencer, ReportPrinting *printing,
-                                               QWidget *owner)
+                                               QWidget *owner, HistorySource history)
 {
     auto window = std::make_shared<QPointer<StatisticsWindow>>();
     return [=] {
@@ -166,6 +224,8 @@ std::function<void()> StatisticsWindow::opener(const ProcedureModel *procedure, 
                 (*window)->followSequencer(sequencer);
             if (printing)
                 (*window)->attachPrinting(printing);
+            if (history)
+                (*window)->setHistorySource(history);
         }
         (*window)->show();
         (*window)->raise();
@@ -194,7 +254,7 @@ void StatisticsWindow::refreshNow()
         m_statistics.setKeepReadings(true);
         m_statistics.setSteps(m_procedure->steps());
         m_taken = 0;
-        if (m_selected >= m_statistics.columns().size())
+        if (!historyShown() && m_selected >= m_statistics.columns().size())
             m_selected = -1;
     }
     for (; m_taken < rows; ++m_taken) {
@@ -210,6 +270,8 @@ void StatisticsWindow::refreshNow()
             m_statistics.addJoined(m_results->joinedRow(m_taken));
     }
     m_judged.clear();
+    if (historyShown())
+        return;
     m_model->refresh();
     showSummary();
     if (m_selected < 0 && !m_statistics.columns().isEmpty())
@@ -222,7 +284,7 @@ void StatisticsWindow::selectColumn(int column)
 {
     if (column == m_selected)
         return;
-    m_selected = column >= 0 && column < m_statistics.columns().size() ? column : -1;
+    m_selected = column >= 0 && column < shown().columns().size() ? column : -1;
     if (m_selected >= 0 && m_table->currentIndex().row() != m_selected)
         m_table->selectRow(m_selected);
     updateHistogram();
@@ -234,25 +296,34 @@ void StatisticsWindow::updateHistogram()
     // done only where someone can see it.
     if (!isVisible())
         return;
+    const TableStatistics &statistics = shown();
     if (m_selected < 0) {
-        m_histogram->clear(m_statistics.columns().isEmpty() ? QStringLiteral("The procedure has no steps.")
-                                                            : QStringLiteral("Choose a column for its histogram."));
+        if (historyShown() && statistics.columns().isEmpty())
+            m_histogram->clear(m_historyMessage);
+        else
+            m_histogram->clear(statistics.columns().isEmpty() ? QStringLiteral("The procedure has no steps.")
+                                                              : QStringLiteral("Choose a column for its histogram."));
         return;
     }
-    const ColumnStatistics &c = m_statistics.columns().at(m_selected);
+    const ColumnStatistics &c = statistics.columns().at(m_selected);
     HistogramView::Marks marks;
     marks.low = c.low;
     marks.high = c.high;
     marks.standard = c.standard;
-    m_histogram->setData(m_statistics.readings(m_selected), marks, FieldParsing::baseToUnit(c.unit, c.secondItem), c.unit, c.title());
+    m_histogram->setData(statistics.readings(m_selected), marks, FieldParsing::baseToUnit(c.unit, c.secondItem), c.unit, c.title());
 }
 
 void StatisticsWindow::showSummary()
 {
-    const Figure fpy = m_statistics.firstPassYield();
+    const TableStatistics &statistics = shown();
+    if (historyShown() && statistics.rows() == 0) {
+        m_summary->setText(m_historyMessage);
+        return;
+    }
+    const Figure fpy = statistics.firstPassYield();
     m_summary->setText(QStringLiteral("Rows: %1    Passed: %2    First-pass yield: %3")
-                           .arg(m_statistics.rows())
-                           .arg(m_statistics.passedRows())
+                           .arg(statistics.rows())
+                           .arg(statistics.passedRows())
                            .arg(fpy.defined() ? SO::displayYield(fpy) : QStringLiteral("none yet")));
 }
 
@@ -260,4 +331,78 @@ void StatisticsWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     updateHistogram();
+}
+
+void StatisticsWindow::setHistorySource(HistorySource source)
+{
+    m_historySource = std::move(source);
+    m_choice->setVisible(bool(m_historySource));
+    if (!m_historySource)
+        m_source->setCurrentIndex(0);
+}
+
+bool StatisticsWindow::historyShown() const
+{
+    return m_historySource && m_source->currentIndex() == 1;
+}
+
+QDate StatisticsWindow::chosenDate(const QDateEdit *edit) const
+{
+    return edit->date() == NoDate ? QDate() : edit->date();
+}
+
+void StatisticsWindow::sourceChanged()
+{
+    const bool history = historyShown();
+    for (QWidget *w : {static_cast<QWidget *>(m_lot), static_cast<QWidget *>(m_from), static_cast<QWidget *>(m_to),
+                       static_cast<QWidget *>(m_show)})
+        w->setEnabled(history);
+    // The live figures keep being taken; printing always uses them.
+    if (history && m_history.columns().isEmpty() && m_historyMessage.isEmpty())
+        m_historyMessage = QStringLiteral("Choose a lot and days, then Show.");
+    m_model->setStatistics(&shown());
+    m_selected = -1;
+    if (!history) {
+        refreshNow();
+        return;
+    }
+    showSummary();
+    if (!m_history.columns().isEmpty())
+        selectColumn(0);
+    else
+        updateHistogram();
+}
+
+void StatisticsWindow::showHistory()
+{
+    if (!historyShown())
+        return;
+    const QString lot = m_lot->text().trimmed();
+    const QDate from = chosenDate(m_from), to = chosenDate(m_to);
+    m_history.setKeepReadings(true);
+    QString error;
+    if (from.isValid() && to.isValid() && from > to) {
+        m_history.setSteps({});
+        m_historyMessage = QStringLiteral("The first day comes after the last: choose From on or before To.");
+    } else if (!m_historySource(lot, from, to, m_history, &error)) {
+        m_history.setSteps({});
+        m_historyMessage = error.isEmpty() ? QStringLiteral("The results history cannot be read.") : error;
+    } else if (m_history.rows() == 0) {
+        const QString days = from.isValid() || to.isValid()
+            ? QStringLiteral(" from %1 to %2")
+                  .arg(from.isValid() ? from.toString(Qt::ISODate) : QStringLiteral("the first"),
+                       to.isValid() ? to.toString(Qt::ISODate) : QStringLiteral("today"))
+            : QString();
+        m_historyMessage = QStringLiteral("No recorded rows of %1%2.")
+                               .arg(lot.isEmpty() ? QStringLiteral("any lot") : QStringLiteral("lot \"%1\"").arg(lot), days);
+    } else {
+        m_historyMessage.clear();
+    }
+    m_model->setStatistics(&m_history);
+    m_selected = -1;
+    showSummary();
+    if (!m_history.columns().isEmpty())
+        selectColumn(0);
+    else
+        updateHistogram();
 }

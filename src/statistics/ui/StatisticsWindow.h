@@ -4,6 +4,7 @@
 #include "statistics/Statistics.h"
 
 #include <QAbstractTableModel>
+#include <QDate>
 #include <QHash>
 #include <QPointer>
 #include <QTimer>
@@ -15,7 +16,11 @@ class HistogramView;
 class MeasurementSequencer;
 class ProcedureModel;
 class QCheckBox;
+class QComboBox;
+class QDateEdit;
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class QTableView;
 class ReportPrinting;
 class ResultTableModel;
@@ -36,6 +41,7 @@ public:
     explicit StatisticsTableModel(const TableStatistics *statistics, QObject *parent = nullptr);
     // The figures changed; resets only when the columns did.
     void refresh();
+    void setStatistics(const TableStatistics *statistics);
 
 private:
     const TableStatistics *m_statistics;
@@ -46,12 +52,21 @@ private:
 // table, kept live while a run adds rows (each row is taken once, with the
 // readings the sequencer judged when it has them, from the cell texts
 // otherwise), a histogram of the selected column, and whether printing
-// adds a statistics page after the report.
+// adds a statistics page after the report. With a history source it can
+// show instead the figures of recorded rows: a lot and a range of days.
 class StatisticsWindow : public QWidget
 {
     Q_OBJECT
 public:
+    // Fills `out` with the recorded rows of the lot (empty: any) from the day
+    // `from` through `to` (null: open); false with one sentence otherwise.
+    using HistorySource = std::function<bool(const QString &lot, const QDate &from, const QDate &to,
+                                             TableStatistics &out, QString *error)>;
+
     StatisticsWindow(const ProcedureModel *procedure, const ResultTableModel *results, QWidget *parent = nullptr);
+
+    // Offers "Results history" as the source besides the Executive View.
+    void setHistorySource(HistorySource source);
 
     // Judged rows carry their readings at full precision.
     void followSequencer(const MeasurementSequencer *sequencer);
@@ -62,11 +77,22 @@ public:
     // program's table, sequencer and printing.
     static std::function<void()> opener(const ProcedureModel *procedure, const ResultTableModel *results,
                                         const MeasurementSequencer *sequencer, ReportPrinting *printing,
-                                        QWidget *owner);
+                                        QWidget *owner, HistorySource history = {});
 
     // Takes every row not taken yet now (otherwise done shortly after rows arrive).
     void refreshNow();
     const TableStatistics &statistics() const { return m_statistics; }
+    // The figures the table and histogram show: the live ones or the history's.
+    const TableStatistics &shown() const { return historyShown() ? m_history : m_statistics; }
+    bool historyShown() const;
+    // Reads the history for the lot and dates chosen ("Show").
+    void showHistory();
+    QComboBox *sourceBox() const { return m_source; }
+    QLineEdit *lotEdit() const { return m_lot; }
+    QDateEdit *fromEdit() const { return m_from; }
+    QDateEdit *toEdit() const { return m_to; }
+    QPushButton *showButton() const { return m_show; }
+    QLabel *summaryLabel() const { return m_summary; }
     StatisticsTableModel *tableModel() const { return m_model; }
     QTableView *tableView() const { return m_table; }
     HistogramView *histogram() const { return m_histogram; }
@@ -81,6 +107,8 @@ private:
     void schedule();
     void updateHistogram();
     void showSummary();
+    void sourceChanged();
+    QDate chosenDate(const QDateEdit *edit) const;
 
     const ProcedureModel *m_procedure;
     const ResultTableModel *m_results;
@@ -90,7 +118,16 @@ private:
     QHash<int, PassEvaluator::Row> m_judged; // rows judged but not taken yet
     int m_selected = -1;                      // the histogram's column
 
+    HistorySource m_historySource;
+    TableStatistics m_history;
+    QString m_historyMessage; // why the history shows nothing
+
     StatisticsTableModel *m_model;
+    QWidget *m_choice;
+    QComboBox *m_source;
+    QLineEdit *m_lot;
+    QDateEdit *m_from, *m_to;
+    QPushButton *m_show;
     QTableView *m_table;
     HistogramView *m_histogram;
     QLabel *m_summary;

@@ -1,6 +1,7 @@
 // The Statistics window in the whole desktop program: opened from the
 // Results menu, it follows a run of a meter whose parts vary, row by row,
-// and its check box adds a statistics page after the printed report.
+// and its check box adds a statistics page after the printed report; it
+// also shows the figures of a lot recorded by qel-cli, as qel-cli does.
 
 #include "DesktopRig.h"
 
@@ -16,6 +17,15 @@
 #include "statistics/ui/StatisticsWindow.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
 #include <QMenuBar>
 #include <QPrinter>
 
@@ -37,6 +47,16 @@ protected:
                     if (a->text() == text)
                         return a;
         return nullptr;
+    }
+
+    // qel-cli as its own process: exit code and stdout, or -1 and why.
+    static std::pair<int, QByteArray> runCli(const QStringList &args)
+    {
+        QProcess p;
+        p.start(qelBinDir() + QStringLiteral("/qel-cli"), args);
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+            return {-1, p.readAllStandardError()};
+        return {p.exitCode(), p.exitCode() <= 1 ? p.readAllStandardOutput() : p.readAllStandardError()};
     }
 
     QString printedText(const QString &pdf)
@@ -138,4 +158,96 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
     EXPECT_EQ(with.count(QStringLiteral("/%1\n").arg(pages)), without.count(QStringLiteral("/%1\n").arg(pages)));
     EXPECT_TRUE(with.contains(last));
     EXPECT_EQ(with.count(QLatin1Char('\f')), without.count(QLatin1Char('\f')) + 1) << "one page more";
+}
+
+TEST_F(ResultsStatistics, TheWindowShowsALotFromTheResultsHistoryAsTheCliDoes)
+{
+    ASSERT_TRUE(startMeter({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05"), QStringLiteral("--spread"),
+                            QStringLiteral("C=2%"), QStringLiteral("--part-every"), QStringLiteral("1"),
+                            QStringLiteral("--seed"), QStringLiteral("7")}));
+    const QString db = dir.path() + QStringLiteral("/results.sqlite");
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    for (const auto &[lot, loops] : {std::pair{"L1", "6"}, std::pair{"L2", "3"}, std::pair{"L1", "4"}}) {
+        const auto r = runCli({QStringLiteral("run"), pro, QStringLiteral("--port"), sim->devicePath(),
+                                    QStringLiteral("--loops"), QLatin1String(loops), QStringLiteral("--db"), db,
+                                    QStringLiteral("--lot-no"), QLatin1String(lot)});
+        // 1: some part out of its limits, as a spread of 2 % makes likely.
+        ASSERT_TRUE(r.first == 0 || r.first == 1) << r.second.toStdString();
+    }
+    const auto cli = runCli({QStringLiteral("history"), QStringLiteral("stats"), QStringLiteral("--lot"),
+                                  QStringLiteral("L1"), QStringLiteral("--db"), db, QStringLiteral("--json")});
+    ASSERT_EQ(cli.first, 0) << cli.second.toStdString();
+    const QJsonObject expected = QJsonDocument::fromJson(cli.second).object();
+    ASSERT_EQ(expected.value(QStringLiteral("rows")).toInt(), 10);
+
+    QSettings().setValue(QStringLiteral("Results/Database"), db);
+    const bool started = startApp(pro);
+    QSettings().remove(QStringLiteral("Results/Database"));
+    ASSERT_TRUE(started);
+    resultsCommand(QStringLiteral("&Statistics..."))->trigger();
+    auto *window = frame()->findChild<StatisticsWindow *>();
+    ASSERT_TRUE(window && window->isVisible());
+    // Opened on the Executive View, empty: the history is a choice away.
+    EXPECT_FALSE(window->historyShown());
+    EXPECT_TRUE(window->sourceBox()->isVisible());
+    EXPECT_FALSE(window->showButton()->isEnabled());
+    EXPECT_EQ(window->statistics().rows(), 0);
+
+    window->sourceBox()->setCurrentIndex(1);
+    ASSERT_TRUE(window->showButton()->isEnabled());
+    GuiDriver::type(window->lotEdit(), QStringLiteral("L1"));
+    GuiDriver::click(window->showButton());
+    const TableStatistics &shown = window->shown();
+    EXPECT_EQ(shown.rows(), 10);
+    EXPECT_TRUE(window->summaryLabel()->text().startsWith(QStringLiteral("Rows: 10"))) << qPrintable(window->summaryLabel()->text());
+    const QJsonArray columns = expected.value(QStringLiteral("columns")).toArray();
+    ASSERT_EQ(window->tableModel()->rowCount(), columns.size());
+    ASSERT_EQ(columns.size(), 10);
+    for (int i = 0; i < columns.size(); ++i) {
+        const QJsonObject c = columns[i].toObject();
+        EXPECT_EQ(window->tableModel()->index(i, StatisticsTableModel::N).data().toString(),
+                  QString::number(c.value(QStringLiteral("n")).toInt())) << i;
+        const Figure mean = shown.columns()[i].mean();
+        if (c.value(QStringLiteral("mean")).isNull()) {
+            EXPECT_FALSE(mean.defined()) << i;
+            continue;
+        }
+        ASSERT_TRUE(mean.defined()) << i;
+        const double m = c.value(QStringLiteral("mean")).toDouble();
+        EXPECT_NEAR(*mean.value, m, std::fabs(m) * 1e-9) << i;
+        EXPECT_FALSE(window->tableModel()->index(i, StatisticsTableModel::Mean).data().toString().isEmpty()) << i;
+    }
+    int total = 0;
+    for (int c : window->histogram()->histogram().counts)
+        total += c;
+    EXPECT_EQ(total, 10) << "the first column's readings of lot L1";
+
+    // A lot never recorded, and days after the runs: a sentence, no figures.
+    GuiDriver::clearEdit(window->lotEdit());
+    GuiDriver::type(window->lotEdit(), QStringLiteral("L9"));
+    GuiDriver::click(window->showButton());
+    EXPECT_EQ(window->tableModel()->rowCount(), 0);
+    EXPECT_EQ(window->summaryLabel()->text(), QStringLiteral("No recorded rows of lot \"L9\"."));
+    GuiDriver::clearEdit(window->lotEdit());
+    window->fromEdit()->setDate(QDate::currentDate().addDays(1));
+    GuiDriver::click(window->showButton());
+    EXPECT_TRUE(window->summaryLabel()->text().startsWith(QStringLiteral("No recorded rows of any lot from ")))
+        << qPrintable(window->summaryLabel()->text());
+    window->fromEdit()->setDate(QDate::currentDate());
+    GuiDriver::click(window->showButton());
+    EXPECT_EQ(window->shown().rows(), 13) << "every lot recorded today";
+
+    // A database that is gone says so.
+    ASSERT_TRUE(QFile::remove(db));
+    GuiDriver::click(window->showButton());
+    EXPECT_EQ(window->tableModel()->rowCount(), 0);
+    EXPECT_TRUE(window->summaryLabel()->text().contains(QStringLiteral("does not exist")))
+        << qPrintable(window->summaryLabel()->text());
+
+    // Back to the Executive View: its live table, untouched.
+    window->sourceBox()->setCurrentIndex(0);
+    EXPECT_FALSE(window->lotEdit()->isEnabled());
+    EXPECT_EQ(window->tableModel()->rowCount(), 10);
+    EXPECT_EQ(window->shown().rows(), 0);
+    EXPECT_TRUE(window->summaryLabel()->text().startsWith(QStringLiteral("Rows: 0")));
 }
