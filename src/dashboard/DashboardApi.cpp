@@ -2,6 +2,7 @@
 
 #include "history/HistoryExport.h"
 #include "history/HistoryStatistics.h"
+#include "statistics/Histogram.h"
 #include "statistics/Statistics.h"
 #include "statistics/StatisticsJson.h"
 
@@ -141,12 +142,14 @@ DashboardReply DashboardApi::route(const QByteArray &path, const QByteArray &que
         return stations(query);
     if (path == "/api/stats")
         return stats(query);
+    if (path == "/api/histogram")
+        return histogram(query);
     static const QRegularExpression rowsPath(QStringLiteral("^/api/runs/([A-Za-z0-9._~%-]{1,200})/rows$"));
     const QRegularExpressionMatch m = rowsPath.match(QString::fromLatin1(path));
     if (m.hasMatch())
         return rows(QUrl::fromPercentEncoding(m.captured(1).toLatin1()), query);
     return DashboardReply::error(404, QStringLiteral("There is nothing at this address; the API has /api/runs, "
-                                                     "/api/runs/ID/rows, /api/stats and /api/stations."));
+                                                     "/api/runs/ID/rows, /api/stats, /api/histogram and /api/stations."));
 }
 
 DashboardReply DashboardApi::runs(const QByteArray &query)
@@ -200,6 +203,46 @@ DashboardReply DashboardApi::stats(const QByteArray &query)
     if (!filter.runId.isEmpty() && statistics.columns().isEmpty())
         return DashboardReply::error(404, QStringLiteral("There is no run %1.").arg(filter.runId.left(80)));
     return json(StatisticsJson::toJson(statistics));
+}
+
+DashboardReply DashboardApi::histogram(const QByteArray &query)
+{
+    const auto p = parameters(query, {QStringLiteral("lot"), QStringLiteral("column")});
+    const QString lot = p.value(QStringLiteral("lot"));
+    if (lot.isEmpty() || !p.contains(QStringLiteral("column")))
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("/api/histogram needs lot and column."))};
+    bool ok = false;
+    const int column = p.value(QStringLiteral("column")).toInt(&ok);
+    if (!ok || column < 0)
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("column must be a whole number from 0."))};
+    HistoryDatabase::Filter filter;
+    filter.lot = lot;
+    TableStatistics statistics;
+    statistics.setKeepReadings(true);
+    QString error;
+    if (!HistoryStatistics::compute(m_db, filter, statistics, nullptr, &error))
+        throw Failed{error};
+    if (statistics.columns().isEmpty())
+        return DashboardReply::error(404, QStringLiteral("There is no lot %1.").arg(lot.left(80)));
+    if (column >= statistics.columns().size())
+        return DashboardReply::error(404, QStringLiteral("Lot %1 has columns 0 to %2.")
+                                              .arg(lot.left(80))
+                                              .arg(statistics.columns().size() - 1));
+    const ColumnStatistics &c = statistics.columns().at(column);
+    std::vector<double> values = statistics.readings(column);
+    const Histogram h = Histogram::of(values);
+    QJsonArray bins;
+    for (int i = 0; i < h.counts.size(); ++i)
+        bins.append(QJsonObject{{QStringLiteral("from"), h.start + i * h.width},
+            {QStringLiteral("to"), h.start + (i + 1) * h.width}, {QStringLiteral("count"), h.counts[i]}});
+    auto optional = [](const std::optional<double> &v) { return v ? QJsonValue(*v) : QJsonValue(); };
+    const QJsonObject out{{QStringLiteral("column"),
+                              QJsonObject{{QStringLiteral("index"), column}, {QStringLiteral("step"), c.step},
+                                  {QStringLiteral("item"), c.item}, {QStringLiteral("unit"), c.unit},
+                                  {QStringLiteral("n"), double(c.stats.n)}}},
+        {QStringLiteral("rule"), h.rule}, {QStringLiteral("bins"), bins}, {QStringLiteral("low"), optional(c.low)},
+        {QStringLiteral("high"), optional(c.high)}, {QStringLiteral("standard"), optional(c.standard)}};
+    return json(QJsonDocument(out).toJson(QJsonDocument::Indented));
 }
 
 DashboardReply DashboardApi::stations(const QByteArray &query)

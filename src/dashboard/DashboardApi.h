@@ -45,6 +45,7 @@ private:
     DashboardReply runs(const QByteArray &query);
     DashboardReply rows(const QString &runId, const QByteArray &query);
     DashboardReply stats(const QByteArray &query);
+    DashboardReply histogram(const QByteArray &query);
     DashboardReply stations(const QByteArray &query);
 
     DashboardReply fresh(const QByteArray &path, const QByteArray &query);

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 const QString HostileLot = QStringLiteral("<img src=x onerror=alert(1)>");
@@ -112,6 +114,36 @@ void expectSameAsCli(const QString &db, quint16 port)
         cli({QStringLiteral("stats"), newest, QStringLiteral("--db"), db, QStringLiteral("--json")}));
     EXPECT_EQ(httpGet(port, "/api/stats?run=no-such-run").status, 404);
     EXPECT_EQ(httpGet(port, "/api/stats").status, 400);
+
+    // Each column's histogram holds exactly the readings /api/stats counted, inside its bins, with its limits.
+    for (int i = 0; i < columns.size(); ++i) {
+        const HttpReply r = httpGet(port, "/api/histogram?lot=A&column=" + QByteArray::number(i));
+        ASSERT_EQ(r.status, 200) << r.body.constData();
+        const QJsonObject h = QJsonDocument::fromJson(r.body).object();
+        const QJsonObject c = columns[i].toObject();
+        EXPECT_EQ(h.value(QStringLiteral("column")).toObject().value(QStringLiteral("step")), c.value(QStringLiteral("step")));
+        EXPECT_EQ(h.value(QStringLiteral("column")).toObject().value(QStringLiteral("item")), c.value(QStringLiteral("item")));
+        int sum = 0;
+        for (const QJsonValue &b : h.value(QStringLiteral("bins")).toArray()) {
+            const QJsonObject bin = b.toObject();
+            EXPECT_LE(bin.value(QStringLiteral("from")).toDouble(), bin.value(QStringLiteral("to")).toDouble());
+            sum += bin.value(QStringLiteral("count")).toInt();
+        }
+        EXPECT_EQ(sum, c.value(QStringLiteral("n")).toInt()) << r.body.constData();
+        const QJsonArray bins = h.value(QStringLiteral("bins")).toArray();
+        if (sum > 0) {
+            EXPECT_LE(bins.first().toObject().value(QStringLiteral("from")).toDouble(), c.value(QStringLiteral("min")).toDouble());
+            const double max = c.value(QStringLiteral("max")).toDouble();
+            EXPECT_GE(bins.last().toObject().value(QStringLiteral("to")).toDouble() + 1e-12 * std::abs(max), max);
+        }
+        // The limits are the judged ones: a Cp exists only with both.
+        if (!c.value(QStringLiteral("cp")).isNull()) {
+            EXPECT_TRUE(h.value(QStringLiteral("low")).isDouble() && h.value(QStringLiteral("high")).isDouble()) << r.body.constData();
+            EXPECT_LT(h.value(QStringLiteral("low")).toDouble(), h.value(QStringLiteral("high")).toDouble());
+        }
+    }
+    EXPECT_EQ(httpGet(port, "/api/histogram?lot=A&column=" + QByteArray::number(columns.size())).status, 404);
+    EXPECT_EQ(httpGet(port, "/api/histogram?lot=no-such-lot&column=0").status, 404);
 }
 
 } // namespace
@@ -141,6 +173,12 @@ TEST(DashboardApi, SqliteHistoryAnswersAsTheCommandLineWithRightStatuses)
     expectError("/api/runs/no-such-run/rows", 404);
     expectError("/api/stations?x=1", 400);
     expectError("/api/nothing", 404);
+    expectError("/api/histogram?lot=A", 400);
+    expectError("/api/histogram?column=0", 400);
+    expectError("/api/histogram?lot=A&column=first", 400);
+    expectError("/api/histogram?lot=A&column=-1", 400);
+    expectError("/api/histogram?lot=A&column=0&run=x", 400);
+    expectError("/api/histogram?lot=A&column=99", 404);
     // Nothing outside the page's own files, however the path is written.
     for (const char *path : {"/../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd", "/..%2f..%2fetc%2fpasswd", "/%2E%2E%2F%2E%2E%2Fetc%2Fpasswd",
              "//etc/passwd", "/app.js/../../../etc/passwd", "/api/runs/..%2f..%2f..%2fetc%2fpasswd/rows", "/%252e%252e/etc/passwd",

@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -79,6 +81,44 @@ TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
     EXPECT_TRUE(dom.contains(QLatin1String("<td>&lt;img src=x onerror=alert(1)&gt;</td>"))) << qPrintable(dom);
     EXPECT_TRUE(dom.contains(QLatin1String("lot &lt;img src=x onerror=alert(1)&gt;</div>")));
     EXPECT_FALSE(dom.contains(QLatin1String("<img")));
+
+    // A lot named in the address: its statistics table holds the figures of /api/stats, empty where undefined.
+    const QJsonObject stats = QJsonDocument::fromJson(httpGet(serve.port(), "/api/stats?lot=LOT-7").body).object();
+    const QJsonArray columns = stats.value(QStringLiteral("columns")).toArray();
+    ASSERT_FALSE(columns.isEmpty());
+    const QString lotDom = renderedDom(serve.address() + QStringLiteral("#lot=LOT-7"));
+    const QRegularExpression cellText(QStringLiteral("<td[^>]*>([^<]*)</td>"));
+    bool someEmpty = false;
+    for (int i = 0; i < columns.size(); ++i) {
+        const QJsonObject c = columns[i].toObject();
+        const QRegularExpressionMatch row =
+            QRegularExpression(QStringLiteral("<tr data-column=\"%1\">(.*?)</tr>").arg(i)).match(lotDom);
+        ASSERT_TRUE(row.hasMatch()) << i << qPrintable(lotDom.left(4000));
+        QStringList cells;
+        for (auto it = cellText.globalMatch(row.captured(1)); it.hasNext();)
+            cells << it.next().captured(1);
+        ASSERT_EQ(cells.size(), 11) << qPrintable(row.captured(0));
+        EXPECT_EQ(cells[0], QString::number(c.value(QStringLiteral("step")).toInt()));
+        EXPECT_EQ(cells[1], c.value(QStringLiteral("item")).toString());
+        EXPECT_EQ(cells[2], QString::number(c.value(QStringLiteral("n")).toInt()));
+        const char *keys[] = {"mean", "stdev", "min", "max", "cp", "cpk"};
+        for (int k = 0; k < 6; ++k) {
+            const QJsonValue v = c.value(QLatin1String(keys[k]));
+            if (v.isNull()) {
+                EXPECT_TRUE(cells[3 + k].isEmpty()) << keys[k] << qPrintable(cells[3 + k]);
+                someEmpty = true;
+            } else {
+                EXPECT_NEAR(cells[3 + k].toDouble(), v.toDouble(), 1e-5 * std::abs(v.toDouble())) << keys[k] << qPrintable(cells[3 + k]);
+            }
+        }
+        EXPECT_EQ(cells[9], QString::number(c.value(QStringLiteral("fails")).toInt()));
+        const QJsonValue yieldValue = c.value(QStringLiteral("yield"));
+        EXPECT_EQ(cells[10], yieldValue.isNull() ? QString() : QString::number(100 * yieldValue.toDouble(), 'f', 1) + QStringLiteral(" %"));
+    }
+    EXPECT_TRUE(someEmpty) << "one reading a column has no spread";
+    EXPECT_FALSE(lotDom.contains(QStringLiteral("<tr data-column=\"%1\">").arg(columns.size())));
+    // The histogram drawn is of the first column.
+    EXPECT_TRUE(lotDom.contains(QLatin1String("class=\"chart-box histogram-box\" data-column=\"0\""))) << qPrintable(lotDom.left(4000));
     EXPECT_EQ(serve.terminate(), 0);
 
     // With a token the page asks for it instead of showing anything.

@@ -7,6 +7,8 @@ const TestingWithinMs = 120000;
 const TokenKey = 'qelDashboardToken';
 let selectedRun = null;
 let yieldChart = null;
+let selectedLot = null;
+let histogramChart = null;
 
 function el(tag, text, cls) {
   const e = document.createElement(tag);
@@ -111,7 +113,7 @@ function renderRuns(runs) {
     if (r.id === selectedRun) tr.className = 'selected';
     const yieldText = r.rows ? percent((r.rows - r.fails) / r.rows) : '–';
     tr.append(el('td', localTime(r.started)), el('td', r.station), el('td', r.operator), el('td', r.procedure),
-      el('td', r.lot), el('td', r.rows, 'num'), el('td', r.fails, r.fails ? 'num fail' : 'num'),
+      lotCell(r.lot), el('td', r.rows, 'num'), el('td', r.fails, r.fails ? 'num fail' : 'num'),
       el('td', yieldText, 'num'), el('td', r.outcome === null ? 'running' : r.outcome));
     tr.addEventListener('click', () => {
       selectedRun = r.id;
@@ -129,6 +131,106 @@ function renderRuns(runs) {
     body.append(tr);
   }
 }
+
+// A run's lot opens the lot's statistics, without selecting the run.
+function lotCell(lot) {
+  const td = el('td', lot);
+  if (lot) td.addEventListener('click', ev => { ev.stopPropagation(); chooseLot(lot); });
+  return td;
+}
+
+function figure(v) {
+  return v === null || v === undefined ? '' : String(Number(v.toPrecision(6)));
+}
+
+function chooseLot(lot) {
+  selectedLot = lot;
+  document.getElementById('lot-form').elements.lot.value = lot;
+  history.replaceState(null, '', '#lot=' + encodeURIComponent(lot));
+  refreshLot();
+}
+
+function renderLotStats(stats) {
+  document.getElementById('lot-title').textContent = `${selectedLot} · ${stats.rows} rows, first-pass yield ${percent(stats.firstPassYield)}`;
+  const body = document.querySelector('#lot-stats tbody');
+  body.replaceChildren();
+  const select = document.getElementById('lot-form').elements.column;
+  const chosen = select.value;
+  select.replaceChildren();
+  stats.columns.forEach((c, i) => {
+    const tr = el('tr');
+    tr.dataset.column = String(i);
+    tr.append(el('td', c.step, 'num'), el('td', c.item), el('td', c.n, 'num'));
+    for (const k of ['mean', 'stdev', 'min', 'max', 'cp', 'cpk']) tr.append(el('td', figure(c[k]), 'num'));
+    tr.append(el('td', c.fails, c.fails ? 'num fail' : 'num'), el('td', c.yield === null ? '' : percent(c.yield), 'num'));
+    tr.addEventListener('click', () => { select.value = String(i); refreshHistogram(); });
+    body.append(tr);
+    const option = el('option', c.item + c.step);
+    option.value = String(i);
+    select.append(option);
+  });
+  if (!stats.columns.length) {
+    const tr = el('tr');
+    const td = el('td', 'No rows recorded for this lot.');
+    td.colSpan = 11;
+    tr.append(td);
+    body.append(tr);
+  }
+  select.disabled = !stats.columns.length;
+  if (!stats.columns.length && histogramChart) {
+    histogramChart.destroy();
+    histogramChart = null;
+    delete document.querySelector('.histogram-box').dataset.column;
+  }
+  if (chosen && Number(chosen) < stats.columns.length) select.value = chosen;
+}
+
+// A vertical line from the floor to the top of the tallest bin, for the legend and the plot.
+function marker(label, x, top, color, dash) {
+  return { type: 'line', label, data: [{ x, y: 0 }, { x, y: top }], borderColor: color, backgroundColor: color,
+    borderDash: dash, borderWidth: 2, pointRadius: 0, order: 0 };
+}
+
+function renderHistogram(h) {
+  if (typeof Chart === 'undefined') return;
+  const box = document.querySelector('.histogram-box');
+  box.dataset.column = String(h.column.index);
+  const bars = h.bins.map(b => ({ x: (b.from + b.to) / 2, y: b.count }));
+  const top = Math.max(1, ...h.bins.map(b => b.count));
+  const datasets = [{ type: 'bar', label: `${h.column.item}${h.column.step} readings`,
+    data: bars, backgroundColor: '#60a5fa', barPercentage: 1, categoryPercentage: 1, grouped: false, order: 1 }];
+  if (h.low !== null) datasets.push(marker('low limit', h.low, top, '#b91c1c', [6, 4]));
+  if (h.high !== null) datasets.push(marker('high limit', h.high, top, '#b91c1c', [6, 4]));
+  if (h.standard !== null) datasets.push(marker('standard', h.standard, top, '#15803d', []));
+  if (histogramChart) {
+    histogramChart.data.datasets = datasets;
+    histogramChart.options.scales.x.title.text = h.column.item + h.column.step + ' (base unit)';
+    histogramChart.update();
+    return;
+  }
+  histogramChart = new Chart(document.getElementById('histogram-chart'), {
+    type: 'bar',
+    data: { datasets },
+    options: { animation: false, maintainAspectRatio: false, parsing: true,
+      scales: { x: { type: 'linear', ticks: { callback: v => String(Number(v.toPrecision(4))) }, title: { display: true, text: h.column.item + h.column.step + ' (base unit)' } },
+        y: { beginAtZero: true, title: { display: true, text: 'count' }, ticks: { precision: 0 } } } },
+  });
+}
+
+async function loadHistogram() {
+  const select = document.getElementById('lot-form').elements.column;
+  if (!selectedLot || select.disabled) return;
+  renderHistogram(await api('/api/histogram?lot=' + encodeURIComponent(selectedLot) + '&column=' + select.value));
+}
+
+async function loadLot() {
+  if (!selectedLot) return;
+  renderLotStats(await api('/api/stats?lot=' + encodeURIComponent(selectedLot)));
+  await loadHistogram();
+}
+
+function refreshHistogram() { loadHistogram().catch(handle); }
+function refreshLot() { loadLot().catch(handle); }
 
 function renderSelection() {
   for (const tr of document.querySelectorAll('#runs tbody tr'))
@@ -193,6 +295,7 @@ async function refresh() {
     renderRuns(runs);
     const open = runs.find(r => r.id === selectedRun);
     if (open && open.outcome === null) await refreshRows();
+    await loadLot();
     setStatus('Updated ' + new Date().toLocaleTimeString());
     // For the benchmark: milliseconds from navigation to the first full render.
     if (!document.documentElement.dataset.firstRenderMs)
@@ -210,13 +313,21 @@ document.getElementById('token-form').addEventListener('submit', ev => {
   document.getElementById('token-form').hidden = true;
   refresh();
 });
+document.getElementById('lot-form').addEventListener('submit', ev => {
+  ev.preventDefault();
+  const lot = ev.target.elements.lot.value.trim();
+  if (lot) chooseLot(lot);
+});
+document.getElementById('lot-form').elements.column.addEventListener('change', refreshHistogram);
 document.getElementById('filters').addEventListener('submit', ev => { ev.preventDefault(); refresh(); });
 document.getElementById('filters').addEventListener('reset', () => setTimeout(refresh, 0));
 
-// A link may name a run: #run=ID.
+// A link may name a run (#run=ID) or a lot (#lot=LOT).
 if (location.hash.startsWith('#run=')) {
   selectedRun = decodeURIComponent(location.hash.slice(5));
   refreshRows();
+} else if (location.hash.startsWith('#lot=')) {
+  chooseLot(decodeURIComponent(location.hash.slice(5)));
 }
 refresh();
 setInterval(refresh, RefreshMs);
