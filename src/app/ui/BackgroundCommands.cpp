@@ -91,16 +91,7 @@ void BackgroundCommands::exportResults()
             },
             error);
     };
-    Prompter *prompter = m_prompter;
-    const XlsxWorkbook::Opener opener = m_opener;
-    started(BackgroundTask::start(m_frame, QStringLiteral("Exporting the results..."), true, work,
-        [prompter, opener, path](BackgroundTask::Outcome outcome, const QString &error) {
-            if (outcome == BackgroundTask::Outcome::Done)
-                XlsxWorkbook::openOrTell(path, *prompter, opener);
-            else if (outcome == BackgroundTask::Outcome::Failed)
-                prompter->inform(XlsxWorkbook::messageCaption(),
-                    QStringLiteral("The workbook could not be written.\n%1").arg(error), Prompter::Icon::Error);
-        }));
+    startWorkbook(QStringLiteral("Exporting the results..."), path, work);
 }
 
 void BackgroundCommands::exportResultsCsv()
@@ -151,9 +142,14 @@ void BackgroundCommands::exportSweep()
             },
             error);
     };
+    startWorkbook(QStringLiteral("Exporting the sweep..."), path, work);
+}
+
+void BackgroundCommands::startWorkbook(const QString &title, const QString &path, const BackgroundTask::Work &work)
+{
     Prompter *prompter = m_prompter;
     const XlsxWorkbook::Opener opener = m_opener;
-    started(BackgroundTask::start(m_frame, QStringLiteral("Exporting the sweep..."), true, work,
+    started(BackgroundTask::start(m_frame, title, true, work,
         [prompter, opener, path](BackgroundTask::Outcome outcome, const QString &error) {
             if (outcome == BackgroundTask::Outcome::Done)
                 XlsxWorkbook::openOrTell(path, *prompter, opener);

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "app/ui/BackgroundTask.h"
 #include "execution/XlsxWorkbook.h"
 
 #include <QObject>
 #include <QPointer>
 
-class BackgroundTask;
 class CMainFrame;
 class CQelDoc;
 class PlotterState;
@@ -48,6 +48,8 @@ public:
 
 private:
     void started(BackgroundTask *task);
+    // Writes a workbook in the background, then opens it or says why not.
+    void startWorkbook(const QString &title, const QString &path, const BackgroundTask::Work &work);
 
     CMainFrame *m_frame;
     ProcedureModel *m_procedure;
