@@ -75,18 +75,31 @@ const ResultTableModel &table()
     return *t;
 }
 
+// in_place:1 reads the packed cells where they are (addTable); in_place:0
+// is the earlier way, each row's joined text built and split (addJoined).
 void BM_FromScratchTexts(benchmark::State &state)
 {
+    const bool inPlace = state.range(0) != 0;
     const ResultTableModel &t = table();
     for (auto _ : state) {
         TableStatistics st;
         st.setSteps(steps());
-        st.addTable(t);
+        if (inPlace) {
+            st.addTable(t);
+        } else {
+            for (int r = 0; r < t.resultCount(); ++r)
+                st.addJoined(t.joinedRow(r));
+        }
         benchmark::DoNotOptimize(st.columns()[0].stats.mean);
     }
     state.counters["rows"] = Rows;
 }
-BENCHMARK(BM_FromScratchTexts)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FromScratchTexts)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgNames({"in_place"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 void BM_FromScratchJudged(benchmark::State &state)
 {
@@ -107,7 +120,8 @@ BENCHMARK(BM_FromScratchJudged)->Unit(benchmark::kMillisecond)->Iterations(3);
 // One more row on statistics that hold a million already.
 void BM_OneMoreRow(benchmark::State &state)
 {
-    const bool texts = state.range(0) != 0;
+    // 0: judged readings; 1: a table row's joined text; 2: a table row in place.
+    const int from = int(state.range(0));
     const auto &rows = sampleRows();
     TableStatistics st;
     st.setSteps(steps());
@@ -116,15 +130,17 @@ void BM_OneMoreRow(benchmark::State &state)
     const ResultTableModel &t = table();
     int i = 0;
     for (auto _ : state) {
-        if (texts)
+        if (from == 1)
             st.addJoined(t.joinedRow(i % Rows));
+        else if (from == 2)
+            st.addTableRow(t, i % Rows);
         else
             st.addJudged(rows[size_t(i) % rows.size()].cells, rows[size_t(i) % rows.size()].values);
         ++i;
     }
     benchmark::DoNotOptimize(st.rows());
 }
-BENCHMARK(BM_OneMoreRow)->Arg(0)->Arg(1)->ArgNames({"from_texts"})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OneMoreRow)->Arg(0)->Arg(1)->Arg(2)->ArgNames({"from"})->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "execution/PackedRows.h"
+
 #include <QAbstractTableModel>
 #include <QByteArrayView>
 #include <QIcon>
@@ -8,17 +10,13 @@
 
 #include <functional>
 #include <memory>
-#include <string>
-#include <string_view>
-#include <vector>
 
 class ProcedureModel;
 
 // The result table of the Executive View: one row per completed pass.
 // Column 0 "Seq." is the row number (rows are only appended or all removed,
 // so it always equals row + 1); the per-step columns follow the procedure.
-// A row is kept as its joined string (cells 1.. each followed by a line
-// feed) packed into a chunked arena, so a million rows stay lean; cells are
+// Rows are kept packed (PackedRows), so a million rows stay lean; cells are
 // split on demand. The report dates and times live beside the rows by index.
 class ResultTableModel : public QAbstractTableModel
 {
@@ -45,7 +43,9 @@ public:
     void rebuildColumns(const ProcedureModel &procedure) { setStepColumns(stepColumnsFor(procedure)); }
 
     // Rows.
-    int resultCount() const { return int(m_images.size()); }
+    int resultCount() const { return m_rows.size(); }
+    // The rows themselves, for reading cells in place without copies.
+    const PackedRows &packedRows() const { return m_rows; }
     // cells are columns 1.. of the row; returns the new row's index.
     int appendRow(const QStringList &cells, int image);
     // joined: cells each followed by a line feed, as stored in report files.
@@ -64,7 +64,7 @@ public:
     QStringList cells(int row) const;
     // Cell text at a table column; column 0 is the row number.
     QString cell(int row, int column) const;
-    int image(int row) const { return m_images.at(size_t(row)); }
+    int image(int row) const { return m_rows.image(row); }
     void setImage(int row, int image);
     void removeAllRows();
     void reserveRows(int rows, qsizetype bytes);
@@ -86,39 +86,8 @@ public:
     void setRowIcons(const QVector<QIcon> &icons);
 
 private:
-    // Where a row's packed bytes are: rows never straddle chunks, so the
-    // arena grows chunk by chunk and never copies what it holds.
-    struct RowRef
-    {
-        quint32 chunk;
-        quint32 offset;
-        quint32 length;
-    };
-    std::string_view rowBytes(int row) const;
-    // Room for a packed row of at most bound bytes, then its actual length.
-    char *rowSpace(size_t bound);
-    void packJoinedRow(const QString &joined, int image);
-    void commitRow(size_t length, int image);
-
-    struct ChunkUnmap
-    {
-        size_t size;
-        void operator()(char *memory) const;
-    };
-    // Shared with snapshots, which only read the part written before them.
-    using ChunkMemory = std::shared_ptr<char>;
-    struct Chunk
-    {
-        ChunkMemory memory;
-        size_t capacity;
-        size_t used;
-    };
-
     QStringList m_stepTitles;
-    // Rows packed as UTF-8, a whole "pass" or "fail" cell as a single byte.
-    std::vector<Chunk> m_chunks;
-    std::vector<RowRef> m_rows;
-    std::vector<quint8> m_images;
+    PackedRows m_rows;
     QStringList m_dates;
     QStringList m_times;
     QVector<QIcon> m_icons;

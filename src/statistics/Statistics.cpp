@@ -1,5 +1,6 @@
 #include "statistics/Statistics.h"
 
+#include "common/CNumbers.h"
 #include "execution/ResultTableModel.h"
 #include "instrument/PassEvaluator.h"
 #include "procedure/FieldParsing.h"
@@ -7,7 +8,6 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace {
@@ -20,16 +20,6 @@ bool hasNumber(const QString &text)
         if (c.isDigit())
             return true;
     return false;
-}
-
-bool isBlank(char16_t c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool isDigit(char16_t c)
-{
-    return c >= '0' && c <= '9';
 }
 
 } // namespace
@@ -170,82 +160,7 @@ bool TableStatistics::usable(double v)
 
 std::optional<double> TableStatistics::parseReading(QStringView text)
 {
-    // The same token as FieldParsing::leadingDouble: blanks, sign, digits,
-    // point, digits, exponent. Without digits there is no reading.
-    const qsizetype size = text.size();
-    qsizetype i = 0;
-    while (i < size && isBlank(text[i].unicode()))
-        ++i;
-    char buf[64];
-    int len = 0;
-    auto put = [&](char16_t c) {
-        if (len < int(sizeof buf) - 1)
-            buf[len++] = char(c);
-    };
-    if (i < size && (text[i] == u'+' || text[i] == u'-')) {
-        if (text[i] == u'-')
-            put('-');
-        ++i;
-    }
-    const bool negative = len == 1; // the minus sign is all that was written
-    // Clinger's fast path: a mantissa below 2^53 over a power of ten up to
-    // 1e22 is one correctly rounded division, as strtod would round it.
-    uint64_t mantissa = 0;
-    int fraction = 0;
-    bool fast = true;
-    auto digit = [&](char16_t c, bool afterPoint) {
-        put(c);
-        if (mantissa > (uint64_t(1) << 53) / 10)
-            fast = false;
-        mantissa = mantissa * 10 + uint64_t(c - u'0');
-        fraction += afterPoint;
-    };
-    int digits = 0;
-    while (i < size && isDigit(text[i].unicode()))
-        digit(text[i++].unicode(), false), ++digits;
-    if (i < size && text[i] == u'.') {
-        put('.');
-        ++i;
-        while (i < size && isDigit(text[i].unicode()))
-            digit(text[i++].unicode(), true), ++digits;
-    }
-    if (digits == 0)
-        return std::nullopt;
-    const bool exponent = i + 1 < size && (text[i] == u'e' || text[i] == u'E')
-                          && (isDigit(text[i + 1].unicode())
-                              || (i + 2 < size && (text[i + 1] == u'+' || text[i + 1] == u'-')
-                                  && isDigit(text[i + 2].unicode())));
-    if (fast && !exponent && fraction <= 22 && mantissa <= (uint64_t(1) << 53)) {
-        static const double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-        const double v = double(mantissa) / powers[fraction];
-        return negative ? -v : v;
-    }
-    if (i < size && (text[i] == u'e' || text[i] == u'E')) {
-        qsizetype j = i + 1;
-        if (j < size && (text[j] == u'+' || text[j] == u'-'))
-            ++j;
-        if (j < size && isDigit(text[j].unicode())) {
-            put('e');
-            if (text[i + 1] == u'-')
-                put('-');
-            while (j < size && isDigit(text[j].unicode()))
-                put(text[j++].unicode());
-        }
-    }
-    double v = 0;
-    if (len >= int(sizeof buf) - 1) {
-        // A long "%f" text (a huge reading): the C runtime reads it whole.
-        v = FieldParsing::leadingDouble(text.toString());
-    } else {
-        buf[len] = '\0';
-        const auto r = std::from_chars(buf, buf + len, v);
-        if (r.ec == std::errc::result_out_of_range)
-            v = FieldParsing::leadingDouble(text.toString());
-    }
-    if (!std::isfinite(v))
-        return std::nullopt;
-    return v;
+    return CNumbers::leadingNumber(text);
 }
 
 void TableStatistics::addRow(const QStringView *cells, int cellCount, const double *values, int valueCount)
@@ -321,7 +236,54 @@ void TableStatistics::addTable(const ResultTableModel &table)
 {
     const int n = table.resultCount();
     for (int r = 0; r < n; ++r)
-        addJoined(table.joinedRow(r));
+        addTableRow(table, r);
+}
+
+void TableStatistics::addTableRow(const ResultTableModel &table, int row)
+{
+    // The same figures as addJoined(table.joinedRow(row)), read from the
+    // packed cells in place: a column's reading is cell 2k, its verdict
+    // cell 2k + 1.
+    static const QByteArray fail = PassEvaluator::failText().toUtf8();
+    const std::string_view failWord(fail.constData(), size_t(fail.size()));
+    const int wanted = m_cellsPerRow;
+    int seen = 0;
+    bool failed = false;
+    ColumnStatistics *const columns = m_columns.data();
+    auto take = [&](const PackedCell &cell) {
+        const int k = seen / 2;
+        ColumnStatistics &c = columns[k];
+        if (seen % 2) {
+            if (!cell.isEmpty()) {
+                ++c.verdicts;
+                if (cell.is(failWord)) {
+                    ++c.fails;
+                    failed = true;
+                }
+            }
+        } else {
+            std::optional<double> v;
+            if (cell.kind == PackedCell::Text)
+                v = CNumbers::leadingNumber(cell.body);
+            if (v)
+                *v *= c.toBase;
+            if (v && usable(*v)) {
+                c.stats.add(*v);
+                if (m_keep)
+                    m_readings[size_t(k)].push_back(*v);
+            } else
+                ++c.notNumbers;
+        }
+        return ++seen < wanted;
+    };
+    if (wanted > 0)
+        table.packedRows().forEachCell(row, take);
+    // Readings the row does not reach are not numbers.
+    for (int k = (seen + 1) / 2; k < m_columns.size(); ++k)
+        ++m_columns[k].notNumbers;
+    ++m_rows;
+    if (!failed)
+        ++m_passed;
 }
 
 Figure TableStatistics::firstPassYield() const

@@ -2,6 +2,8 @@
 // on the same numbers), where floating point is easiest to get wrong: a
 // large offset under a small spread, and the quartiles behind the bins.
 
+#include "common/CNumbers.h"
+#include "execution/ResultTableModel.h"
 #include "procedure/FieldParsing.h"
 #include "statistics/Histogram.h"
 #include "statistics/Statistics.h"
@@ -144,7 +146,69 @@ TEST(Statistics, ReadingTextsReadExactlyAsTheFieldParserReadsThem)
         const double expected = FieldParsing::leadingDouble(t);
         EXPECT_EQ(std::memcmp(&*v, &expected, sizeof expected), 0)
             << t.toStdString() << ": " << *v << " vs " << expected;
+        // The byte form (packed cells) reads the same bits.
+        const QByteArray bytes = t.toUtf8();
+        const std::optional<double> b = CNumbers::leadingNumber(std::string_view(bytes.constData(), bytes.size()));
+        ASSERT_TRUE(b.has_value()) << t.toStdString();
+        EXPECT_EQ(std::memcmp(&*b, &expected, sizeof expected), 0) << t.toStdString();
     }
-    for (const char *t : {"", "   ", "nF", "-", "+.", ".e5", "inf", "nan", "fail"})
+    for (const char *t : {"", "   ", "nF", "-", "+.", ".e5", "inf", "nan", "fail"}) {
         EXPECT_FALSE(TableStatistics::parseReading(QString::fromLatin1(t)).has_value()) << t;
+        EXPECT_FALSE(CNumbers::leadingNumber(std::string_view(t)).has_value()) << t;
+    }
+}
+
+TEST(Statistics, ATableReadInPlaceGivesTheFiguresOfItsJoinedTexts)
+{
+    // Rows as loaded reports hold them, awkward ones included: short and
+    // long rows, an unterminated last cell, a verdict written as text,
+    // marks the packing escapes, non-ASCII, overloads and long "%f" texts.
+    TableStatistics in;
+    in.setSteps({step("C", "100", "-5%", "+5%", "nF"), step("R", "", "", "", "O"), step("D", "1", "", "+2", "D")});
+    TableStatistics joined = in;
+    in.setKeepReadings(true);
+    joined.setKeepReadings(true);
+    const QString mark = QString(QChar(1)) + "5";
+    const QStringList rows = {
+        "100.5nF\npass\n12.25\n\n0.5\npass\n",
+        "99nF\nfail\n1e3O\n\n3\nfail\n",
+        "101nF\npass\n",                                       // stops after the first step
+        "101nF\npass\n7\n\n0.25\nfail",                     // unterminated verdict
+        "101nF\npass\n7\n\n0.25\npass\nextra\n9\n",          // more cells than steps
+        mark + "\npass\n" + QString::fromUtf8("\u03A9 5\n\n") + " -2.5e-1\npass\n",
+        "9.9e37nF\nfail\n" + QString(300, '9') + ".000000\n\n1.5E+0\npass\n",
+        "",
+        "pass\nfail\n\npass\n0\n\n",
+        "  +98.75nF\npass\n1.7976931348623157e309\n\n.5\npass\n",
+    };
+    ResultTableModel table;
+    std::mt19937 rng(5);
+    std::normal_distribution<double> c(100, 2);
+    for (const QString &r : rows)
+        table.appendJoinedRow(r, ResultTableModel::Neutral);
+    for (int i = 0; i < 200; ++i)
+        table.appendRow({QString::asprintf("%fnF", c(rng)), i % 7 ? "pass" : "fail", QString::asprintf("%.17g", c(rng)),
+                         "", QString::asprintf("%g", c(rng) / 100), "pass"},
+                        ResultTableModel::Passed);
+    in.addTable(table);
+    for (int r = 0; r < table.resultCount(); ++r)
+        joined.addJoined(table.joinedRow(r));
+
+    EXPECT_EQ(in.rows(), joined.rows());
+    EXPECT_EQ(in.passedRows(), joined.passedRows());
+    ASSERT_EQ(in.columns().size(), 3);
+    for (int k = 0; k < 3; ++k) {
+        const ColumnStatistics &a = in.columns()[k], &b = joined.columns()[k];
+        EXPECT_EQ(a.stats.n, b.stats.n) << k;
+        EXPECT_EQ(std::memcmp(&a.stats, &b.stats, sizeof a.stats), 0) << k;
+        EXPECT_EQ(a.fails, b.fails) << k;
+        EXPECT_EQ(a.verdicts, b.verdicts) << k;
+        EXPECT_EQ(a.notNumbers, b.notNumbers) << k;
+        EXPECT_EQ(in.readings(k), joined.readings(k)) << k;
+    }
+    // Not a vacuous match: every kind of cell was met.
+    EXPECT_GT(in.columns()[0].fails, 30);
+    EXPECT_GT(in.columns()[1].notNumbers, 2);
+    EXPECT_GT(in.columns()[2].stats.n, 200);
+    EXPECT_EQ(StatisticsJson::toJson(in), StatisticsJson::toJson(joined));
 }

@@ -267,7 +267,7 @@ void StatisticsWindow::refreshNow()
         if (row)
             m_statistics.addJudged(row->cells, row->values);
         else
-            m_statistics.addJoined(m_results->joinedRow(m_taken));
+            m_statistics.addTableRow(*m_results, m_taken);
     }
     m_judged.clear();
     if (historyShown())
