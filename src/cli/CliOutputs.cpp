@@ -7,7 +7,6 @@
 #include "procedure/ProcedureModel.h"
 #include "reports/ReportDescription.h"
 #include "reports/ReportLayout.h"
-#include "plotter/GraphPainter.h"
 #include "plotter/PlotterState.h"
 #include "reports/GraphPrint.h"
 #include "reports/ReportPainter.h"
@@ -150,9 +149,11 @@ int cliPrintGraph(const QStringList &args)
     plotter.headlessGraph().setAxisLog(1, a.has(QStringLiteral("log-x")));
     for (int axis = 2; axis <= GraphSink::AxisCount; ++axis)
         plotter.headlessGraph().setAxisLog(axis, a.has(QStringLiteral("log-y")));
-    const QImage picture = GraphPainter::render(plotter.headlessGraph(), GraphPictureSize);
     const QString description = a.value(QStringLiteral("description"), GraphPrint::defaultDescription());
-    printAtomically(a.value(QStringLiteral("pdf")),
-        [&](const QString &file) { return printGraphToPdf(picture, description, a.has(QStringLiteral("landscape")), file); });
+    // Drawn in lines and text where the picture goes: sharp, and its values readable from the file.
+    printAtomically(a.value(QStringLiteral("pdf")), [&](const QString &file) {
+        return printGraphToPdf(plotter.headlessGraph(), GraphPictureSize, description, a.has(QStringLiteral("landscape")),
+            file);
+    });
     return ExitOk;
 }

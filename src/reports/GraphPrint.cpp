@@ -1,5 +1,8 @@
 #include "reports/GraphPrint.h"
 
+#include "plotter/GraphData.h"
+#include "plotter/GraphPainter.h"
+
 #include <QFile>
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
@@ -128,6 +131,39 @@ void GraphPrint::paint(QPainter &painter, const QRectF &area, const QImage &pict
     painter.restore();
 }
 
+void GraphPrint::paint(QPainter &painter, const QRectF &area, const GraphData &graph, const QSize &pictureSize,
+                       const QString &description, const QDate &date)
+{
+    // The page with an empty picture of the right size, then the graph
+    // drawn in the picture's own pixels, scaled to where it goes.
+    paint(painter, area, QImage(), description, date);
+    const double dpi = painter.device() ? painter.device()->logicalDpiY() : 96.0;
+    const Placement pl = place(area, dpi, int(descriptionLines(description, date).size()), pictureSize);
+    if (pl.picture.isEmpty())
+        return;
+    painter.save();
+    painter.translate(pl.picture.topLeft());
+    painter.scale(pl.picture.width() / pictureSize.width(), pl.picture.height() / pictureSize.height());
+    const QRectF bounds(QPointF(0, 0), QSizeF(pictureSize));
+    painter.setClipRect(bounds);
+    painter.fillRect(bounds, QColor(240, 240, 240));
+    painter.setRenderHint(QPainter::Antialiasing);
+    GraphPainter::paint(painter, graph, bounds);
+    painter.restore();
+}
+
+bool GraphPrint::print(QPagedPaintDevice &device, const GraphData &graph, const QSize &pictureSize,
+                       const QString &description, bool landscape, const QDate &date)
+{
+    device.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const QRectF area(QPointF(0, 0), QSizeF(device.width(), device.height()));
+    paint(painter, area, graph, pictureSize, description, date);
+    return painter.end();
+}
+
 bool GraphPrint::print(QPagedPaintDevice &device, const QImage &picture, const QString &description, bool landscape,
                        const QDate &date)
 {
@@ -140,7 +176,11 @@ bool GraphPrint::print(QPagedPaintDevice &device, const QImage &picture, const Q
     return painter.end();
 }
 
-bool printGraphToPdf(const QImage &picture, const QString &description, bool landscape, const QString &path)
+namespace {
+
+// An A4 PDF at 600 dpi without margins, one page drawn by page.
+template<class Page>
+bool writeGraphPdf(const QString &path, Page page)
 {
     {
         QFile probe(path);
@@ -152,5 +192,19 @@ bool printGraphToPdf(const QImage &picture, const QString &description, bool lan
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     writer.setResolution(600);
     writer.setCreator(QStringLiteral("Qel"));
-    return GraphPrint::print(writer, picture, description, landscape);
+    return page(writer);
+}
+
+} // namespace
+
+bool printGraphToPdf(const QImage &picture, const QString &description, bool landscape, const QString &path)
+{
+    return writeGraphPdf(path, [&](QPdfWriter &w) { return GraphPrint::print(w, picture, description, landscape); });
+}
+
+bool printGraphToPdf(const GraphData &graph, const QSize &pictureSize, const QString &description, bool landscape,
+                     const QString &path)
+{
+    return writeGraphPdf(
+        path, [&](QPdfWriter &w) { return GraphPrint::print(w, graph, pictureSize, description, landscape); });
 }

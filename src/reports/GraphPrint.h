@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class GraphData;
 class QPagedPaintDevice;
 class QPainter;
 
@@ -46,7 +47,17 @@ public:
     // Sets the orientation, then paints one page. False when painting cannot start.
     static bool print(QPagedPaintDevice &device, const QImage &picture, const QString &description, bool landscape,
                       const QDate &date = QDate::currentDate());
+
+    // The same page with the graph drawn in lines and text by GraphPainter
+    // where a picture of pictureSize would go: sharp at any size, its words
+    // readable from the file.
+    static void paint(QPainter &painter, const QRectF &area, const GraphData &graph, const QSize &pictureSize,
+                      const QString &description, const QDate &date);
+    static bool print(QPagedPaintDevice &device, const GraphData &graph, const QSize &pictureSize,
+                      const QString &description, bool landscape, const QDate &date = QDate::currentDate());
 };
 
 // Writes the graph page as an A4 PDF, sideways when landscape.
 bool printGraphToPdf(const QImage &picture, const QString &description, bool landscape, const QString &path);
+bool printGraphToPdf(const GraphData &graph, const QSize &pictureSize, const QString &description, bool landscape,
+                     const QString &path);

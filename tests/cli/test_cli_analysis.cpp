@@ -312,3 +312,47 @@ TEST_F(AnalysisFixture, FitLeavesOutUnreadablePointsAndRefusesWhatCannotDetermin
         EXPECT_TRUE(isOneSentenceNaming(r, c.file) && r.errText().contains(c.says)) << r.describe();
     }
 }
+
+TEST_F(AnalysisFixture, PrintGraphOnLogAxesLabelsDecadesAndCountsWhatItLeavesOut)
+{
+    // A capacitor through its resonance: |Z| spans decades, the angle is
+    // negative below resonance and positive above it.
+    MeterSim sim({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n"), QStringLiteral("--engineering")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const QString pic = path(QStringLiteral("srf.pic"));
+    ASSERT_EQ(logSweep(sim, QStringLiteral("1000"), QStringLiteral("20000000"), 41, pic).exitCode, 0);
+    PlotterState state;
+    const SweepColumns columns = columnsOf(pic, state);
+    int nonPositive = 0;
+    for (int r = 0; r < columns.rows.size(); ++r)
+        for (int line = 1; line <= 2; ++line) {
+            double v = 0;
+            ASSERT_TRUE(columns.lineValue(r, line, &v));
+            nonPositive += v <= 0;
+        }
+    ASSERT_GT(nonPositive, 10);
+    ASSERT_LT(nonPositive, 41);
+
+    auto printed = [&](const QString &name, const QStringList &options) {
+        const QString pdf = path(name);
+        const CliResult r = runCli(QStringList{QStringLiteral("print-graph"), pic, QStringLiteral("--pdf"), pdf} + options);
+        EXPECT_EQ(r.exitCode, 0) << r.describe();
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(30000));
+        return QString::fromUtf8(text.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
+    };
+    const QStringList log = printed(QStringLiteral("log.pdf"), {QStringLiteral("--log-x"), QStringLiteral("--log-y")});
+    // Whole decades from 1 kHz to 100 MHz along X; |Z| from 10 mohm up.
+    for (const char *decade : {"1000", "10000", "1e+05", "1e+06", "1e+07", "1e+08", "0.01", "0.1"})
+        EXPECT_TRUE(log.contains(QLatin1String(decade))) << decade << "\n" << qPrintable(log.join(' '));
+    const QString note = log.join(QLatin1Char(' '));
+    EXPECT_TRUE(note.contains(QStringLiteral("%1 point(s) at or below 0 left out of the log axes").arg(nonPositive)))
+        << qPrintable(note);
+
+    // On linear axes nothing is left out and no decade is labelled.
+    const QStringList linear = printed(QStringLiteral("linear.pdf"), {});
+    EXPECT_FALSE(linear.contains(QStringLiteral("1e+05"))) << qPrintable(linear.join(' '));
+    EXPECT_FALSE(linear.join(QLatin1Char(' ')).contains(QStringLiteral("left out"))) << qPrintable(linear.join(' '));
+    EXPECT_TRUE(linear.contains(QStringLiteral("1e+07"))) << qPrintable(linear.join(' '));
+}

@@ -4,7 +4,10 @@
 #include "analysis/ImpedanceItems.h"
 #include "analysis/SweepCsv.h"
 #include "analysis/ui/SweepChartView.h"
+#include "plotter/GraphData.h"
 #include "plotter/PlotterState.h"
+#include "reports/GraphPrint.h"
+#include "reports/ui/ReportPrinting.h"
 
 #include <QChart>
 #include <QCheckBox>
@@ -17,6 +20,7 @@
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QMessageBox>
+#include <QPagedPaintDevice>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSpinBox>
@@ -30,6 +34,8 @@ namespace {
 
 const double Pi = 3.14159265358979323846;
 const QColor LineColors[4] = {QColor(0, 160, 0), QColor(0, 90, 220), QColor(200, 160, 0), QColor(170, 0, 170)};
+// The printed graph's own size in pixels, as qel-cli print-graph draws it.
+const QSize PrintedGraphSize(900, 560);
 
 QAbstractAxis *makeAxis(bool log, double lo, double hi, const QString &title)
 {
@@ -117,6 +123,12 @@ SweepAnalysisWindow::SweepAnalysisWindow(PlotterState *plotter, QWidget *parent)
             exportCsv(path);
     });
     axes->addWidget(csv);
+    auto *print = new QPushButton(QStringLiteral("Print Graph..."), this);
+    connect(print, &QPushButton::clicked, this, &SweepAnalysisWindow::printGraph);
+    axes->addWidget(print);
+    auto *preview = new QPushButton(QStringLiteral("Print Preview..."), this);
+    connect(preview, &QPushButton::clicked, this, &SweepAnalysisWindow::previewGraph);
+    axes->addWidget(preview);
 
     auto *markers = new QHBoxLayout;
     markers->addWidget(new QLabel(QStringLiteral("Marker at X:"), this));
@@ -276,6 +288,60 @@ void SweepAnalysisWindow::refresh()
     if (m_plotter)
         m_analysis.setData(SweepColumns::fromTable(m_plotter->table()), m_plotter->hasSecondItem());
     rebuildChart();
+}
+
+void SweepAnalysisWindow::attachPrinting(ReportPrinting *printing)
+{
+    m_printing = printing;
+}
+
+ReportPrinting *SweepAnalysisWindow::printing()
+{
+    if (!m_printing)
+        m_printing = new ReportPrinting(nullptr, nullptr, nullptr, this);
+    return m_printing;
+}
+
+GraphData SweepAnalysisWindow::printableGraph() const
+{
+    GraphData g;
+    g.setPlotAreaColor(Qt::white);
+    const QString xUnit = m_analysis.isFrequencySweep() ? QStringLiteral("Hz") : QStringLiteral("V");
+    g.setAxisLabel(1, QStringLiteral("%1 (%2)").arg(m_analysis.columns().sweptTitle, xUnit));
+    g.setAxisLog(1, m_analysis.logX);
+    bool drawn[GraphSink::PlotCount + 1] = {};
+    for (const SweepAnalysis::Line &l : m_analysis.lines()) {
+        const int plot = l.line;
+        if (plot < 1 || plot > GraphSink::PlotCount)
+            continue;
+        drawn[plot] = true;
+        for (const QPointF &p : l.points)
+            g.appendPoint(plot, p.x(), p.y());
+        g.setAxisLabel(plot + 1, l.unit.isEmpty() ? l.title : QStringLiteral("%1 (%2)").arg(l.title, l.unit));
+        g.setAxisLog(plot + 1, m_logY[l.secondItem ? 1 : 0]);
+        g.setLineColor(plot, LineColors[(plot - 1) % 4]);
+        g.setPointColor(plot, LineColors[(plot - 1) % 4]);
+        g.setPointStyle(plot, GraphSink::MarkedPoints);
+    }
+    for (int plot = 1; plot <= GraphSink::PlotCount; ++plot) {
+        g.setPlotVisible(plot, drawn[plot]);
+        g.setAxisVisible(plot + 1, drawn[plot]);
+    }
+    return g;
+}
+
+bool SweepAnalysisWindow::printGraph()
+{
+    return printing()->printGraphPage([this](QPagedPaintDevice &device, const QString &description, bool landscape) {
+        return GraphPrint::print(device, printableGraph(), PrintedGraphSize, description, landscape);
+    });
+}
+
+bool SweepAnalysisWindow::previewGraph()
+{
+    return printing()->previewGraphPage([this](QPagedPaintDevice &device, const QString &description, bool landscape) {
+        return GraphPrint::print(device, printableGraph(), PrintedGraphSize, description, landscape);
+    });
 }
 
 void SweepAnalysisWindow::setLogX(bool on)

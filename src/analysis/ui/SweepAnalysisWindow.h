@@ -7,7 +7,9 @@
 #include <QTimer>
 #include <QWidget>
 
+class GraphData;
 class PlotterState;
+class ReportPrinting;
 class QCheckBox;
 class QChart;
 class QComboBox;
@@ -45,6 +47,15 @@ public:
     bool runFit(CircuitFit::Model model, int draw = 0);
     void placeAutomatic(SweepAnalysis::Automatic kind);
     bool addMarkerAt(double x);
+    // Print Graph and Print Preview of the chart's lines with the chosen log
+    // axes, through the session's print commands (its printer and graph
+    // options) once attached, else through commands of the window's own.
+    void attachPrinting(ReportPrinting *printing);
+    ReportPrinting *printing();
+    bool printGraph();
+    bool previewGraph();
+    // The lines as the print draws them: plot n is line n against axis n + 1.
+    GraphData printableGraph() const;
     // Re-reads the result list (done by itself when it changes).
     void refresh();
     // The note under the chart (left-out points, mask and fit messages).
@@ -59,6 +70,7 @@ private:
     void say(const QString &text);
 
     QPointer<PlotterState> m_plotter;
+    QPointer<ReportPrinting> m_printing;
     SweepAnalysis m_analysis;
     CircuitFit::Result m_fit;
     bool m_fitShown = false;

@@ -81,7 +81,7 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
             }));
     m_frame->addResultsCommand(QStringLiteral("Sweep Analysis..."),
         QStringLiteral("Markers, log axes, equivalent-circuit fit and limit masks for the sweep"),
-        [this] { SweepAnalysisWindow::showFor(m_plotter, m_frame); });
+        [this] { SweepAnalysisWindow::showFor(m_plotter, m_frame)->attachPrinting(m_printing); });
 }
 
 CQelApp::~CQelApp()

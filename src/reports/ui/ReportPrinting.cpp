@@ -154,3 +154,49 @@ bool ReportPrinting::printGraph(const QImage &picture)
 {
     return printGraph([picture] { return picture; });
 }
+
+bool ReportPrinting::printGraphPage(const GraphPage &page)
+{
+    CPrtGraphDlg *options = graphDialog();
+    if (run(options) != QDialog::Accepted)
+        return false;
+    const bool landscape = options->landscape();
+    const QPageLayout::Orientation before = m_printer->pageLayout().orientation();
+    m_printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    m_printer->setPrintRange(QPrinter::AllPages);
+    QPrintDialog dialog(m_printer.get(), m_window);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setMinMax(1, 1);
+    bool printed = false;
+    if (run(&dialog) == QDialog::Accepted) {
+        printed = page(*m_printer, options->description(), landscape);
+        if (!printed)
+            reportFailure();
+    }
+    m_printer->setPageOrientation(before);
+    return printed;
+}
+
+bool ReportPrinting::previewGraphPage(const GraphPage &page)
+{
+    CPrtGraphDlg *options = graphDialog();
+    if (run(options) != QDialog::Accepted)
+        return false;
+    const bool landscape = options->landscape();
+    const QString description = options->description();
+    const QPageLayout::Orientation before = m_printer->pageLayout().orientation();
+    m_printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    m_printer->setPrintRange(QPrinter::AllPages);
+    bool painted = false;
+    {
+        QPrintPreviewDialog dialog(m_printer.get(), m_window);
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter *printer) {
+            painted = page(*printer, description, landscape);
+            if (!painted)
+                reportFailure();
+        });
+        run(&dialog);
+    }
+    m_printer->setPageOrientation(before);
+    return painted;
+}

@@ -16,6 +16,7 @@ class CReptDlg;
 class ProcedureModel;
 class Prompter;
 class QDialog;
+class QPagedPaintDevice;
 class QPrinter;
 class QWidget;
 class ResultTableModel;
@@ -50,6 +51,12 @@ public:
     // taken only once the options are confirmed.
     bool printGraph(const std::function<QImage()> &takePicture);
     bool printGraph(const QImage &picture);
+    // The same commands for a page drawn by page (e.g. a graph drawn in
+    // lines and text): the options dialog, then the print dialog or the
+    // preview. page paints the whole page in the direction chosen.
+    using GraphPage = std::function<bool(QPagedPaintDevice &device, const QString &description, bool landscape)>;
+    bool printGraphPage(const GraphPage &page);
+    bool previewGraphPage(const GraphPage &page);
 
     // Pages printed after the report's last page (none by default); asked
     // for each time a print or preview starts.

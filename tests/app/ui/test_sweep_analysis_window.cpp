@@ -1,7 +1,8 @@
 // The Sweep Analysis window in the desktop program: opened from the Results
 // menu, a log sweep drawn on the Plotter View and followed by the window,
 // log axes, markers clicked, dragged and found, the fit with its curve, a
-// mask with a failing point and a refused one, and the CSV.
+// mask with a failing point and a refused one, the CSV, and the print of
+// the graph on its log axes.
 
 #include "DesktopRig.h"
 
@@ -10,12 +11,16 @@
 #include "components/ui/PictureButton.h"
 #include "plotter/PlotterState.h"
 #include "plotter/ui/CPlotDlg.h"
+#include "reports/ui/ReportPrinting.h"
 
 #include <QChart>
 #include <QCheckBox>
 #include <QLogValueAxis>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
 #include <QXYSeries>
 
 #include <cmath>
@@ -153,4 +158,45 @@ TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
     QFile in(csv);
     ASSERT_TRUE(in.open(QIODevice::ReadOnly));
     EXPECT_EQ(in.readAll().count("\r\n"), 82);
+
+    // The printed graph follows the window's log axes: the angle too on a
+    // log axis, so its values at or below 0 are left out and counted, on
+    // the page as under the chart. Preview and print go through the
+    // session's graph print (its options dialog, then the preview or the
+    // print dialog).
+    w->setLogY(true, true);
+    int nonPositive = 0;
+    for (const QPointF &pt : w->analysis().lines()[1].points)
+        nonPositive += pt.y() <= 0;
+    ASSERT_GT(nonPositive, 0);
+    EXPECT_TRUE(w->note().contains(QStringLiteral("%1 value(s) at or below 0").arg(nonPositive))) << qPrintable(w->note());
+    ReportPrinting *printing = w->printing();
+    EXPECT_EQ(printing, app->printing()); // the session's printer and graph options
+    const QString pdf = dir.path() + QStringLiteral("/graph.pdf");
+    printing->printer()->setOutputFormat(QPrinter::PdfFormat);
+    printing->printer()->setOutputFileName(pdf);
+    QStringList seen;
+    int previewPages = -1;
+    printing->setDialogRunner([&](QDialog *d) {
+        seen << QString::fromLatin1(d->metaObject()->className());
+        if (auto *preview = d->findChild<QPrintPreviewWidget *>()) {
+            preview->updatePreview();
+            previewPages = preview->pageCount();
+            return int(QDialog::Rejected);
+        }
+        return int(QDialog::Accepted);
+    });
+    EXPECT_TRUE(w->previewGraph());
+    EXPECT_EQ(previewPages, 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+    ASSERT_TRUE(w->printGraph());
+    EXPECT_EQ(seen, (QStringList{"CPrtGraphDlg", "QPrintPreviewDialog", "CPrtGraphDlg", "QPrintDialog"}));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString page = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    for (const char *decade : {"1000", "1e+05", "1e+07", "1e+08"})
+        EXPECT_TRUE(page.split(QLatin1Char(' ')).contains(QLatin1String(decade))) << decade << "\n" << qPrintable(page);
+    EXPECT_TRUE(page.contains(QStringLiteral("%1 point(s) at or below 0 left out of the log axes").arg(nonPositive)))
+        << qPrintable(page);
 }
