@@ -322,6 +322,19 @@ void ResultTableModel::assignRows(const ResultTableModel &other, int maxCells)
         endInsertRows();
 }
 
+void ResultTableModel::adoptRows(ResultTableModel &other)
+{
+    removeAllRows();
+    const int count = other.resultCount();
+    if (count > 0)
+        beginInsertRows({}, 0, count - 1);
+    m_chunks.swap(other.m_chunks);
+    m_rows.swap(other.m_rows);
+    m_images.swap(other.m_images);
+    if (count > 0)
+        endInsertRows();
+}
+
 void ResultTableModel::ChunkUnmap::operator()(char *memory) const
 {
     munmap(memory, size);
