@@ -18,6 +18,10 @@ struct CQelDoc::OpenJob
     FileType type = FileType::None;
     DocumentNames::OpenDecision check;
     bool intoTable = false;
+    // The cells a row of the result table keeps, and the rows read cut to
+    // them on the reading thread, so the pages take them over without a copy.
+    int pageCells = 0;
+    std::unique_ptr<ResultTableModel> pageRows;
     DocumentData loaded;
     bool stopped = false;
     QString error; // the whole message; empty after a success
@@ -102,6 +106,7 @@ std::shared_ptr<CQelDoc::OpenJob> CQelDoc::prepareOpen(const QString &path)
     // A report for the result table is read into a table of its own, a
     // window of the file at a time, instead of whole and then copied.
     job->intoTable = job->type == FileType::Report && m_procedure && m_results;
+    job->pageCells = PageTransfer::cellLimit(m_data);
     return job;
 }
 
@@ -117,6 +122,8 @@ void CQelDoc::readOpen(OpenJob &job, const KeepGoing &keepGoing)
     try {
         if (job.intoTable) {
             ReportReading::read(&file, file.size(), job.loaded, keepGoing);
+            if (job.loaded.reportTable)
+                job.pageRows = PageTransfer::cutRows(*job.loaded.reportTable, job.pageCells);
         } else {
             const QByteArray bytes = file.readAll();
             if (file.error() != QFileDevice::NoError) {
@@ -148,8 +155,11 @@ bool CQelDoc::finishOpen(OpenJob &job)
         m_data.clearReportData();
     m_data.takeLayout(job.type, std::move(job.loaded));
     setPathName(job.path, true);
-    if (m_procedure && m_results)
-        PageTransfer::rebuild(m_data, *m_procedure, *m_results, m_plot);
+    if (m_procedure && m_results) {
+        const bool ready = job.pageRows && job.pageCells == PageTransfer::cellLimit(m_data);
+        PageTransfer::rebuild(m_data, *m_procedure, *m_results, m_plot, ready ? job.pageRows.get() : nullptr);
+        job.pageRows.reset();
+    }
     emit documentLoaded(job.path);
     return true;
 }

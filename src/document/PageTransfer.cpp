@@ -5,6 +5,8 @@
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 
+#include <QSignalBlocker>
+
 namespace PageTransfer {
 
 namespace {
@@ -82,13 +84,28 @@ void refresh(DocumentData &data, const ProcedureModel &procedure, const ResultTa
     }
 }
 
-void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableModel &results, PlotPageAccess *plot)
+int cellLimit(const DocumentData &data)
 {
     // Counts were checked against the arrays when the file was read; the
     // bounds here keep a document filled any other way from reading past them.
     int steps = qMax(0, data.stepCount);
     for (const QStringList &column : data.stepColumns)
         steps = qMin(steps, int(column.size()));
+    return 4 * steps;
+}
+
+std::unique_ptr<ResultTableModel> cutRows(const ResultTableModel &table, int cells)
+{
+    auto cut = std::make_unique<ResultTableModel>();
+    const QSignalBlocker quiet(cut.get());
+    cut->assignRows(table, cells);
+    return cut;
+}
+
+void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableModel &results, PlotPageAccess *plot,
+    ResultTableModel *ready)
+{
+    const int steps = cellLimit(data) / 4;
     QVector<ProcedureStep> list(steps);
     for (int j = 0; j < steps; ++j) {
         ProcedureStep &s = list[j];
@@ -107,7 +124,9 @@ void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableMod
     // rows arrive, and a view attached to a million rows takes them at once.
     results.removeAllRows();
     results.setStepColumns(titles);
-    if (data.reportTable) {
+    if (ready && data.reportTable && ready->resultCount() == data.reportTable->resultCount()) {
+        results.adoptRows(*ready);
+    } else if (data.reportTable) {
         // Read straight into a table: shared, not decoded again.
         results.assignRows(*data.reportTable, maxCells);
     } else {

@@ -2,6 +2,8 @@
 
 #include "document/DocumentData.h"
 
+#include <memory>
+
 class PlotPageAccess;
 class ProcedureModel;
 class ResultTableModel;
@@ -14,7 +16,16 @@ namespace PageTransfer {
 void refresh(DocumentData &data, const ProcedureModel &procedure, const ResultTableModel &results,
     const PlotPageAccess *plot);
 
-void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableModel &results, PlotPageAccess *plot);
+// ready: the report's rows already cut to cellLimit(data) cells (see
+// cutRows), taken over without a copy; null to take them from data.
+void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableModel &results, PlotPageAccess *plot,
+    ResultTableModel *ready = nullptr);
+
+// The cells of a result row the steps of data give it.
+int cellLimit(const DocumentData &data);
+// The rows of a report read into a table, cut to cells cells, in a table of
+// their own for rebuild; may run on another thread.
+std::unique_ptr<ResultTableModel> cutRows(const ResultTableModel &table, int cells);
 
 // Cells 1..cells of a joined row, each followed by a line feed; missing cells are empty.
 QString joinedCells(QStringView joined, int cells);

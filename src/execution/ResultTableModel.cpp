@@ -126,6 +126,17 @@ void ResultTableModel::assignRows(const ResultTableModel &other, int maxCells)
         endInsertRows();
 }
 
+void ResultTableModel::adoptRows(ResultTableModel &other)
+{
+    removeAllRows();
+    const int count = other.resultCount();
+    if (count > 0)
+        beginInsertRows({}, 0, count - 1);
+    std::swap(m_rows, other.m_rows);
+    if (count > 0)
+        endInsertRows();
+}
+
 QString ResultTableModel::joinedRow(int row) const
 {
     if (row < 0 || row >= resultCount())

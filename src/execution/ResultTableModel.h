@@ -59,6 +59,9 @@ public:
     // after maxCells cells, under one insertion notice (the table is emptied
     // first); titles, dates and times stay.
     void assignRows(const ResultTableModel &other, int maxCells);
+    // Takes other's rows in place of this table's, leaving other empty:
+    // no copy, so a million rows read on another thread arrive at once.
+    void adoptRows(ResultTableModel &other);
     QString joinedRow(int row) const;
     // Cells 1.. of the row (the pieces of the joined string).
     QStringList cells(int row) const;

@@ -232,9 +232,15 @@ QByteArray runsTsv(const QVector<HistoryDatabase::RunSummary> &runs)
 }
 
 bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Format format, const QString &out, qint64 *rows,
-               QString *error)
+               QString *error, const std::function<bool(qint64 rows)> &keepGoing)
 {
     qint64 count = 0;
+    bool stopped = false;
+    auto stop = [&] {
+        if (keepGoing && count % 256 == 0 && !keepGoing(count))
+            stopped = true;
+        return stopped;
+    };
     if (format == Format::Json) {
         Output o;
         if (!o.open(out, error) || !jsonRows(db, filter, o, count, error))
@@ -258,6 +264,8 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
             QString line;
             const QString empty;
             const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+                if (stop())
+                    return false;
                 if (r.columns != seen) {
                     seen = r.columns;
                     source.fill(-1, layout.columns.size());
@@ -299,8 +307,14 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
                 ++count;
                 return true;
             }, error, 0, -1, true);
-            if (!ok || !o.close(error))
+            if (!ok || !o.close(error) || stopped) {
+                if (stopped) {
+                    QFile::remove(out);
+                    if (error)
+                        *error = QStringLiteral("The export was stopped.");
+                }
                 return false;
+            }
         } else {
             // Written beside the target and renamed, as every save.
             const QFileInfo target(out);
@@ -319,6 +333,8 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
                 worksheet_write_string(ws, 0, lxw_col_t(c), head[c].toUtf8().constData(), nullptr);
             lxw_row_t line = 1;
             const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+                if (stop())
+                    return false;
                 worksheet_write_string(ws, line, 0, r.runId.toUtf8().constData(), nullptr);
                 worksheet_write_number(ws, line, 1, r.seq, nullptr);
                 worksheet_write_string(ws, line, 2, r.measuredAt.toUtf8().constData(), nullptr);
@@ -342,9 +358,11 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
                 return line < 1048576;
             }, error);
             const lxw_error closed = workbook_close(wb);
-            if (!ok || closed != LXW_NO_ERROR || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(out).constData()) != 0) {
+            if (!ok || closed != LXW_NO_ERROR || stopped || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(out).constData()) != 0) {
                 QFile::remove(part);
-                if (error && ok)
+                if (error && stopped)
+                    *error = QStringLiteral("The export was stopped.");
+                else if (error && ok)
                     *error = QStringLiteral("Cannot write %1.").arg(out);
                 return false;
             }

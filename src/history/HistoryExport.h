@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 
 // The history's outputs, shared by qel-cli and the Results History window.
@@ -20,9 +22,10 @@ enum class Format { Json, Csv, Xlsx };
 
 // The selected rows written to out (a file path; "-" is stdout for JSON and
 // CSV). CSV and XLSX: run, seq, measuredAt, verdict, then per step and item
-// its text, value and verdict. rows gets the number written.
+// its text, value and verdict. rows gets the number written. keepGoing is
+// told the rows written so far; false stops the export, which leaves no file.
 bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Format format, const QString &out,
-               qint64 *rows, QString *error);
+               qint64 *rows, QString *error, const std::function<bool(qint64 rows)> &keepGoing = {});
 
 // The selected rows as the JSON that writeRows writes, in memory.
 bool rowsJson(HistoryDatabase &db, const HistoryDatabase::Filter &filter, QByteArray &out, QString *error);

@@ -198,7 +198,8 @@ bool ReportPainter::paintDocument(QPagedPaintDevice &device, const ReportLayout 
 }
 
 bool ReportPainter::paintDocument(QPagedPaintDevice &device, const ReportLayout &layout,
-                                  const ReportDescription::Texts &header, int first, int last, const Appendix &appendix)
+                                  const ReportDescription::Texts &header, int first, int last, const Appendix &appendix,
+                                  const KeepGoing &keepGoing)
 {
     const int total = layout.pageCount();
     if (first <= 0)
@@ -214,17 +215,24 @@ bool ReportPainter::paintDocument(QPagedPaintDevice &device, const ReportLayout 
     const int dpi = device.logicalDpiX();
     const QPointF origin = pl.fullRectPixels(dpi).topLeft() - pl.paintRectPixels(dpi).topLeft();
 
+    const int extra = last == total && appendix.paint ? appendix.pages : 0;
+    const int pages = last - first + 1 + extra;
+    int done = 0;
+    auto stop = [&] { return keepGoing && !keepGoing(done++, pages); };
+
     QPainter painter;
     if (!painter.begin(&device))
         return false;
     for (int page = first; page <= last; ++page) {
+        if (stop())
+            return false;
         if (page > first && !device.newPage())
             return false;
         paintPage(painter, layout, header, page, QTime::currentTime(), origin);
     }
-    if (last == total && appendix.paint) {
+    if (extra > 0) {
         for (int i = 0; i < appendix.pages; ++i) {
-            if (!device.newPage())
+            if (stop() || !device.newPage())
                 return false;
             painter.save();
             appendix.paint(painter, i, origin);

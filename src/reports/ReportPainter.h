@@ -44,9 +44,12 @@ public:
         std::function<void(QPainter &painter, int index, const QPointF &paperOrigin)> paint;
     };
     // As above, then the appendix when the range printed ends with the
-    // report's last page.
+    // report's last page. keepGoing is asked before each page with the pages
+    // painted and the pages to paint; false ends the painting (returns false).
+    using KeepGoing = std::function<bool(int done, int total)>;
     static bool paintDocument(QPagedPaintDevice &device, const ReportLayout &layout,
-                              const ReportDescription::Texts &header, int first, int last, const Appendix &appendix);
+                              const ReportDescription::Texts &header, int first, int last, const Appendix &appendix,
+                              const KeepGoing &keepGoing = {});
 
     // "13:5:9"; "-1:-1:-1" when the time is unknown.
     static QString clockText(const QTime &time);

@@ -1,6 +1,6 @@
 #include "app/ui/BackgroundCommands.h"
 
-#include "app/ui/BackgroundTask.h"
+#include "components/ui/BackgroundTask.h"
 #include "app/ui/CMainFrame.h"
 #include "common/Prompter.h"
 #include "document/CQelDoc.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ui/BackgroundTask.h"
+#include "components/ui/BackgroundTask.h"
 #include "execution/XlsxWorkbook.h"
 
 #include <QObject>

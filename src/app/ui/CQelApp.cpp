@@ -1,7 +1,7 @@
 #include "app/ui/CQelApp.h"
 
 #include "app/ui/BackgroundCommands.h"
-#include "app/ui/BackgroundTask.h"
+#include "components/ui/BackgroundTask.h"
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CMainFrame.h"
 #include "components/ui/Graph.h"

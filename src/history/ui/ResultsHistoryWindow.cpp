@@ -1,6 +1,7 @@
 #include "history/ui/ResultsHistoryWindow.h"
 
 #include "common/Prompter.h"
+#include "components/ui/BackgroundTask.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryModels.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -149,21 +151,49 @@ void ResultsHistoryWindow::showSelectedRun()
     m_rows->setRun(m_db.get(), rows.isEmpty() ? QString() : m_runs->run(rows.first().row()).id);
 }
 
+BackgroundTask *ResultsHistoryWindow::currentExport() const
+{
+    return m_export;
+}
+
 bool ResultsHistoryWindow::exportSelection(const QString &path)
 {
     const QStringList ids = selectedRunIds();
-    QString error;
-    if (!m_db || ids.isEmpty())
-        error = tr("Select one or more runs to export their rows.");
+    const QString caption = tr("Results History");
+    if (!m_db || ids.isEmpty()) {
+        if (m_prompter)
+            m_prompter->inform(caption, tr("Select one or more runs to export their rows."), Prompter::Icon::Error);
+        return false;
+    }
     HistoryDatabase::Filter f;
     f.runIds = ids;
     const auto format = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? HistoryExport::Format::Csv
                                                                                    : HistoryExport::Format::Xlsx;
-    if (error.isEmpty() && HistoryExport::writeRows(*m_db, f, format, path, nullptr, &error))
-        return true;
-    if (m_prompter)
-        m_prompter->inform(tr("Results History"), error, Prompter::Icon::Error);
-    return false;
+    qint64 total = 0;
+    for (const QModelIndex &i : m_runsView->selectionModel()->selectedRows())
+        total += m_runs->run(i.row()).rows;
+    // A connection belongs to its thread: the export reads through one of its own.
+    const HistoryTarget target = m_target;
+    auto work = [target, f, format, path, total](TaskProgress &progress, QString *error) {
+        progress.setTotal(qMax<qint64>(total, 1));
+        HistoryDatabase db;
+        if (!db.open(target, HistoryDatabase::Mode::ReadOnly, error))
+            return false;
+        const bool ok = HistoryExport::writeRows(db, f, format, path, nullptr, error, [&progress](qint64 rows) {
+            progress.report(rows);
+            return !progress.cancelRequested();
+        });
+        if (!ok && progress.cancelRequested())
+            throw TaskProgress::Cancelled{};
+        return ok;
+    };
+    Prompter *prompter = m_prompter;
+    m_export = BackgroundTask::start(this, tr("Exporting the rows to %1...").arg(QFileInfo(path).fileName()), true,
+        work, [prompter, caption](BackgroundTask::Outcome outcome, const QString &error) {
+            if (outcome == BackgroundTask::Outcome::Failed && prompter)
+                prompter->inform(caption, error, Prompter::Icon::Error);
+        });
+    return true;
 }
 
 void ResultsHistoryWindow::exportAs(const QString &filter, const QString &suffix)

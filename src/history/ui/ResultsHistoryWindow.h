@@ -2,10 +2,12 @@
 
 #include "history/HistoryTarget.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
+class BackgroundTask;
 class HistoryDatabase;
 class QCheckBox;
 class QComboBox;
@@ -33,8 +35,12 @@ public:
     void setTarget(const HistoryTarget &target);
     void refresh();
 
-    // Exports the selected runs' rows; false (and a message) on failure.
+    // Starts the export of the selected runs' rows on another thread (with
+    // progress and Cancel); false (and a message) when there is nothing to
+    // export. A failure later is told the same way.
     bool exportSelection(const QString &path);
+    // The export while it runs; for tests.
+    BackgroundTask *currentExport() const;
 
     QTableView *runsView() const { return m_runsView; }
     QTableView *rowsView() const { return m_rowsView; }
@@ -69,4 +75,5 @@ private:
     QComboBox *m_verdict;
     QPushButton *m_refresh;
     QLabel *m_status;
+    QPointer<BackgroundTask> m_export;
 };

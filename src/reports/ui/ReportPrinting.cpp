@@ -1,6 +1,7 @@
 #include "reports/ui/ReportPrinting.h"
 
 #include "common/Prompter.h"
+#include "components/ui/BackgroundTask.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 #include "reports/GraphPrint.h"
@@ -8,6 +9,8 @@
 #include "reports/ui/CPrtGraphDlg.h"
 #include "reports/ui/CReptDlg.h"
 
+#include <QEventLoop>
+#include <QFile>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -28,8 +31,49 @@ ReportPrinting::ReportPrinting(const ProcedureModel *procedure, const ResultTabl
     m_printer->setPageSize(QPageSize(QPageSize::A4));
 }
 
+struct ReportPrinting::Snapshot
+{
+    std::shared_ptr<ProcedureModel> procedure;
+    std::shared_ptr<const ResultTableModel> results;
+
+    int pageCount() const
+    {
+        if (!procedure || !results)
+            return ReportLayout().pageCount();
+        return ReportLayout::blockCountFor(results->resultCount())
+            * ReportLayout::pagesPerBlockFor(procedure->stepCount() + procedure->secondItemCount());
+    }
+    ReportLayout layout() const
+    {
+        return procedure && results ? ReportLayout::prepare(*procedure, *results) : ReportLayout();
+    }
+};
+
+namespace {
+
+using Outcome = BackgroundTask::Outcome;
+
+// Paints on the task's thread, telling it each page; Cancel ends the painting.
+bool paintCounted(TaskProgress &progress, QPagedPaintDevice &device, const ReportLayout &layout,
+                  const ReportDescription::Texts &header, int first, int last, const ReportPainter::Appendix &appendix)
+{
+    const bool painted = ReportPainter::paintDocument(device, layout, header, first, last, appendix,
+        [&progress](int done, int total) {
+            progress.setTotal(total);
+            progress.report(done);
+            return !progress.cancelRequested();
+        });
+    if (!painted && progress.cancelRequested())
+        throw TaskProgress::Cancelled{};
+    return painted;
+}
+
+} // namespace
+
 ReportPrinting::~ReportPrinting()
 {
+    // Work still painting into the printer ends before the printer does.
+    delete m_task.data();
     delete m_reportDialog.data();
     delete m_graphDialog.data();
 }
@@ -58,10 +102,39 @@ ReportLayout ReportPrinting::prepare() const
     return ReportLayout::prepare(*m_procedure, *m_results);
 }
 
+ReportPrinting::Snapshot ReportPrinting::snapshot() const
+{
+    Snapshot s;
+    if (!m_procedure || !m_results)
+        return s;
+    s.procedure = std::make_shared<ProcedureModel>();
+    s.procedure->setSteps(m_procedure->steps());
+    s.results = std::shared_ptr<const ResultTableModel>(m_results->snapshot().release());
+    return s;
+}
+
+int ReportPrinting::runInBackground(QWidget *over, const QString &label, bool cancellable,
+                                    std::function<bool(TaskProgress &)> work)
+{
+    auto outcome = std::make_shared<Outcome>(Outcome::Cancelled);
+    QEventLoop loop;
+    m_busy = true;
+    m_task = BackgroundTask::start(over, label, cancellable,
+        [work = std::move(work)](TaskProgress &progress, QString *) { return work(progress); },
+        [outcome](Outcome o, const QString &) { *outcome = o; });
+    connect(m_task, &BackgroundTask::ended, &loop, &QEventLoop::quit);
+    connect(m_task, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+    m_busy = false;
+    return int(*outcome);
+}
+
 bool ReportPrinting::print()
 {
-    const ReportLayout layout = prepare();
-    const int total = layout.pageCount();
+    if (m_busy)
+        return false;
+    const Snapshot s = snapshot();
+    const int total = s.pageCount();
     // A range chosen for an earlier print is not carried over.
     m_printer->setPrintRange(QPrinter::AllPages);
     QPrintDialog dialog(m_printer.get(), m_window);
@@ -78,30 +151,70 @@ bool ReportPrinting::print()
     }
     const ReportDescription::Texts header = m_description ? m_description->texts() : ReportDescription::Texts{};
     const ReportPainter::Appendix appendix = m_appendix ? m_appendix() : ReportPainter::Appendix();
-    if (!ReportPainter::paintDocument(*m_printer, layout, header, first, last, appendix)) {
+    QPrinter *printer = m_printer.get();
+    // Pages handed to a printer cannot be taken back; a file can be removed.
+    const QString file = printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
+    const Outcome outcome = Outcome(runInBackground(m_window, QStringLiteral("Printing the report..."),
+        !file.isEmpty(), [=](TaskProgress &progress) {
+            return paintCounted(progress, *printer, s.layout(), header, first, last, appendix);
+        }));
+    if (outcome == Outcome::Cancelled && !file.isEmpty())
+        QFile::remove(file);
+    if (outcome == Outcome::Failed)
         reportFailure();
-        return false;
-    }
-    return true;
+    return outcome == Outcome::Done;
 }
 
 void ReportPrinting::printPreview()
 {
+    if (m_busy)
+        return;
     // Laid out once: later rows leave the preview (and a print from it) alone.
-    const ReportLayout layout = prepare();
+    const Snapshot s = snapshot();
+    auto layout = std::make_shared<ReportLayout>();
+    const QString label = QStringLiteral("Preparing the print preview...");
+    if (Outcome(runInBackground(m_window, label, true, [s, layout](TaskProgress &) {
+            *layout = s.layout();
+            return true;
+        })) != Outcome::Done)
+        return;
     const ReportPainter::Appendix appendix = m_appendix ? m_appendix() : ReportPainter::Appendix();
     m_printer->setPrintRange(QPrinter::AllPages);
     QPrintPreviewDialog dialog(m_printer.get(), m_window);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this, &layout, &appendix](QPrinter *printer) {
-        const ReportDescription::Texts header = m_description ? m_description->texts() : ReportDescription::Texts{};
-        if (!ReportPainter::paintDocument(*printer, layout, header, 0, 0, appendix))
-            reportFailure();
-    });
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+        [this, layout, &appendix, &dialog, label](QPrinter *printer) {
+            const ReportDescription::Texts header = m_description ? m_description->texts() : ReportDescription::Texts{};
+            // The preview's pages are being replaced meanwhile: nothing of it
+            // may be drawn or asked for anew until they are.
+            // The progress shows over the dialog, so only its parts wait.
+            const QList<QWidget *> parts = dialog.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+            for (QWidget *part : parts) {
+                if (!part->isWindow()) {
+                    part->setUpdatesEnabled(false);
+                    part->setEnabled(false);
+                }
+            }
+            const Outcome outcome = Outcome(runInBackground(&dialog, label, true, [=](TaskProgress &progress) {
+                return paintCounted(progress, *printer, *layout, header, 0, 0, appendix);
+            }));
+            for (QWidget *part : parts) {
+                if (!part->isWindow()) {
+                    part->setEnabled(true);
+                    part->setUpdatesEnabled(true);
+                }
+            }
+            if (outcome == Outcome::Failed)
+                reportFailure();
+            else if (outcome == Outcome::Cancelled)
+                QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
+        });
     run(&dialog);
 }
 
 bool ReportPrinting::printSetup()
 {
+    if (m_busy)
+        return false;
     QPageSetupDialog dialog(m_printer.get(), m_window);
     return run(&dialog) == QDialog::Accepted;
 }
@@ -127,6 +240,8 @@ bool ReportPrinting::editReportDescription()
 
 bool ReportPrinting::printGraph(const std::function<QImage()> &takePicture)
 {
+    if (m_busy)
+        return false;
     CPrtGraphDlg *options = graphDialog();
     if (run(options) != QDialog::Accepted)
         return false;

@@ -11,7 +11,9 @@
 #include <functional>
 #include <memory>
 
+class BackgroundTask;
 class CPrtGraphDlg;
+class TaskProgress;
 class CReptDlg;
 class ProcedureModel;
 class Prompter;
@@ -39,10 +41,18 @@ public:
     // The lay-out of the current results, taken now.
     ReportLayout prepare() const;
 
-    // Print: the print dialog offers pages 1 to T. True when printed.
+    // The lay-out and the painting of the pages run on another thread on a
+    // copy of the rows taken when the command starts, with a progress dialog
+    // after half a second; the window goes on meanwhile.
+
+    // Print: the print dialog offers pages 1 to T. True when printed. Cancel
+    // is offered when printing to a file, which it removes.
     bool print();
-    // Print Preview of the results as they are when it opens.
+    // Print Preview of the results as they are when it opens; Cancel
+    // during its lay-out or painting closes it.
     void printPreview();
+    // A print or preview is being prepared; the printing commands wait.
+    bool busy() const { return m_busy; }
     // Print Setup: the page setup dialog on the session's printer.
     bool printSetup();
     // Report Description: true when OK stored the texts.
@@ -75,6 +85,13 @@ public:
 private:
     int run(QDialog *dialog);
     void reportFailure();
+    struct Snapshot;
+    Snapshot snapshot() const;
+    // Runs work as a background task and waits for it while the window's
+    // events go on; the task's outcome.
+    // over: the window the progress shows over.
+    int runInBackground(QWidget *over, const QString &label, bool cancellable,
+                        std::function<bool(TaskProgress &)> work);
 
     const ProcedureModel *m_procedure;
     const ResultTableModel *m_results;
@@ -87,4 +104,6 @@ private:
     DialogRunner m_runner;
     Prompter *m_prompter = nullptr;
     AppendixSource m_appendix;
+    QPointer<BackgroundTask> m_task;
+    bool m_busy = false;
 };

@@ -6,15 +6,24 @@
 #include "DesktopRig.h"
 
 #include "app/ui/BackgroundCommands.h"
-#include "app/ui/BackgroundTask.h"
+#include "components/ui/BackgroundTask.h"
 #include "document/CQelDoc.h"
+#include "document/DocumentNames.h"
 #include "execution/ResultTableModel.h"
 #include "components/ui/PictureButton.h"
+#include "execution/ExecutionState.h"
 #include "execution/ui/CExecDlg.h"
 #include "procedure/ProcedureModel.h"
 #include "procedure/ui/CQelView.h"
 
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
@@ -139,6 +148,13 @@ protected:
         return QDir(folder).entryList(QDir::Files | QDir::Hidden);
     }
 
+public:
+    // For the save-kill child.
+    void fillFor(int rows) { fill(rows); }
+    void saveAs() { trigger(CMainFrame::FileSaveAs); }
+    BackgroundTask *currentTask() const { return app->background()->currentTask(); }
+
+protected:
     QTemporaryDir tmp;
     QByteArray oldTmp;
     QStringList opened;
@@ -269,6 +285,148 @@ TEST_F(BackgroundWork, ACancelledOpenLeavesThePagesAsTheyWere)
     EXPECT_TRUE(after);
     ASSERT_EQ(results->resultCount(), 200000);
     EXPECT_EQ(results->joinedRow(199999), rowText(199999));
+}
+
+// The child of the test below: File > Save As of 200,000 rows over path,
+// telling on stdout when the save starts and when it has ended; then it
+// waits to be killed.
+[[noreturn]] void saveUntilKilled(BackgroundWork &rig, const QString &path);
+
+TEST_F(BackgroundWork, ASaveKilledMidwayLeavesTheOldFileWholeAndNoOtherDocument)
+{
+    if (qEnvironmentVariableIsSet("QEL_GUI_SAVE_KILL"))
+        saveUntilKilled(*this, qEnvironmentVariable("QEL_GUI_SAVE_KILL"));
+    const QString target = dir.path() + QStringLiteral("/lot_1.rpt");
+    fill(3);
+    ASSERT_TRUE(app->document()->saveDocument(target));
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    const QByteArray before = old.readAll();
+    old.close();
+
+    QRandomGenerator random(quint32(QDateTime::currentMSecsSinceEpoch()));
+    int killedSaving = 0;
+    for (int i = 0; i < 3; ++i) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QEL_GUI_SAVE_KILL"), target);
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--gtest_filter=BackgroundWork.ASaveKilledMidwayLeavesTheOldFileWholeAndNoOtherDocument")});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        QByteArray out;
+        QElapsedTimer clock;
+        clock.start();
+        while (!out.contains("saving") && child.state() == QProcess::Running && clock.elapsed() < 60000) {
+            child.waitForReadyRead(50);
+            out += child.readAllStandardOutput();
+        }
+        ASSERT_TRUE(out.contains("saving")) << "the child did not start saving: " << out.constData();
+        QThread::msleep(random.bounded(100));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        ASSERT_TRUE(child.waitForFinished(10000));
+        out += child.readAllStandardOutput();
+
+        QFile now(target);
+        ASSERT_TRUE(now.open(QIODevice::ReadOnly));
+        if (out.contains("saved")) {
+            // Killed after the save: the new file is whole.
+            ASSERT_TRUE(app->document()->openDocument(target));
+            EXPECT_EQ(app->view()->resultModel()->resultCount(), 200000);
+            now.close();
+            ASSERT_TRUE(now.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            now.write(before);
+            now.close();
+            continue;
+        }
+        ++killedSaving;
+        EXPECT_EQ(now.readAll(), before) << "kill " << i << " changed the old file";
+        // What a killed save leaves beside it is never taken for a document.
+        for (const QString &name : filesIn(dir.path()))
+            if (name != QLatin1String("lot_1.rpt"))
+                EXPECT_EQ(DocumentNames::fileType(name), DocumentNames::FileType::None) << qPrintable(name);
+        ASSERT_TRUE(app->document()->openDocument(target));
+        EXPECT_EQ(app->view()->resultModel()->resultCount(), 3);
+    }
+    std::printf("kills during the save: %d of 3\n", killedSaving);
+}
+
+void saveUntilKilled(BackgroundWork &rig, const QString &path)
+{
+    rig.fillFor(200000);
+    // Replacing the file is confirmed in a message box.
+    Desktop::ModalAnswer<QMessageBox> replace([](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
+    Desktop::ModalAnswer<QFileDialog> answer([&](QFileDialog *d) { Desktop::chooseFile(d, path); });
+    rig.saveAs();
+    BackgroundTask *task = rig.currentTask();
+    if (!task) {
+        std::fprintf(stderr, "the save did not start in the background\n");
+        std::_Exit(3);
+    }
+    QObject::connect(task, &BackgroundTask::ended, [] {
+        std::printf("saved\n");
+        std::fflush(stdout);
+    });
+    std::printf("saving\n");
+    std::fflush(stdout);
+    for (;;)
+        Desktop::settle(1000);
+}
+
+// A real run against the simulated meter while an export of a large
+// earlier lot goes on: the rows keep arriving, and the file holds the rows
+// there when the export started.
+class MeasuringWhileExporting : public DesktopRig
+{
+protected:
+    CExecDlg *execPage() const { return app->view()->execDlg(); }
+    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+    void runLoops(const QString &loops)
+    {
+        trigger(CMainFrame::ExecutiveView);
+        GuiDriver::clearEdit(execPage()->loopEdit());
+        GuiDriver::type(execPage()->loopEdit(), loops);
+        GuiDriver::click(execPage()->runButton());
+    }
+};
+
+TEST_F(MeasuringWhileExporting, RowsKeepArrivingAndTheFileHoldsTheRowsThereAtTheStart)
+{
+    ASSERT_TRUE(startMeter());
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
+    ResultTableModel *results = app->view()->resultModel();
+    runLoops(QStringLiteral("3"));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return results->resultCount() == 3 && !runActive(); }, 10000));
+    // An earlier lot of 300,000 rows made of the three measured.
+    const QStringList real{results->joinedRow(0), results->joinedRow(1), results->joinedRow(2)};
+    const int image = results->image(0);
+    results->appendJoinedRows(300000, [&](int i, QString &joined, int &im) {
+        joined = real.at(i % 3);
+        im = image;
+    });
+
+    runLoops(QStringLiteral("100000"));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return results->resultCount() > 300010; }, 10000));
+    const QString out = dir.path() + QStringLiteral("/lot.csv");
+    app->background()->exportResultsCsvTo(out);
+    const int atStart = results->resultCount();
+    BackgroundTask *task = app->background()->currentTask();
+    ASSERT_NE(task, nullptr);
+    int atEnd = -1;
+    QObject::connect(task, &BackgroundTask::ended, [&] { atEnd = results->resultCount(); });
+    ASSERT_TRUE(Desktop::waitUntil([] { return BackgroundTask::running() == 0; }, 60000));
+    EXPECT_TRUE(runActive()) << "the run went on to the end of the export";
+    GuiDriver::click(execPage()->stopButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }, 10000));
+
+    EXPECT_GT(atEnd, atStart) << "no row arrived while the export ran";
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 1 + atStart + 1);
+    EXPECT_TRUE(lines[atStart].startsWith(QByteArray::number(atStart) + ","));
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
 }
 
 } // namespace

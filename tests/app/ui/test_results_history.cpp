@@ -13,6 +13,7 @@
 #include "history/ui/HistoryDesktop.h"
 #include "history/ui/ResultsDatabaseDialog.h"
 #include "history/ui/ResultsHistoryWindow.h"
+#include "components/ui/BackgroundTask.h"
 #include "components/ui/PictureButton.h"
 #include "procedure/ui/CQelView.h"
 
@@ -84,7 +85,10 @@ TEST_F(ResultsHistory, ARunIsShownInTheHistoryWindowAsTheExecutiveViewShowedIt)
 
     // The selection exported: a CSV of its rows.
     const QString csv = dir.path() + QStringLiteral("/sel.csv");
+    const auto told = prompter.texts().size();
     ASSERT_TRUE(w->exportSelection(csv)) << qPrintable(prompter.texts().join('|'));
+    ASSERT_TRUE(Desktop::waitUntil([] { return BackgroundTask::running() == 0; }, 30000));
+    EXPECT_EQ(prompter.texts().size(), told) << qPrintable(prompter.texts().join('|'));
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().count("\r\n"), 4);

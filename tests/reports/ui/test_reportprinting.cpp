@@ -6,7 +6,12 @@
 #include "reports/ui/CReptDlg.h"
 #include "../../support/RecordingPrompter.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -16,6 +21,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <type_traits>
 
 using namespace ReportFixtures;
 
@@ -121,6 +128,100 @@ TEST_F(ReportPrintingTest, PreviewKeepsThePagesItOpenedWith)
     EXPECT_EQ(pagesAtOpen, 6);
     EXPECT_EQ(pagesAfterMoreRows, 6);
     EXPECT_EQ(printing.prepare().pageCount(), 8);
+}
+
+// The clock printed on each page, which two prints need not share.
+QString withoutClock(QString text)
+{
+    static const QRegularExpression clock(QStringLiteral("\\d+:\\d+:\\d+"));
+    return text.replace(clock, QStringLiteral("h:m:s"));
+}
+
+TEST_F(ReportPrintingTest, PrintedOnAnotherThreadThePagesAreThoseOfTheDirectPdf)
+{
+    fillResults(results, 20, 10);
+    printing.setDialogRunner([](QDialog *) { return int(QDialog::Accepted); });
+    ASSERT_TRUE(printing.print());
+    const QString direct = tmp.filePath("direct.pdf");
+    ASSERT_TRUE(printReportToPdf(printing.prepare(), description.texts(), direct));
+    ASSERT_EQ(PdfText::pageCount(pdf), 8);
+    EXPECT_EQ(PdfText::pageCount(direct), 8);
+    const QString text = PdfText::text(pdf);
+    EXPECT_TRUE(text.contains("r60i10"));
+    EXPECT_EQ(withoutClock(text), withoutClock(PdfText::text(direct)));
+}
+
+// Presses Cancel on the progress of background work once it shows, over a
+// window of type Over (any window when QWidget).
+template <class Over>
+struct CancelWhenShown
+{
+    CancelWhenShown()
+    {
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            for (QWidget *w : QApplication::allWidgets()) {
+                auto *d = qobject_cast<QProgressDialog *>(w);
+                if (!d || !d->isVisible() || d->objectName() != QLatin1String("backgroundProgress"))
+                    continue;
+                if (!std::is_same_v<Over, QWidget> && !qobject_cast<Over *>(d->parentWidget()))
+                    continue;
+                if (auto *button = d->findChild<QPushButton *>()) {
+                    timer.stop();
+                    pressed = true;
+                    button->click();
+                    return;
+                }
+            }
+        });
+        timer.start();
+    }
+    QTimer timer;
+    bool pressed = false;
+};
+
+struct Ticks
+{
+    Ticks()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++count; });
+        timer.start(10);
+    }
+    QTimer timer;
+    int count = 0;
+};
+
+TEST_F(ReportPrintingTest, ALargePrintLeavesTheWindowAliveAndCancelLeavesNoFile)
+{
+    fillResults(results, 200000 - 40, 10);
+    printing.setDialogRunner([](QDialog *) { return int(QDialog::Accepted); });
+    Ticks ticks;
+    CancelWhenShown<QWidget> cancel;
+    EXPECT_FALSE(printing.print());
+    EXPECT_TRUE(cancel.pressed) << "no progress with Cancel was shown";
+    EXPECT_GE(ticks.count, 20) << "the window's timer fired " << ticks.count << " times";
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_TRUE(prompter.said.isEmpty());
+    EXPECT_FALSE(printing.busy());
+}
+
+TEST_F(ReportPrintingTest, ALargePreviewIsPaintedOffTheWindowsThreadAndCancelClosesIt)
+{
+    fillResults(results, 200000 - 40, 10);
+    Ticks ticks;
+    // Cancel only once the pages are being painted for the preview.
+    CancelWhenShown<QPrintPreviewDialog> cancel;
+    int result = -1;
+    printing.setDialogRunner([&](QDialog *d) {
+        result = d->exec();
+        return result;
+    });
+    printing.printPreview();
+    EXPECT_TRUE(cancel.pressed) << "no progress with Cancel was shown over the preview";
+    EXPECT_EQ(result, int(QDialog::Rejected));
+    EXPECT_GE(ticks.count, 20);
+    EXPECT_TRUE(prompter.said.isEmpty());
+    EXPECT_FALSE(printing.busy());
 }
 
 TEST_F(ReportPrintingTest, PrintSetupRunsThePageSetupDialogOnTheSessionPrinter)

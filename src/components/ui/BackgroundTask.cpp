@@ -1,4 +1,4 @@
-#include "app/ui/BackgroundTask.h"
+#include "components/ui/BackgroundTask.h"
 
 #include <QProgressDialog>
 #include <QThread>
