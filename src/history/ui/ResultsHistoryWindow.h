@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTimer;
 class RunListModel;
 class RunRowsModel;
 class Prompter;
@@ -32,6 +33,10 @@ public:
     // Reads (read-only) from the target; again on every refresh.
     void setTarget(const HistoryTarget &target);
     void refresh();
+    // Shows what was recorded since: new runs and rows, changed counts and
+    // ends, keeping the selection and the scroll position. Done by itself
+    // every second while the window is shown.
+    void catchUp();
 
     // Exports the selected runs' rows; false (and a message) on failure.
     bool exportSelection(const QString &path);
@@ -48,6 +53,10 @@ public:
     QDateEdit *toEdit() const { return m_to; }
     QPushButton *refreshButton() const { return m_refresh; }
     QLabel *statusLabel() const { return m_status; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void showSelectedRun();
@@ -69,4 +78,5 @@ private:
     QComboBox *m_verdict;
     QPushButton *m_refresh;
     QLabel *m_status;
+    QTimer *m_live;
 };
