@@ -1,7 +1,11 @@
 // The dashboard's API over a line's history of 10,000 runs and 1,000,000
 // rows (SQLite): all runs as history runs gives them, the page's newest 200,
-// the stations, and one run's rows. Side by side in one run. The history is
-// made once (about a minute) and kept in $QEL_BENCH_DB or the temp folder.
+// a lot's runs, the stations, and one run's rows. Side by side in one run:
+// the history at schema version 1 as an older program left it (/v1: runs'
+// counts read from their rows) and at version 2 (/v2: counts kept with each
+// ended run, an index on rows by run and verdict). The history is made once
+// (a few minutes) and kept in $QEL_BENCH_DB (or the temp folder), with the
+// version-1 copy beside it.
 #include "dashboard/DashboardApi.h"
 
 #include <QCoreApplication>
@@ -10,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlQuery>
 
 #include <benchmark/benchmark.h>
 
@@ -19,29 +24,52 @@ constexpr int Runs = 10000;
 constexpr int RowsPerRun = 100;
 constexpr int Stations = 12;
 
-QString dbPath()
+QString dbPath(int version)
 {
     const QString env = qEnvironmentVariable("QEL_BENCH_DB");
-    return env.isEmpty() ? QDir::tempPath() + QStringLiteral("/qel-bench-dashboard.sqlite") : env;
+    const QString path = env.isEmpty() ? QDir::tempPath() + QStringLiteral("/qel-bench-dashboard-v2.sqlite") : env;
+    return version == 2 ? path : path + QStringLiteral(".v1");
 }
 
-HistoryTarget target()
+HistoryTarget target(int version)
 {
     HistoryTarget t;
     t.kind = HistoryTarget::Kind::SQLite;
-    t.path = dbPath();
+    t.path = dbPath(version);
     return t;
 }
 
 QString g_runId;
 
+// Version 1 as a program of that version left it: no kept counts, no index.
+bool downgrade()
+{
+    if (QFile::exists(dbPath(1)))
+        return true;
+    if (!QFile::copy(dbPath(2), dbPath(1)))
+        return false;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("downgrade"));
+    db.setDatabaseName(dbPath(1));
+    bool ok = db.open();
+    {
+        QSqlQuery q(db);
+        for (const char *sql : {"DROP INDEX result_rows_verdict", "DROP INDEX runs_station", "ALTER TABLE runs DROP COLUMN row_count",
+                 "ALTER TABLE runs DROP COLUMN fail_count", "DELETE FROM schema_version WHERE version = 2", "VACUUM"})
+            ok = ok && q.exec(QLatin1String(sql));
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("downgrade"));
+    return ok;
+}
+
 bool makeHistory()
 {
-    if (QFile::exists(dbPath()))
-        return true;
+    if (QFile::exists(dbPath(2)))
+        return downgrade();
     HistoryDatabase db;
     QString error;
-    if (!db.open(target(), HistoryDatabase::Mode::ReadWrite, &error)) {
+    if (!db.open(target(2), HistoryDatabase::Mode::ReadWrite, &error)) {
         qWarning("%s", qPrintable(error));
         return false;
     }
@@ -83,29 +111,33 @@ bool makeHistory()
             db.begin();
         }
     }
-    return db.commit(&error);
+    const bool ok = db.commit(&error);
+    db.close(); // its last rows out of the WAL before the copy
+    return ok && downgrade();
 }
 
-DashboardApi &api()
+DashboardApi &api(int version)
 {
-    // Kept to the end: its connection must not outlive the application.
-    static DashboardApi &a = *new DashboardApi;
+    // Kept to the end: their connections must not outlive the application.
+    static DashboardApi &v1 = *new DashboardApi;
+    static DashboardApi &v2 = *new DashboardApi;
     static bool opened = [] {
         QString error;
         // Every iteration asks the database.
-        a.setReuseMs(0);
-        const bool ok = makeHistory() && a.open(target(), &error);
+        v1.setReuseMs(0);
+        v2.setReuseMs(0);
+        const bool ok = makeHistory() && v1.open(target(1), &error) && v2.open(target(2), &error);
         if (!ok)
             qWarning("%s", qPrintable(error));
         return ok;
     }();
     Q_UNUSED(opened);
-    return a;
+    return version == 1 ? v1 : v2;
 }
 
 void run(benchmark::State &state, const QByteArray &path, const QByteArray &query)
 {
-    DashboardApi &a = api();
+    DashboardApi &a = api(int(state.range(0)));
     qint64 bytes = 0;
     for (auto _ : state) {
         const DashboardReply r = a.get(path, query);
@@ -116,6 +148,7 @@ void run(benchmark::State &state, const QByteArray &path, const QByteArray &quer
         bytes = r.body.size();
     }
     state.counters["bytes"] = double(bytes);
+    state.SetLabel(state.range(0) == 1 ? "schema v1" : "schema v2");
 }
 
 void BM_AllRuns(benchmark::State &s) { run(s, "/api/runs", {}); }
@@ -125,7 +158,7 @@ void BM_Stations(benchmark::State &s) { run(s, "/api/stations", {}); }
 void BM_RunRows(benchmark::State &s)
 {
     if (g_runId.isEmpty()) {
-        const DashboardReply r = api().get("/api/runs", "limit=1");
+        const DashboardReply r = api(2).get("/api/runs", "limit=1");
         g_runId = QJsonDocument::fromJson(r.body).array().at(0).toObject().value(QStringLiteral("id")).toString();
     }
     run(s, "/api/runs/" + g_runId.toUtf8() + "/rows", {});
@@ -133,11 +166,11 @@ void BM_RunRows(benchmark::State &s)
 
 } // namespace
 
-BENCHMARK(BM_AllRuns)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Newest200Runs)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LotRuns)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Stations)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RunRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AllRuns)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Newest200Runs)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LotRuns)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Stations)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunRows)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

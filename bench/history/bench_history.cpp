@@ -8,7 +8,10 @@
 //                       time until the worker had forwarded everything after
 //                       the run ended (not counted in us_per_row)
 //   SqliteIngest        1,000,000 rows of 20 readings into a fresh SQLite
-//                       file, 10,000 rows a transaction (goal: under 10 s)
+//                       file, 10,000 rows a transaction (goal: under 10 s),
+//                       one insertRow each (as before) and insertRows (bulk)
+//   ForwardBacklog      100,000 spooled rows forwarded to PostgreSQL, one
+//                       INSERT a row (as before) and 500 rows a statement
 //   RowsCsv             `history rows --lot ... --csv` of a 100,000-row lot
 //                       (goal: under 1 s)
 
@@ -20,6 +23,7 @@
 #include "execution/ResultTableModel.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryExport.h"
+#include "history/HistoryForwarder.h"
 #include "history/HistoryRecorder.h"
 #include "history/RunRecording.h"
 #include "meter/InstrumentLink.h"
@@ -189,26 +193,39 @@ History::RunRecord benchRun(const QString &lot)
     return r;
 }
 
-// count rows of 20 readings into db, batch rows a transaction.
-bool ingest(HistoryDatabase &db, const History::RunRecord &run, int count, int batch)
+History::RowRecord benchRow(const QString &runId)
 {
     History::RowRecord row;
-    row.runId = run.id;
+    row.runId = runId;
     row.verdict = QStringLiteral("pass");
     for (int i = 0; i < 10; ++i) {
         row.cells << History::Cell{QStringLiteral("100.123nF"), 1.00123e-7, QStringLiteral("pass")}
                   << History::Cell{QStringLiteral("0.00123D"), 0.00123, QStringLiteral("pass")};
     }
+    return row;
+}
+
+// count rows of 20 readings into db, batch rows a transaction; bulk: all of
+// a transaction's rows in insertRows, else one insertRow each.
+bool ingest(HistoryDatabase &db, const History::RunRecord &run, int count, int batch, bool bulk = true)
+{
+    History::RowRecord row = benchRow(run.id);
     if (!db.insertRun(run, nullptr))
         return false;
+    QVector<History::RowRecord> rows;
     for (int done = 0; done < count;) {
         db.begin();
+        rows.clear();
         for (int k = 0; k < batch && done < count; ++k) {
             row.seq = ++done;
             row.measuredAt = QDateTime::currentDateTimeUtc();
-            if (!db.insertRow(row, nullptr))
+            if (bulk)
+                rows.append(row);
+            else if (!db.insertRow(row, nullptr))
                 return false;
         }
+        if (bulk && !db.insertRows(rows, nullptr))
+            return false;
         if (!db.commit(nullptr))
             return false;
     }
@@ -217,19 +234,70 @@ bool ingest(HistoryDatabase &db, const History::RunRecord &run, int count, int b
 
 void SqliteIngest(benchmark::State &state)
 {
+    const bool bulk = state.range(1) == 1;
     int n = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        const QString path = scratch().filePath(QStringLiteral("ingest-%1.sqlite").arg(n++));
+        const QString path = scratch().filePath(QStringLiteral("ingest-%1-%2.sqlite").arg(bulk).arg(n++));
         HistoryDatabase db;
         db.open(HistoryTarget::parse(path), HistoryDatabase::Mode::ReadWrite, nullptr);
         state.ResumeTiming();
-        if (!ingest(db, benchRun(QStringLiteral("ingest")), int(state.range(0)), 10000))
+        if (!ingest(db, benchRun(QStringLiteral("ingest")), int(state.range(0)), 10000, bulk))
             state.SkipWithError("an insert failed");
+        state.PauseTiming();
+        db.close();
+        for (const char *end : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(end));
+        state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetLabel(bulk ? "insertRows, 64 a statement" : "insertRow each");
 }
-BENCHMARK(SqliteIngest)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(SqliteIngest)->Args({100000, 0})->Args({100000, 1})->Args({1000000, 0})->Args({1000000, 1})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// A backlog of 100,000 spooled rows (10 runs) forwarded to a PostgreSQL
+// server: one INSERT a row (1) against 500 rows a statement (500).
+void ForwardBacklog(benchmark::State &state)
+{
+    static PostgresServer pg;
+    if (!pg.isRunning()) {
+        state.SkipWithError(pg.errorText().toStdString().c_str());
+        return;
+    }
+    const int perStatement = int(state.range(0));
+    const HistoryTarget server = HistoryTarget::parse(pg.url());
+    qint64 forwarded = 0;
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        HistoryDatabase spool;
+        spool.open(HistoryTarget::parse(scratch().filePath(QStringLiteral("spool-%1-%2.sqlite").arg(perStatement).arg(n++))),
+            HistoryDatabase::Mode::ReadWrite, nullptr);
+        for (int r = 0; r < 10; ++r) {
+            History::RunRecord run = benchRun(QStringLiteral("backlog"));
+            spool.markSpooled(run.id, QStringLiteral("run"), server.key(), nullptr);
+            ingest(spool, run, 10000, 10000);
+            spool.finishRun(run.id, QDateTime::currentDateTimeUtc(), History::Outcome::completed(), nullptr, false);
+        }
+        HistoryDatabase db;
+        QString error;
+        if (!db.open(server, HistoryDatabase::Mode::ReadWrite, &error)) {
+            state.SkipWithError(error.toStdString().c_str());
+            return;
+        }
+        HistoryForwarder::setBatchRows(perStatement);
+        state.ResumeTiming();
+        qint64 rows = 0;
+        if (!HistoryForwarder::forward(spool, db, &rows, &error))
+            state.SkipWithError(error.toStdString().c_str());
+        forwarded += rows;
+    }
+    HistoryForwarder::setBatchRows(500);
+    state.SetItemsProcessed(forwarded);
+    state.SetLabel(perStatement == 1 ? "one INSERT a row" : "500 rows a statement");
+}
+BENCHMARK(ForwardBacklog)->Arg(1)->Arg(500)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // What recording adds to one row, without the meter: HistoryRecorder::recordRow
 // (one committed insert) into SQLite (1) and into the spool for a server (2).

@@ -8,6 +8,8 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <algorithm>
+
 using namespace History;
 
 namespace {
@@ -44,6 +46,18 @@ const QVector<QStringList> &migrations()
                            "measured_at TEXT NOT NULL, x TEXT NOT NULL, first_text TEXT NOT NULL, "
                            "second_text TEXT NOT NULL, PRIMARY KEY (sweep_id, draw, seq))%1"),
             QStringLiteral("CREATE TABLE spooled (id TEXT PRIMARY KEY, kind TEXT NOT NULL, target TEXT NOT NULL)"),
+        },
+        {
+            // A finished run keeps its counts, so listing runs reads no rows;
+            // the index makes counting a run's fails one seek.
+            QStringLiteral("ALTER TABLE runs ADD COLUMN row_count INTEGER"),
+            QStringLiteral("ALTER TABLE runs ADD COLUMN fail_count INTEGER"),
+            QStringLiteral("CREATE INDEX result_rows_verdict ON result_rows (run_id, verdict)"),
+            QStringLiteral("CREATE INDEX runs_station ON runs (station, started, id)"),
+            QStringLiteral("UPDATE runs SET "
+                           "row_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id), "
+                           "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
+                           "WHERE finished IS NOT NULL"),
         },
     };
     return m;
@@ -209,10 +223,15 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
             const int at = why.lastIndexOf(QLatin1String("failed: "));
             if (at >= 0)
                 why = why.mid(at + 8);
+            if (why.startsWith(QLatin1String("FATAL:")))
+                why = why.mid(6).trimmed();
             if (why.isEmpty())
                 why = db.lastError().driverText();
             while (why.endsWith(QLatin1Char('.')))
                 why.chop(1);
+            if (why.contains(QLatin1String("password authentication failed")) || why.contains(QLatin1String("no password supplied")))
+                return fail(QStringLiteral("The results database %1 refused the password of user \"%2\".")
+                                .arg(target.display(), target.user));
             return fail(QStringLiteral("Cannot reach the results database %1: %2.").arg(target.display(), why));
         }
         if (mode == Mode::ReadOnly && !execSql(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"), error))
@@ -250,7 +269,7 @@ bool HistoryDatabase::prepareSchema(Mode mode, QString *error)
                          .arg(SchemaVersion);
         return false;
     }
-    if (m_version == SchemaVersion)
+    if (m_version == SchemaVersion || (mode == Mode::ReadOnly && m_version >= OldestReadableVersion))
         return true;
     if (mode == Mode::ReadOnly) {
         if (error)
@@ -331,21 +350,41 @@ bool HistoryDatabase::insertRun(const RunRecord &r, QString *error)
     return exec(q, error);
 }
 
-bool HistoryDatabase::finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error)
+bool HistoryDatabase::finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error,
+                                bool count)
 {
-    QSqlQuery &q = prepared(QStringLiteral("finishRun"),
-        QStringLiteral("UPDATE runs SET finished = ?, outcome = ? WHERE id = ?"));
+    QSqlQuery &q = count
+        ? prepared(QStringLiteral("finishRunCounted"),
+              QStringLiteral("UPDATE runs SET finished = ?, outcome = ?, "
+                             "row_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id), "
+                             "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
+                             "WHERE id = ?"))
+        : prepared(QStringLiteral("finishRun"), QStringLiteral("UPDATE runs SET finished = ?, outcome = ? WHERE id = ?"));
     q.addBindValue(timeText(finished));
     q.addBindValue(outcome);
     q.addBindValue(id);
     return exec(q, error);
 }
 
-bool HistoryDatabase::insertRow(const RowRecord &r, QString *error)
+bool HistoryDatabase::countRun(const QString &id, QString *error)
 {
-    QSqlQuery &q = prepared(QStringLiteral("row"),
-        QStringLiteral("INSERT INTO result_rows (run_id, seq, measured_at, verdict, texts, vals, verdicts) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (run_id, seq) DO NOTHING"));
+    QSqlQuery &q = prepared(QStringLiteral("countRun"),
+        QStringLiteral("UPDATE runs SET "
+                       "row_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id), "
+                       "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
+                       "WHERE id = ? AND finished IS NOT NULL"));
+    q.addBindValue(id);
+    return exec(q, error);
+}
+
+namespace {
+
+const QString RowInsert = QStringLiteral("INSERT INTO result_rows (run_id, seq, measured_at, verdict, texts, vals, verdicts) VALUES ");
+const QString RowTuple = QStringLiteral("(?, ?, ?, ?, ?, ?, ?)");
+const QString RowKept = QStringLiteral(" ON CONFLICT (run_id, seq) DO NOTHING");
+
+void bindRow(QSqlQuery &q, const RowRecord &r)
+{
     QString texts, values, verdicts;
     texts.reserve(r.cells.size() * 12);
     values.reserve(r.cells.size() * 12);
@@ -368,7 +407,43 @@ bool HistoryDatabase::insertRow(const RowRecord &r, QString *error)
     q.addBindValue(text(texts));
     q.addBindValue(text(values));
     q.addBindValue(text(verdicts));
+}
+
+QString rowsInsert(int rows)
+{
+    QString sql = RowInsert;
+    for (int i = 0; i < rows; ++i) {
+        if (i)
+            sql += QStringLiteral(", ");
+        sql += RowTuple;
+    }
+    return sql + RowKept;
+}
+
+} // namespace
+
+bool HistoryDatabase::insertRow(const RowRecord &r, QString *error)
+{
+    QSqlQuery &q = prepared(QStringLiteral("row"), rowsInsert(1));
+    bindRow(q, r);
     return exec(q, error);
+}
+
+bool HistoryDatabase::insertRows(const QVector<RowRecord> &rows, QString *error)
+{
+    // Many rows a statement: the cost of a statement is paid once for them all.
+    constexpr int PerStatement = 64;
+    for (qsizetype done = 0; done < rows.size();) {
+        const int n = int(std::min<qsizetype>(PerStatement, rows.size() - done));
+        QSqlQuery &q = n == PerStatement ? prepared(QStringLiteral("rows"), rowsInsert(n))
+                                         : prepared(QStringLiteral("rows%1").arg(n), rowsInsert(n));
+        for (int k = 0; k < n; ++k)
+            bindRow(q, rows[done + k]);
+        if (!exec(q, error))
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 bool HistoryDatabase::insertSweep(const SweepRecord &s, QString *error)
@@ -415,8 +490,22 @@ bool HistoryDatabase::markSpooled(const QString &id, const QString &kind, const 
 
 namespace {
 
+// A run's rows and fails: kept in the run once it has ended (version 2),
+// counted while it runs or when it was cut off.
+QString rowCount(bool kept)
+{
+    const QString live = QStringLiteral("(SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id)");
+    return kept ? QStringLiteral("COALESCE(r.row_count, %1)").arg(live) : live;
+}
+
+QString failCount(bool kept)
+{
+    const QString live = QStringLiteral("(SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id AND w.verdict = 'fail')");
+    return kept ? QStringLiteral("COALESCE(r.fail_count, %1)").arg(live) : live;
+}
+
 // The WHERE clause of a filter over runs r, with its values in order.
-QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values)
+QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values, bool kept)
 {
     QStringList terms;
     if (!f.runId.isEmpty()) {
@@ -452,8 +541,7 @@ QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values)
         values << f.station;
     }
     if (f.verdict == QLatin1String("pass") || f.verdict == QLatin1String("fail")) {
-        terms << QStringLiteral("%1 EXISTS (SELECT 1 FROM result_rows w WHERE w.run_id = r.id AND w.verdict = 'fail')")
-                     .arg(f.verdict == QLatin1String("pass") ? QStringLiteral("NOT") : QString());
+        terms << QStringLiteral("%1 %2 0").arg(failCount(kept), f.verdict == QLatin1String("pass") ? QStringLiteral("=") : QStringLiteral(">"));
     }
     return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
 }
@@ -463,11 +551,11 @@ QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values)
 bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, QString *error, int limit, int offset)
 {
     QVariantList values;
+    const bool kept = m_version >= 2;
     QString sql = QStringLiteral(
         "SELECT r.id, r.started, r.finished, r.station, r.operator_name, r.meter, r.procedure_name, r.lot_no, r.outcome, "
-        "(SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id), "
-        "(SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id AND w.verdict = 'fail') FROM runs r");
-    sql += whereClause(filter, values);
+        "%1, %2 FROM runs r").arg(rowCount(kept), failCount(kept));
+    sql += whereClause(filter, values, kept);
     sql += QStringLiteral(" ORDER BY r.started DESC, r.id DESC");
     if (limit >= 0) {
         sql += QStringLiteral(" LIMIT ? OFFSET ?");
@@ -531,7 +619,7 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
         QVariantList values;
         QSqlQuery c(database());
         c.setForwardOnly(true);
-        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, values)
+        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, values, m_version >= 2)
                   + QStringLiteral(" ORDER BY r.started, r.id"));
         for (const QVariant &v : values)
             c.addBindValue(v);

@@ -36,8 +36,16 @@ public:
     // Writing. A record already there (same id, or run and seq) is kept;
     // a run's end is added to a run already there.
     bool insertRun(const History::RunRecord &run, QString *error);
-    bool finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error);
+    // count: keep the run's row and fail counts with it (not in a spool,
+    // whose rows leave as they are forwarded).
+    bool finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error,
+                   bool count = true);
+    // Keeps an ended run's counts as its rows stand now.
+    bool countRun(const QString &id, QString *error);
     bool insertRow(const History::RowRecord &row, QString *error);
+    // Rows in bulk (an import, a bench): the caller's transaction makes
+    // them visible together.
+    bool insertRows(const QVector<History::RowRecord> &rows, QString *error);
     bool insertSweep(const History::SweepRecord &sweep, QString *error);
     bool finishSweep(const QString &id, const QDateTime &finished, const QString &outcome, QString *error);
     bool insertPoint(const History::PointRecord &point, QString *error);

@@ -2,12 +2,15 @@
 
 #include "history/HistoryDatabase.h"
 
+#include <QAtomicInt>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
 
 namespace {
+
+QAtomicInt batchRows = 500;
 
 const QStringList &runColumns()
 {
@@ -98,6 +101,7 @@ Copied copyOne(HistoryDatabase &spool, HistoryDatabase &server, const QString &i
     c.ended = !head.isNull(3);
 
     QSqlDatabase sdb = server.database();
+    QString problem;
     if (!sdb.transaction())
         throw Failure{server.describe(sdb.lastError())};
     try {
@@ -116,17 +120,48 @@ Copied copyOne(HistoryDatabase &spool, HistoryDatabase &server, const QString &i
                              .arg(childCols.join(QStringLiteral(", ")), childTable, parentKey, order));
         children.addBindValue(id);
         run(children, spool);
-        QSqlQuery ins(sdb);
-        ins.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO NOTHING")
-                        .arg(childTable, childCols.join(QStringLiteral(", ")), placeholders(int(childCols.size())), childKey));
+        // Many rows a statement: one round trip to the server per batch, not per row.
+        const int width = int(childCols.size());
+        auto insert = [&](int rows) {
+            QStringList tuples;
+            for (int k = 0; k < rows; ++k)
+                tuples << QLatin1Char('(') + placeholders(width) + QLatin1Char(')');
+            return QStringLiteral("INSERT INTO %1 (%2) VALUES %3 ON CONFLICT (%4) DO NOTHING")
+                .arg(childTable, childCols.join(QStringLiteral(", ")), tuples.join(QStringLiteral(", ")), childKey);
+        };
+        const int batch = std::max(1, batchRows.loadRelaxed());
+        QSqlQuery full(sdb);
+        bool fullReady = false;
+        QVariantList values;
+        values.reserve(batch * width);
+        auto send = [&](int rows) {
+            QSqlQuery part(sdb);
+            QSqlQuery &q = rows == batch ? full : part;
+            if (&q == &part || !fullReady) {
+                q.prepare(insert(rows));
+                fullReady = fullReady || &q == &full;
+            }
+            for (const QVariant &v : values)
+                q.addBindValue(v);
+            run(q, server);
+            values.clear();
+        };
+        int inBatch = 0;
         while (children.next()) {
-            for (int i = 0; i < childCols.size(); ++i)
-                ins.addBindValue(carried(children, i));
-            run(ins, server);
+            for (int i = 0; i < width; ++i)
+                values << carried(children, i);
             ++c.children;
             c.lastA = children.value(1);
             c.lastB = isRun ? QVariant() : children.value(2);
+            if (++inBatch == batch) {
+                send(batch);
+                inBatch = 0;
+            }
         }
+        if (inBatch > 0)
+            send(inBatch);
+        if (isRun && c.ended && !server.countRun(id, &problem))
+            throw Failure{problem};
         if (!sdb.commit())
             throw Failure{server.describe(sdb.lastError())};
     } catch (...) {
@@ -200,6 +235,11 @@ bool HistoryForwarder::forward(HistoryDatabase &spool, HistoryDatabase &server, 
         return false;
     }
     return true;
+}
+
+void HistoryForwarder::setBatchRows(int rows)
+{
+    batchRows.storeRelaxed(std::max(1, rows));
 }
 
 qint64 HistoryForwarder::pending(HistoryDatabase &spool, const QString &targetKey, QString *error)

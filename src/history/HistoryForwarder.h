@@ -21,6 +21,8 @@ public:
     // number of rows and points the server took. False with a sentence
     // when the server or the spool failed (what went before stays done).
     static bool forward(HistoryDatabase &spool, HistoryDatabase &server, qint64 *rows, QString *error);
+    // Rows and points a statement to the server (500; 1 sends each alone).
+    static void setBatchRows(int rows);
     // Rows and points waiting in the spool for the target.
     static qint64 pending(HistoryDatabase &spool, const QString &targetKey, QString *error = nullptr);
 

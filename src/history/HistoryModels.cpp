@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace {
 
 QString localTime(const QString &utcText)
@@ -61,6 +63,44 @@ void RunListModel::fetchMore(const QModelIndex &parent)
     beginInsertRows({}, int(m_runs.size()), int(m_runs.size() + page.size() - 1));
     m_runs += page;
     endInsertRows();
+}
+
+bool RunListModel::update()
+{
+    if (!m_db)
+        return true;
+    QVector<HistoryDatabase::RunSummary> fresh;
+    const int want = std::max(int(PageSize), int(m_runs.size()));
+    if (!m_db->listRuns(m_filter, fresh, &m_error, want, 0))
+        return true;
+    // Where the first run shown now stands: the runs before it are new.
+    int added = m_runs.isEmpty() ? int(fresh.size()) : -1;
+    for (int i = 0; added < 0 && i < fresh.size(); ++i)
+        if (fresh[i].id == m_runs.first().id)
+            added = i;
+    bool aligned = added >= 0;
+    for (int i = 0; aligned && added + i < fresh.size() && i < m_runs.size(); ++i)
+        aligned = fresh[added + i].id == m_runs[i].id;
+    if (!aligned) {
+        beginResetModel();
+        m_runs = fresh;
+        m_done = fresh.size() < want;
+        endResetModel();
+        return false;
+    }
+    if (added > 0) {
+        beginInsertRows({}, 0, added - 1);
+        m_runs = fresh.mid(0, added) + m_runs;
+        endInsertRows();
+    }
+    const int overlap = int(std::min(fresh.size(), m_runs.size()));
+    for (int i = added; i < overlap; ++i)
+        m_runs[i] = fresh[i];
+    if (overlap > added)
+        emit dataChanged(index(added, 0), index(overlap - 1, ColumnCount - 1));
+    if (m_done && fresh.size() == want)
+        m_done = false; // more than a page now: the rest comes as the view scrolls
+    return true;
 }
 
 QVariant RunListModel::data(const QModelIndex &index, int role) const
@@ -164,6 +204,15 @@ void RunRowsModel::fetchMore(const QModelIndex &parent)
     beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + page.size() - 1));
     m_rows += page;
     endInsertRows();
+}
+
+void RunRowsModel::update()
+{
+    // Rows not yet fetched come as the view scrolls; only the end can grow.
+    if (!m_db || m_runId.isEmpty() || canFetchMore({}))
+        return;
+    m_done = false;
+    fetchMore({});
 }
 
 QString RunRowsModel::cell(int row, int column) const

@@ -23,6 +23,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
+    // Reads the runs shown so far again: new runs are inserted on top and
+    // changed ones updated in place (views keep their selection); false
+    // when the list had to be read afresh (a run went away).
+    bool update();
 
     const HistoryDatabase::RunSummary &run(int row) const { return m_runs.at(row); }
     QString lastError() const { return m_error; }
@@ -52,7 +56,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
+    // Appends rows recorded since the last fetch (a run still going).
+    void update();
 
+    QString runId() const { return m_runId; }
     // Cells of a row by column, as shown.
     QString cell(int row, int column) const;
 

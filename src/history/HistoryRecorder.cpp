@@ -126,7 +126,7 @@ void HistoryRecorder::endRun(const QString &runId, const QString &outcome)
     if (!m_db || runId.isEmpty())
         return;
     QString error;
-    if (!m_db->finishRun(runId, QDateTime::currentDateTimeUtc(), outcome, &error))
+    if (!m_db->finishRun(runId, QDateTime::currentDateTimeUtc(), outcome, &error, !m_target.isServer()))
         return fail(error);
     written();
 }

@@ -10,8 +10,10 @@
 // What the results history keeps, independent of any database.
 namespace History {
 
-// The schema version this program writes and reads.
-constexpr int SchemaVersion = 1;
+// The schema version this program writes, and the oldest it reads without
+// migrating (a read-only open never changes a database).
+constexpr int SchemaVersion = 2;
+constexpr int OldestReadableVersion = 1;
 
 // One result column of a run: a step's first or second item.
 struct Column

@@ -9,12 +9,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -383,4 +386,162 @@ TEST(HistoryCli, PostgresRecordsAndSurvivesAServerRestart)
                                       "WHERE r.lot_no = 'offline'")),
         QStringList{QStringLiteral("4|4")});
     EXPECT_EQ(pg.query(QStringLiteral("SELECT outcome FROM runs WHERE lot_no = 'offline'")), QStringList{QStringLiteral("completed")});
+}
+
+// A server that refuses the password: one sentence naming it, the run goes
+// on and its rows wait in the spool; a sync with the right password
+// forwards each of them once.
+TEST(HistoryCli, RefusedPasswordSpoolsTheRowsUntilASyncWithTheRightOne)
+{
+    PostgresServer &pg = PostgresServer::shared();
+    ASSERT_TRUE(pg.isRunning()) << qPrintable(pg.errorText());
+    ASSERT_TRUE(pg.requirePassword(QStringLiteral("bench"), QStringLiteral("r1ght")));
+    MeterSim sim;
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const QString base = QStringLiteral("postgresql://bench:%1@127.0.0.1:%2/qel");
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("pw.rpt"));
+    const CliResult r = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--loops"),
+        QStringLiteral("3"), QStringLiteral("--db"), base.arg(QStringLiteral("wr0ng")).arg(pg.port()), QStringLiteral("--lot-no"),
+        QStringLiteral("password"), QStringLiteral("--report"), report});
+    EXPECT_EQ(r.exitCode, 1) << r.describe();
+    EXPECT_EQ(r.outLines().size(), 1 + 3) << r.describe();
+    const QString shown = QStringLiteral("postgresql://bench@127.0.0.1:%1/qel").arg(pg.port());
+    EXPECT_TRUE(isOneSentenceNaming(r, shown)) << r.describe();
+    EXPECT_TRUE(r.errText().contains(QLatin1String("3 rows wait"))) << r.describe();
+    EXPECT_TRUE(r.errText().contains(QLatin1String("refused the password"))) << r.describe();
+    EXPECT_FALSE(r.errText().contains(QLatin1String("wr0ng"))) << r.describe();
+    EXPECT_TRUE(QFile::exists(report));
+
+    const CliResult refused = runCli({QStringLiteral("history"), QStringLiteral("sync"), QStringLiteral("--db"),
+        base.arg(QStringLiteral("wr0ng")).arg(pg.port())});
+    EXPECT_EQ(refused.exitCode, 3) << refused.describe();
+    EXPECT_TRUE(isOneSentenceNaming(refused, shown)) << refused.describe();
+    const CliResult sync = runCli({QStringLiteral("history"), QStringLiteral("sync"), QStringLiteral("--db"),
+        base.arg(QStringLiteral("r1ght")).arg(pg.port())});
+    EXPECT_EQ(sync.exitCode, 0) << sync.describe();
+    EXPECT_TRUE(sync.outLines().value(0).startsWith(QLatin1String("3 rows forwarded"))) << sync.describe();
+    EXPECT_EQ(pg.query(QStringLiteral("SELECT count(*), count(DISTINCT seq), max(r.row_count), max(r.outcome) FROM result_rows w "
+                                      "JOIN runs r ON r.id = w.run_id WHERE r.lot_no = 'password'")),
+        QStringList{QStringLiteral("3|3|3|completed")});
+}
+
+// The disk under the database fills during a run: recording stops with one
+// sentence naming the file, the run goes on to its end, and every row
+// recorded before is there as printed.
+TEST(HistoryCli, AFullDiskStopsRecordingNotTheRun)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    QTemporaryDir dir;
+    const QString small = dir.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(small));
+    if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+            QStringLiteral("size=160k"), QStringLiteral("tmpfs"), small}) != 0)
+        GTEST_SKIP() << "this machine does not let a test mount a file system";
+    struct Unmount
+    {
+        QString path;
+        ~Unmount() { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), path}); }
+    } unmount{small};
+    MeterSim sim;
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const QString db = small + QStringLiteral("/full.sqlite");
+    const QString report = dir.filePath(QStringLiteral("full.rpt"));
+    const int loops = 60;
+    const CliResult r = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--loops"),
+        QString::number(loops), QStringLiteral("--db"), db, QStringLiteral("--report"), report});
+    EXPECT_EQ(r.exitCode, 1) << r.describe();
+    const QList<QStringList> printed = printedRows(r);
+    EXPECT_EQ(printed.size(), loops) << r.describe();
+    EXPECT_TRUE(isOneSentenceNaming(r, db)) << r.describe();
+    EXPECT_TRUE(r.errText().contains(QLatin1String("disk is full"))) << r.describe();
+    EXPECT_TRUE(readBytes(report).size() > 0);
+
+    const QJsonArray runs = jsonOf(runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), db, QStringLiteral("--json")}));
+    ASSERT_EQ(runs.size(), 1);
+    const QJsonArray rows = jsonOf(runCli({QStringLiteral("history"), QStringLiteral("rows"),
+        runs[0].toObject().value(QStringLiteral("id")).toString(), QStringLiteral("--db"), db, QStringLiteral("--json")}));
+    ASSERT_GT(rows.size(), 0);
+    ASSERT_LT(rows.size(), loops);
+    EXPECT_EQ(runs[0].toObject().value(QStringLiteral("rows")).toInt(), rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        const QJsonObject row = rows[i].toObject();
+        EXPECT_EQ(row.value(QStringLiteral("seq")).toInt(), i + 1);
+        const QJsonArray cells = row.value(QStringLiteral("cells")).toArray();
+        for (int k = 0; k < cells.size(); ++k)
+            EXPECT_EQ(cells[k].toObject().value(QStringLiteral("text")).toString(), printed[i].value(1 + 2 * k)) << i << "," << k;
+    }
+}
+
+// Databases left at schema version 1, a file and a server: read as they
+// are (a read-only open changes nothing), brought to version 2 by the next
+// run with every run and row kept, counts included.
+TEST(HistoryCli, VersionOneDatabasesAreReadThenMigrated)
+{
+    PostgresServer &pg = PostgresServer::shared();
+    ASSERT_TRUE(pg.isRunning()) << qPrintable(pg.errorText());
+    ASSERT_EQ(pg.query(QStringLiteral("CREATE DATABASE qelv1")), QStringList{QStringLiteral("CREATE DATABASE")});
+    MeterSim sim;
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("v1.sqlite"));
+    // Statements on either database; result rows with fields joined by "|".
+    auto sql = [&](const QString &url, const QString &statement) {
+        if (url != file)
+            return pg.query(statement, QStringLiteral("qelv1"));
+        QStringList out;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+            db.setDatabaseName(file);
+            db.open();
+            QSqlQuery q(db);
+            for (const QString &s : statement.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+                if (!q.exec(s))
+                    out << QStringLiteral("ERROR: ") + q.lastError().text();
+                while (q.next()) {
+                    QStringList fields;
+                    for (int i = 0; i < q.record().count(); ++i)
+                        fields << q.value(i).toString();
+                    out << fields.join(QLatin1Char('|'));
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+        return out;
+    };
+    for (const QString &url : {file, pg.url(QStringLiteral("qelv1"))}) {
+        SCOPED_TRACE(url.toStdString());
+        auto run = [&](int loops, const QString &lot) {
+            const CliResult r = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--loops"),
+                QString::number(loops), QStringLiteral("--db"), url, QStringLiteral("--lot-no"), lot});
+            EXPECT_EQ(r.exitCode, 1) << r.describe();
+            EXPECT_TRUE(r.err.isEmpty()) << r.describe();
+        };
+        auto runsJson = [&] {
+            return jsonOf(runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), url, QStringLiteral("--json")}));
+        };
+        run(2, QStringLiteral("old"));
+        const QJsonArray recorded = runsJson();
+        ASSERT_EQ(recorded.size(), 1);
+        // As a program of version 1 left it.
+        const QStringList dropped = sql(url, QStringLiteral("DROP INDEX result_rows_verdict; DROP INDEX runs_station; "
+                                                            "ALTER TABLE runs DROP COLUMN row_count; ALTER TABLE runs DROP COLUMN fail_count; "
+                                                            "DELETE FROM schema_version WHERE version = 2"));
+        EXPECT_FALSE(dropped.join(QLatin1Char('\n')).contains(QLatin1String("ERROR"))) << qPrintable(dropped.join(QLatin1Char('\n')));
+        EXPECT_EQ(runsJson(), recorded);
+        EXPECT_EQ(sql(url, QStringLiteral("SELECT MAX(version) FROM schema_version")), QStringList{QStringLiteral("1")});
+
+        run(3, QStringLiteral("new"));
+        EXPECT_EQ(sql(url, QStringLiteral("SELECT MAX(version), COUNT(*) FROM schema_version")), QStringList{QStringLiteral("2|2")});
+        EXPECT_EQ(sql(url, QStringLiteral("SELECT lot_no, row_count, fail_count FROM runs ORDER BY started")),
+            (QStringList{QStringLiteral("old|2|2"), QStringLiteral("new|3|3")}));
+        const QJsonArray both = runsJson();
+        ASSERT_EQ(both.size(), 2);
+        EXPECT_EQ(both[1].toObject(), recorded[0].toObject());
+        EXPECT_EQ(both[0].toObject().value(QStringLiteral("rows")).toInt(), 3);
+        const QJsonArray rows = jsonOf(runCli({QStringLiteral("history"), QStringLiteral("rows"), QStringLiteral("--lot"),
+            QStringLiteral("old"), QStringLiteral("--db"), url, QStringLiteral("--json")}));
+        EXPECT_EQ(rows.size(), 2);
+    }
 }

@@ -101,6 +101,25 @@ public:
         return !m_started;
     }
 
+    // A role that must give its password over TCP (everyone else stays
+    // trusted); false when the server would not take it.
+    bool requirePassword(const QString &user, const QString &password)
+    {
+        if (query(QStringLiteral("CREATE ROLE \"%1\" LOGIN SUPERUSER PASSWORD '%2'").arg(user, password)) != QStringList{QStringLiteral("CREATE ROLE")})
+            return false;
+        QFile hba(dataDir() + QStringLiteral("/pg_hba.conf"));
+        if (!hba.open(QIODevice::ReadOnly))
+            return false;
+        // The first line that matches decides.
+        const QByteArray rest = hba.readAll();
+        hba.close();
+        if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        hba.write(QStringLiteral("host all %1 127.0.0.1/32 scram-sha-256\n").arg(user).toUtf8() + rest);
+        hba.close();
+        return asOwner(binDir() + QStringLiteral("/pg_ctl"), {QStringLiteral("-D"), dataDir(), QStringLiteral("reload")});
+    }
+
     // psql -At: one line per result row, fields joined by "|".
     QStringList query(const QString &sql, const QString &db = QStringLiteral("qel")) const
     {

@@ -298,8 +298,11 @@ async function refresh() {
     await loadLot();
     setStatus('Updated ' + new Date().toLocaleTimeString());
     // For the benchmark: milliseconds from navigation to the first full render.
-    if (!document.documentElement.dataset.firstRenderMs)
+    if (!document.documentElement.dataset.firstRenderMs) {
       document.documentElement.dataset.firstRenderMs = String(Math.round(performance.now()));
+      if (location.hash === '#first-render')
+        console.info('first render ' + document.documentElement.dataset.firstRenderMs + ' ms');
+    }
   } catch (e) {
     handle(e);
   } finally {

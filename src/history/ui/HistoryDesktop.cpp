@@ -54,6 +54,11 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
         return s;
     }, this);
 
+    // A run's start and end shown at once in an open history; rows between
+    // come with the window's own catching up.
+    connect(&session, &QelSession::runStarted, this, [this] { catchUpSoon(); });
+    connect(&session, &QelSession::runEnded, this, [this] { catchUpSoon(); });
+
     if (parts.frame) {
         m_pane = new QLabel(parts.frame);
         m_pane->setObjectName(QStringLiteral("resultsPane"));
@@ -110,6 +115,15 @@ void HistoryDesktop::updatePane()
         return;
     m_pane->setText(m_recorder->statusText());
     m_pane->setToolTip(m_recorder->isRecording() ? QString() : m_recorder->lastProblem());
+}
+
+void HistoryDesktop::catchUpSoon()
+{
+    // After the recorders' own handlers of the same signal.
+    QMetaObject::invokeMethod(this, [this] {
+        if (m_window && m_window->isVisible())
+            m_window->catchUp();
+    }, Qt::QueuedConnection);
 }
 
 void HistoryDesktop::chooseDatabase()

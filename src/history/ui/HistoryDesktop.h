@@ -49,6 +49,7 @@ public:
 private:
     void applyUrl(const QString &url);
     void updatePane();
+    void catchUpSoon();
 
     Parts m_parts;
     HistoryRecorder *m_recorder;

@@ -17,8 +17,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
@@ -90,6 +92,10 @@ ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
     layout->addWidget(split, 1);
     layout->addLayout(bottom);
 
+    m_live = new QTimer(this);
+    m_live->setInterval(1000);
+    connect(m_live, &QTimer::timeout, this, &ResultsHistoryWindow::catchUp);
+
     connect(m_refresh, &QPushButton::clicked, this, &ResultsHistoryWindow::refresh);
     connect(m_lot, &QLineEdit::returnPressed, this, &ResultsHistoryWindow::refresh);
     connect(m_procedure, &QLineEdit::returnPressed, this, &ResultsHistoryWindow::refresh);
@@ -135,6 +141,48 @@ void ResultsHistoryWindow::refresh()
     m_status->setText(m_runs->lastError().isEmpty() ? tr("From %1").arg(m_target.display()) : m_runs->lastError());
     if (m_runs->rowCount() > 0)
         m_runsView->selectRow(0);
+}
+
+void ResultsHistoryWindow::catchUp()
+{
+    if (!m_db) {
+        // Nothing recorded yet when the window opened, or the database was away.
+        if (QFileInfo::exists(m_target.path) || m_target.isServer())
+            refresh();
+        return;
+    }
+    const QStringList selected = selectedRunIds();
+    const QString shown = m_rows->runId();
+    QScrollBar *bar = m_runsView->verticalScrollBar();
+    const int scroll = bar->value();
+    const int before = m_runs->rowCount();
+    if (m_runs->update()) {
+        // New runs went in on top: the rows in view stay in view.
+        if (scroll > 0)
+            bar->setValue(scroll + m_runs->rowCount() - before);
+    } else {
+        // Read afresh: the same runs selected again where they still are.
+        QItemSelection again;
+        for (int i = 0; i < m_runs->rowCount(); ++i)
+            if (selected.contains(m_runs->run(i).id))
+                again.select(m_runs->index(i, 0), m_runs->index(i, RunListModel::ColumnCount - 1));
+        m_runsView->selectionModel()->select(again, QItemSelectionModel::ClearAndSelect);
+        bar->setValue(scroll);
+    }
+    if (m_rows->runId() == shown)
+        m_rows->update();
+}
+
+void ResultsHistoryWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_live->start();
+}
+
+void ResultsHistoryWindow::hideEvent(QHideEvent *event)
+{
+    m_live->stop();
+    QWidget::hideEvent(event);
 }
 
 QStringList ResultsHistoryWindow::selectedRunIds() const

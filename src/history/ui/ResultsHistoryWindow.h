@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTimer;
 class RunListModel;
 class RunRowsModel;
 class Prompter;
@@ -34,6 +35,10 @@ public:
     // Reads (read-only) from the target; again on every refresh.
     void setTarget(const HistoryTarget &target);
     void refresh();
+    // Shows what was recorded since: new runs and rows, changed counts and
+    // ends, keeping the selection and the scroll position. Done by itself
+    // every second while the window is shown.
+    void catchUp();
 
     // Starts the export of the selected runs' rows on another thread (with
     // progress and Cancel); false (and a message) when there is nothing to
@@ -54,6 +59,10 @@ public:
     QDateEdit *toEdit() const { return m_to; }
     QPushButton *refreshButton() const { return m_refresh; }
     QLabel *statusLabel() const { return m_status; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void showSelectedRun();
@@ -76,4 +85,5 @@ private:
     QPushButton *m_refresh;
     QLabel *m_status;
     QPointer<BackgroundTask> m_export;
+    QTimer *m_live;
 };

@@ -129,3 +129,47 @@ TEST_F(ResultsHistory, ARunIsShownInTheHistoryWindowAsTheExecutiveViewShowedIt)
     runLoops(QStringLiteral("2"));
     ASSERT_TRUE(Desktop::waitUntil([&] { return results()->rowCount() == before + 2 && !runActive(); }, 10000));
 }
+
+// An open Results History window follows a run by itself: the new run on
+// top while the selection stays where the operator put it, the chosen
+// running run's rows growing, its end and counts shown when it stops.
+TEST_F(ResultsHistory, TheHistoryWindowFollowsARunWithoutARefresh)
+{
+    ASSERT_TRUE(startMeter());
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
+    runLoops(QStringLiteral("2"));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 2 && !runActive(); }, 10000));
+    resultsCommand(QStringLiteral("Results History"))->trigger();
+    ResultsHistoryWindow *w = app->history()->historyWindow();
+    ASSERT_TRUE(w && w->isVisible());
+    ASSERT_EQ(w->runsModel()->rowCount(), 1);
+    const QString first = w->runsModel()->run(0).id;
+    auto selectedIds = [w] {
+        QStringList ids;
+        for (const QModelIndex &i : w->runsView()->selectionModel()->selectedRows())
+            ids << w->runsModel()->run(i.row()).id;
+        return ids;
+    };
+    ASSERT_EQ(selectedIds(), QStringList{first});
+
+    runLoops(QStringLiteral("100000"));
+    ASSERT_TRUE(Desktop::waitUntil([w] { return w->runsModel()->rowCount() == 2; }, 10000));
+    EXPECT_NE(w->runsModel()->run(0).id, first);
+    EXPECT_EQ(selectedIds(), QStringList{first});
+    EXPECT_EQ(w->rowsModel()->rowCount(), 2);
+
+    w->runsView()->selectRow(0);
+    const int seen = w->rowsModel()->rowCount();
+    ASSERT_TRUE(Desktop::waitUntil([w, seen] { return w->rowsModel()->rowCount() >= seen + 5; }, 10000))
+        << seen << " rows when chosen, " << w->rowsModel()->rowCount() << " now";
+    GuiDriver::click(execPage()->stopButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }));
+    const int rows = results()->rowCount() - 2;
+    ASSERT_TRUE(Desktop::waitUntil([w] { return w->runsModel()->run(0).outcome == QLatin1String("stopped"); }, 10000));
+    EXPECT_EQ(w->runsModel()->run(0).rows, rows);
+    ASSERT_TRUE(Desktop::waitUntil([w, rows] { return w->rowsModel()->rowCount() == rows; }, 10000));
+    // The last row as the Executive View shows it (its "Seq." counts on across runs).
+    for (int c = 1; c < results()->columnCount(); ++c)
+        EXPECT_EQ(w->rowsView()->model()->index(rows - 1, c).data().toString(), results()->cell(results()->rowCount() - 1, c)) << c;
+    EXPECT_EQ(selectedIds(), QStringList{w->runsModel()->run(0).id});
+}
