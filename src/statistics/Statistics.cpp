@@ -1,7 +1,7 @@
 #include "statistics/Statistics.h"
 
 #include "execution/ResultTableModel.h"
-#include "instrument/PassEvaluator.h"
+#include "measurement/PassEvaluator.h"
 #include "procedure/FieldParsing.h"
 
 #include <QVarLengthArray>

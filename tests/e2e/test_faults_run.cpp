@@ -6,9 +6,9 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
-#include "instrument/MeasurementSequencer.h"
-#include "instrument/PassEvaluator.h"
-#include "instrument/RunCommands.h"
+#include "measurement/MeasurementSequencer.h"
+#include "measurement/PassEvaluator.h"
+#include "measurement/RunCommands.h"
 #include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 

@@ -6,7 +6,7 @@
 #include "meter/InstrumentLink.h"
 #include "meter/ReplySplitter.h"
 #include "meter/SettingsCache.h"
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 #include "plotter/GraphData.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"

@@ -1,4 +1,4 @@
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 
 #include "common/Prompter.h"
 #include "meter/InstrumentLink.h"

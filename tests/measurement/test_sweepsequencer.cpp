@@ -5,7 +5,7 @@
 #include "../support/MeterSim.h"
 #include "../support/RecordingPrompter.h"
 
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 #include "meter/InstrumentLink.h"
 #include "meter/SettingsCache.h"
 #include "plotter/PlotterCommands.h"
