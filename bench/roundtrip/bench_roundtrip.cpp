@@ -9,6 +9,7 @@
 // The software's own share per measurement is Link minus RawPty (goal: the
 // Link median under 1 ms).
 
+#include "LinkProbe.h"
 #include "MeterSim.h"
 
 #include "common/Prompter.h"
@@ -97,7 +98,7 @@ void roundTrips(benchmark::State &state, MeterSim &sim)
     }
     QEventLoop loop;
     QObject::connect(&link, &InstrumentLink::received, &loop, [&] {
-        if (link.latestChunk().contains('\n'))
+        if (LinkProbe::latestChunk(link).contains('\n'))
             loop.quit();
     });
     QTimer guard;
@@ -106,14 +107,14 @@ void roundTrips(benchmark::State &state, MeterSim &sim)
     std::vector<double> us;
     for (auto _ : state) {
         const auto start = Clock::now();
-        link.clearLatestChunk();
+        LinkProbe::clearLatestChunk(link);
         link.writeLine(QByteArrayLiteral("MEAS:TRIG\n"));
         guard.start(2000);
         if (loop.exec() != 0) {
             state.SkipWithError("no reply");
             break;
         }
-        const QByteArray line = link.takeFirstLine();
+        const QByteArray line = LinkProbe::takeFirstLine(link);
         benchmark::DoNotOptimize(line.data());
         const double s = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(s);
@@ -162,11 +163,11 @@ void LinkNoDevice(benchmark::State &state)
     EchoTransport transport;
     InstrumentLink link(&prompter, &transport);
     link.connectToMeter();
-    link.clearReplyBuffer();
+    LinkProbe::clearReplyBuffer(link);
     for (auto _ : state) {
-        link.clearLatestChunk();
+        LinkProbe::clearLatestChunk(link);
         link.writeLine(QByteArrayLiteral("MEAS:TRIG\n"));
-        const QByteArray line = link.takeFirstLine();
+        const QByteArray line = LinkProbe::takeFirstLine(link);
         benchmark::DoNotOptimize(line.data());
     }
 }

@@ -18,7 +18,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
-#include "instrument/MeasurementSequencer.h"
+#include "measurement/MeasurementSequencer.h"
 #include "meter/SerialTransport.h"
 #include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"

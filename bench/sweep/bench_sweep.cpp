@@ -19,7 +19,7 @@
 #include "components/ui/Graph.h"
 #include "meter/InstrumentLink.h"
 #include "meter/SettingsCache.h"
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/ui/CPlotDlg.h"

@@ -6,7 +6,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "history/RunRecording.h"
-#include "instrument/MeasurementSequencer.h"
+#include "measurement/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 #include "session/QelSession.h"
 

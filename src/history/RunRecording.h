@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/HistoryRecords.h"
-#include "instrument/PassEvaluator.h"
+#include "measurement/PassEvaluator.h"
 #include "session/EndReason.h"
 
 #include <QObject>

@@ -13,7 +13,8 @@ class QTimer;
 
 // The connection to the meter: the port, the connected flag, the reply
 // buffer (everything received since it was last emptied) and the latest
-// chunk (the bytes of the last receive event).
+// chunk (the bytes of the last receive event), both private to the
+// MeterExchange that reads replies.
 class InstrumentLink : public QObject
 {
     Q_OBJECT
@@ -61,14 +62,6 @@ public:
     // Writes the bytes unchanged and in order.
     void writeLine(const QByteArray &line);
 
-    const QByteArray &replyBuffer() const { return m_reply; }
-    const QByteArray &latestChunk() const { return m_latest; }
-    void clearReplyBuffer() { m_reply.clear(); }
-    void clearLatestChunk() { m_latest.clear(); }
-    // Removes and returns the first line (through its line feed); empty and
-    // nothing removed when the buffer holds no line feed.
-    QByteArray takeFirstLine();
-
 signals:
     // Data arrived (after both buffers were updated).
     void received();
@@ -82,6 +75,18 @@ signals:
     void linkLost(const QString &message);
 
 private:
+    // The bytes received are read through a MeterExchange only (tests
+    // look at them through their own LinkProbe).
+    friend class MeterExchange;
+    friend class LinkProbe;
+    const QByteArray &replyBuffer() const { return m_reply; }
+    const QByteArray &latestChunk() const { return m_latest; }
+    void clearReplyBuffer() { m_reply.clear(); }
+    void clearLatestChunk() { m_latest.clear(); }
+    // Removes and returns the first line (through its line feed); empty and
+    // nothing removed when the buffer holds no line feed.
+    QByteArray takeFirstLine();
+
     void onReadyRead();
     void onTransportError(int fault, const QString &message);
     void onIdentificationCheck();

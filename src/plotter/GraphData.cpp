@@ -1,7 +1,5 @@
 #include "plotter/GraphData.h"
 
-#include "plotter/GraphPainter.h"
-
 #include <cmath>
 
 GraphData::GraphData()
@@ -206,11 +204,6 @@ QColor GraphData::plotAreaColor() const
 QColor GraphData::axisTickColor(int axis) const
 {
     return validAxis(axis) ? m_axes[axis - 1].tick : QColor();
-}
-
-QImage GraphData::picture() const
-{
-    return GraphPainter::render(*this, QSize(800, 500));
 }
 
 const QVector<QPointF> &GraphData::points(int plot) const

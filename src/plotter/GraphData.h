@@ -45,9 +45,6 @@ public:
     QColor plotAreaColor() const override;
     QColor axisTickColor(int axis) const override;
 
-    // Drawn by GraphPainter at 800 x 500.
-    QImage picture() const override;
-
     const QVector<QPointF> &points(int plot) const;
     // Sets both ends at once (a zoom on screen); auto rescaling stays as it was.
     void setAxisRange(int axis, double minimum, double maximum);

@@ -48,7 +48,4 @@ public:
     virtual void setPlotAreaColor(const QColor &color) = 0;
     virtual QColor plotAreaColor() const = 0;
     virtual QColor axisTickColor(int axis) const = 0;
-
-    // An image of the graph as shown, for printing.
-    virtual QImage picture() const = 0;
 };

@@ -12,6 +12,11 @@ const char *const allLinesUsed = "All the lines have be used, refresh the all th
 PlotterCommands::PlotterCommands(PlotterState &state, Prompter &prompter, QObject *parent)
     : QObject(parent), m_state(state), m_prompter(prompter)
 {
+    // The speed list stays enabled while a sweep runs.
+    connect(&m_state, &PlotterState::controlChanged, this, [this](int id) {
+        if (id == PlotterState::Speed && m_runner)
+            m_runner->setSpeed(m_state.text(PlotterState::Speed));
+    });
 }
 
 void PlotterCommands::refuse(const QString &text)
@@ -75,7 +80,7 @@ void PlotterCommands::draw()
         table.insertLineColumn(setup.secondItemLine + 1,
                                m_state.text(PlotterState::SecondItem) + QString::number(setup.secondItemLine));
     }
-    m_runner->startSweep();
+    m_runner->startSweep(m_state.sweepPlan());
 }
 
 void PlotterCommands::stopReset()

@@ -248,6 +248,42 @@ bool PlotterState::isVoltageSweep() const
     return text(SweepKind) == voltKind;
 }
 
+double PlotterState::pointFrequencyHz(float x) const
+{
+    if (isVoltageSweep())
+        return SweepSetup::frequencyHz(m_setup.fixedFrequency, text(FixedFrequencyUnit));
+    return SweepSetup::frequencyHz(x, text(SweepUnit));
+}
+
+double PlotterState::pointLevelVolts(float x) const
+{
+    if (isRdc() || isVoltageSweep())
+        return SweepSetup::levelVolts(x, text(SweepUnit));
+    return SweepSetup::levelVolts(m_setup.fixedLevel, text(FixedLevelUnit));
+}
+
+SweepPlan PlotterState::sweepPlan() const
+{
+    SweepPlan plan;
+    plan.kind = isVoltageSweep() ? SweepPlan::Voltage : SweepPlan::Frequency;
+    plan.logSpacing = m_setup.usesLogSpacing();
+    plan.firstItem = text(FirstItem);
+    plan.secondItem = text(SecondItem);
+    plan.circuit = text(Circuit);
+    plan.speed = text(Speed);
+    plan.step = SweepSetup::stepFor(m_setup.end, text(Start), text(Points));
+    // Walked with the same arithmetic the recorder advances by, so each x
+    // is bit for bit the one the list and graph get.
+    SweepSetup walk = m_setup;
+    for (;;) {
+        plan.points.append({walk.currentX, pointFrequencyHz(walk.currentX), pointLevelVolts(walk.currentX)});
+        if (walk.pointsRemaining <= 1)
+            break;
+        walk.advance(plan.step);
+    }
+    return plan;
+}
+
 void PlotterState::sweepKindChanged()
 {
     const bool voltage = isVoltageSweep();

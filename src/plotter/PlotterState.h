@@ -3,6 +3,7 @@
 #include "plotter/AxisRanges.h"
 #include "plotter/GraphData.h"
 #include "plotter/PlotTableModel.h"
+#include "plotter/SweepPlan.h"
 #include "plotter/SweepSetup.h"
 
 #include <QHash>
@@ -79,6 +80,15 @@ public:
     int firstItemIndex() const { return selection(FirstItem); }
     int secondItemIndex() const { return selection(SecondItem); }
     bool isRdc() const { return firstItemIndex() == 6; }
+
+    // The sweep Draw starts, from the settings as they stand and the run
+    // state just restarted: its points are where advance() puts them.
+    SweepPlan sweepPlan() const;
+    // What the meter is sent at swept value x: frequency in hertz (the
+    // fixed one in a voltage sweep) and level in volts (the fixed one in a
+    // frequency sweep, except for Rdc).
+    double pointFrequencyHz(float x) const;
+    double pointLevelVolts(float x) const;
 
     SweepSetup &setup() { return m_setup; }
     const SweepSetup &setup() const { return m_setup; }

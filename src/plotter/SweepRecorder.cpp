@@ -6,18 +6,12 @@
 
 double SweepRecorder::frequencyHz() const
 {
-    const SweepSetup &s = m_state.setup();
-    if (m_state.isVoltageSweep())
-        return SweepSetup::frequencyHz(s.fixedFrequency, m_state.text(PlotterState::FixedFrequencyUnit));
-    return SweepSetup::frequencyHz(s.currentX, m_state.text(PlotterState::SweepUnit));
+    return m_state.pointFrequencyHz(m_state.setup().currentX);
 }
 
 double SweepRecorder::levelVolts() const
 {
-    const SweepSetup &s = m_state.setup();
-    if (m_state.isRdc() || m_state.isVoltageSweep())
-        return SweepSetup::levelVolts(s.currentX, m_state.text(PlotterState::SweepUnit));
-    return SweepSetup::levelVolts(s.fixedLevel, m_state.text(PlotterState::FixedLevelUnit));
+    return m_state.pointLevelVolts(m_state.setup().currentX);
 }
 
 void SweepRecorder::record(const QString &primary, const QString &secondary)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/PassEvaluator.h"
+#include "measurement/PassEvaluator.h"
 #include "meter/InstrumentLink.h"
 #include "meter/SettingsCache.h"
 #include "session/EndReason.h"

@@ -2,7 +2,7 @@
 
 #include "common/CNumbers.h"
 #include "execution/ResultTableModel.h"
-#include "instrument/PassEvaluator.h"
+#include "measurement/PassEvaluator.h"
 #include "procedure/FieldParsing.h"
 
 #include <QVarLengthArray>

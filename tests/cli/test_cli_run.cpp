@@ -5,7 +5,7 @@
 
 #include "../support/MeterSim.h"
 
-#include "instrument/PassEvaluator.h"
+#include "measurement/PassEvaluator.h"
 
 #include <QDate>
 #include <QElapsedTimer>

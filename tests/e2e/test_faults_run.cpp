@@ -3,12 +3,13 @@
 // it never hangs beyond Emergency Stop, never loses a completed row, and the
 // next run (after a reconnect where the line went away) works.
 
+#include "../support/LinkProbe.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
-#include "instrument/MeasurementSequencer.h"
-#include "instrument/PassEvaluator.h"
-#include "instrument/RunCommands.h"
+#include "measurement/MeasurementSequencer.h"
+#include "measurement/PassEvaluator.h"
+#include "measurement/RunCommands.h"
 #include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
@@ -197,8 +198,8 @@ TEST(RunFaults, AMeterThatAcknowledgesSetCommandsShiftsTheReadingsAsTheRulesSay)
     // Six acknowledgements, then a reading, an acknowledgement and a reading
     // twice: eleven lines, three of them read. Once the late ones are in,
     // the next run starts from an emptied buffer and ends the same way.
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return bench.link.replyBuffer().count('\n') == 8; }));
-    EXPECT_TRUE(bench.link.replyBuffer().startsWith("OK\nOK\nOK\n1.00000E-07\nOK\n"));
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return LinkProbe::replyBuffer(bench.link).count('\n') == 8; }));
+    EXPECT_TRUE(LinkProbe::replyBuffer(bench.link).startsWith("OK\nOK\nOK\n1.00000E-07\nOK\n"));
     ASSERT_TRUE(bench.runToEnd());
     EXPECT_EQ(bench.results.resultCount(), 2);
     EXPECT_EQ(bench.results.cells(1), bench.results.cells(0));
@@ -267,15 +268,15 @@ TEST(RunFaults, AFloodWithoutLineFeedIsCutAtTheReplyLimitAndReported)
     ASSERT_TRUE(MeterSim::waitUntil([&] { return !bench.sequencer.isRunning(); }, 10000));
 
     EXPECT_EQ(bench.rows(), QList<QStringList>{cleanRow});
-    EXPECT_LE(bench.link.replyBuffer().size(), bench.link.replyLimit());
-    EXPECT_GT(bench.link.replyBuffer().size(), 0);
-    EXPECT_LE(bench.link.latestChunk().size(), bench.link.replyLimit());
+    EXPECT_LE(LinkProbe::replyBuffer(bench.link).size(), bench.link.replyLimit());
+    EXPECT_GT(LinkProbe::replyBuffer(bench.link).size(), 0);
+    EXPECT_LE(LinkProbe::latestChunk(bench.link).size(), bench.link.replyLimit());
     EXPECT_FALSE(bench.link.isOpen());
     ASSERT_EQ(bench.prompter.said.size(), 1);
     EXPECT_TRUE(bench.prompter.said[0].text.contains("65536")) << qPrintable(bench.prompter.said[0].text);
     EXPECT_TRUE(bench.exec.runEnabled());
     // The port is closed: the flood no longer reaches the program.
-    const qsizetype held = bench.link.replyBuffer().size();
+    const qsizetype held = LinkProbe::replyBuffer(bench.link).size();
     Bench::idle(300);
-    EXPECT_EQ(bench.link.replyBuffer().size(), held);
+    EXPECT_EQ(LinkProbe::replyBuffer(bench.link).size(), held);
 }

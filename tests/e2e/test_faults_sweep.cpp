@@ -3,10 +3,11 @@
 // hangs beyond Stop / Reset, never loses a point it took, and the next Draw
 // (after a reconnect where the line went away) works.
 
+#include "../support/LinkProbe.h"
 #include "meter/InstrumentLink.h"
 #include "meter/ReplySplitter.h"
 #include "meter/SettingsCache.h"
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 #include "plotter/GraphData.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
@@ -236,7 +237,7 @@ TEST(SweepFaults, AFloodWithoutLineFeedIsCutAtTheReplyLimitAndTheTakenPointsStay
     ASSERT_EQ(bench.stops.size(), 1);
     EXPECT_EQ(bench.rows(), 2);
     EXPECT_EQ(bench.points(1).size(), 2);
-    EXPECT_LE(bench.link.replyBuffer().size(), bench.link.replyLimit());
+    EXPECT_LE(LinkProbe::replyBuffer(bench.link).size(), bench.link.replyLimit());
     EXPECT_FALSE(bench.link.isOpen());
     ASSERT_EQ(bench.prompter.said.size(), 1);
     EXPECT_TRUE(bench.prompter.said[0].text.contains("65536")) << qPrintable(bench.prompter.said[0].text);

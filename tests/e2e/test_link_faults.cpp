@@ -1,5 +1,6 @@
 // A misbehaving meter, simulated, seen through the real link.
 
+#include "../support/LinkProbe.h"
 #include "../support/MeterSim.h"
 #include "../support/RecordingPrompter.h"
 
@@ -31,9 +32,9 @@ struct Rig
     // Triggers once and waits for a whole line in the reply buffer.
     bool trigger(int timeoutMs = 3000)
     {
-        link.clearLatestChunk();
+        LinkProbe::clearLatestChunk(link);
         link.writeLine("MEAS:TRIG\n");
-        return MeterSim::waitUntil([&] { return link.replyBuffer().contains('\n'); }, timeoutMs);
+        return MeterSim::waitUntil([&] { return LinkProbe::replyBuffer(link).contains('\n'); }, timeoutMs);
     }
 };
 
@@ -46,10 +47,10 @@ TEST(LinkFaults, ReplyInPiecesArrivesWholeWithTheLastPieceAsLatestChunk)
     rig.events = 0;
     ASSERT_TRUE(rig.trigger());
 
-    EXPECT_EQ(rig.link.replyBuffer(), QByteArray("1.00000E-07,0.00000E+00\n"));
+    EXPECT_EQ(LinkProbe::replyBuffer(rig.link), QByteArray("1.00000E-07,0.00000E+00\n"));
     EXPECT_GE(rig.events, 3) << "one receive event per piece";
-    EXPECT_TRUE(rig.link.latestChunk().endsWith('\n'));
-    EXPECT_LT(rig.link.latestChunk().size(), rig.link.replyBuffer().size());
+    EXPECT_TRUE(LinkProbe::latestChunk(rig.link).endsWith('\n'));
+    EXPECT_LT(LinkProbe::latestChunk(rig.link).size(), LinkProbe::replyBuffer(rig.link).size());
 }
 
 TEST(LinkFaults, NulInsideAReplyIsDroppedAndTheLineStillEnds)
@@ -59,8 +60,8 @@ TEST(LinkFaults, NulInsideAReplyIsDroppedAndTheLineStillEnds)
     ASSERT_TRUE(rig.trigger());
 
     ASSERT_TRUE(rig.sim.sentBytes().contains('\0')) << "the simulator did send a NUL";
-    EXPECT_FALSE(rig.link.replyBuffer().contains('\0'));
-    EXPECT_EQ(rig.link.replyBuffer(), QByteArray("1.00000E-07,0.00000E+00\n"));
+    EXPECT_FALSE(LinkProbe::replyBuffer(rig.link).contains('\0'));
+    EXPECT_EQ(LinkProbe::replyBuffer(rig.link), QByteArray("1.00000E-07,0.00000E+00\n"));
 }
 
 TEST(LinkFaults, GarbageBytesAreKeptAsReceived)
@@ -72,7 +73,7 @@ TEST(LinkFaults, GarbageBytesAreKeptAsReceived)
     const QByteArray sent = rig.sim.sentBytes();
     const QByteArray reply = sent.mid(sent.indexOf('\n') + 1);
     EXPECT_EQ(reply.size(), 12 + 24);
-    EXPECT_EQ(rig.link.replyBuffer(), reply);
+    EXPECT_EQ(LinkProbe::replyBuffer(rig.link), reply);
 }
 
 TEST(LinkFaults, DroppedReplyLeavesTheBufferEmptyAndTheNextOneComes)
@@ -80,10 +81,10 @@ TEST(LinkFaults, DroppedReplyLeavesTheBufferEmptyAndTheNextOneComes)
     Rig rig({"--drop-every", "2"});
     ASSERT_TRUE(rig.connect()) << qPrintable(rig.sim.errorText());
     ASSERT_TRUE(rig.trigger());
-    rig.link.clearReplyBuffer();
+    LinkProbe::clearReplyBuffer(rig.link);
 
     EXPECT_FALSE(rig.trigger(400));
-    EXPECT_TRUE(rig.link.replyBuffer().isEmpty());
+    EXPECT_TRUE(LinkProbe::replyBuffer(rig.link).isEmpty());
     ASSERT_TRUE(rig.trigger());
     EXPECT_EQ(rig.sim.commands().count("MEAS:TRIG"), 3);
 }
@@ -94,9 +95,9 @@ TEST(LinkFaults, AcknowledgedSetCommandAddsALine)
     ASSERT_TRUE(rig.connect()) << qPrintable(rig.sim.errorText());
     rig.link.writeLine("MEAS:FREQ 1000.000000\n");
     ASSERT_TRUE(rig.trigger());
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.link.replyBuffer().count('\n') == 2; }));
-    EXPECT_EQ(rig.link.takeFirstLine(), QByteArray("OK\n"));
-    EXPECT_TRUE(rig.link.takeFirstLine().startsWith("1.00000E-07"));
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return LinkProbe::replyBuffer(rig.link).count('\n') == 2; }));
+    EXPECT_EQ(LinkProbe::takeFirstLine(rig.link), QByteArray("OK\n"));
+    EXPECT_TRUE(LinkProbe::takeFirstLine(rig.link).startsWith("1.00000E-07"));
 }
 
 TEST(LinkFaults, HangUpClosesThePortAndReportsTheLossOnce)
@@ -107,7 +108,7 @@ TEST(LinkFaults, HangUpClosesThePortAndReportsTheLossOnce)
     QObject::connect(&rig.link, &InstrumentLink::connectedChanged, [&](bool c) { changes << c; });
 
     ASSERT_TRUE(rig.trigger());
-    EXPECT_TRUE(rig.link.replyBuffer().startsWith("1.00000E-07")) << "the last reply is read before the loss";
+    EXPECT_TRUE(LinkProbe::replyBuffer(rig.link).startsWith("1.00000E-07")) << "the last reply is read before the loss";
     ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.lost.isEmpty(); }));
     MeterSim::waitUntil([] { return false; }, 100);
 
@@ -132,8 +133,8 @@ TEST(LinkFaults, FloodWithoutLineFeedIsCutOffAtTheReplyLimit)
 
     ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.lost.isEmpty(); }));
     EXPECT_FALSE(rig.link.isOpen());
-    EXPECT_FALSE(rig.link.replyBuffer().contains('\n'));
-    EXPECT_LE(rig.link.replyBuffer().size(), 64 * 1024);
-    EXPECT_GT(rig.link.replyBuffer().size(), 0);
+    EXPECT_FALSE(LinkProbe::replyBuffer(rig.link).contains('\n'));
+    EXPECT_LE(LinkProbe::replyBuffer(rig.link).size(), 64 * 1024);
+    EXPECT_GT(LinkProbe::replyBuffer(rig.link).size(), 0);
     EXPECT_TRUE(rig.lost.at(0).contains("65536")) << qPrintable(rig.lost.at(0));
 }

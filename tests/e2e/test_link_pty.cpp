@@ -1,5 +1,6 @@
 // InstrumentLink against the simulated meter over a real pseudo-terminal.
 
+#include "../support/LinkProbe.h"
 #include "../support/MeterSim.h"
 #include "../support/RecordingPrompter.h"
 
@@ -57,7 +58,7 @@ TEST(LinkPty, IdentificationWithTheModelDigitsConnects)
 
     EXPECT_TRUE(rig.finished.at(0));
     EXPECT_TRUE(rig.link.isConnected());
-    EXPECT_TRUE(rig.link.replyBuffer().isEmpty()) << "a successful identification empties the buffer";
+    EXPECT_TRUE(LinkProbe::replyBuffer(rig.link).isEmpty()) << "a successful identification empties the buffer";
     EXPECT_TRUE(rig.prompter.said.isEmpty());
     ASSERT_EQ(rig.connectedChanged.size(), 1);
     EXPECT_TRUE(rig.connectedChanged.at(0));
@@ -92,7 +93,7 @@ TEST(LinkPty, ForeignIdentificationStaysInTheBuffer)
     ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
     LinkRig rig(sim.devicePath());
     ASSERT_TRUE(rig.identify());
-    EXPECT_EQ(rig.link.replyBuffer(), QByteArray("OTHER METER,LCR-1230\n"));
+    EXPECT_EQ(LinkProbe::replyBuffer(rig.link), QByteArray("OTHER METER,LCR-1230\n"));
 }
 
 TEST(LinkPty, LateIdentificationFailsButItsReplyStays)
@@ -103,10 +104,10 @@ TEST(LinkPty, LateIdentificationFailsButItsReplyStays)
 
     ASSERT_TRUE(rig.identify());
     EXPECT_EQ(rig.connectingErrors(), 1);
-    EXPECT_FALSE(rig.link.replyBuffer().contains("44"));
+    EXPECT_FALSE(LinkProbe::replyBuffer(rig.link).contains("44"));
 
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.link.replyBuffer().contains('\n'); }, 5000));
-    EXPECT_TRUE(rig.link.replyBuffer().contains("44"));
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return LinkProbe::replyBuffer(rig.link).contains('\n'); }, 5000));
+    EXPECT_TRUE(LinkProbe::replyBuffer(rig.link).contains("44"));
     EXPECT_FALSE(rig.link.isConnected()) << "a late reply does not connect";
     EXPECT_EQ(rig.connectingErrors(), 1);
 }
@@ -149,13 +150,13 @@ TEST(LinkPty, CommandsReachTheMeterUnchangedAndRepliesAreBuffered)
         if (!line.isEmpty())
             rig.link.writeLine(line + '\n');
     rig.link.writeLine("MEAS:TRIG\n");
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.link.replyBuffer().endsWith('\n'); }));
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return LinkProbe::replyBuffer(rig.link).endsWith('\n'); }));
 
     EXPECT_EQ(sim.receivedBytes(), "*IDN?\n*LOC\n" + commands + "MEAS:TRIG\n");
-    EXPECT_EQ(rig.link.replyBuffer(), sim.sentBytes().mid(sim.sentBytes().indexOf('\n') + 1));
-    EXPECT_TRUE(rig.link.replyBuffer().startsWith("1.00000E-07,"));
-    EXPECT_EQ(rig.link.takeFirstLine(), rig.link.latestChunk());
-    EXPECT_TRUE(rig.link.replyBuffer().isEmpty());
+    EXPECT_EQ(LinkProbe::replyBuffer(rig.link), sim.sentBytes().mid(sim.sentBytes().indexOf('\n') + 1));
+    EXPECT_TRUE(LinkProbe::replyBuffer(rig.link).startsWith("1.00000E-07,"));
+    EXPECT_EQ(LinkProbe::takeFirstLine(rig.link), LinkProbe::latestChunk(rig.link));
+    EXPECT_TRUE(LinkProbe::replyBuffer(rig.link).isEmpty());
 }
 
 TEST(LinkPty, LineEventsThatAreNotDataLeaveBothBuffersAlone)
@@ -165,9 +166,9 @@ TEST(LinkPty, LineEventsThatAreNotDataLeaveBothBuffersAlone)
     LinkRig rig(sim.devicePath());
     ASSERT_TRUE(rig.identify());
     rig.link.writeLine("MEAS:TRIG\n");
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.link.replyBuffer().endsWith('\n'); }));
-    const QByteArray reply = rig.link.replyBuffer();
-    const QByteArray latest = rig.link.latestChunk();
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return LinkProbe::replyBuffer(rig.link).endsWith('\n'); }));
+    const QByteArray reply = LinkProbe::replyBuffer(rig.link);
+    const QByteArray latest = LinkProbe::latestChunk(rig.link);
 
     // A pseudo-terminal has no modem lines: the port reports an error event.
     auto *port = qobject_cast<SerialPortTransport *>(rig.link.transport());
@@ -181,8 +182,8 @@ TEST(LinkPty, LineEventsThatAreNotDataLeaveBothBuffersAlone)
 
     ASSERT_FALSE(errors.isEmpty());
     EXPECT_EQ(errors.at(0), SerialTransport::Fault::LineError);
-    EXPECT_EQ(rig.link.replyBuffer(), reply);
-    EXPECT_EQ(rig.link.latestChunk(), latest);
+    EXPECT_EQ(LinkProbe::replyBuffer(rig.link), reply);
+    EXPECT_EQ(LinkProbe::latestChunk(rig.link), latest);
     EXPECT_TRUE(rig.link.isOpen());
     EXPECT_TRUE(rig.link.isConnected());
     EXPECT_TRUE(rig.lost.isEmpty());

@@ -3,7 +3,7 @@
 
 #include "meter/InstrumentLink.h"
 #include "meter/SettingsCache.h"
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 

@@ -2,9 +2,10 @@
 // replies the simulated meter does not write: exact readings, replies in
 // pieces, stray bytes.
 
+#include "../support/LinkProbe.h"
 #include "meter/InstrumentLink.h"
 #include "meter/SettingsCache.h"
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 
@@ -181,7 +182,7 @@ TEST(SweepReadings, RepliesOutsideASweepAreLeftAlone)
     rig.fake->deliver("1.0E-9\n");
     MeterSim::waitUntil([] { return false; }, 30);
     EXPECT_EQ(rig.plotter.table().tableRowCount(), 0);
-    EXPECT_EQ(rig.link.replyBuffer(), QByteArray("1.0E-9\n"));
+    EXPECT_EQ(LinkProbe::replyBuffer(rig.link), QByteArray("1.0E-9\n"));
     // A Draw empties the buffer, so the stale line is not taken for point 1.
     rig.plotter.editText(S::Points, "2");
     ASSERT_TRUE(rig.draw(whole({"5.0E-9\n", "6.0E-9\n"})));

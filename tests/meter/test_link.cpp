@@ -1,6 +1,7 @@
 // InstrumentLink over a scripted transport: connect, identification,
 // receive path, disconnect and loss of the device.
 
+#include "../support/LinkProbe.h"
 #include "../support/FakeSerialTransport.h"
 #include "../support/MeterSim.h"
 #include "../support/RecordingPrompter.h"
@@ -124,7 +125,7 @@ TEST_F(LinkTest, ConnectOpensWithTheSettingsAndIdentifiesWithoutEmptyingTheBuffe
     EXPECT_EQ(r.handshaking, 0);
     EXPECT_EQ(r.inBufferSize, 1024);
     EXPECT_EQ(fake->writes, (QList<QByteArray> {"*IDN?\n", "*LOC\n"}));
-    EXPECT_EQ(link.replyBuffer(), QByteArray("stale"));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("stale"));
     EXPECT_TRUE(link.isIdentifying());
     EXPECT_FALSE(link.isConnected());
 }
@@ -149,7 +150,7 @@ TEST_F(LinkTest, ModelDigitsAnywhereConnectAndEmptyTheBuffer)
 
     EXPECT_EQ(finished, QList<bool> {true});
     EXPECT_TRUE(link.isConnected());
-    EXPECT_TRUE(link.replyBuffer().isEmpty());
+    EXPECT_TRUE(LinkProbe::replyBuffer(link).isEmpty());
     EXPECT_EQ(changes, QList<bool> {true});
     EXPECT_TRUE(prompter.said.isEmpty());
 }
@@ -165,7 +166,7 @@ TEST_F(LinkTest, NoModelDigitsGiveConnectingErrorAndKeepThePortAndBuffer)
     EXPECT_FALSE(prompter.said.at(0).question);
     EXPECT_FALSE(link.isConnected());
     EXPECT_TRUE(link.isOpen());
-    EXPECT_EQ(link.replyBuffer(), QByteArray("MAKER,LCR-4 4\n"));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("MAKER,LCR-4 4\n"));
     EXPECT_TRUE(changes.isEmpty());
 }
 
@@ -214,37 +215,37 @@ TEST_F(LinkTest, ReceiveReplacesLatestChunkAndAppendsToTheBuffer)
 {
     ASSERT_TRUE(link.connectToMeter());
     fake->deliver("1.2E-9,");
-    EXPECT_EQ(link.latestChunk(), QByteArray("1.2E-9,"));
+    EXPECT_EQ(LinkProbe::latestChunk(link), QByteArray("1.2E-9,"));
     fake->deliver("0.001\n");
-    EXPECT_EQ(link.latestChunk(), QByteArray("0.001\n"));
-    EXPECT_EQ(link.replyBuffer(), QByteArray("1.2E-9,0.001\n"));
+    EXPECT_EQ(LinkProbe::latestChunk(link), QByteArray("0.001\n"));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("1.2E-9,0.001\n"));
     EXPECT_EQ(received, 2);
 
     // An event with nothing to read is not a data event.
     fake->deliver(QByteArray());
-    EXPECT_EQ(link.latestChunk(), QByteArray("0.001\n"));
+    EXPECT_EQ(LinkProbe::latestChunk(link), QByteArray("0.001\n"));
     EXPECT_EQ(received, 2);
 
-    link.clearLatestChunk();
-    EXPECT_TRUE(link.latestChunk().isEmpty());
-    EXPECT_FALSE(link.replyBuffer().isEmpty());
-    link.clearReplyBuffer();
-    EXPECT_TRUE(link.replyBuffer().isEmpty());
+    LinkProbe::clearLatestChunk(link);
+    EXPECT_TRUE(LinkProbe::latestChunk(link).isEmpty());
+    EXPECT_FALSE(LinkProbe::replyBuffer(link).isEmpty());
+    LinkProbe::clearReplyBuffer(link);
+    EXPECT_TRUE(LinkProbe::replyBuffer(link).isEmpty());
 }
 
 TEST_F(LinkTest, NulBytesAreDroppedInTextModeAndKeptInBinaryMode)
 {
     ASSERT_TRUE(link.connectToMeter());
     fake->deliver(QByteArray("1.0E\0-7\n", 8));
-    EXPECT_EQ(link.replyBuffer(), QByteArray("1.0E-7\n"));
-    EXPECT_EQ(link.latestChunk(), QByteArray("1.0E-7\n"));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("1.0E-7\n"));
+    EXPECT_EQ(LinkProbe::latestChunk(link), QByteArray("1.0E-7\n"));
     fake->deliver(QByteArray("\0\0", 2));
     EXPECT_EQ(received, 1) << "a chunk of NULs only carries no text";
 
-    link.clearReplyBuffer();
+    LinkProbe::clearReplyBuffer(link);
     link.settings().inputMode = 1;
     fake->deliver(QByteArray("A\0B", 3));
-    EXPECT_EQ(link.replyBuffer(), QByteArray("A\0B", 3));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("A\0B", 3));
 }
 
 TEST_F(LinkTest, LineErrorsLeaveBuffersAndConnection)
@@ -252,8 +253,8 @@ TEST_F(LinkTest, LineErrorsLeaveBuffersAndConnection)
     connectWith("44\n");
     fake->deliver("partial");
     fake->fail(SerialTransport::Fault::LineError, "framing error");
-    EXPECT_EQ(link.replyBuffer(), QByteArray("partial"));
-    EXPECT_EQ(link.latestChunk(), QByteArray("partial"));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("partial"));
+    EXPECT_EQ(LinkProbe::latestChunk(link), QByteArray("partial"));
     EXPECT_TRUE(link.isOpen());
     EXPECT_TRUE(link.isConnected());
     EXPECT_TRUE(lost.isEmpty());
@@ -268,7 +269,7 @@ TEST_F(LinkTest, LostDeviceClosesClearsTheFlagAndKeepsTheBuffer)
     EXPECT_FALSE(link.isConnected());
     EXPECT_EQ(lost, QStringList {"The connection to /dev/pts/9 was lost."});
     EXPECT_EQ(changes, (QList<bool> {true, false}));
-    EXPECT_EQ(link.replyBuffer(), QByteArray("1.0E-7"));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("1.0E-7"));
     EXPECT_TRUE(prompter.said.isEmpty()) << "whoever is running decides what to tell the operator";
 }
 
@@ -310,10 +311,10 @@ TEST_F(LinkTest, TakeFirstLineRemovesOnlyWholeLines)
 {
     ASSERT_TRUE(link.connectToMeter());
     fake->deliver("1.0E-7,0.01\r\n2.0E-7\n3.0");
-    EXPECT_EQ(link.takeFirstLine(), QByteArray("1.0E-7,0.01\r\n"));
-    EXPECT_EQ(link.takeFirstLine(), QByteArray("2.0E-7\n"));
-    EXPECT_TRUE(link.takeFirstLine().isEmpty());
-    EXPECT_EQ(link.replyBuffer(), QByteArray("3.0"));
+    EXPECT_EQ(LinkProbe::takeFirstLine(link), QByteArray("1.0E-7,0.01\r\n"));
+    EXPECT_EQ(LinkProbe::takeFirstLine(link), QByteArray("2.0E-7\n"));
+    EXPECT_TRUE(LinkProbe::takeFirstLine(link).isEmpty());
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("3.0"));
 }
 
 TEST_F(LinkTest, ReplyBufferOverflowCutsTheLinkOff)
@@ -326,8 +327,8 @@ TEST_F(LinkTest, ReplyBufferOverflowCutsTheLinkOff)
     fake->deliver("X");
     ASSERT_EQ(lost.size(), 1);
     EXPECT_FALSE(link.isOpen());
-    EXPECT_EQ(link.replyBuffer(), QByteArray("0123456789012345"));
-    EXPECT_EQ(link.latestChunk(), QByteArray("012345"));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("0123456789012345"));
+    EXPECT_EQ(LinkProbe::latestChunk(link), QByteArray("012345"));
 }
 
 TEST_F(LinkTest, ZeroReceiveThresholdLeavesBytesWaiting)
@@ -335,11 +336,11 @@ TEST_F(LinkTest, ZeroReceiveThresholdLeavesBytesWaiting)
     ASSERT_TRUE(link.connectToMeter());
     link.settings().rThreshold = 0;
     fake->deliver("1.0\n");
-    EXPECT_TRUE(link.replyBuffer().isEmpty());
+    EXPECT_TRUE(LinkProbe::replyBuffer(link).isEmpty());
     EXPECT_EQ(received, 0);
     link.settings().rThreshold = 1;
     fake->deliver("2.0\n");
-    EXPECT_EQ(link.replyBuffer(), QByteArray("1.0\n2.0\n"));
+    EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("1.0\n2.0\n"));
 }
 
 TEST_F(LinkTest, LossNoticedWhileWritingClosesBeforeItIsReported)

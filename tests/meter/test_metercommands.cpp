@@ -1,4 +1,4 @@
-#include "instrument/StepSettings.h"
+#include "measurement/StepSettings.h"
 #include "meter/MeterCommands.h"
 #include "procedure/ProcedureStep.h"
 

@@ -1,4 +1,5 @@
 #include "plotter/GraphData.h"
+#include "plotter/GraphPainter.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -187,7 +188,7 @@ TEST(GraphDataPicture, DrawsTheAreaAndTheVisibleCurves)
     GraphData g;
     for (int i = 0; i <= 10; ++i)
         g.appendPoint(1, i, 5);
-    QImage img = g.picture();
+    QImage img = GraphPainter::render(g, QSize(800, 500));
     if (qEnvironmentVariableIsSet("QEL_SAVE_PICTURE"))
         img.save(qEnvironmentVariable("QEL_SAVE_PICTURE"));
     ASSERT_FALSE(img.isNull());
@@ -207,12 +208,12 @@ TEST(GraphDataPicture, DrawsTheAreaAndTheVisibleCurves)
         best = std::max(best, greenInRow(img, y));
     EXPECT_GT(best, 300);
     g.setPlotVisible(1, false);
-    img = g.picture();
+    img = GraphPainter::render(g, QSize(800, 500));
     best = 0;
     for (int y = 200; y < 300; ++y)
         best = std::max(best, greenInRow(img, y));
     EXPECT_EQ(best, 0);
     g.setPlotAreaColor(Qt::white);
-    img = g.picture();
+    img = GraphPainter::render(g, QSize(800, 500));
     EXPECT_EQ(img.pixelColor(400, 100), QColor(Qt::white));
 }

@@ -17,7 +17,7 @@ public:
     int starts = 0;
     int stops = 0;
     bool meterConnected() const override { return connected; }
-    void startSweep() override { ++starts; }
+    void startSweep(const SweepPlan &) override { ++starts; }
     void stopSweep() override { ++stops; }
 };
 

@@ -21,7 +21,7 @@ class ConnectedRunner : public SweepRunner
 {
 public:
     bool meterConnected() const override { return true; }
-    void startSweep() override {}
+    void startSweep(const SweepPlan &) override {}
     void stopSweep() override {}
 };
 

@@ -14,7 +14,7 @@ class Runner : public SweepRunner
 {
 public:
     bool meterConnected() const override { return true; }
-    void startSweep() override {}
+    void startSweep(const SweepPlan &) override {}
     void stopSweep() override {}
 };
 

@@ -57,7 +57,7 @@ public:
     QColor axisTickColor(int axis) const override { return m_data.axisTickColor(axis); }
 
     // The graph as shown, with every point appended so far.
-    QImage picture() const override;
+    QImage picture() const;
 
     // Shows what a headless graph holds (points, ranges, labels, colours).
     void loadFrom(const GraphData &data);

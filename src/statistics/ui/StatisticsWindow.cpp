@@ -1,7 +1,7 @@
 #include "statistics/ui/StatisticsWindow.h"
 
 #include "execution/ResultTableModel.h"
-#include "instrument/MeasurementSequencer.h"
+#include "measurement/MeasurementSequencer.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
 #include "reports/ui/ReportPrinting.h"

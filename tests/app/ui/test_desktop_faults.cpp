@@ -4,6 +4,7 @@
 // Whatever the meter does, the window keeps working, completed rows and
 // points stay, and the operator can connect again.
 
+#include "../../support/LinkProbe.h"
 #include "DesktopRig.h"
 
 #include "components/ui/Lamp.h"
@@ -11,8 +12,8 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "execution/ui/CExecDlg.h"
-#include "instrument/PassEvaluator.h"
-#include "instrument/ui/CCommDlg.h"
+#include "measurement/PassEvaluator.h"
+#include "meter/ui/CCommDlg.h"
 #include "plotter/PlotterState.h"
 #include "plotter/ui/CPlotDlg.h"
 #include "procedure/ProcedureModel.h"
@@ -329,7 +330,7 @@ TEST_F(DesktopFaults, AMeterFloodingTheLineIsCutOffAndTheRowsStay)
     EXPECT_EQ(saidContaining(kLostDuringRun), 1) << qPrintable(prompter.texts().join('|'));
     EXPECT_EQ(prompter.said.size(), 1) << qPrintable(prompter.texts().join('|'));
     EXPECT_FALSE(app->link().isOpen());
-    EXPECT_LE(app->link().replyBuffer().size(), 64 * 1024);
+    EXPECT_LE(LinkProbe::replyBuffer(app->link()).size(), 64 * 1024);
 }
 
 TEST_F(DesktopFaults, AMeterThatNeverIdentifiesIsReportedAndCommunicationTriesAgain)

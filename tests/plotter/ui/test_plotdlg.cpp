@@ -36,7 +36,7 @@ class Runner : public SweepRunner
 {
 public:
     bool meterConnected() const override { return true; }
-    void startSweep() override { ++starts; }
+    void startSweep(const SweepPlan &) override { ++starts; }
     void stopSweep() override {}
     int starts = 0;
 };

@@ -11,8 +11,8 @@
 #include "execution/ExecutionState.h"
 #include "execution/ui/CExecDlg.h"
 #include "meter/InstrumentLink.h"
-#include "instrument/MeasurementSequencer.h"
-#include "instrument/RunCommands.h"
+#include "measurement/MeasurementSequencer.h"
+#include "measurement/RunCommands.h"
 #include "meter/SettingsCache.h"
 
 namespace {

@@ -5,11 +5,12 @@
 #include "../support/MeterSim.h"
 #include "../support/RecordingPrompter.h"
 
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 #include "meter/InstrumentLink.h"
 #include "meter/SettingsCache.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
+#include "procedure/FieldParsing.h"
 
 #include <gtest/gtest.h>
 
@@ -108,4 +109,68 @@ TEST(SweepSequencerFaults, ASweepAfterTheLossSendsEverySettingAgainAndFinishes)
     ASSERT_GE(sent.size(), 6);
     EXPECT_TRUE(sent.at(0).startsWith("MEAS:TEST:")) << "the cache was emptied by the loss";
     EXPECT_EQ(sent.last(), QByteArray("*LOC\n"));
+}
+
+TEST(SweepSequencerPlan, ALogSweepSendsAndListsExactlyThePlannedPoints)
+{
+    SweepRig rig;
+    ASSERT_TRUE(rig.identify());
+    rig.plotter.setup().logSpacing = true;
+    rig.plotter.editText(PlotterState::Start, "100");
+    rig.plotter.editText(PlotterState::End, "10000");
+    rig.plotter.editText(PlotterState::Points, "5");
+    rig.transport.onWrite = [&](const QByteArray &line) {
+        if (line == "MEAS:TRIG\n")
+            rig.transport.deliverLater("1.00000E-07,1.00000E-03\n");
+    };
+    const int before = rig.transport.writes.size();
+    ASSERT_TRUE(rig.commands.checkPoints());
+    rig.commands.draw();
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }, 2000));
+
+    const SweepPlan &plan = rig.sequencer.plan();
+    EXPECT_TRUE(plan.logSpacing);
+    ASSERT_EQ(plan.points.size(), 5);
+    EXPECT_EQ(plan.points.last().x, 10000.0f) << "the last point lands on End";
+    QList<QByteArray> frequencies;
+    for (const QByteArray &line : rig.transport.writes.mid(before))
+        if (line.startsWith("MEAS:FREQ"))
+            frequencies << line;
+    ASSERT_EQ(frequencies.size(), 5) << "every point changes the frequency";
+    ASSERT_EQ(rig.plotter.table().tableRowCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+        const SweepPlan::Point &p = plan.points.at(i);
+        EXPECT_EQ(frequencies.at(i), MeterCommands::frequency(p.frequencyHz).text + "\n");
+        EXPECT_EQ(rig.plotter.table().cell(i, 1), FieldParsing::formatFixed(p.x) + "Hz") << "row " << i;
+    }
+    EXPECT_NEAR(plan.points.at(2).x, 1000.0, 0.01) << "geometric, not linear";
+}
+
+TEST(SweepSequencerPlan, ASpeedChosenDuringTheSweepGoesOutFromTheNextPoint)
+{
+    SweepRig rig;
+    ASSERT_TRUE(rig.identify());
+    rig.plotter.editText(PlotterState::Start, "1");
+    rig.plotter.editText(PlotterState::Points, "3");
+    rig.transport.onWrite = [&](const QByteArray &line) {
+        if (line == "MEAS:TRIG\n")
+            rig.transport.deliverLater("1.00000E-07,1.00000E-03\n");
+    };
+    QObject::connect(&rig.sequencer, &SweepSequencer::pointTaken, [&](int i) {
+        if (i == 0)
+            rig.plotter.selectText(PlotterState::Speed, "FAST");
+    });
+    const int before = rig.transport.writes.size();
+    ASSERT_TRUE(rig.commands.checkPoints());
+    rig.commands.draw();
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }, 2000));
+
+    const QList<QByteArray> sent = rig.transport.writes.mid(before);
+    const int firstTrigger = sent.indexOf("MEAS:TRIG\n");
+    const int secondTrigger = sent.indexOf("MEAS:TRIG\n", firstTrigger + 1);
+    ASSERT_GT(secondTrigger, firstTrigger);
+    EXPECT_TRUE(sent.mid(0, firstTrigger).contains("MEAS:SPEED MED\n"));
+    EXPECT_EQ(sent.mid(firstTrigger, secondTrigger - firstTrigger).count("MEAS:SPEED FAST\n"), 1);
+    EXPECT_EQ(sent.count("MEAS:SPEED FAST\n"), 1) << "the cache sends it once";
+    EXPECT_EQ(rig.points, (QList<int> {0, 1, 2}));
 }

@@ -12,12 +12,13 @@ class PlotterState;
 class Prompter;
 class SettingsCache;
 
-// Measures a sweep on the meter, point by point: the point's changed
+// Measures a sweep plan on the meter, point by point: the point's changed
 // settings and a trigger, the reply line, the reading recorded into the
 // Plotter View's list and graph, then the next point or the end ("*LOC\n",
-// settings cache emptied, ranges read and applied). It waits for the reply
-// by reacting to the link's receive notification and takes only the reply
-// to its own trigger. Hand it to PlotterCommands::setRunner().
+// settings cache emptied, ranges read and applied). What it sends comes from
+// the plan alone, never from the page. It waits for the reply by reacting
+// to the link's receive notification and takes only the reply to its own
+// trigger. Hand it to PlotterCommands::setRunner().
 class SweepSequencer : public QObject, public SweepRunner
 {
     Q_OBJECT
@@ -30,10 +31,12 @@ public:
 
     bool meterConnected() const override;
     // What Draw does once the lines are taken: empties the reply buffer
-    // and sends the first point when control returns to the event loop.
-    void startSweep() override;
+    // and sends the plan's first point when control returns to the event loop.
+    void startSweep(const SweepPlan &plan) override;
     // What Stop / Reset does: nothing is sent, the cache stays.
     void stopSweep() override;
+    void setSpeed(const QString &speed) override { m_plan.speed = speed; }
+    const SweepPlan &plan() const { return m_plan; }
 
     bool isRunning() const { return m_state != State::Idle; }
     State state() const { return m_state; }
@@ -59,11 +62,12 @@ private:
 
     InstrumentLink &m_link;
     MeterExchange m_exchange;
-    PlotterState &m_plotter;
     Prompter *m_prompter;
     SweepRecorder m_recorder;
     QTimer m_sendTimer;
     QTimer m_readTimer;
     State m_state = State::Idle;
+    SweepPlan m_plan;
+    int m_point = 0;
     QByteArray m_reply;
 };

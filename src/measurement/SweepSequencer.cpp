@@ -1,4 +1,4 @@
-#include "instrument/SweepSequencer.h"
+#include "measurement/SweepSequencer.h"
 
 #include "common/Prompter.h"
 #include "meter/InstrumentLink.h"
@@ -11,7 +11,7 @@
 
 SweepSequencer::SweepSequencer(InstrumentLink &link, SettingsCache &cache, PlotterState &plotter, Prompter *prompter,
                                QObject *parent)
-    : QObject(parent), m_link(link), m_exchange(link, cache), m_plotter(plotter), m_prompter(prompter), m_recorder(plotter)
+    : QObject(parent), m_link(link), m_exchange(link, cache), m_prompter(prompter), m_recorder(plotter)
 {
     m_sendTimer.setSingleShot(true);
     m_readTimer.setSingleShot(true);
@@ -20,7 +20,7 @@ SweepSequencer::SweepSequencer(InstrumentLink &link, SettingsCache &cache, Plott
     connect(&m_exchange, &MeterExchange::replied, this, &SweepSequencer::onReplied);
     connect(&m_exchange, &MeterExchange::lost, this, &SweepSequencer::onLinkLost);
     connect(&m_exchange, &MeterExchange::timedOut, this, &SweepSequencer::onTimedOut);
-    connect(&m_plotter, &PlotterState::pageReset, this, &SweepSequencer::stopSweep);
+    connect(&plotter, &PlotterState::pageReset, this, &SweepSequencer::stopSweep);
 }
 
 bool SweepSequencer::meterConnected() const
@@ -28,8 +28,10 @@ bool SweepSequencer::meterConnected() const
     return m_link.isConnected();
 }
 
-void SweepSequencer::startSweep()
+void SweepSequencer::startSweep(const SweepPlan &plan)
 {
+    m_plan = plan;
+    m_point = 0;
     m_exchange.clearReplies();
     m_state = State::Sending;
     m_sendTimer.start(0);
@@ -47,13 +49,17 @@ void SweepSequencer::sendPoint()
 {
     if (m_state != State::Sending)
         return;
+    if (m_point >= m_plan.points.size()) {
+        stopSweep();
+        return;
+    }
     MeterCommands::SweepPoint point;
-    point.firstItem = m_plotter.text(PlotterState::FirstItem);
-    point.secondItem = m_plotter.text(PlotterState::SecondItem);
-    point.circuit = m_plotter.text(PlotterState::Circuit);
-    point.speed = m_plotter.text(PlotterState::Speed);
-    point.frequencyHz = m_recorder.frequencyHz();
-    point.levelVolts = m_recorder.levelVolts();
+    point.firstItem = m_plan.firstItem;
+    point.secondItem = m_plan.secondItem;
+    point.circuit = m_plan.circuit;
+    point.speed = m_plan.speed;
+    point.frequencyHz = m_plan.points.at(m_point).frequencyHz;
+    point.levelVolts = m_plan.points.at(m_point).levelVolts;
     // Waiting already while the settings go out: a meter may answer the
     // trigger before the write returns.
     m_state = State::Waiting;
@@ -85,14 +91,14 @@ void SweepSequencer::takeReading()
     const ReplySplitter::Parts parts = ReplySplitter::split(std::exchange(m_reply, QByteArray()));
     m_exchange.clearReplies();
 
-    const int index = m_plotter.setup().pointIndex;
+    const int index = m_point;
     m_recorder.record(parts.primary, parts.secondary);
     emit pointTaken(index);
     if (m_state != State::Reading)
         return; // stopped by a pointTaken handler
 
-    const float step = m_recorder.step();
-    if (m_recorder.isLastPoint()) {
+    const float step = m_plan.step;
+    if (m_point + 1 >= m_plan.points.size()) {
         m_exchange.finish();
         m_state = State::Idle;
         m_recorder.finish();
@@ -100,6 +106,7 @@ void SweepSequencer::takeReading()
         emit finished();
         return;
     }
+    ++m_point;
     m_recorder.advance(step);
     m_state = State::Sending;
     m_sendTimer.start(0);

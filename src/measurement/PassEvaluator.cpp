@@ -1,4 +1,4 @@
-#include "instrument/PassEvaluator.h"
+#include "measurement/PassEvaluator.h"
 
 #include "execution/ResultTableModel.h"
 #include "meter/ReplySplitter.h"

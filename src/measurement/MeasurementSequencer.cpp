@@ -1,10 +1,10 @@
-#include "instrument/MeasurementSequencer.h"
+#include "measurement/MeasurementSequencer.h"
 
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "instrument/StepSettings.h"
+#include "measurement/StepSettings.h"
 #include "meter/MeterCommands.h"
-#include "instrument/PassEvaluator.h"
+#include "measurement/PassEvaluator.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
 

@@ -1,8 +1,8 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
-#include "instrument/MeasurementSequencer.h"
-#include "instrument/RunCommands.h"
+#include "measurement/MeasurementSequencer.h"
+#include "measurement/RunCommands.h"
 #include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 

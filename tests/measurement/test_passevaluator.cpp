@@ -1,5 +1,5 @@
 #include "execution/ResultTableModel.h"
-#include "instrument/PassEvaluator.h"
+#include "measurement/PassEvaluator.h"
 
 #include <gtest/gtest.h>
 

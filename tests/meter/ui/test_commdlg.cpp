@@ -5,8 +5,8 @@
 #include "../../support/RecordingPrompter.h"
 
 #include "meter/InstrumentLink.h"
-#include "instrument/ui/CCommDlg.h"
-#include "instrument/ui/CommunicationCommand.h"
+#include "meter/ui/CCommDlg.h"
+#include "meter/ui/CommunicationCommand.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "instrument/StepSettings.h"
+#include "measurement/StepSettings.h"
 
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureStep.h"

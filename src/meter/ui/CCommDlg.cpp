@@ -1,4 +1,4 @@
-#include "instrument/ui/CCommDlg.h"
+#include "meter/ui/CCommDlg.h"
 
 #include "common/Prompter.h"
 #include "meter/InstrumentLink.h"

@@ -1,7 +1,8 @@
+#include "../support/LinkProbe.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
-#include "instrument/MeasurementSequencer.h"
+#include "measurement/MeasurementSequencer.h"
 #include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
@@ -156,7 +157,7 @@ TEST_F(SequencerTest, StartResetsTheRunStateAndEndRestoresIt)
     EXPECT_DOUBLE_EQ(exec.progress(), 0.0);
     EXPECT_FALSE(exec.finishedLamp());
     EXPECT_FALSE(exec.runEnabled());
-    EXPECT_TRUE(link.replyBuffer().isEmpty());
+    EXPECT_TRUE(LinkProbe::replyBuffer(link).isEmpty());
 
     ASSERT_TRUE(spinUntil([this] { return triggers == 1; }, 2000));
     fake.deliver("9.6E-08\n");

@@ -1,7 +1,7 @@
-#include "instrument/ui/CommunicationCommand.h"
+#include "meter/ui/CommunicationCommand.h"
 
 #include "meter/InstrumentLink.h"
-#include "instrument/ui/CCommDlg.h"
+#include "meter/ui/CCommDlg.h"
 
 CommunicationCommand::Outcome CommunicationCommand::run(InstrumentLink &link, CCommDlg &dialog)
 {

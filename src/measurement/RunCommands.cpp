@@ -1,8 +1,8 @@
-#include "instrument/RunCommands.h"
+#include "measurement/RunCommands.h"
 
 #include "common/Prompter.h"
 #include "meter/InstrumentLink.h"
-#include "instrument/MeasurementSequencer.h"
+#include "measurement/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 
 RunCommands::RunCommands(InstrumentLink &link, ProcedureModel &procedure, MeasurementSequencer &sequencer,
