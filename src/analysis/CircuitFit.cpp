@@ -21,6 +21,13 @@ const double Pi = 3.14159265358979323846;
 // The readings' printed digits understate a meter's error; below this the
 // residual is judged against this floor.
 constexpr double NoiseFloor = 0.005;
+
+// Each point weighted by 1/|Z|, so every decade counts alike; a point whose
+// printed digits are coarser than the noise floor counts that much less.
+double weightOf(const Point &p)
+{
+    return NoiseFloor / (std::abs(p.z) * std::max(p.noise, NoiseFloor));
+}
 constexpr double ResidualLimit = 10.0;
 
 cd parallelBranch(double w, double r, double l, double c)
@@ -62,7 +69,7 @@ struct BranchFunctor
         for (int i = 0; i < points->size(); ++i) {
             const Point &p = (*points)[i];
             const double w = 2 * Pi * p.frequency;
-            const cd d = (parallelBranch(w, r, l, c) - p.z) / std::abs(p.z);
+            const cd d = (parallelBranch(w, r, l, c) - p.z) * weightOf(p);
             f[2 * i] = d.real();
             f[2 * i + 1] = d.imag();
         }
@@ -78,7 +85,7 @@ struct BranchFunctor
             const cd s(r, w * l);
             const cd zm = parallelBranch(w, r, l, c);
             // dZ = -Z^2 dY, Y = 1/(R + jwL) + jwC.
-            const cd k = -zm * zm / std::abs(p.z);
+            const cd k = -zm * zm * weightOf(p);
             const cd dr = k * (-1.0 / (s * s)) * scale[0];
             const cd dl = k * (cd(0, -w) / (s * s)) * scale[1];
             const cd dc = k * cd(0, w) * scale[2];
@@ -122,7 +129,7 @@ Result fitCapacitor(const QVector<Point> &points, Result r)
     for (int i = 0; i < n; ++i) {
         const Point &p = points[i];
         const double w = 2 * Pi * p.frequency;
-        const double s = 1.0 / std::abs(p.z);
+        const double s = weightOf(p);
         a(2 * i, 0) = s;
         b[2 * i] = p.z.real() * s;
         a(2 * i + 1, 1) = w * s;
@@ -167,7 +174,7 @@ Eigen::Vector3d branchStart(const QVector<Point> &points, bool resistor)
     for (int i = 0; i < n; ++i) {
         const Point &p = points[i];
         const double w = 2 * Pi * p.frequency;
-        const double s = 1.0 / std::abs(p.z);
+        const double s = weightOf(p);
         a(i, 0) = s;
         a(i, 1) = cd(0, w) * s;
         a(i, 2) = w * w * p.z * s;
@@ -293,6 +300,12 @@ Input fromColumns(const SweepColumns &columns, bool withSecondItem, bool paralle
             && CellValue::parse(columns.cell(row, d.firstLine), &p, &rp)
             && CellValue::parse(columns.cell(row, d.secondLine), &s, &rs)
             && ImpedanceItems::impedance(d.firstItem, d.secondItem, parallel, 2 * Pi * f, p, s, &z);
+        // A primary reading printed as 0 in the column's unit has lost every
+        // digit; it gives no impedance, which is not the part's fault.
+        if ((!read || z == cd(0)) && p == 0 && rp > 0 && f > 0 && CellValue::parse(columns.cell(row, d.secondLine), &s)) {
+            ++in.roundedToZero;
+            continue;
+        }
         // A row a cut-short sweep never reached has no cells at all: not a point.
         if (!read) {
             if (!columns.cell(row, d.firstLine).isEmpty() || !columns.cell(row, d.secondLine).isEmpty())
@@ -303,6 +316,8 @@ Input fromColumns(const SweepColumns &columns, bool withSecondItem, bool paralle
         pt.frequency = f;
         pt.z = z;
         const double relP = p != 0 ? rp / std::fabs(p) : 1.0;
+        // Half a unit in the third significant digit is 0.5 %.
+        in.coarse += relP > 0.005;
         // An angle's resolution in radians is the relative error it causes.
         const double relS = d.secondItem == QLatin1String("Angle") ? rs * Pi / 180.0 : (s != 0 ? rs / std::fabs(s) : 0.0);
         pt.noise = std::sqrt(relP * relP + std::min(relS, 1.0) * std::min(relS, 1.0));
@@ -329,13 +344,26 @@ std::complex<double> Result::impedance(double frequency) const
     return parallelBranch(w, value(QStringLiteral("R")), value(QStringLiteral("Ls")), value(QStringLiteral("Cp")));
 }
 
-Result fit(Model model, const QVector<Point> &points, int leftOut)
+Result fit(Model model, const Input &in)
+{
+    Result r = fit(model, in.points, in.leftOut, in.roundedToZero);
+    r.coarse = in.coarse;
+    return r;
+}
+
+Result fit(Model model, const QVector<Point> &points, int leftOut, int roundedToZero)
 {
     Result r;
     r.model = model;
     r.points = int(points.size());
     r.leftOut = leftOut;
-    const QString counted = leftOut > 0 ? QStringLiteral(" (%1 unreadable left out)").arg(leftOut) : QString();
+    r.roundedToZero = roundedToZero;
+    QStringList reasons;
+    if (leftOut > 0)
+        reasons << QStringLiteral("%1 unreadable left out").arg(leftOut);
+    if (roundedToZero > 0)
+        reasons << QStringLiteral("%1 printed as 0 in the column's unit left out").arg(roundedToZero);
+    const QString counted = reasons.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reasons.join(QStringLiteral(", ")));
     if (points.size() < 5) {
         r.refusal = QStringLiteral("Too few points to fit a %1: %2 readable%3, at least 5 are needed.")
                         .arg(modelName(model))

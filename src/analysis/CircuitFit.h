@@ -9,9 +9,10 @@
 
 // Fits an equivalent circuit to impedances measured at several frequencies
 // by weighted least squares, each point weighted by 1/|Z| so every decade
-// counts alike. capacitor: C with ESR and ESL in series (linear in ESR, ESL
-// and 1/C); inductor: L with R in series, Cp across both; resistor: R with
-// Ls in series, Cp across both (the last two iterate, Levenberg-Marquardt).
+// counts alike (less where its printed digits are coarse). capacitor: C
+// with ESR and ESL in series (linear in ESR, ESL and 1/C); inductor: L with
+// R in series, Cp across both; resistor: R with Ls in series, Cp across
+// both (the last two iterate, Levenberg-Marquardt).
 namespace CircuitFit {
 
 enum class Model { Capacitor, Inductor, Resistor };
@@ -33,6 +34,12 @@ struct Input
 {
     QVector<Point> points;
     int leftOut = 0;
+    // The plot's cells keep six decimals in the unit of the column's first
+    // reading, so small readings lose digits: those read to fewer than three
+    // significant digits are counted, those rounded to 0 (no impedance)
+    // left out and counted.
+    int coarse = 0;
+    int roundedToZero = 0;
     int draw = 0;
     QString refusal; // why the draw gives no points; empty when it does
 };
@@ -54,6 +61,8 @@ struct Result
     Model model = Model::Capacitor;
     int points = 0;
     int leftOut = 0;
+    int coarse = 0;
+    int roundedToZero = 0;
     QVector<Parameter> parameters;
     double srf = 0;      // 1/(2 pi sqrt(L C)) of the model's L and C; 0 when not real
     double residual = 0; // RMS of |Zmodel - Z| / |Z| over the points
@@ -63,6 +72,8 @@ struct Result
     std::complex<double> impedance(double frequency) const;
 };
 
-Result fit(Model model, const QVector<Point> &points, int leftOut = 0);
+Result fit(Model model, const QVector<Point> &points, int leftOut = 0, int roundedToZero = 0);
+// The points of an input, with its counts.
+Result fit(Model model, const Input &in);
 
 } // namespace CircuitFit

@@ -20,6 +20,20 @@ QJsonObject toJson(const CircuitFit::Result &r)
     return o;
 }
 
+QStringList warnings(const CircuitFit::Result &r)
+{
+    // The plot's cells keep six decimals in the unit of the column's first
+    // reading: a column that starts large prints its small readings coarsely.
+    QStringList out;
+    if (r.coarse > 0)
+        out << QStringLiteral("%1 point(s) read to fewer than 3 significant digits: the plot keeps six decimals in "
+                              "the unit of the column's first reading.")
+                   .arg(r.coarse);
+    if (r.roundedToZero > 0)
+        out << QStringLiteral("%1 point(s) printed as 0 in the column's unit left out.").arg(r.roundedToZero);
+    return out;
+}
+
 QString engineering(double value, int digits)
 {
     if (value == 0 || !std::isfinite(value))
@@ -49,6 +63,8 @@ QString text(const CircuitFit::Result &r)
                      : QStringLiteral("self-resonant frequency: none\n");
     out += QStringLiteral("residual: %1 % (noise %2 %)\n").arg(r.residual * 100, 0, 'g', 3).arg(r.noise * 100, 0, 'g', 2);
     out += QStringLiteral("points: %1 used, %2 left out (empty or unreadable)\n").arg(r.points).arg(r.leftOut);
+    for (const QString &w : warnings(r))
+        out += QStringLiteral("warning: %1\n").arg(w);
     return out;
 }
 

@@ -36,19 +36,25 @@ int cliFit(const QStringList &args)
         data.plotSecondItem != QLatin1String("off"), circuit == QLatin1String("PAR"), draw);
     if (!in.refusal.isEmpty())
         throw CliError(ExitUsage, QStringLiteral("%1: %2").arg(path, in.refusal));
-    const CircuitFit::Result r = CircuitFit::fit(model, in.points, in.leftOut);
+    const CircuitFit::Result r = CircuitFit::fit(model, in);
     if (!r.ok)
         throw CliError(ExitUsage, QStringLiteral("%1: %2").arg(path, r.refusal));
 
     QByteArray out;
     if (a.has(QStringLiteral("json"))) {
         out = QJsonDocument(FitReport::toJson(r)).toJson(QJsonDocument::Indented);
+        // What the JSON does not say goes to stderr, on one line.
+        QStringList said;
         if (r.leftOut > 0)
-            std::fprintf(stderr, "qel-cli: %s\n",
-                qPrintable(QStringLiteral("%1 of draw %2 left out: %3 point(s) with empty or unreadable readings.")
-                               .arg(path)
-                               .arg(in.draw)
-                               .arg(r.leftOut)));
+            said << QStringLiteral("%1 of draw %2 left out: %3 point(s) with empty or unreadable readings.")
+                        .arg(path)
+                        .arg(in.draw)
+                        .arg(r.leftOut);
+        else if (r.coarse > 0 || r.roundedToZero > 0)
+            said << QStringLiteral("%1, draw %2:").arg(path).arg(in.draw);
+        said << FitReport::warnings(r);
+        if (!said.isEmpty())
+            std::fprintf(stderr, "qel-cli: %s\n", qPrintable(said.join(QLatin1Char(' '))));
     } else {
         out = (QStringLiteral("draw %1 of %2\n").arg(in.draw).arg(path) + FitReport::text(r)).toUtf8();
     }

@@ -356,3 +356,81 @@ TEST_F(AnalysisFixture, PrintGraphOnLogAxesLabelsDecadesAndCountsWhatItLeavesOut
     EXPECT_FALSE(linear.join(QLatin1Char(' ')).contains(QStringLiteral("left out"))) << qPrintable(linear.join(' '));
     EXPECT_TRUE(linear.contains(QStringLiteral("1e+07"))) << qPrintable(linear.join(' '));
 }
+
+TEST_F(AnalysisFixture, FitLeavesOutReadingsPrintedAsZeroAndSaysSo)
+{
+    // The plot keeps six decimals in the unit of a column's first reading:
+    // a sweep that starts at 79.6 kohm prints |Z| in kohm, so at the
+    // resonance of a 0.3 mohm ESR it prints 0.
+    MeterSim sim({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.0003,esl=10n"), QStringLiteral("--engineering")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const QString pic = path(QStringLiteral("zero.pic"));
+    ASSERT_EQ(logSweep(sim, QStringLiteral("20"), QStringLiteral("5032921"), 41, pic).exitCode, 0);
+    PlotterState state;
+    const SweepColumns columns = columnsOf(pic, state);
+    ASSERT_EQ(columns.cell(40, 1), QStringLiteral("0.000000KO"));
+
+    const CliResult r = runCli({QStringLiteral("fit"), pic, QStringLiteral("--model"), QStringLiteral("capacitor"),
+        QStringLiteral("--json")});
+    ASSERT_EQ(r.exitCode, 0) << r.describe();
+    const QJsonObject o = parseJson(r.out);
+    EXPECT_EQ(o.value(QStringLiteral("points")).toInt(), 40);
+    // The JSON keeps its keys; what it does not say goes to stderr, and the
+    // text report says it too.
+    EXPECT_TRUE(isOneSentenceNaming(r, QStringLiteral("1 point(s) printed as 0 in the column's unit left out")))
+        << r.describe();
+    const CliResult text = runCli({QStringLiteral("fit"), pic, QStringLiteral("--model"), QStringLiteral("capacitor")});
+    EXPECT_TRUE(text.outLines().contains(QStringLiteral("warning: 1 point(s) printed as 0 in the column's unit left out.")))
+        << text.describe();
+    const QJsonObject p = o.value(QStringLiteral("parameters")).toObject();
+    EXPECT_NEAR(p.value(QStringLiteral("C")).toObject().value(QStringLiteral("value")).toDouble() / 100e-9, 1, 0.01);
+    EXPECT_NEAR(p.value(QStringLiteral("ESL")).toObject().value(QStringLiteral("value")).toDouble() / 10e-9, 1, 0.01);
+    // The ESR rests on the coarse points near the resonance; its
+    // uncertainty says so rather than claiming their last printed digit.
+    const QJsonObject esr = p.value(QStringLiteral("ESR")).toObject();
+    EXPECT_NEAR(esr.value(QStringLiteral("value")).toDouble(), 0.0003,
+        3 * esr.value(QStringLiteral("uncertainty")).toDouble() + 0.0003 * 0.02);
+
+    // C with D and X with R from a meter writing engineering notation: the
+    // secondary cells keep their exponents as prefixes.
+    MeterSim eng({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n"), QStringLiteral("--engineering")});
+    ASSERT_TRUE(eng.isRunning()) << qPrintable(eng.errorText());
+    for (const auto &[first, second] : {std::pair{"C", "D"}, std::pair{"X", "R"}}) {
+        const QString other = path(QStringLiteral("%1%2.pic").arg(QLatin1String(first), QLatin1String(second)));
+        const CliResult s = runCli({QStringLiteral("sweep"), QStringLiteral("--port"), eng.devicePath(),
+            QStringLiteral("--item"), QLatin1String(first), QStringLiteral("--second"), QLatin1String(second),
+            QStringLiteral("--kind"), QStringLiteral("freq"), QStringLiteral("--start"), QStringLiteral("1000"),
+            QStringLiteral("--end"), QStringLiteral("20000000"), QStringLiteral("--points"), QStringLiteral("31"),
+            QStringLiteral("--log"), QStringLiteral("--pic"), other});
+        ASSERT_EQ(s.exitCode, 0) << s.describe();
+        const CliResult f = runCli({QStringLiteral("fit"), other, QStringLiteral("--model"), QStringLiteral("capacitor"),
+            QStringLiteral("--json")});
+        ASSERT_EQ(f.exitCode, 0) << first << second << f.describe();
+        // X crosses 0 at the resonance: in the kohm of its first reading
+        // the points next to it keep few digits, and the fit says so.
+        if (QLatin1String(first) == QLatin1String("X"))
+            EXPECT_TRUE(isOneSentenceNaming(f, QStringLiteral("fewer than 3 significant digits"))) << f.describe();
+        else
+            EXPECT_TRUE(f.err.isEmpty()) << f.describe();
+        const QJsonObject fp = parseJson(f.out).value(QStringLiteral("parameters")).toObject();
+        EXPECT_NEAR(fp.value(QStringLiteral("C")).toObject().value(QStringLiteral("value")).toDouble() / 100e-9, 1, 1e-3);
+        EXPECT_NEAR(fp.value(QStringLiteral("ESR")).toObject().value(QStringLiteral("value")).toDouble() / 0.05, 1, 1e-3);
+        EXPECT_NEAR(fp.value(QStringLiteral("ESL")).toObject().value(QStringLiteral("value")).toDouble() / 10e-9, 1, 1e-3);
+    }
+
+    // Plain notation: C is printed in farads, 0.000000F from the second row
+    // on. The refusal names the cause instead of calling them unreadable.
+    MeterSim plain({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n")});
+    ASSERT_TRUE(plain.isRunning()) << qPrintable(plain.errorText());
+    const QString cd = path(QStringLiteral("cd.pic"));
+    const CliResult sweep = runCli({QStringLiteral("sweep"), QStringLiteral("--port"), plain.devicePath(),
+        QStringLiteral("--item"), QStringLiteral("C"), QStringLiteral("--second"), QStringLiteral("D"),
+        QStringLiteral("--kind"), QStringLiteral("freq"), QStringLiteral("--start"), QStringLiteral("1000"),
+        QStringLiteral("--end"), QStringLiteral("20000000"), QStringLiteral("--points"), QStringLiteral("21"),
+        QStringLiteral("--log"), QStringLiteral("--pic"), cd});
+    ASSERT_EQ(sweep.exitCode, 0) << sweep.describe();
+    const CliResult refused = runCli({QStringLiteral("fit"), cd, QStringLiteral("--model"), QStringLiteral("capacitor")});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(isOneSentenceNaming(refused, QStringLiteral("printed as 0 in the column's unit"))) << refused.describe();
+    EXPECT_FALSE(refused.err.contains("unreadable")) << refused.describe();
+}

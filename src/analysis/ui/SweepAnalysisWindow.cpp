@@ -636,7 +636,7 @@ bool SweepAnalysisWindow::runFit(CircuitFit::Model model, int draw)
         rebuildChart();
         return false;
     }
-    m_fit = CircuitFit::fit(model, in.points, in.leftOut);
+    m_fit = CircuitFit::fit(model, in);
     if (!m_fit.ok) {
         m_fitLabel->setText(m_fit.refusal);
         rebuildChart();
