@@ -81,7 +81,8 @@ void addLine(QString &text, QStringView line)
 
 } // namespace
 
-ReportLayout ReportLayout::prepare(const ProcedureModel &procedure, const ResultTableModel &results)
+ReportLayout ReportLayout::prepare(const ProcedureModel &procedure, const ResultTableModel &results,
+                                   const std::function<bool(int done, int total)> &keepGoing)
 {
     ReportLayout layout;
     const int steps = procedure.stepCount();
@@ -103,6 +104,8 @@ ReportLayout ReportLayout::prepare(const ProcedureModel &procedure, const Result
     BlockRow rows[RowsPerBlock];
     int v = 0;
     for (int b = 0; b < layout.m_blocks; ++b) {
+        if (keepGoing && b % 256 == 0 && !keepGoing(b, layout.m_blocks))
+            break;
         const int first = b * RowsPerBlock;
         const int present = std::clamp(layout.m_rows - first, 0, int(RowsPerBlock));
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class ProcedureModel;
 class ResultTableModel;
 
@@ -27,7 +29,10 @@ public:
 
     // The report of no steps and no rows: one empty page.
     ReportLayout();
-    static ReportLayout prepare(const ProcedureModel &procedure, const ResultTableModel &results);
+    // keepGoing is told the row blocks laid out and their number now and
+    // then; false stops the lay-out, leaving an incomplete one to drop.
+    static ReportLayout prepare(const ProcedureModel &procedure, const ResultTableModel &results,
+                                const std::function<bool(int done, int total)> &keepGoing = {});
 
     // B: 1 for 0 to 18 rows, then one more per started 18 rows.
     static int blockCountFor(int resultRows);

@@ -43,9 +43,19 @@ struct ReportPrinting::Snapshot
         return ReportLayout::blockCountFor(results->resultCount())
             * ReportLayout::pagesPerBlockFor(procedure->stepCount() + procedure->secondItemCount());
     }
-    ReportLayout layout() const
+    // Cancel ends it on the task's thread.
+    ReportLayout layout(TaskProgress &progress) const
     {
-        return procedure && results ? ReportLayout::prepare(*procedure, *results) : ReportLayout();
+        if (!procedure || !results)
+            return ReportLayout();
+        ReportLayout laid = ReportLayout::prepare(*procedure, *results, [&progress](int done, int total) {
+            progress.setTotal(total);
+            progress.report(done);
+            return !progress.cancelRequested();
+        });
+        if (progress.cancelRequested())
+            throw TaskProgress::Cancelled{};
+        return laid;
     }
 };
 
@@ -156,7 +166,7 @@ bool ReportPrinting::print()
     const QString file = printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
     const Outcome outcome = Outcome(runInBackground(m_window, QStringLiteral("Printing the report..."),
         !file.isEmpty(), [=](TaskProgress &progress) {
-            return paintCounted(progress, *printer, s.layout(), header, first, last, appendix);
+            return paintCounted(progress, *printer, s.layout(progress), header, first, last, appendix);
         }));
     if (outcome == Outcome::Cancelled && !file.isEmpty())
         QFile::remove(file);
@@ -173,8 +183,8 @@ void ReportPrinting::printPreview()
     const Snapshot s = snapshot();
     auto layout = std::make_shared<ReportLayout>();
     const QString label = QStringLiteral("Preparing the print preview...");
-    if (Outcome(runInBackground(m_window, label, true, [s, layout](TaskProgress &) {
-            *layout = s.layout();
+    if (Outcome(runInBackground(m_window, label, true, [s, layout](TaskProgress &progress) {
+            *layout = s.layout(progress);
             return true;
         })) != Outcome::Done)
         return;
