@@ -269,13 +269,33 @@ DashboardReply DashboardApi::stations(const QByteArray &query)
     exec(QStringLiteral("SELECT station, COUNT(*) FROM runs WHERE started >= ? GROUP BY station"), {todayStart});
     while (q.next())
         runsToday.insert(q.value(0).toString(), q.value(1).toLongLong());
-    exec(QStringLiteral("SELECT r.station, COUNT(*), SUM(CASE WHEN w.verdict = 'pass' THEN 1 ELSE 0 END) "
-                        "FROM runs r JOIN result_rows w ON w.run_id = r.id "
-                        "WHERE r.started >= ? AND w.measured_at >= ? GROUP BY r.station"),
-        {dayBefore, todayStart});
-    while (q.next()) {
-        rowsToday.insert(q.value(0).toString(), q.value(1).toLongLong());
-        passToday.insert(q.value(0).toString(), q.value(2).toLongLong());
+    auto add = [&] {
+        while (q.next()) {
+            rowsToday[q.value(0).toString()] += q.value(1).toLongLong();
+            passToday[q.value(0).toString()] += q.value(2).toLongLong();
+        }
+    };
+    if (m_db.schemaVersion() >= 2) {
+        // Every row of a run begun today is today's: ended runs give their
+        // kept counts; only runs going on over midnight are read row by row.
+        exec(QStringLiteral("SELECT station, SUM(n), SUM(n - f) FROM (SELECT r.station, "
+                            "COALESCE(r.row_count, (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id)) AS n, "
+                            "COALESCE(r.fail_count, (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id AND w.verdict = 'fail')) AS f "
+                            "FROM runs r WHERE r.started >= ?) t GROUP BY station"),
+            {todayStart});
+        add();
+        exec(QStringLiteral("SELECT r.station, COUNT(*), SUM(CASE WHEN w.verdict = 'pass' THEN 1 ELSE 0 END) "
+                            "FROM runs r JOIN result_rows w ON w.run_id = r.id "
+                            "WHERE r.started >= ? AND r.started < ? AND (r.finished IS NULL OR r.finished >= ?) "
+                            "AND w.measured_at >= ? GROUP BY r.station"),
+            {dayBefore, todayStart, todayStart, todayStart});
+        add();
+    } else {
+        exec(QStringLiteral("SELECT r.station, COUNT(*), SUM(CASE WHEN w.verdict = 'pass' THEN 1 ELSE 0 END) "
+                            "FROM runs r JOIN result_rows w ON w.run_id = r.id "
+                            "WHERE r.started >= ? AND w.measured_at >= ? GROUP BY r.station"),
+            {dayBefore, todayStart});
+        add();
     }
     q.finish();
     QJsonArray out;

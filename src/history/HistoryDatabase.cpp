@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QVariant>
 
 #include <algorithm>
+
+#include <sqlite3.h>
 
 using namespace History;
 
@@ -90,6 +93,11 @@ QSqlDatabase HistoryDatabase::database() const
 void HistoryDatabase::close()
 {
     m_queries->clear();
+    if (m_bulk) {
+        sqlite3_finalize(m_bulk);
+        m_bulk = nullptr;
+    }
+    m_sqlite = nullptr;
     if (QSqlDatabase::contains(m_name)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_name, false);
@@ -196,6 +204,9 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         db.setConnectOptions(options);
         if (!db.open())
             return fail(describe(db.lastError()));
+        const QVariant handle = db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_sqlite = *static_cast<sqlite3 *const *>(handle.data());
         // Reading the catalogue tells a locked or foreign file at once.
         if (!execSql(QStringLiteral("SELECT count(*) FROM sqlite_master"), error))
             return false;
@@ -383,9 +394,12 @@ const QString RowInsert = QStringLiteral("INSERT INTO result_rows (run_id, seq, 
 const QString RowTuple = QStringLiteral("(?, ?, ?, ?, ?, ?, ?)");
 const QString RowKept = QStringLiteral(" ON CONFLICT (run_id, seq) DO NOTHING");
 
-void bindRow(QSqlQuery &q, const RowRecord &r)
+// A row's readings as the three stored lists.
+void rowLists(const RowRecord &r, QString &texts, QString &values, QString &verdicts)
 {
-    QString texts, values, verdicts;
+    texts.clear();
+    values.clear();
+    verdicts.clear();
     texts.reserve(r.cells.size() * 12);
     values.reserve(r.cells.size() * 12);
     verdicts.reserve(r.cells.size() * 5);
@@ -400,6 +414,12 @@ void bindRow(QSqlQuery &q, const RowRecord &r)
         appendValue(values, c.value);
         appendEntry(verdicts, c.verdict);
     }
+}
+
+void bindRow(QSqlQuery &q, const RowRecord &r)
+{
+    QString texts, values, verdicts;
+    rowLists(r, texts, values, verdicts);
     q.addBindValue(r.runId);
     q.addBindValue(r.seq);
     q.addBindValue(timeText(r.measuredAt));
@@ -424,18 +444,67 @@ QString rowsInsert(int rows)
 
 bool HistoryDatabase::insertRow(const RowRecord &r, QString *error)
 {
-    QSqlQuery &q = prepared(QStringLiteral("row"), rowsInsert(1));
+    if (m_sqlite)
+        return insertRowsSqlite(&r, 1, error);
+    static const QString sql = rowsInsert(1);
+    QSqlQuery &q = prepared(QStringLiteral("row"), sql);
     bindRow(q, r);
     return exec(q, error);
 }
 
+bool HistoryDatabase::insertRowsSqlite(const RowRecord *rows, qsizetype count, QString *error)
+{
+    // Through Qt's driver a value costs more than the library's whole insert
+    // (variants, UTF-16): the same statement, bound here as the UTF-8 the
+    // file stores.
+    sqlite3 *db = m_sqlite;
+    auto failed = [&] {
+        if (error)
+            *error = describe(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)), QSqlError::StatementError,
+                QString::number(sqlite3_errcode(db) & 0xff)));
+        if (m_bulk)
+            sqlite3_reset(m_bulk);
+        return false;
+    };
+    if (!m_bulk) {
+        const QByteArray sql = rowsInsert(1).toUtf8();
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &m_bulk, nullptr) != SQLITE_OK)
+            return failed();
+    }
+    QString texts, values, verdicts;
+    QByteArray id, at, verdict, t, v, p;
+    for (const RowRecord *r = rows; r != rows + count; ++r) {
+        rowLists(*r, texts, values, verdicts);
+        id = r->runId.toUtf8();
+        at = timeText(r->measuredAt).toLatin1();
+        verdict = r->verdict.toUtf8();
+        t = texts.toUtf8();
+        v = values.toUtf8();
+        p = verdicts.toUtf8();
+        sqlite3_bind_text(m_bulk, 1, id.constData(), int(id.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(m_bulk, 2, r->seq);
+        sqlite3_bind_text(m_bulk, 3, at.constData(), int(at.size()), SQLITE_STATIC);
+        sqlite3_bind_text(m_bulk, 4, verdict.constData(), int(verdict.size()), SQLITE_STATIC);
+        sqlite3_bind_text(m_bulk, 5, t.constData(), int(t.size()), SQLITE_STATIC);
+        sqlite3_bind_text(m_bulk, 6, v.constData(), int(v.size()), SQLITE_STATIC);
+        sqlite3_bind_text(m_bulk, 7, p.constData(), int(p.size()), SQLITE_STATIC);
+        if (sqlite3_step(m_bulk) != SQLITE_DONE)
+            return failed();
+        sqlite3_reset(m_bulk);
+    }
+    return true;
+}
+
 bool HistoryDatabase::insertRows(const QVector<RowRecord> &rows, QString *error)
 {
+    if (m_sqlite)
+        return insertRowsSqlite(rows.constData(), rows.size(), error);
     // Many rows a statement: the cost of a statement is paid once for them all.
     constexpr int PerStatement = 64;
     for (qsizetype done = 0; done < rows.size();) {
         const int n = int(std::min<qsizetype>(PerStatement, rows.size() - done));
-        QSqlQuery &q = n == PerStatement ? prepared(QStringLiteral("rows"), rowsInsert(n))
+        static const QString full = rowsInsert(PerStatement);
+        QSqlQuery &q = n == PerStatement ? prepared(QStringLiteral("rows"), full)
                                          : prepared(QStringLiteral("rows%1").arg(n), rowsInsert(n));
         for (int k = 0; k < n; ++k)
             bindRow(q, rows[done + k]);

@@ -15,6 +15,9 @@
 // that keep a record already there, and the queries of the history. Every
 // value is bound, never pasted into SQL. Failures give one sentence naming
 // the database.
+struct sqlite3;
+struct sqlite3_stmt;
+
 class HistoryDatabase
 {
 public:
@@ -99,6 +102,7 @@ private:
     bool connectTo(Mode mode, QString *error);
     bool execSql(const QString &sql, QString *error);
     bool prepareSchema(Mode mode, QString *error);
+    bool insertRowsSqlite(const History::RowRecord *rows, qsizetype count, QString *error);
     bool exec(QSqlQuery &q, QString *error);
     QSqlQuery &prepared(const QString &key, const QString &sql);
 
@@ -107,4 +111,7 @@ private:
     bool m_open = false;
     int m_version = 0;
     std::unique_ptr<QHash<QString, QSqlQuery>> m_queries;
+    // Rows into SQLite go straight through the library.
+    sqlite3 *m_sqlite = nullptr;
+    sqlite3_stmt *m_bulk = nullptr;
 };

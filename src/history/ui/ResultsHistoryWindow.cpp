@@ -146,8 +146,9 @@ void ResultsHistoryWindow::refresh()
 void ResultsHistoryWindow::catchUp()
 {
     if (!m_db) {
-        // Nothing recorded yet when the window opened, or the database was away.
-        if (QFileInfo::exists(m_target.path) || m_target.isServer())
+        // A file that came to be since; a server that was away waits for
+        // Refresh (reaching it may take seconds).
+        if (!m_target.isServer() && QFileInfo::exists(m_target.path))
             refresh();
         return;
     }
