@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/LegacyIds.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,8 +17,8 @@ class RunCommands : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int RunId = 1023;
-    static constexpr int EmergencyStopId = 1025;
+    static constexpr int RunId = LegacyId::Executive::Run;
+    static constexpr int EmergencyStopId = LegacyId::Executive::EmergencyStop;
 
     RunCommands(InstrumentLink &link, ProcedureModel &procedure, MeasurementSequencer &sequencer,
                 Prompter *prompter, QObject *parent = nullptr);

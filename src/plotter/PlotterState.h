@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/LegacyIds.h"
+
 #include "plotter/AxisRanges.h"
 #include "plotter/GraphData.h"
 #include "plotter/PlotTableModel.h"
@@ -23,30 +25,30 @@ class PlotterState : public QObject
 public:
     // The controls, by the ids the rest of the program knows them by.
     enum Control {
-        SweepKind = 1047,
-        Start = 1048,
-        End = 1049,
-        Points = 1050,
-        SweepUnit = 1051,
-        FixedFrequency = 1052,
-        FixedFrequencyUnit = 1053,
-        FixedLevel = 1054,
-        FixedLevelUnit = 1055,
-        Circuit = 1056,
-        Speed = 1057,
-        FirstItem = 1058,
-        SecondItem = 1059,
-        Progress = 1060,
-        Draw = 1061,
-        StopReset = 1062,
-        ExportButton = 1063,
-        Line1 = 1064,
-        Line2 = 1065,
-        Line3 = 1066,
-        Line4 = 1067,
-        Pointer = 1068,
-        PrintMode = 1069,
-        YAxisLock = 1070,
+        SweepKind = LegacyId::Plotter::SweepKind,
+        Start = LegacyId::Plotter::Start,
+        End = LegacyId::Plotter::End,
+        Points = LegacyId::Plotter::Points,
+        SweepUnit = LegacyId::Plotter::SweepUnit,
+        FixedFrequency = LegacyId::Plotter::FixedFrequency,
+        FixedFrequencyUnit = LegacyId::Plotter::FixedFrequencyUnit,
+        FixedLevel = LegacyId::Plotter::FixedLevel,
+        FixedLevelUnit = LegacyId::Plotter::FixedLevelUnit,
+        Circuit = LegacyId::Plotter::Circuit,
+        Speed = LegacyId::Plotter::Speed,
+        FirstItem = LegacyId::Plotter::FirstItem,
+        SecondItem = LegacyId::Plotter::SecondItem,
+        Progress = LegacyId::Plotter::Progress,
+        Draw = LegacyId::Plotter::Draw,
+        StopReset = LegacyId::Plotter::StopReset,
+        ExportButton = LegacyId::Plotter::ExportSweep,
+        Line1 = LegacyId::Plotter::Line1,
+        Line2 = LegacyId::Plotter::Line2,
+        Line3 = LegacyId::Plotter::Line3,
+        Line4 = LegacyId::Plotter::Line4,
+        Pointer = LegacyId::Plotter::Pointer,
+        PrintMode = LegacyId::Plotter::PrintMode,
+        YAxisLock = LegacyId::Plotter::YAxisLock,
     };
 
     // The twelve setup controls a sweep locks, in the order they are locked.

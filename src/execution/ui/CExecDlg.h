@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/LegacyIds.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -21,16 +23,16 @@ class CExecDlg : public QWidget
 public:
     // Control ids, kept so the commands and tests can name the buttons.
     enum ControlId {
-        ResultTableId = 1022,
-        RunId = 1023,
-        ProgressId = 1024,
-        StopId = 1025,
-        LoopEditId = 1028,
-        LampId = 1029,
-        ExportId = 1030,
-        RemoveAllId = 1031
+        ResultTableId = LegacyId::Executive::ResultTable,
+        RunId = LegacyId::Executive::Run,
+        ProgressId = LegacyId::Executive::Progress,
+        StopId = LegacyId::Executive::EmergencyStop,
+        LoopEditId = LegacyId::Executive::LoopEdit,
+        LampId = LegacyId::Executive::Lamp,
+        ExportId = LegacyId::Executive::ExportResults,
+        RemoveAllId = LegacyId::Executive::RemoveAll
     };
-    static constexpr int ClickDispatchId = -600;
+    static constexpr int ClickDispatchId = LegacyId::ClickDispatch;
 
     CExecDlg(ResultTableModel *results, ExecutionState *state, QWidget *parent = nullptr);
 

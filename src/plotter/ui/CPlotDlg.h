@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/LegacyIds.h"
+
 #include <QHash>
 #include <QWidget>
 
@@ -26,8 +28,8 @@ class CPlotDlg : public QWidget
 {
     Q_OBJECT
 public:
-    enum ControlId { GraphId = 1044, ResultListId = 1045, TabsId = 1046 };
-    static constexpr int ClickDispatchId = -600;
+    enum ControlId { GraphId = LegacyId::Plotter::Graph, ResultListId = LegacyId::Plotter::ResultList, TabsId = LegacyId::Plotter::Tabs };
+    static constexpr int ClickDispatchId = LegacyId::ClickDispatch;
 
     // runCommand(id, -600) is how the buttons reach the view (1061 after the
     // points check, 1062, 1063).

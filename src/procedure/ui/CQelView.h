@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/LegacyIds.h"
+
 #include "execution/ui/CExecDlg.h"
 #include "procedure/ProcedureStep.h"
 
@@ -28,39 +30,39 @@ class CQelView : public QWidget
     Q_OBJECT
 public:
     enum ControlId {
-        ListId = 1001,
-        FreqEditId = 1002,
-        FreqUnitId = 1003,
-        LevelEditId = 1004,
-        LevelUnitId = 1005,
-        CircuitId = 1006,
-        SpeedId = 1007,
-        TypeId = 1008,
-        DelayEditId = 1009,
-        FirstItemId = 1010,
-        FirstStdId = 1011,
-        FirstLowId = 1012,
-        FirstHighId = 1013,
-        FirstUnitId = 1014,
-        SecondItemId = 1015,
-        SecondStdId = 1016,
-        SecondLowId = 1017,
-        SecondHighId = 1018,
-        SecondUnitId = 1019,
-        AddId = 1020,
-        ClearId = 1021
+        ListId = LegacyId::Procedure::List,
+        FreqEditId = LegacyId::Procedure::FreqEdit,
+        FreqUnitId = LegacyId::Procedure::FreqUnit,
+        LevelEditId = LegacyId::Procedure::LevelEdit,
+        LevelUnitId = LegacyId::Procedure::LevelUnit,
+        CircuitId = LegacyId::Procedure::Circuit,
+        SpeedId = LegacyId::Procedure::Speed,
+        TypeId = LegacyId::Procedure::Type,
+        DelayEditId = LegacyId::Procedure::DelayEdit,
+        FirstItemId = LegacyId::Procedure::FirstItem,
+        FirstStdId = LegacyId::Procedure::FirstStd,
+        FirstLowId = LegacyId::Procedure::FirstLow,
+        FirstHighId = LegacyId::Procedure::FirstHigh,
+        FirstUnitId = LegacyId::Procedure::FirstUnit,
+        SecondItemId = LegacyId::Procedure::SecondItem,
+        SecondStdId = LegacyId::Procedure::SecondStd,
+        SecondLowId = LegacyId::Procedure::SecondLow,
+        SecondHighId = LegacyId::Procedure::SecondHigh,
+        SecondUnitId = LegacyId::Procedure::SecondUnit,
+        AddId = LegacyId::Procedure::Add,
+        ClearId = LegacyId::Procedure::Clear
     };
     // Run command ids the pages send, with the click's dispatch id.
     enum CommandId {
-        RunCommandId = 1023,
-        EmergencyStopId = 1025,
-        ExportResultsId = 1030,
-        RemoveAllId = 1031,
-        DrawId = 1061,
-        StopResetId = 1062,
-        ExportSweepId = 1063
+        RunCommandId = LegacyId::Executive::Run,
+        EmergencyStopId = LegacyId::Executive::EmergencyStop,
+        ExportResultsId = LegacyId::Executive::ExportResults,
+        RemoveAllId = LegacyId::Executive::RemoveAll,
+        DrawId = LegacyId::Plotter::Draw,
+        StopResetId = LegacyId::Plotter::StopReset,
+        ExportSweepId = LegacyId::Plotter::ExportSweep
     };
-    static constexpr int ClickDispatchId = -600;
+    static constexpr int ClickDispatchId = LegacyId::ClickDispatch;
 
     explicit CQelView(Prompter *prompter, QWidget *parent = nullptr);
     // Shows models owned elsewhere (the session's); they must outlive the view.
