@@ -361,15 +361,17 @@ bool HistoryDatabase::insertRun(const RunRecord &r, QString *error)
     return exec(q, error);
 }
 
+// A run's kept counts, from its rows.
+#define RunCounts                                                                                                      \
+    "row_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id), "                                     \
+    "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
+
 bool HistoryDatabase::finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error,
                                 bool count)
 {
     QSqlQuery &q = count
         ? prepared(QStringLiteral("finishRunCounted"),
-              QStringLiteral("UPDATE runs SET finished = ?, outcome = ?, "
-                             "row_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id), "
-                             "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
-                             "WHERE id = ?"))
+              QStringLiteral("UPDATE runs SET finished = ?, outcome = ?, " RunCounts "WHERE id = ?"))
         : prepared(QStringLiteral("finishRun"), QStringLiteral("UPDATE runs SET finished = ?, outcome = ? WHERE id = ?"));
     q.addBindValue(timeText(finished));
     q.addBindValue(outcome);
@@ -380,10 +382,7 @@ bool HistoryDatabase::finishRun(const QString &id, const QDateTime &finished, co
 bool HistoryDatabase::countRun(const QString &id, QString *error)
 {
     QSqlQuery &q = prepared(QStringLiteral("countRun"),
-        QStringLiteral("UPDATE runs SET "
-                       "row_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id), "
-                       "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
-                       "WHERE id = ? AND finished IS NOT NULL"));
+        QStringLiteral("UPDATE runs SET " RunCounts "WHERE id = ? AND finished IS NOT NULL"));
     q.addBindValue(id);
     return exec(q, error);
 }

@@ -250,29 +250,12 @@ bool ReportPrinting::editReportDescription()
 
 bool ReportPrinting::printGraph(const std::function<QImage()> &takePicture)
 {
-    if (m_busy)
-        return false;
-    CPrtGraphDlg *options = graphDialog();
-    if (run(options) != QDialog::Accepted)
-        return false;
-    const QImage picture = takePicture ? takePicture() : QImage();
-    const bool landscape = options->landscape();
-
-    // The graph's direction is its own; the report keeps the session's.
-    const QPageLayout::Orientation before = m_printer->pageLayout().orientation();
-    m_printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    m_printer->setPrintRange(QPrinter::AllPages);
-    QPrintDialog dialog(m_printer.get(), m_window);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setMinMax(1, 1);
-    bool printed = false;
-    if (run(&dialog) == QDialog::Accepted) {
-        printed = GraphPrint::print(*m_printer, picture, options->description(), landscape);
-        if (!printed)
-            reportFailure();
-    }
-    m_printer->setPageOrientation(before);
-    return printed;
+    return printGraphWith([&takePicture]() -> GraphPage {
+        const QImage picture = takePicture ? takePicture() : QImage();
+        return [picture](QPagedPaintDevice &device, const QString &description, bool landscape) {
+            return GraphPrint::print(device, picture, description, landscape);
+        };
+    });
 }
 
 bool ReportPrinting::printGraph(const QImage &picture)
@@ -282,10 +265,21 @@ bool ReportPrinting::printGraph(const QImage &picture)
 
 bool ReportPrinting::printGraphPage(const GraphPage &page)
 {
+    return printGraphWith([&page] { return page; });
+}
+
+bool ReportPrinting::printGraphWith(const std::function<GraphPage()> &takePage)
+{
+    if (m_busy)
+        return false;
     CPrtGraphDlg *options = graphDialog();
     if (run(options) != QDialog::Accepted)
         return false;
+    // Taken once the options are chosen, before the print dialog.
+    const GraphPage page = takePage();
     const bool landscape = options->landscape();
+
+    // The graph's direction is its own; the report keeps the session's.
     const QPageLayout::Orientation before = m_printer->pageLayout().orientation();
     m_printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     m_printer->setPrintRange(QPrinter::AllPages);

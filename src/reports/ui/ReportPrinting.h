@@ -83,6 +83,9 @@ public:
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
 
 private:
+    // The graph options, then the page to print (made once they are chosen),
+    // then the print dialog.
+    bool printGraphWith(const std::function<GraphPage()> &takePage);
     int run(QDialog *dialog);
     void reportFailure();
     struct Snapshot;
