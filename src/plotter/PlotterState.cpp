@@ -1,42 +1,15 @@
 #include "plotter/PlotterState.h"
 
+#include "plotter/GraphStyle.h"
 #include "procedure/FieldParsing.h"
+#include "procedure/Vocabulary.h"
 
 #include <algorithm>
 
 namespace {
 
-const QString freqKind = QStringLiteral("Freq.");
-const QString voltKind = QStringLiteral("Volt.");
-const QStringList frequencyUnits{QStringLiteral("Hz"), QStringLiteral("KHz"), QStringLiteral("MHz")};
-const QStringList levelUnits{QStringLiteral("mV"), QStringLiteral("V")};
-const QStringList firstItems{QStringLiteral("C"), QStringLiteral("L"), QStringLiteral("X"), QStringLiteral("B"),
-                             QStringLiteral("Z"), QStringLiteral("Y"), QStringLiteral("Rdc")};
-const QStringList speeds{QStringLiteral("SLOW"), QStringLiteral("MED"), QStringLiteral("FAST"),
-                         QStringLiteral("MAX")};
-const QStringList serPar{QStringLiteral("SER"), QStringLiteral("PAR")};
-const QStringList offQdr{QStringLiteral("off"), QStringLiteral("Q"), QStringLiteral("D"), QStringLiteral("R")};
-
-// The graph's stored configuration: ranges 0 to 10 rescaling on, no labels,
-// everything shown, no marks, the on-screen colours.
-void resetGraph(GraphSink &g)
-{
-    g.clearPlots();
-    for (int a = 1; a <= GraphSink::AxisCount; ++a) {
-        g.setAxisMinimum(a, 0.0);
-        g.setAxisMaximum(a, 10.0);
-        g.setAutoRescale(a, true);
-        g.setAxisLabel(a, QString());
-        g.setAxisVisible(a, true);
-    }
-    for (int p = 1; p <= GraphSink::PlotCount; ++p) {
-        g.setPlotVisible(p, true);
-        g.setPointStyle(p, GraphSink::NoMarks);
-        g.setLineColor(p, GraphData::defaultLineColor(p));
-        g.setPointColor(p, GraphData::defaultLineColor(p));
-    }
-    g.setPlotAreaColor(Qt::black);
-}
+const QString freqKind = SweepSetup::kindText(SweepSetup::Frequency);
+const QString voltKind = SweepSetup::kindText(SweepSetup::Voltage);
 
 } // namespace
 
@@ -78,13 +51,13 @@ void PlotterState::setDefaults()
 {
     m_controls.clear();
     setItems(SweepKind, {freqKind, voltKind}, 0);
-    setItems(SweepUnit, frequencyUnits, 0);
-    setItems(FixedFrequencyUnit, frequencyUnits, 0);
-    setItems(FixedLevelUnit, levelUnits, 0);
-    setItems(Circuit, serPar, 0);
-    setItems(Speed, speeds, 1);
-    setItems(FirstItem, firstItems, 0);
-    setItems(SecondItem, offQdr, 0);
+    setItems(SweepUnit, Vocabulary::frequencyUnits(), 0);
+    setItems(FixedFrequencyUnit, Vocabulary::frequencyUnits(), 0);
+    setItems(FixedLevelUnit, Vocabulary::levelUnits(), 0);
+    setItems(Circuit, Vocabulary::circuits(), 0);
+    setItems(Speed, Vocabulary::speeds(), Vocabulary::editorDefaults().speedIndex);
+    setItems(FirstItem, Vocabulary::firstItems(), 0);
+    setItems(SecondItem, Vocabulary::secondItemsFor(Vocabulary::C, Vocabulary::circuits().at(0)), 0);
     // Log spacing is chosen outside the page and outlives its resets.
     const bool logSpacing = m_setup.logSpacing;
     m_setup = SweepSetup();
@@ -111,7 +84,7 @@ void PlotterState::resetToStartup()
     m_table.removeAllRows();
     m_table.removeLineColumns();
     m_table.setSweptTitle(QStringLiteral("Frequence"));
-    resetGraph(*m_graph);
+    GraphStyle::resetToStored(*m_graph);
     m_progress = 100.0;
     m_progressMin = 0.0;
     m_progressMax = 100.0;
@@ -242,6 +215,11 @@ bool PlotterState::selectText(int id, const QString &itemText)
     return true;
 }
 
+bool PlotterState::isRdc() const
+{
+    return firstItemIndex() == Vocabulary::Rdc;
+}
+
 bool PlotterState::isVoltageSweep() const
 {
     // By the text: with "Rdc" the list holds "Volt." alone, at index 0.
@@ -293,7 +271,7 @@ void PlotterState::sweepKindChanged()
     setEnabled(FixedFrequencyUnit, voltage);
     setEnabled(FixedLevel, !voltage);
     setEnabled(FixedLevelUnit, !voltage);
-    setItems(SweepUnit, voltage ? levelUnits : frequencyUnits, 0);
+    setItems(SweepUnit, voltage ? Vocabulary::levelUnits() : Vocabulary::frequencyUnits(), 0);
     const QString from = voltage ? QStringLiteral("20") : QStringLiteral("10");
     if (text(Start) == from)
         editText(Start, voltage ? QStringLiteral("10") : QStringLiteral("20"));
@@ -301,23 +279,10 @@ void PlotterState::sweepKindChanged()
 
 void PlotterState::firstItemChanged()
 {
-    const QString item = text(FirstItem);
-    QStringList circuits;
-    QStringList seconds{QStringLiteral("off")};
-    if (item == QLatin1String("C") || item == QLatin1String("L")) {
-        circuits = serPar;
-        seconds = offQdr;
-    } else if (item == QLatin1String("X")) {
-        circuits = {QStringLiteral("SER")};
-        seconds = offQdr;
-    } else if (item == QLatin1String("B")) {
-        circuits = {QStringLiteral("PAR")};
-        seconds = offQdr + QStringList{QStringLiteral("G")};
-    } else if (item == QLatin1String("Z") || item == QLatin1String("Y")) {
-        seconds << QStringLiteral("Angle");
-    }
+    // The same lists the procedure editor offers for the item.
+    const QStringList circuits = Vocabulary::circuitsFor(firstItemIndex());
     setItems(Circuit, circuits, 0);
-    setItems(SecondItem, seconds, 0);
+    setItems(SecondItem, Vocabulary::secondItemsFor(firstItemIndex(), circuits.value(0)), 0);
 
     if (isRdc()) {
         // An Rdc sweep always steps the voltage.
@@ -338,18 +303,10 @@ void PlotterState::firstItemChanged()
 
 void PlotterState::circuitChanged()
 {
-    const QString item = text(FirstItem);
-    if (item != QLatin1String("C") && item != QLatin1String("L") && item != QLatin1String("X"))
+    const int item = firstItemIndex();
+    if (item != Vocabulary::C && item != Vocabulary::L && item != Vocabulary::X)
         return;
-    QStringList seconds = items(SecondItem);
-    if (text(Circuit) == QLatin1String("PAR")) {
-        if (seconds.size() < 5)
-            seconds << QStringLiteral("G");
-    } else {
-        while (seconds.size() > 4)
-            seconds.removeLast();
-    }
-    setItems(SecondItem, seconds, 0);
+    setItems(SecondItem, Vocabulary::secondItemsFor(item, text(Circuit)), 0);
 }
 
 void PlotterState::reapplySetupEnabling()
@@ -388,42 +345,22 @@ void PlotterState::setChecked(int id, bool checked)
 void PlotterState::checkBoxChanged(int id)
 {
     const bool on = isChecked(id);
-    GraphSink &g = *m_graph;
-    if (id >= Line1 && id <= Line4) {
-        const int line = id - Line1 + 1;
-        g.setPlotVisible(line, on);
-        g.setAxisVisible(line + 1, on);
-    } else if (id == Pointer) {
-        for (int p = 1; p <= GraphSink::PlotCount; ++p)
-            g.setPointStyle(p, on ? GraphSink::MarkedPoints : GraphSink::NoMarks);
-    } else if (id == PrintMode) {
-        QColor line1(0, 255, 0), line3(255, 255, 0);
-        if (on) {
-            line1 = g.axisTickColor(2);
-            line3 = g.axisTickColor(4);
-        }
-        g.setPlotAreaColor(on ? QColor(255, 255, 255) : QColor(0, 0, 0));
-        g.setLineColor(1, line1);
-        g.setPointColor(1, line1);
-        g.setLineColor(3, line3);
-        g.setPointColor(3, line3);
-    } else if (id == YAxisLock) {
+    if (id >= Line1 && id <= Line4)
+        GraphStyle::showLine(*m_graph, id - Line1 + 1, on);
+    else if (id == Pointer)
+        GraphStyle::markPoints(*m_graph, on);
+    else if (id == PrintMode)
+        GraphStyle::setPrintMode(*m_graph, on);
+    else if (id == YAxisLock)
         applyYAxisRanges();
-    }
 }
 
 void PlotterState::applyYAxisRanges()
 {
     if (!m_drawEnabled || m_table.tableRowCount() == 0)
         return;
-    const bool locked = isChecked(YAxisLock);
-    const int last = std::min(m_setup.nextLine, GraphSink::AxisCount);
-    for (int axis = 1; axis <= last; ++axis) {
-        const int i = axis - 1;
-        m_graph->setAxisMaximum(axis, locked ? m_ranges.lockedMax[i] : m_ranges.autoMax[i]);
-        m_graph->setAxisMinimum(axis, locked ? m_ranges.lockedMin[i] : m_ranges.autoMin[i]);
-        m_graph->setAutoRescale(axis, true);
-    }
+    GraphStyle::applyRanges(*m_graph, m_ranges, isChecked(YAxisLock),
+                            std::min(m_setup.nextLine, GraphSink::AxisCount));
 }
 
 void PlotterState::graphMouseReleased(int button)

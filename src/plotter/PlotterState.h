@@ -81,7 +81,7 @@ public:
     bool hasSecondItem() const { return selection(SecondItem) > 0; }
     int firstItemIndex() const { return selection(FirstItem); }
     int secondItemIndex() const { return selection(SecondItem); }
-    bool isRdc() const { return firstItemIndex() == 6; }
+    bool isRdc() const;
 
     // The sweep Draw starts, from the settings as they stand and the run
     // state just restarted: its points are where advance() puts them.

@@ -3,14 +3,13 @@
 #include "execution/WorkbookWriter.h"
 #include "plotter/PlotterState.h"
 #include "procedure/FieldParsing.h"
+#include "procedure/Vocabulary.h"
 
 namespace {
 
 constexpr int BufferSize = 6;
 constexpr int MaxLines = 4;
 
-const QString voltKind = QStringLiteral("Volt.");
-const QString rdcItem = QStringLiteral("Rdc");
 
 // Searched in this order; the first found ends the number. A voltage has
 // none of them, so "1.000000V" stays as it is, as sheets of the legacy
@@ -55,7 +54,7 @@ QString scientific(double value)
 bool SweepExportInput::isVoltageSweep() const
 {
     // An "Rdc" sweep always steps the voltage, whatever its list shows.
-    return sweepKind == voltKind || firstItem == rdcItem;
+    return sweepKind == SweepSetup::kindText(SweepSetup::Voltage) || firstItem == Vocabulary::rdcText();
 }
 
 QString SweepExport::unitOf(const QString &cell)
@@ -92,7 +91,7 @@ void SweepExport::write(const SweepExportInput &in, WorkbookWriter &out)
     const int lines = qMin(int(in.lineTitles.size()), MaxLines);
 
     buffer[0] = QStringLiteral("Seq.");
-    buffer[1] = voltage ? voltKind : QStringLiteral("Freq.");
+    buffer[1] = SweepSetup::kindText(voltage ? SweepSetup::Voltage : SweepSetup::Frequency);
     for (int n = 0; n < lines; ++n)
         buffer[n + 2] = in.lineTitles.at(n);
     out.writeRow(1, buffer);
@@ -108,7 +107,7 @@ void SweepExport::write(const SweepExportInput &in, WorkbookWriter &out)
         fixedValue = in.fixedLevel + in.fixedLevelUnit;
     } else {
         fixedTitle = QStringLiteral("Freq.");
-        if (in.firstItem != rdcItem)
+        if (in.firstItem != Vocabulary::rdcText())
             fixedValue = in.fixedFrequency + in.fixedFrequencyUnit;
     }
     const QString settings[][2] = {

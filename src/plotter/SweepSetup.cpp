@@ -73,3 +73,8 @@ double SweepSetup::levelVolts(double value, const QString &unit)
         return value * 0.001;
     return value;
 }
+
+QString SweepSetup::kindText(int kind)
+{
+    return kind == Voltage ? QStringLiteral("Volt.") : QStringLiteral("Freq.");
+}

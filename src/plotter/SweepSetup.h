@@ -9,6 +9,8 @@
 struct SweepSetup
 {
     enum Kind { Frequency = 0, Voltage = 1 };
+    // The sweep kind list's texts: "Freq." and "Volt.".
+    static QString kindText(int kind);
 
     // Settings.
     int kind = Frequency;
