@@ -10,6 +10,7 @@
 #include "document/PlotterStateAccess.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
+#include "execution/ui/CExecDlg.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStatistics.h"
 #include "history/ui/HistoryDesktop.h"
@@ -54,7 +55,9 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
         link().settings().devicePath = options.device;
 
     QelSession &s = *m_session;
-    m_view = new CQelView(&s.procedure(), &s.results(), &s.execution(), m_prompter);
+    m_view = new CQelView(s.procedure(), s.results(), s.execution(), m_prompter);
+    m_execDlg = new CExecDlg(&s.results(), &s.execution());
+    m_execDlg->setRunCommand(m_router.sender());
     m_plotter = &s.plotter();
     m_doc = &s.document();
 
@@ -62,8 +65,8 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
     m_printing->setPrompter(m_prompter);
     m_commDlg = new CCommDlg(m_prompter, m_view);
 
-    m_plotDlg = new CPlotDlg(m_plotter, &s.plotterCommands(), [this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
-    m_frame = new CMainFrame(m_view, m_view->execDlg(), m_plotDlg);
+    m_plotDlg = new CPlotDlg(m_plotter, &s.plotterCommands(), m_router.sender());
+    m_frame = new CMainFrame(m_view, m_execDlg, m_plotDlg);
     m_background = new BackgroundCommands(m_frame, m_view->procedureModel(), m_view->resultModel(), m_plotter,
         m_prompter, this);
     if (m_ownPrompter)
@@ -94,16 +97,16 @@ void CQelApp::wireCommands()
     QelSession &s = *m_session;
     // The sequencer says nothing when its own step is already 0, so the
     // editor's insertion row is set here, on every run that starts.
-    m_view->setCommandHandler(CQelView::RunCommandId, [this] {
+    m_router.setHandler(CommandRouter::RunId, [this] {
         if (m_session->run())
             m_view->setCurrentStep(0);
     });
-    m_view->setCommandHandler(CQelView::EmergencyStopId, [this] { m_session->emergencyStop(); });
-    m_view->setCommandHandler(CQelView::ExportResultsId, [this] { m_background->exportResults(); });
-    m_view->setCommandHandler(CQelView::DrawId, [this] { m_session->draw(); });
-    m_view->setCommandHandler(CQelView::StopResetId, [this] { m_session->stopReset(); });
-    m_view->setCommandHandler(CQelView::ExportSweepId, [this] { m_background->exportSweep(); });
-    m_view->execDlg()->setRunCommand([this](int id, int dispatch) { return m_view->runCommand(id, dispatch); });
+    m_router.setHandler(CommandRouter::EmergencyStopId, [this] { m_session->emergencyStop(); });
+    m_router.setHandler(CommandRouter::ExportResultsId, [this] { m_background->exportResults(); });
+    m_router.setHandler(CommandRouter::RemoveAllId, [this] { m_view->removeAllResults(); });
+    m_router.setHandler(CommandRouter::DrawId, [this] { m_session->draw(); });
+    m_router.setHandler(CommandRouter::StopResetId, [this] { m_session->stopReset(); });
+    m_router.setHandler(CommandRouter::ExportSweepId, [this] { m_background->exportSweep(); });
 
     connect(m_view, &CQelView::clearingProcedure, m_doc, &CQelDoc::clearDocument);
     // The document takes its new title only after announcing the new path.

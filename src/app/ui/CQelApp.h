@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ui/CMainFrame.h"
+#include "app/ui/CommandRouter.h"
 #include "app/ui/DesktopPrompter.h"
 #include "session/QelSession.h"
 
@@ -12,7 +13,7 @@
 
 class BackgroundCommands;
 class CCommDlg;
-
+class CExecDlg;
 class CPlotDlg;
 class HistoryDesktop;
 class CQelDoc;
@@ -44,6 +45,7 @@ public:
 
     CMainFrame *frame() const { return m_frame; }
     CQelView *view() const { return m_view; }
+    CExecDlg *execDlg() const { return m_execDlg; }
     QelSession &session() { return *m_session; }
     CQelDoc *document() const { return m_doc; }
     CPlotDlg *plotDlg() const { return m_plotDlg; }
@@ -53,6 +55,8 @@ public:
     CCommDlg *commDlg() const { return m_commDlg; }
     HistoryDesktop *history() const { return m_history; }
     BackgroundCommands *background() const { return m_background; }
+    // Where the pages' buttons send their clicks.
+    CommandRouter &router() { return m_router; }
 
     // The commands of the menus; public so tests can reach them directly.
     bool openFile(const QString &path);
@@ -77,7 +81,10 @@ private:
     Prompter *m_prompter;
     // Outlives the window, whose pages show its models.
     std::unique_ptr<QelSession> m_session;
+    // Outlives the pages, which send to it.
+    CommandRouter m_router;
     CQelView *m_view = nullptr;
+    CExecDlg *m_execDlg = nullptr;
     PlotterState *m_plotter = nullptr;
     CPlotDlg *m_plotDlg = nullptr;
     CQelDoc *m_doc = nullptr;

@@ -31,7 +31,7 @@ public:
     enum ControlId { GraphId = LegacyId::Plotter::Graph, ResultListId = LegacyId::Plotter::ResultList, TabsId = LegacyId::Plotter::Tabs };
     static constexpr int ClickDispatchId = LegacyId::ClickDispatch;
 
-    // runCommand(id, -600) is how the buttons reach the view (1061 after the
+    // runCommand(id, -600) is how the buttons reach the program (1061 after the
     // points check, 1062, 1063).
     CPlotDlg(PlotterState *state, PlotterCommands *commands, std::function<int(int, int)> runCommand,
              QWidget *parent = nullptr);

@@ -4,7 +4,6 @@
 #include "components/ui/PictureButton.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "execution/ui/CExecDlg.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
 #include "procedure/Vocabulary.h"
@@ -63,19 +62,12 @@ QVector<QIcon> rowPictures()
 
 } // namespace
 
-CQelView::CQelView(Prompter *prompter, QWidget *parent)
-    : CQelView(nullptr, nullptr, nullptr, prompter, parent)
-{
-}
-
-CQelView::CQelView(ProcedureModel *procedure, ResultTableModel *results, ExecutionState *state, Prompter *prompter,
+CQelView::CQelView(ProcedureModel &procedure, ResultTableModel &results, ExecutionState &state, Prompter *prompter,
                    QWidget *parent)
-    : QWidget(parent), m_prompter(prompter), m_procedure(procedure ? procedure : new ProcedureModel(this)),
-      m_results(results ? results : new ResultTableModel(this)), m_state(state ? state : new ExecutionState(this))
+    : QWidget(parent), m_prompter(prompter), m_procedure(&procedure), m_results(&results), m_state(&state)
 {
     setObjectName(QStringLiteral("procedureView"));
     if (!m_prompter) {
-        // Without a prompter every question is answered OK.
         m_ownPrompter = std::make_unique<SilentPrompter>(true);
         m_prompter = m_ownPrompter.get();
     }
@@ -83,18 +75,9 @@ CQelView::CQelView(ProcedureModel *procedure, ResultTableModel *results, Executi
     buildControls();
     setControlDefaults();
     connectNotifications();
-
-    m_execDlg = new CExecDlg(m_results, m_state);
-    m_execDlg->setRunCommand([this](int id, int dispatchId) { return runCommand(id, dispatchId); });
-    setCommandHandler(RemoveAllId, [this] { removeAllResults(); });
 }
 
-CQelView::~CQelView()
-{
-    // The page reads our models; it goes first unless its new owner already
-    // deleted it.
-    delete m_execDlg.data();
-}
+CQelView::~CQelView() = default;
 
 QComboBox *CQelView::makeCombo(const char *name, int id)
 {
@@ -310,37 +293,6 @@ bool CQelView::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-int CQelView::runCommand(int id, int dispatchId)
-{
-    if (dispatchId != ClickDispatchId)
-        return 0;
-    switch (id) {
-    case RunCommandId:
-    case EmergencyStopId:
-    case ExportResultsId:
-    case RemoveAllId:
-    case DrawId:
-    case StopResetId:
-    case ExportSweepId: {
-        const auto it = m_handlers.find(id);
-        if (it != m_handlers.end() && it->second) {
-            // A copy: the handler may replace itself while it runs.
-            const std::function<void()> handler = it->second;
-            handler();
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return 0;
-}
-
-void CQelView::setCommandHandler(int id, std::function<void()> handler)
-{
-    m_handlers[id] = std::move(handler);
 }
 
 void CQelView::removeAllResults()

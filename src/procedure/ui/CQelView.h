@@ -2,14 +2,10 @@
 
 #include "common/LegacyIds.h"
 
-#include "execution/ui/CExecDlg.h"
 #include "procedure/ProcedureStep.h"
 
-#include <QPointer>
 #include <QWidget>
 
-#include <functional>
-#include <map>
 #include <memory>
 
 class ExecutionState;
@@ -22,9 +18,8 @@ class QTableView;
 class ResultTableModel;
 
 // The Procedure View: the procedure list and the controls a step is composed
-// in. It owns what the pages share (the procedure, the result table and the
-// run state), creates the Executive View page, and carries out the run
-// commands the pages send.
+// in. It shows models owned by its caller (the procedure, the result table
+// it empties when the procedure changes, and the run state).
 class CQelView : public QWidget
 {
     Q_OBJECT
@@ -52,29 +47,15 @@ public:
         AddId = LegacyId::Procedure::Add,
         ClearId = LegacyId::Procedure::Clear
     };
-    // Run command ids the pages send, with the click's dispatch id.
-    enum CommandId {
-        RunCommandId = LegacyId::Executive::Run,
-        EmergencyStopId = LegacyId::Executive::EmergencyStop,
-        ExportResultsId = LegacyId::Executive::ExportResults,
-        RemoveAllId = LegacyId::Executive::RemoveAll,
-        DrawId = LegacyId::Plotter::Draw,
-        StopResetId = LegacyId::Plotter::StopReset,
-        ExportSweepId = LegacyId::Plotter::ExportSweep
-    };
-    static constexpr int ClickDispatchId = LegacyId::ClickDispatch;
-
-    explicit CQelView(Prompter *prompter, QWidget *parent = nullptr);
-    // Shows models owned elsewhere (the session's); they must outlive the view.
-    CQelView(ProcedureModel *procedure, ResultTableModel *results, ExecutionState *state, Prompter *prompter,
+    // The models must outlive the view. Without a prompter every question
+    // is answered OK.
+    CQelView(ProcedureModel &procedure, ResultTableModel &results, ExecutionState &state, Prompter *prompter,
              QWidget *parent = nullptr);
     ~CQelView() override;
 
     ProcedureModel *procedureModel() const { return m_procedure; }
     ResultTableModel *resultModel() const { return m_results; }
     ExecutionState *executionState() const { return m_state; }
-    // Parentless until the main window takes it into its pages.
-    CExecDlg *execDlg() const { return m_execDlg; }
     Prompter *prompter() const { return m_prompter; }
 
     // The row "Add / Insert" inserts at, and the row measured during a run; -1 none.
@@ -83,12 +64,8 @@ public:
     // The row opened into the controls and waiting to be written back; -1 none.
     int editedRow() const { return m_editedRow; }
 
-    // Acts only for the click dispatch id and the seven command ids; always 0.
-    int runCommand(int id, int dispatchId);
-    void setCommandHandler(int id, std::function<void()> handler);
-
     // The editor's operations, also reachable from the main window (File New
-    // runs clearProcedure).
+    // runs clearProcedure, the Executive View's "Remove all" removeAllResults).
     void addStep();
     void openRow(int row);
     void commitRow(int row);
@@ -137,12 +114,10 @@ private:
     ProcedureModel *m_procedure;
     ResultTableModel *m_results;
     ExecutionState *m_state;
-    QPointer<CExecDlg> m_execDlg;
 
     int m_currentStep = 0;
     int m_editedRow = -1;
     bool m_skipRelease = false;
-    std::map<int, std::function<void()>> m_handlers;
 
     QTableView *m_list = nullptr;
     QLineEdit *m_freqEdit = nullptr;

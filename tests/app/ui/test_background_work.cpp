@@ -167,7 +167,7 @@ TEST_F(BackgroundWork, ALargeExportShowsProgressKeepsTheWindowAliveAndCancelLeav
     TickWatch ticks;
     QElapsedTimer clock;
     clock.start();
-    app->view()->execDlg()->exportButton()->click();
+    app->execDlg()->exportButton()->click();
     EXPECT_EQ(BackgroundTask::running(), 1);
     // The document's own commands wait while its data are being written.
     EXPECT_FALSE(action(CMainFrame::FileOpen)->isEnabled());
@@ -381,7 +381,7 @@ void saveUntilKilled(BackgroundWork &rig, const QString &path)
 class MeasuringWhileExporting : public DesktopRig
 {
 protected:
-    CExecDlg *execPage() const { return app->view()->execDlg(); }
+    CExecDlg *execPage() const { return app->execDlg(); }
     bool runActive() const { return !app->view()->executionState()->runEnabled(); }
     void runLoops(const QString &loops)
     {

@@ -38,7 +38,7 @@ QStringList meterArgs(const QStringList &faults)
 class DesktopFaults : public DesktopRig
 {
 protected:
-    CExecDlg *execPage() const { return app->view()->execDlg(); }
+    CExecDlg *execPage() const { return app->execDlg(); }
     ResultTableModel *results() const { return app->view()->resultModel(); }
     bool runActive() const { return !app->view()->executionState()->runEnabled(); }
     int triggers() const { return int(sim->commands().count("MEAS:TRIG")); }

@@ -63,7 +63,7 @@ TEST_F(MainFrameCommands, ViewCommandsSwitchThePageAndMoveTheCheckMark)
 
     trigger(F::ExecutiveView);
     EXPECT_EQ(frame()->currentView(), F::ExecutivePage);
-    EXPECT_EQ(shownPage(), app->view()->execDlg());
+    EXPECT_EQ(shownPage(), app->execDlg());
     c = checks();
     EXPECT_TRUE(!c.procedure && c.executive && !c.plotter);
 
@@ -265,7 +265,7 @@ TEST_F(MainFrameCommands, ARunLocksThePageSwitchingUntilEmergencyStop)
         << qPrintable(sim->errorText());
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
     trigger(F::ExecutiveView);
-    CExecDlg *page = app->view()->execDlg();
+    CExecDlg *page = app->execDlg();
     GuiDriver::click(page->runButton());
     ASSERT_FALSE(page->runButton()->isEnabled());
     ASSERT_TRUE(sim->waitForLog([](const QList<MeterSim::Entry> &log) {
@@ -344,14 +344,14 @@ TEST_F(MainFrameCommands, ARunOnOnePageDoesNotLockTheOtherPagesCommands)
         << qPrintable(sim->errorText());
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
     trigger(F::ExecutiveView);
-    GuiDriver::click(app->view()->execDlg()->runButton());
+    GuiDriver::click(app->execDlg()->runButton());
     ASSERT_FALSE(app->view()->executionState()->runEnabled());
     // The page is shown by the program (as after an open), not by the operator.
     frame()->showPage(F::PlotterPage);
     EXPECT_TRUE(enabled(F::ExecutiveView));
     EXPECT_TRUE(enabled(F::ProcedureView)) << "the run is not on the page shown";
     frame()->showPage(F::ExecutivePage);
-    GuiDriver::click(app->view()->execDlg()->stopButton());
+    GuiDriver::click(app->execDlg()->stopButton());
 }
 
 TEST_F(MainFrameCommands, ClosingTheWindowClosesThePort)
@@ -395,7 +395,7 @@ TEST_F(MainFrameCommands, EveryRunPutsTheEditorsInsertionRowBackToTheTop)
 
     // A one-step run: the sequencer's own step never leaves 0.
     trigger(F::ExecutiveView);
-    CExecDlg *page = app->view()->execDlg();
+    CExecDlg *page = app->execDlg();
     GuiDriver::click(page->runButton());
     ASSERT_TRUE(Desktop::waitUntil([page] { return page->runButton()->isEnabled(); }, 10000));
     ASSERT_EQ(app->view()->resultModel()->rowCount(), 1);

@@ -130,7 +130,7 @@ TEST_F(MainFrameFiles, OpenOnTheExecutiveViewShowsTheLoadedRowsThere)
     // The dialog starts in the document's folder.
     EXPECT_EQ(openThroughDialog(rpt), QFileInfo(pro).absolutePath());
     EXPECT_EQ(frame()->currentView(), F::ExecutivePage);
-    EXPECT_EQ(shownPage(), app->view()->execDlg());
+    EXPECT_EQ(shownPage(), app->execDlg());
     EXPECT_GT(resultRows(), 0);
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("capacitor_202612695.rpt - Qel"));
 }
@@ -141,7 +141,7 @@ TEST_F(MainFrameFiles, ARefusedOrCancelledOpenKeepsThePageAndTheData)
     trigger(F::ExecutiveView);
     openThroughDialog(QString());
     EXPECT_EQ(frame()->currentView(), F::ExecutivePage);
-    EXPECT_EQ(shownPage(), app->view()->execDlg());
+    EXPECT_EQ(shownPage(), app->execDlg());
 
     // A report before any procedure is refused with the file warning.
     openThroughDialog(example(QStringLiteral("capacitor_202612695.rpt")));
@@ -349,7 +349,7 @@ TEST_F(MainFrameFiles, OpeningAReportCountsItsRowsAndStartsTheExecutiveViewAfres
     ASSERT_TRUE(startApp(pro, false));
     trigger(F::ExecutiveView);
     // As a finished run leaves the page, with a loop count typed in.
-    CExecDlg *page = app->view()->execDlg();
+    CExecDlg *page = app->execDlg();
     GuiDriver::clearEdit(page->loopEdit());
     GuiDriver::type(page->loopEdit(), QStringLiteral("40"));
     app->view()->executionState()->setProgress(37.5);
@@ -358,7 +358,7 @@ TEST_F(MainFrameFiles, OpeningAReportCountsItsRowsAndStartsTheExecutiveViewAfres
 
     openThroughDialog(rpt);
     ASSERT_GT(resultRows(), 1);
-    EXPECT_EQ(page, app->view()->execDlg());
+    EXPECT_EQ(page, app->execDlg());
     EXPECT_EQ(page->loopEdit()->text(), QStringLiteral("1"));
     EXPECT_EQ(page->loopCount(), 1);
     EXPECT_DOUBLE_EQ(page->progress()->value(), 100.0);

@@ -28,7 +28,7 @@ namespace {
 class ResultsHistory : public DesktopRig
 {
 protected:
-    CExecDlg *execPage() const { return app->view()->execDlg(); }
+    CExecDlg *execPage() const { return app->execDlg(); }
     ResultTableModel *results() const { return app->view()->resultModel(); }
     bool runActive() const { return !app->view()->executionState()->runEnabled(); }
 

@@ -97,9 +97,9 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
     EXPECT_FALSE(cp.data(Qt::ToolTipRole).toString().isEmpty());
 
     trigger(F::ExecutiveView);
-    GuiDriver::clearEdit(app->view()->execDlg()->loopEdit());
-    GuiDriver::type(app->view()->execDlg()->loopEdit(), QStringLiteral("60"));
-    GuiDriver::click(app->view()->execDlg()->runButton());
+    GuiDriver::clearEdit(app->execDlg()->loopEdit());
+    GuiDriver::type(app->execDlg()->loopEdit(), QStringLiteral("60"));
+    GuiDriver::click(app->execDlg()->runButton());
     // Live: the window has rows while the run still goes on.
     EXPECT_TRUE(Desktop::waitUntil([&] { return window->statistics().rows() >= 5 && runActive(); }, 20000));
     ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }, 60000));

@@ -1,11 +1,12 @@
 #pragma once
 
-// A shown Procedure View with a recording prompter, and short names for its
-// controls, for the GUI tests of the editor.
+// A shown Procedure View over models of the test's own, with a recording
+// prompter, and short names for its controls, for the GUI tests of the editor.
 
 #include "../../support/RecordingPrompter.h"
 #include "GuiDriver.h"
 
+#include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 #include "procedure/ui/CQelView.h"
@@ -20,7 +21,10 @@ class ViewFixture : public ::testing::Test
 {
 protected:
     RecordingPrompter prompter;
-    CQelView view{&prompter};
+    ProcedureModel procedureModel;
+    ResultTableModel resultModel;
+    ExecutionState executionState;
+    CQelView view{procedureModel, resultModel, executionState, &prompter};
 
     void SetUp() override
     {

@@ -4,7 +4,6 @@
 #include "ViewFixture.h"
 
 #include "execution/ExecutionState.h"
-#include "execution/ui/CExecDlg.h"
 
 #include <QHeaderView>
 
@@ -322,63 +321,25 @@ TEST_F(ProcedureRows, DeleteAllAsksAndCancelKeepsEverything)
 
 TEST_F(ProcedureRows, RemoveAllAsksUnderTheProgramTitle)
 {
-    EXPECT_EQ(view.runCommand(1031, -600), 0);
+    view.removeAllResults();
     EXPECT_TRUE(prompter.said.isEmpty());
 
     add();
     addResultRow();
     addResultRow();
     prompter.answers = {false};
-    view.runCommand(1031, -600);
+    view.removeAllResults();
     ASSERT_EQ(prompter.said.size(), 1);
     EXPECT_EQ(prompter.said[0].caption, "Qel");
     EXPECT_EQ(prompter.said[0].text, "Are you sure?");
     EXPECT_EQ(prompter.said[0].icon, Prompter::Icon::None);
     EXPECT_EQ(results().resultCount(), 2);
 
-    view.runCommand(1031, 0);
-    EXPECT_EQ(prompter.said.size(), 1);
-
     prompter.answers = {true};
-    view.runCommand(1031, -600);
+    view.removeAllResults();
     EXPECT_EQ(results().resultCount(), 0);
     EXPECT_EQ(results().columnTitles(), QStringList({"Seq.", "C1", "P/F"}));
     EXPECT_EQ(results().reportDates(), QStringList({"2012/3/7/", "2012/3/7/"}));
-}
-
-TEST_F(ProcedureRows, RunCommandDispatchesOnlyKnownIdsWithTheClickDispatchId)
-{
-    QList<int> called;
-    for (int id : {1023, 1025, 1030, 1061, 1062, 1063, 1024, 4242})
-        view.setCommandHandler(id, [&called, id] { called << id; });
-    for (int id : {1023, 1025, 1030, 1061, 1062, 1063, 1024, 4242})
-        EXPECT_EQ(view.runCommand(id, -600), 0);
-    view.runCommand(1023, 600);
-    view.runCommand(1023, -601);
-    EXPECT_EQ(called, QList<int>({1023, 1025, 1030, 1061, 1062, 1063}));
-
-    // Ids without a handler are harmless.
-    CQelView bare(&prompter);
-    EXPECT_EQ(bare.runCommand(1023, -600), 0);
-}
-
-TEST_F(ProcedureRows, ExecutivePageButtonsReachTheView)
-{
-    ASSERT_NE(view.execDlg(), nullptr);
-    EXPECT_EQ(view.execDlg()->parent(), nullptr);
-    QList<int> called;
-    view.setCommandHandler(1023, [&] { called << 1023; });
-    auto *run = view.execDlg()->findChild<QPushButton *>(QStringLiteral("runButton"));
-    ASSERT_NE(run, nullptr);
-    GuiDriver::click(run);
-    EXPECT_EQ(called, QList<int>({1023}));
-
-    add();
-    addResultRow();
-    prompter.answers = {true};
-    GuiDriver::click(view.execDlg()->findChild<QPushButton *>(QStringLiteral("removeAllButton")));
-    EXPECT_EQ(results().resultCount(), 0);
-    EXPECT_EQ(prompter.texts(), QStringList({"Are you sure?"}));
 }
 
 // The open row must stay the row that is written back, whatever is inserted

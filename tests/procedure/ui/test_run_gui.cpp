@@ -1,10 +1,12 @@
 // Whole runs driven through the real pages: the procedure typed into the
-// Procedure View, Run and Emergency Stop clicked on the Executive View, the
-// simulated meter on a pseudo-terminal at the other end.
+// Procedure View, Run and Emergency Stop clicked on the Executive View (its
+// clicks routed as the program routes them), the simulated meter on a
+// pseudo-terminal at the other end.
 
 #include "../../support/MeterSim.h"
 #include "ViewFixture.h"
 
+#include "app/ui/CommandRouter.h"
 #include "components/ui/Lamp.h"
 #include "components/ui/PictureButton.h"
 #include "components/ui/ProgressSlide.h"
@@ -23,10 +25,9 @@ protected:
     void SetUp() override
     {
         ViewFixture::SetUp();
-        view.setCommandHandler(RunCommands::RunId, [this] { commands.run(); });
-        view.setCommandHandler(RunCommands::EmergencyStopId, [this] { commands.emergencyStop(); });
-        page = view.execDlg();
-        ASSERT_NE(page, nullptr);
+        router.setHandler(RunCommands::RunId, [this] { commands.run(); });
+        router.setHandler(RunCommands::EmergencyStopId, [this] { commands.emergencyStop(); });
+        page->setRunCommand(router.sender());
         ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
         link.settings().devicePath = sim.devicePath();
         link.setIdentificationDelay(300);
@@ -72,7 +73,9 @@ protected:
     MeasurementSequencer sequencer{link, cache, *view.procedureModel(), *view.resultModel(),
                                    *view.executionState()};
     RunCommands commands{link, *view.procedureModel(), sequencer, &prompter};
-    CExecDlg *page = nullptr;
+    CommandRouter router;
+    CExecDlg execPage{&resultModel, &executionState};
+    CExecDlg *page = &execPage;
 };
 
 } // namespace
