@@ -10,7 +10,6 @@
 #include "history/RunRecording.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
-#include "plotter/SweepExport.h"
 #include "session/QelSession.h"
 
 #include <QBuffer>
@@ -182,7 +181,7 @@ int cliSweep(const QStringList &args)
     }
     if (a.has(QStringLiteral("xlsx"))) {
         QString error;
-        if (!SweepExport::exportToFile(session.sweepOutputs(), a.value(QStringLiteral("xlsx")), &error))
+        if (!session.sweepOutputs().workbookToFile(a.value(QStringLiteral("xlsx")), &error))
             throw CliError(ExitUsage, cannotWrite(a.value(QStringLiteral("xlsx")), error));
     }
     if (a.has(QStringLiteral("csv"))) {

@@ -201,9 +201,9 @@ ResultOutputs QelSession::resultOutputs() const
     return ResultOutputs(*m_procedure, *m_results);
 }
 
-SweepExportInput QelSession::sweepOutputs() const
+SweepOutputs QelSession::sweepOutputs() const
 {
-    return SweepExport::inputFrom(*m_plotter);
+    return SweepOutputs(SweepExport::inputFrom(*m_plotter));
 }
 
 ReportDescription::Texts QelSession::reportHeader() const

@@ -4,10 +4,9 @@
 #include "measurement/PassEvaluator.h"
 #include "meter/InstrumentLink.h"
 #include "meter/SettingsCache.h"
-#include "plotter/SweepExport.h"
 #include "reports/ReportDescription.h"
 #include "session/EndReason.h"
-#include "session/ResultOutputs.h"
+#include "session/SessionOutputs.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -96,7 +95,7 @@ public:
     // The result workbook, CSV and report of the result table as it is now.
     ResultOutputs resultOutputs() const;
     // The sweep export of the Plotter View as it is now.
-    SweepExportInput sweepOutputs() const;
+    SweepOutputs sweepOutputs() const;
     // The report's header texts: the report description as it stands.
     ReportDescription::Texts reportHeader() const;
     // The whole report as an A4 PDF; withStatistics adds the statistics page.

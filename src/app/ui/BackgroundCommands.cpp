@@ -5,7 +5,6 @@
 #include "common/Prompter.h"
 #include "document/CQelDoc.h"
 #include "execution/ResultTableModel.h"
-#include "plotter/SweepExport.h"
 #include "session/QelSession.h"
 
 #include <QDir>
@@ -15,29 +14,6 @@
 #include <memory>
 
 namespace {
-
-// Passes every call on and reports each row, which is where Cancel ends the work.
-class ProgressWriter : public WorkbookWriter
-{
-public:
-    ProgressWriter(WorkbookWriter &out, TaskProgress &progress) : m_out(out), m_progress(progress) {}
-    void centreColumn(int column) override { m_out.centreColumn(column); }
-    void writeRow(int row, const QStringList &cells) override
-    {
-        m_progress.advance(row);
-        m_out.writeRow(row, cells);
-    }
-    void boldRow(int row) override { m_out.boldRow(row); }
-    void blueRow(int row) override { m_out.blueRow(row); }
-    bool addSheet(const QString &name) override { return m_out.addSheet(name); }
-    void numberRow(int row) override { m_out.numberRow(row); }
-    bool close() override { return m_out.close(); }
-    QString errorText() const override { return m_out.errorText(); }
-
-private:
-    WorkbookWriter &m_out;
-    TaskProgress &m_progress;
-};
 
 const QString CsvCaption = QStringLiteral("Export to CSV");
 
@@ -96,17 +72,11 @@ void BackgroundCommands::exportResultsCsvTo(const QString &path)
 
 void BackgroundCommands::exportSweep()
 {
-    const SweepExportInput input = m_session->sweepOutputs();
+    const SweepOutputs s = m_session->sweepOutputs();
     const QString path = XlsxWorkbook::exportPath(QStringLiteral("qel-sweep"));
-    auto work = [input, path](TaskProgress &progress, QString *error) {
-        progress.setTotal(input.rows.size() + 6);
-        return XlsxWorkbook::writeFile(
-            path,
-            [&](WorkbookWriter &out) {
-                ProgressWriter counted(out, progress);
-                SweepExport::write(input, counted);
-            },
-            error);
+    auto work = [s, path](TaskProgress &progress, QString *error) {
+        progress.setTotal(s.sheetRows());
+        return s.workbookToFile(path, error, [&progress](int row) { progress.advance(row); });
     };
     startWorkbook(QStringLiteral("Exporting the sweep..."), path, work);
 }

@@ -140,3 +140,32 @@ TEST_F(DesktopCliOutputs, TheSameReportGivesTheSameCsvWorkbookAndPagesFromBothFr
     EXPECT_TRUE(pages.contains(QLatin1String("99.8123nF"))) << pages.toStdString();
     EXPECT_EQ(pages, pagesText(path(QStringLiteral("cli.pdf"))));
 }
+
+TEST_F(DesktopCliOutputs, ThePlotterViewsExportWritesTheOpenedSweepInTheBackground)
+{
+    ASSERT_TRUE(startApp(qelSourceDir() + QStringLiteral("/examples/sweep.pic"), false));
+    QString workbook;
+    app->background()->setOpener([&workbook](const QString &file) {
+        workbook = file;
+        return true;
+    });
+    app->background()->exportSweep();
+    ASSERT_TRUE(Desktop::waitUntil([&] { return BackgroundTask::running() == 0 && !workbook.isEmpty(); }, 30000));
+    EXPECT_TRUE(prompter.said.isEmpty()) << saidText(prompter).toStdString();
+
+    const QString sheet = QString::fromUtf8(workbookParts(workbook).value(QStringLiteral("xl/worksheets/sheet1.xml")));
+    // Titles, four rows of settings, units, then the ten points: number,
+    // frequency as shown, readings in base units.
+    EXPECT_TRUE(sheet.contains(QLatin1String("<row r=\"16\""))) << sheet.toStdString();
+    EXPECT_FALSE(sheet.contains(QLatin1String("<row r=\"17\"")));
+    auto cell = [&sheet](const QString &ref) {
+        const QRegularExpressionMatch m
+            = QRegularExpression(QStringLiteral("<c r=\"%1\"[^>]*><is><t>([^<]*)</t>").arg(ref)).match(sheet);
+        return m.captured(1);
+    };
+    EXPECT_EQ(cell(QStringLiteral("A7")), QStringLiteral("1"));
+    EXPECT_EQ(cell(QStringLiteral("C7")), QStringLiteral("1.015000E-010"));
+    EXPECT_EQ(cell(QStringLiteral("A16")), QStringLiteral("10"));
+    EXPECT_EQ(cell(QStringLiteral("B16")), QStringLiteral("100.000000"));
+    EXPECT_EQ(cell(QStringLiteral("C16")), QStringLiteral("1.004200E-010"));
+}

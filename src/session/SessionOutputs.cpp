@@ -1,4 +1,4 @@
-#include "session/ResultOutputs.h"
+#include "session/SessionOutputs.h"
 
 #include "execution/CsvWriter.h"
 #include "execution/ResultCsvExport.h"
@@ -15,7 +15,7 @@ namespace {
 class RowTellingWriter : public WorkbookWriter
 {
 public:
-    RowTellingWriter(WorkbookWriter &out, const ResultOutputs::RowWritten &told) : m_out(out), m_told(told) {}
+    RowTellingWriter(WorkbookWriter &out, const RowWritten &told) : m_out(out), m_told(told) {}
     void centreColumn(int column) override { m_out.centreColumn(column); }
     void writeRow(int row, const QStringList &cells) override
     {
@@ -31,12 +31,12 @@ public:
 
 private:
     WorkbookWriter &m_out;
-    const ResultOutputs::RowWritten &m_told;
+    const RowWritten &m_told;
 };
 
 // Runs write on out, through a row-telling writer when someone listens.
 template <class Write>
-void writeTelling(WorkbookWriter &out, const ResultOutputs::RowWritten &told, Write write)
+void writeTelling(WorkbookWriter &out, const RowWritten &told, Write write)
 {
     if (!told) {
         write(out);
@@ -101,4 +101,18 @@ ReportPainter::Appendix ResultOutputs::statisticsAppendix() const
     statistics.setSteps(m_procedure->steps());
     statistics.addTable(*m_results);
     return StatisticsOutputs::appendix(statistics);
+}
+
+int SweepOutputs::sheetRows() const
+{
+    // The titles, four rows of settings and the units come first.
+    return int(m_input.rows.size()) + 6;
+}
+
+bool SweepOutputs::workbookToFile(const QString &path, QString *error, const RowWritten &rowWritten) const
+{
+    return XlsxWorkbook::writeFile(
+        path,
+        [&](WorkbookWriter &out) { writeTelling(out, rowWritten, [this](WorkbookWriter &w) { SweepExport::write(m_input, w); }); },
+        error);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "plotter/SweepExport.h"
 #include "reports/ReportLayout.h"
 #include "reports/ReportPainter.h"
 
@@ -18,14 +19,15 @@ class WorkbookWriter;
 // the steps and rows taken when it is made; the copy shares the rows' store,
 // so it is cheap, and another thread may write from it while the table goes
 // on growing.
+// Told the sheet row about to be written; a background task's progress
+// (which may throw to cancel).
+using RowWritten = std::function<void(int sheetRow)>;
+
 class ResultOutputs
 {
 public:
     ResultOutputs(const ProcedureModel &procedure, const ResultTableModel &results);
 
-    // Told the sheet row about to be written; a background task's progress
-    // (which may throw to cancel).
-    using RowWritten = std::function<void(int sheetRow)>;
     // The sheet rows a file of these rows has, for a progress total.
     int sheetRows() const;
 
@@ -48,4 +50,22 @@ public:
 private:
     std::shared_ptr<ProcedureModel> m_procedure;
     std::shared_ptr<const ResultTableModel> m_results;
+};
+
+// The Plotter View's sweep export, from a copy of its texts and rows taken
+// when it is made.
+class SweepOutputs
+{
+public:
+    explicit SweepOutputs(SweepExportInput input) : m_input(std::move(input)) {}
+
+    // The sheet rows the workbook has, for a progress total.
+    int sheetRows() const;
+    // The whole workbook, replacing path only once it is complete.
+    bool workbookToFile(const QString &path, QString *error, const RowWritten &rowWritten = {}) const;
+
+    const SweepExportInput &input() const { return m_input; }
+
+private:
+    SweepExportInput m_input;
 };
