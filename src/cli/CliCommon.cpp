@@ -1,7 +1,7 @@
 #include "cli/CliCommon.h"
 
-#include "document/ArchiveError.h"
 #include "document/DocumentLayouts.h"
+#include "session/QelSession.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -62,19 +62,37 @@ void CliArgs::allowOnly(const QStringList &allowed) const
 
 DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data)
 {
-    const DocumentNames::FileType type = DocumentNames::fileType(DocumentNames::fileName(path));
-    if (type == DocumentNames::FileType::None)
+    const QelSession::FileRead read = QelSession::readFile(path, data);
+    switch (read.problem) {
+    case QelSession::FileRead::NotADocument:
         throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure (.pro), report (.rpt) or plot (.pic) file.").arg(path));
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw CliError(ExitUsage, QStringLiteral("Cannot read %1: %2.").arg(path, f.errorString()));
-    const QByteArray bytes = f.readAll();
-    try {
-        DocumentLayouts::read(type, bytes, data);
-    } catch (const ArchiveError &e) {
-        throw CliError(ExitUsage, QStringLiteral("%1 is damaged: %2.").arg(path, e.describe()));
+    case QelSession::FileRead::CannotRead:
+        throw CliError(ExitUsage, QStringLiteral("Cannot read %1: %2.").arg(path, read.detail));
+    case QelSession::FileRead::Damaged:
+        throw CliError(ExitUsage, QStringLiteral("%1 is damaged: %2.").arg(path, read.detail));
+    case QelSession::FileRead::Read:
+        break;
     }
-    return type;
+    return read.type;
+}
+
+void loadReportPair(QelSession &session, const QString &report, const QString &procedure)
+{
+    DocumentData data;
+    if (readDocumentFile(procedure, data) != DocumentNames::FileType::Procedure)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file (.pro).").arg(procedure));
+    if (readDocumentFile(report, data) != DocumentNames::FileType::Report)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a report file (.rpt).").arg(report));
+    session.takePages(data);
+}
+
+DocumentData loadPlot(QelSession &session, const QString &plot)
+{
+    DocumentData data;
+    if (readDocumentFile(plot, data) != DocumentNames::FileType::Plot)
+        throw CliError(ExitUsage, QStringLiteral("%1 is not a plot file (.pic).").arg(plot));
+    session.takePages(data);
+    return data;
 }
 
 void writeDocumentFile(const QString &path, DocumentNames::FileType type, const DocumentData &data)

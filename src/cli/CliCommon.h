@@ -8,6 +8,8 @@
 
 #include <stdexcept>
 
+class QelSession;
+
 // Exit statuses of qel-cli.
 enum ExitStatus {
     ExitOk = 0,
@@ -58,6 +60,13 @@ private:
 
 // Reads a file of the three types; throws CliError(ExitUsage) naming the file.
 DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data);
+// A report with the procedure it belongs to, read and taken into the
+// session's models. The desktop's name rule between the two files guards
+// against mixing procedures; here the operator names both at once.
+void loadReportPair(QelSession &session, const QString &report, const QString &procedure);
+// A plot file read and taken into the session's Plotter View state; the
+// pages read.
+DocumentData loadPlot(QelSession &session, const QString &plot);
 // Writes atomically; throws CliError(ExitUsage) naming the file.
 void writeDocumentFile(const QString &path, DocumentNames::FileType type, const DocumentData &data);
 // Writes bytes atomically.

@@ -3,6 +3,7 @@
 #include "analysis/CircuitFit.h"
 #include "analysis/FitReport.h"
 #include "plotter/PlotterState.h"
+#include "session/QelSession.h"
 
 #include <QJsonDocument>
 
@@ -27,12 +28,9 @@ int cliFit(const QStringList &args)
         throw CliError(ExitUsage, QStringLiteral("--circuit must be SER or PAR."));
 
     const QString path = a.positional[0];
-    DocumentData data;
-    if (readDocumentFile(path, data) != DocumentNames::FileType::Plot)
-        throw CliError(ExitUsage, QStringLiteral("%1 is not a plot file (.pic).").arg(path));
-    PlotterState plotter;
-    plotter.restoreFromDocument(data.plotRows, data.plotColumnCount, data.plotFirstItem, data.plotSecondItem);
-    const CircuitFit::Input in = CircuitFit::fromColumns(SweepColumns::fromTable(plotter.table()),
+    QelSession session(nullptr);
+    const DocumentData data = loadPlot(session, path);
+    const CircuitFit::Input in = CircuitFit::fromColumns(SweepColumns::fromTable(session.plotter().table()),
         data.plotSecondItem != QLatin1String("off"), circuit == QLatin1String("PAR"), draw);
     if (!in.refusal.isEmpty())
         throw CliError(ExitUsage, QStringLiteral("%1: %2").arg(path, in.refusal));

@@ -1,17 +1,7 @@
 #include "cli/CliCommands.h"
 
-#include "document/PageTransfer.h"
-#include "execution/ResultCsvExport.h"
-#include "execution/ResultExport.h"
-#include "execution/ResultTableModel.h"
-#include "procedure/ProcedureModel.h"
-#include "reports/ReportDescription.h"
-#include "reports/ReportLayout.h"
-#include "plotter/PlotterState.h"
 #include "reports/GraphPrint.h"
-#include "reports/ReportPainter.h"
-#include "statistics/Statistics.h"
-#include "statistics/StatisticsOutputs.h"
+#include "session/QelSession.h"
 
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -24,24 +14,13 @@
 
 namespace {
 
-// A report with the procedure it belongs to, in the models the desktop
-// program uses. The name rule between the two files is the desktop's
-// guard against mixing procedures; here the operator names both at once.
-void loadReport(const CliArgs &a, const char *usage, ProcedureModel &procedure, ResultTableModel &results)
+// The report named first and its procedure named by --procedure.
+void loadReport(const CliArgs &a, const char *usage, QelSession &session)
 {
     if (a.positional.size() != 1 || !a.has(QStringLiteral("procedure")))
         throw CliError(ExitUsage, QString::fromLatin1(usage));
-    DocumentData data;
-    const QString pro = a.value(QStringLiteral("procedure"));
-    if (readDocumentFile(pro, data) != DocumentNames::FileType::Procedure)
-        throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file (.pro).").arg(pro));
-    if (readDocumentFile(a.positional[0], data) != DocumentNames::FileType::Report)
-        throw CliError(ExitUsage, QStringLiteral("%1 is not a report file (.rpt).").arg(a.positional[0]));
-    PageTransfer::rebuild(data, procedure, results, nullptr);
+    loadReportPair(session, a.positional[0], a.value(QStringLiteral("procedure")));
 }
-
-// The size of the graph on the Plotter View, for pictures made without one.
-const QSize GraphPictureSize(900, 560);
 
 // Prints into a hidden file beside the target and renames it into place, so
 // a print that fails leaves no half-written PDF behind.
@@ -79,13 +58,13 @@ int cliExport(const QStringList &args)
     for (const QString &out : {xlsx, csv})
         if (!out.isEmpty())
             checkOutputPath(out);
-    ProcedureModel procedure;
-    ResultTableModel results;
-    loadReport(a, usage, procedure, results);
+    QelSession session(nullptr);
+    loadReport(a, usage, session);
+    const ResultOutputs outputs = session.resultOutputs();
     QString error;
-    if (!xlsx.isEmpty() && !StatisticsOutputs::exportToFile(procedure, results, xlsx, &error))
+    if (!xlsx.isEmpty() && !outputs.workbookToFile(xlsx, &error))
         throw CliError(ExitUsage, cannotWrite(xlsx, error));
-    if (!csv.isEmpty() && !ResultCsvExport::exportToFile(procedure, results, csv, &error))
+    if (!csv.isEmpty() && !outputs.csvToFile(csv, &error))
         throw CliError(ExitUsage, cannotWrite(csv, error));
     return ExitOk;
 }
@@ -112,24 +91,15 @@ int cliPrint(const QStringList &args)
                         "qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf";
     if (!a.has(QStringLiteral("pdf")))
         throw CliError(ExitUsage, QString::fromLatin1(usage));
-    ProcedureModel procedure;
-    ResultTableModel results;
-    loadReport(a, usage, procedure, results);
-    ReportDescription description;
-    description.setSampling(results.resultCount());
+    QelSession session(nullptr);
+    loadReport(a, usage, session);
+    // Sampling has followed the rows taken; the operator's texts go over the defaults.
     for (const auto &f : fields)
         if (a.has(f.first))
-            description.setText(f.second, a.value(f.first));
-    const ReportLayout layout = ReportLayout::prepare(procedure, results);
-    ReportPainter::Appendix appendix;
-    if (a.has(QStringLiteral("statistics"))) {
-        TableStatistics statistics;
-        statistics.setSteps(procedure.steps());
-        statistics.addTable(results);
-        appendix = StatisticsOutputs::appendix(statistics);
-    }
+            session.description().setText(f.second, a.value(f.first));
+    const bool statistics = a.has(QStringLiteral("statistics"));
     printAtomically(a.value(QStringLiteral("pdf")),
-        [&](const QString &file) { return printReportToPdf(layout, description.texts(), file, appendix); });
+        [&](const QString &file) { return session.printReport(file, statistics); });
     return ExitOk;
 }
 
@@ -141,19 +111,12 @@ int cliPrintGraph(const QStringList &args)
     if (a.positional.size() != 1 || !a.has(QStringLiteral("pdf")))
         throw CliError(ExitUsage,
             QStringLiteral("print-graph needs a plot file and an output: qel-cli print-graph PLOT.pic --pdf OUT.pdf"));
-    DocumentData data;
-    if (readDocumentFile(a.positional[0], data) != DocumentNames::FileType::Plot)
-        throw CliError(ExitUsage, QStringLiteral("%1 is not a plot file (.pic).").arg(a.positional[0]));
-    PlotterState plotter;
-    plotter.restoreFromDocument(data.plotRows, data.plotColumnCount, data.plotFirstItem, data.plotSecondItem);
-    plotter.headlessGraph().setAxisLog(1, a.has(QStringLiteral("log-x")));
-    for (int axis = 2; axis <= GraphSink::AxisCount; ++axis)
-        plotter.headlessGraph().setAxisLog(axis, a.has(QStringLiteral("log-y")));
+    QelSession session(nullptr);
+    loadPlot(session, a.positional[0]);
     const QString description = a.value(QStringLiteral("description"), GraphPrint::defaultDescription());
-    // Drawn in lines and text where the picture goes: sharp, and its values readable from the file.
     printAtomically(a.value(QStringLiteral("pdf")), [&](const QString &file) {
-        return printGraphToPdf(plotter.headlessGraph(), GraphPictureSize, description, a.has(QStringLiteral("landscape")),
-            file);
+        return session.printGraph(file, description, a.has(QStringLiteral("landscape")), a.has(QStringLiteral("log-x")),
+            a.has(QStringLiteral("log-y")));
     });
     return ExitOk;
 }

@@ -1,8 +1,8 @@
 #include "cli/CliCommands.h"
 
-#include "document/PageTransfer.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
+#include "session/QelSession.h"
 #include "statistics/Statistics.h"
 #include "statistics/StatisticsJson.h"
 
@@ -15,19 +15,12 @@ int cliStats(const QStringList &args)
     if (a.positional.size() != 1 || !a.has(QStringLiteral("procedure")))
         throw CliError(ExitUsage, QStringLiteral("stats needs a report and its procedure: "
                                                  "qel-cli stats REPORT.rpt --procedure PROCEDURE.pro [--json]"));
-    DocumentData data;
-    const QString pro = a.value(QStringLiteral("procedure"));
-    if (readDocumentFile(pro, data) != DocumentNames::FileType::Procedure)
-        throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file (.pro).").arg(pro));
-    if (readDocumentFile(a.positional[0], data) != DocumentNames::FileType::Report)
-        throw CliError(ExitUsage, QStringLiteral("%1 is not a report file (.rpt).").arg(a.positional[0]));
-    ProcedureModel procedure;
-    ResultTableModel results;
-    PageTransfer::rebuild(data, procedure, results, nullptr);
+    QelSession session(nullptr);
+    loadReportPair(session, a.positional[0], a.value(QStringLiteral("procedure")));
 
     TableStatistics statistics;
-    statistics.setSteps(procedure.steps());
-    statistics.addTable(results);
+    statistics.setSteps(session.procedure().steps());
+    statistics.addTable(session.results());
     const QByteArray out = a.has(QStringLiteral("json")) ? StatisticsJson::toJson(statistics)
                                                          : StatisticsJson::toText(statistics);
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

@@ -8,10 +8,8 @@
 
 #include "document/CQelDoc.h"
 #include "history/RunRecording.h"
-#include "plotter/GraphPainter.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
-#include "plotter/SweepExport.h"
 #include "session/QelSession.h"
 
 #include <QBuffer>
@@ -183,7 +181,7 @@ int cliSweep(const QStringList &args)
     }
     if (a.has(QStringLiteral("xlsx"))) {
         QString error;
-        if (!SweepExport::exportToFile(state, a.value(QStringLiteral("xlsx")), &error))
+        if (!session.sweepOutputs().workbookToFile(a.value(QStringLiteral("xlsx")), &error))
             throw CliError(ExitUsage, cannotWrite(a.value(QStringLiteral("xlsx")), error));
     }
     if (a.has(QStringLiteral("csv"))) {
@@ -192,14 +190,10 @@ int cliSweep(const QStringList &args)
             throw CliError(ExitUsage, cannotWrite(a.value(QStringLiteral("csv")), error));
     }
     if (a.has(QStringLiteral("png"))) {
-        GraphData &graph = state.headlessGraph();
-        graph.setAxisLog(1, a.has(QStringLiteral("log")));
-        for (int axis = 2; axis <= GraphSink::AxisCount; ++axis)
-            graph.setAxisLog(axis, a.has(QStringLiteral("log-y")));
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        GraphPainter::render(graph, QSize(900, 560)).save(&buffer, "PNG");
+        session.graphPicture(a.has(QStringLiteral("log")), a.has(QStringLiteral("log-y"))).save(&buffer, "PNG");
         writeFileAtomically(a.value(QStringLiteral("png")), bytes);
     }
     if (interrupted)

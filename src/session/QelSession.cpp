@@ -1,17 +1,24 @@
 #include "session/QelSession.h"
 
 #include "common/Prompter.h"
+#include "document/ArchiveError.h"
 #include "document/CQelDoc.h"
+#include "document/DocumentLayouts.h"
+#include "document/PageTransfer.h"
 #include "document/PlotterStateAccess.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "measurement/MeasurementSequencer.h"
 #include "measurement/RunCommands.h"
 #include "measurement/SweepSequencer.h"
+#include "plotter/GraphPainter.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "procedure/ProcedureModel.h"
+#include "reports/GraphPrint.h"
 #include "reports/ReportDescription.h"
+
+#include <QFile>
 
 QelSession::QelSession(Prompter *prompter, QObject *parent)
     : QObject(parent), m_link(prompter)
@@ -158,4 +165,77 @@ void QelSession::onSweepInterrupted(const QString &text)
 {
     m_lossTold = true;
     emit sweepEnded(reason(EndReason::Cause::MeterLost, m_lastLoss, text));
+}
+
+QelSession::FileRead QelSession::readFile(const QString &path, DocumentData &data)
+{
+    FileRead r;
+    r.type = DocumentNames::fileType(DocumentNames::fileName(path));
+    if (r.type == DocumentNames::FileType::None) {
+        r.problem = FileRead::NotADocument;
+        return r;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        r.problem = FileRead::CannotRead;
+        r.detail = f.errorString();
+        return r;
+    }
+    const QByteArray bytes = f.readAll();
+    try {
+        DocumentLayouts::read(r.type, bytes, data);
+    } catch (const ArchiveError &e) {
+        r.problem = FileRead::Damaged;
+        r.detail = e.describe();
+    }
+    return r;
+}
+
+void QelSession::takePages(const DocumentData &data)
+{
+    PageTransfer::rebuild(data, *m_procedure, *m_results, m_plotAccess.get());
+}
+
+ResultOutputs QelSession::resultOutputs() const
+{
+    return ResultOutputs(*m_procedure, *m_results);
+}
+
+SweepOutputs QelSession::sweepOutputs() const
+{
+    return SweepOutputs(SweepExport::inputFrom(*m_plotter));
+}
+
+ReportDescription::Texts QelSession::reportHeader() const
+{
+    return m_description->texts();
+}
+
+bool QelSession::printReport(const QString &path, bool withStatistics) const
+{
+    const ResultOutputs outputs = resultOutputs();
+    const ReportPainter::Appendix appendix = withStatistics ? outputs.statisticsAppendix() : ReportPainter::Appendix();
+    return printReportToPdf(outputs.reportLayout(), reportHeader(), path, appendix);
+}
+
+const QSize QelSession::GraphPictureSize(900, 560);
+
+GraphData &QelSession::graph(bool logX, bool logY)
+{
+    GraphData &g = m_plotter->headlessGraph();
+    g.setAxisLog(1, logX);
+    for (int axis = 2; axis <= GraphSink::AxisCount; ++axis)
+        g.setAxisLog(axis, logY);
+    return g;
+}
+
+QImage QelSession::graphPicture(bool logX, bool logY)
+{
+    return GraphPainter::render(graph(logX, logY), GraphPictureSize);
+}
+
+bool QelSession::printGraph(const QString &path, const QString &description, bool landscape, bool logX, bool logY)
+{
+    // Drawn in lines and text where the picture goes: sharp, and its values readable from the file.
+    return printGraphToPdf(graph(logX, logY), GraphPictureSize, description, landscape, path);
 }

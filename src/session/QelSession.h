@@ -1,17 +1,23 @@
 #pragma once
 
+#include "document/DocumentData.h"
 #include "measurement/PassEvaluator.h"
 #include "meter/InstrumentLink.h"
 #include "meter/SettingsCache.h"
+#include "reports/ReportDescription.h"
 #include "session/EndReason.h"
+#include "session/SessionOutputs.h"
 
 #include <QDateTime>
+#include <QImage>
 #include <QObject>
+#include <QSize>
 
 #include <memory>
 
 class CQelDoc;
 class ExecutionState;
+class GraphData;
 class MeasurementSequencer;
 class PlotterCommands;
 class PlotterState;
@@ -66,6 +72,43 @@ public:
 
     bool isRunning() const;
     bool isSweeping() const;
+
+    // ---- Files, exports and prints, prepared alike for every front end ----
+
+    // What readFile found: the file's type by its name's ending, or why it
+    // could not be read (detail: the system's or the layout reader's words).
+    struct FileRead
+    {
+        enum Problem { Read, NotADocument, CannotRead, Damaged };
+        DocumentNames::FileType type = DocumentNames::FileType::None;
+        Problem problem = Read;
+        QString detail;
+    };
+    // Reads a procedure, report or plot file into its part of data; the
+    // session is not touched.
+    static FileRead readFile(const QString &path, DocumentData &data);
+    // Takes pages read into data into the models and the Plotter View state,
+    // as the desktop's open does once its name checks passed; the report
+    // description's Sampling follows the rows taken.
+    void takePages(const DocumentData &data);
+
+    // The result workbook, CSV and report of the result table as it is now.
+    ResultOutputs resultOutputs() const;
+    // The sweep export of the Plotter View as it is now.
+    SweepOutputs sweepOutputs() const;
+    // The report's header texts: the report description as it stands.
+    ReportDescription::Texts reportHeader() const;
+    // The whole report as an A4 PDF; withStatistics adds the statistics page.
+    bool printReport(const QString &path, bool withStatistics) const;
+
+    // The size the graph has on the Plotter View, for pictures made without one.
+    static const QSize GraphPictureSize;
+    // The sweep's graph as drawn without a window, with X and Y axes linear
+    // or logarithmic.
+    GraphData &graph(bool logX, bool logY);
+    QImage graphPicture(bool logX, bool logY);
+    // The graph print as an A4 PDF, drawn in lines and text.
+    bool printGraph(const QString &path, const QString &description, bool landscape, bool logX, bool logY);
 
 signals:
     // Recorders attach here (see README.md).

@@ -4,13 +4,8 @@
 #include "app/ui/CMainFrame.h"
 #include "common/Prompter.h"
 #include "document/CQelDoc.h"
-#include "execution/CsvWriter.h"
-#include "execution/ResultCsvExport.h"
-#include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
-#include "plotter/SweepExport.h"
-#include "statistics/StatisticsOutputs.h"
-#include "procedure/ProcedureModel.h"
+#include "session/QelSession.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -20,53 +15,12 @@
 
 namespace {
 
-// Passes every call on and reports each row, which is where Cancel ends the work.
-class ProgressWriter : public WorkbookWriter
-{
-public:
-    ProgressWriter(WorkbookWriter &out, TaskProgress &progress) : m_out(out), m_progress(progress) {}
-    void centreColumn(int column) override { m_out.centreColumn(column); }
-    void writeRow(int row, const QStringList &cells) override
-    {
-        m_progress.advance(row);
-        m_out.writeRow(row, cells);
-    }
-    void boldRow(int row) override { m_out.boldRow(row); }
-    void blueRow(int row) override { m_out.blueRow(row); }
-    bool addSheet(const QString &name) override { return m_out.addSheet(name); }
-    void numberRow(int row) override { m_out.numberRow(row); }
-    bool close() override { return m_out.close(); }
-    QString errorText() const override { return m_out.errorText(); }
-
-private:
-    WorkbookWriter &m_out;
-    TaskProgress &m_progress;
-};
-
-// The procedure and results as they are now, owned by the task.
-struct ResultSnapshot
-{
-    std::shared_ptr<ProcedureModel> procedure;
-    std::shared_ptr<ResultTableModel> results;
-};
-
-ResultSnapshot snapshotOf(const ProcedureModel &procedure, const ResultTableModel &results)
-{
-    ResultSnapshot s;
-    s.procedure = std::make_shared<ProcedureModel>();
-    s.procedure->setSteps(procedure.steps());
-    s.results = std::shared_ptr<ResultTableModel>(results.snapshot().release());
-    return s;
-}
-
 const QString CsvCaption = QStringLiteral("Export to CSV");
 
 } // namespace
 
-BackgroundCommands::BackgroundCommands(CMainFrame *frame, ProcedureModel *procedure, ResultTableModel *results,
-                                       PlotterState *plotter, Prompter *prompter, QObject *parent)
-    : QObject(parent), m_frame(frame), m_procedure(procedure), m_results(results), m_plotter(plotter),
-      m_prompter(prompter)
+BackgroundCommands::BackgroundCommands(CMainFrame *frame, QelSession *session, Prompter *prompter, QObject *parent)
+    : QObject(parent), m_frame(frame), m_session(session), m_prompter(prompter)
 {
 }
 
@@ -79,17 +33,11 @@ void BackgroundCommands::started(BackgroundTask *task)
 
 void BackgroundCommands::exportResults()
 {
-    const ResultSnapshot s = snapshotOf(*m_procedure, *m_results);
+    const ResultOutputs s = m_session->resultOutputs();
     const QString path = XlsxWorkbook::exportPath(QStringLiteral("qel-results"));
     auto work = [s, path](TaskProgress &progress, QString *error) {
-        progress.setTotal(s.results->resultCount() + ResultExport::FirstDataRow);
-        return XlsxWorkbook::writeFile(
-            path,
-            [&](WorkbookWriter &out) {
-                ProgressWriter counted(out, progress);
-                StatisticsOutputs::writeWorkbook(*s.procedure, *s.results, counted);
-            },
-            error);
+        progress.setTotal(s.sheetRows());
+        return s.workbookToFile(path, error, [&progress](int row) { progress.advance(row); });
     };
     startWorkbook(QStringLiteral("Exporting the results..."), path, work);
 }
@@ -108,16 +56,10 @@ void BackgroundCommands::exportResultsCsv()
 
 void BackgroundCommands::exportResultsCsvTo(const QString &path)
 {
-    const ResultSnapshot s = snapshotOf(*m_procedure, *m_results);
+    const ResultOutputs s = m_session->resultOutputs();
     auto work = [s, path](TaskProgress &progress, QString *error) {
-        progress.setTotal(s.results->resultCount() + ResultExport::FirstDataRow);
-        return CsvWriter::writeFile(
-            path, ResultCsvExport::keepsRow,
-            [&](WorkbookWriter &out) {
-                ProgressWriter counted(out, progress);
-                ResultExport::write(*s.procedure, *s.results, counted);
-            },
-            error);
+        progress.setTotal(s.sheetRows());
+        return s.csvToFile(path, error, [&progress](int row) { progress.advance(row); });
     };
     Prompter *prompter = m_prompter;
     started(BackgroundTask::start(m_frame, QStringLiteral("Exporting the results to %1...").arg(QFileInfo(path).fileName()),
@@ -130,17 +72,11 @@ void BackgroundCommands::exportResultsCsvTo(const QString &path)
 
 void BackgroundCommands::exportSweep()
 {
-    const SweepExportInput input = SweepExport::inputFrom(*m_plotter);
+    const SweepOutputs s = m_session->sweepOutputs();
     const QString path = XlsxWorkbook::exportPath(QStringLiteral("qel-sweep"));
-    auto work = [input, path](TaskProgress &progress, QString *error) {
-        progress.setTotal(input.rows.size() + 6);
-        return XlsxWorkbook::writeFile(
-            path,
-            [&](WorkbookWriter &out) {
-                ProgressWriter counted(out, progress);
-                SweepExport::write(input, counted);
-            },
-            error);
+    auto work = [s, path](TaskProgress &progress, QString *error) {
+        progress.setTotal(s.sheetRows());
+        return s.workbookToFile(path, error, [&progress](int row) { progress.advance(row); });
     };
     startWorkbook(QStringLiteral("Exporting the sweep..."), path, work);
 }
@@ -161,7 +97,7 @@ void BackgroundCommands::startWorkbook(const QString &title, const QString &path
 
 bool BackgroundCommands::save(CQelDoc *doc, const QString &path)
 {
-    if (m_results->resultCount() <= SaveAtOnceRows)
+    if (m_session->results().resultCount() <= SaveAtOnceRows)
         return doc->saveDocument(path);
     const std::shared_ptr<CQelDoc::SaveJob> job = doc->prepareSave(path);
     if (!job)

@@ -8,21 +8,19 @@
 
 class CMainFrame;
 class CQelDoc;
-class PlotterState;
-class ProcedureModel;
 class Prompter;
-class ResultTableModel;
+class QelSession;
 
 // The commands whose work grows with the data, run as background tasks on a
-// snapshot: the result export (workbook and CSV), the sweep export, and the
+// snapshot the session prepares: the result export (workbook and CSV), the
+// sweep export, and the
 // opening and saving of large documents. A run or sweep goes on measuring
 // meanwhile; what it adds after the command started is not in the file.
 class BackgroundCommands : public QObject
 {
     Q_OBJECT
 public:
-    BackgroundCommands(CMainFrame *frame, ProcedureModel *procedure, ResultTableModel *results,
-                       PlotterState *plotter, Prompter *prompter, QObject *parent = nullptr);
+    BackgroundCommands(CMainFrame *frame, QelSession *session, Prompter *prompter, QObject *parent = nullptr);
 
     // The Executive View's "Export to Excel".
     void exportResults();
@@ -52,9 +50,7 @@ private:
     void startWorkbook(const QString &title, const QString &path, const BackgroundTask::Work &work);
 
     CMainFrame *m_frame;
-    ProcedureModel *m_procedure;
-    ResultTableModel *m_results;
-    PlotterState *m_plotter;
+    QelSession *m_session;
     Prompter *m_prompter;
     XlsxWorkbook::Opener m_opener = XlsxWorkbook::openInDesktop;
     QPointer<BackgroundTask> m_current;

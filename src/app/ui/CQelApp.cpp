@@ -63,12 +63,17 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
 
     m_printing = new ReportPrinting(m_view->procedureModel(), m_view->resultModel(), &s.description(), m_view);
     m_printing->setPrompter(m_prompter);
+    // Print and Print Preview lay out what the session prepares, as qel-cli print does.
+    m_printing->setRows([this] {
+        const auto outputs = std::make_shared<const ResultOutputs>(m_session->resultOutputs());
+        return ReportPrinting::Rows{outputs->reportPageCount(),
+            [outputs](const std::function<bool(int, int)> &keepGoing) { return outputs->reportLayout(keepGoing); }};
+    });
     m_commDlg = new CCommDlg(m_prompter, m_view);
 
     m_plotDlg = new CPlotDlg(m_plotter, &s.plotterCommands(), m_router.sender());
     m_frame = new CMainFrame(m_view, m_execDlg, m_plotDlg);
-    m_background = new BackgroundCommands(m_frame, m_view->procedureModel(), m_view->resultModel(), m_plotter,
-        m_prompter, this);
+    m_background = new BackgroundCommands(m_frame, m_session.get(), m_prompter, this);
     if (m_ownPrompter)
         m_ownPrompter->setParent(m_frame);
     wireCommands();

@@ -31,37 +31,24 @@ ReportPrinting::ReportPrinting(const ProcedureModel *procedure, const ResultTabl
     m_printer->setPageSize(QPageSize(QPageSize::A4));
 }
 
-struct ReportPrinting::Snapshot
-{
-    std::shared_ptr<ProcedureModel> procedure;
-    std::shared_ptr<const ResultTableModel> results;
-
-    int pageCount() const
-    {
-        if (!procedure || !results)
-            return ReportLayout().pageCount();
-        return ReportLayout::blockCountFor(results->resultCount())
-            * ReportLayout::pagesPerBlockFor(procedure->stepCount() + procedure->secondItemCount());
-    }
-    // Cancel ends it on the task's thread.
-    ReportLayout layout(TaskProgress &progress) const
-    {
-        if (!procedure || !results)
-            return ReportLayout();
-        ReportLayout laid = ReportLayout::prepare(*procedure, *results, [&progress](int done, int total) {
-            progress.setTotal(total);
-            progress.report(done);
-            return !progress.cancelRequested();
-        });
-        if (progress.cancelRequested())
-            throw TaskProgress::Cancelled{};
-        return laid;
-    }
-};
-
 namespace {
 
 using Outcome = BackgroundTask::Outcome;
+
+// Lays out on the task's thread, telling it the blocks; Cancel ends it.
+ReportLayout layoutCounted(TaskProgress &progress, const ReportPrinting::Rows &rows)
+{
+    if (!rows.layout)
+        return ReportLayout();
+    ReportLayout laid = rows.layout([&progress](int done, int total) {
+        progress.setTotal(total);
+        progress.report(done);
+        return !progress.cancelRequested();
+    });
+    if (progress.cancelRequested())
+        throw TaskProgress::Cancelled{};
+    return laid;
+}
 
 // Paints on the task's thread, telling it each page; Cancel ends the painting.
 bool paintCounted(TaskProgress &progress, QPagedPaintDevice &device, const ReportLayout &layout,
@@ -112,15 +99,24 @@ ReportLayout ReportPrinting::prepare() const
     return ReportLayout::prepare(*m_procedure, *m_results);
 }
 
-ReportPrinting::Snapshot ReportPrinting::snapshot() const
+ReportPrinting::Rows ReportPrinting::rows() const
 {
-    Snapshot s;
-    if (!m_procedure || !m_results)
-        return s;
-    s.procedure = std::make_shared<ProcedureModel>();
-    s.procedure->setSteps(m_procedure->steps());
-    s.results = std::shared_ptr<const ResultTableModel>(m_results->snapshot().release());
-    return s;
+    if (m_takeRows)
+        return m_takeRows();
+    Rows r;
+    if (!m_procedure || !m_results) {
+        r.pageCount = ReportLayout().pageCount();
+        return r;
+    }
+    auto procedure = std::make_shared<ProcedureModel>();
+    procedure->setSteps(m_procedure->steps());
+    auto results = std::shared_ptr<const ResultTableModel>(m_results->snapshot().release());
+    r.pageCount = ReportLayout::blockCountFor(results->resultCount())
+        * ReportLayout::pagesPerBlockFor(procedure->stepCount() + procedure->secondItemCount());
+    r.layout = [procedure, results](const std::function<bool(int, int)> &keepGoing) {
+        return ReportLayout::prepare(*procedure, *results, keepGoing);
+    };
+    return r;
 }
 
 int ReportPrinting::runInBackground(QWidget *over, const QString &label, bool cancellable,
@@ -143,8 +139,8 @@ bool ReportPrinting::print()
 {
     if (m_busy)
         return false;
-    const Snapshot s = snapshot();
-    const int total = s.pageCount();
+    const Rows s = rows();
+    const int total = s.pageCount;
     // A range chosen for an earlier print is not carried over.
     m_printer->setPrintRange(QPrinter::AllPages);
     QPrintDialog dialog(m_printer.get(), m_window);
@@ -166,7 +162,7 @@ bool ReportPrinting::print()
     const QString file = printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
     const Outcome outcome = Outcome(runInBackground(m_window, QStringLiteral("Printing the report..."),
         !file.isEmpty(), [=](TaskProgress &progress) {
-            return paintCounted(progress, *printer, s.layout(progress), header, first, last, appendix);
+            return paintCounted(progress, *printer, layoutCounted(progress, s), header, first, last, appendix);
         }));
     if (outcome == Outcome::Cancelled && !file.isEmpty())
         QFile::remove(file);
@@ -180,11 +176,11 @@ void ReportPrinting::printPreview()
     if (m_busy)
         return;
     // Laid out once: later rows leave the preview (and a print from it) alone.
-    const Snapshot s = snapshot();
+    const Rows s = rows();
     auto layout = std::make_shared<ReportLayout>();
     const QString label = QStringLiteral("Preparing the print preview...");
     if (Outcome(runInBackground(m_window, label, true, [s, layout](TaskProgress &progress) {
-            *layout = s.layout(progress);
+            *layout = layoutCounted(progress, s);
             return true;
         })) != Outcome::Done)
         return;

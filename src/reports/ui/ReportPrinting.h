@@ -41,6 +41,17 @@ public:
     // The lay-out of the current results, taken now.
     ReportLayout prepare() const;
 
+    // What a print or preview lays out, taken when it starts: the page
+    // count, and the lay-out made on another thread (keepGoing as
+    // ReportLayout::prepare takes it). A copy of the models given by default;
+    // the desktop program takes it from its session.
+    struct Rows
+    {
+        int pageCount = 1;
+        std::function<ReportLayout(const std::function<bool(int done, int total)> &keepGoing)> layout;
+    };
+    void setRows(std::function<Rows()> take) { m_takeRows = std::move(take); }
+
     // The lay-out and the painting of the pages run on another thread on a
     // copy of the rows taken when the command starts, with a progress dialog
     // after half a second; the window goes on meanwhile.
@@ -88,8 +99,7 @@ private:
     bool printGraphWith(const std::function<GraphPage()> &takePage);
     int run(QDialog *dialog);
     void reportFailure();
-    struct Snapshot;
-    Snapshot snapshot() const;
+    Rows rows() const;
     // Runs work as a background task and waits for it while the window's
     // events go on; the task's outcome.
     // over: the window the progress shows over.
@@ -107,6 +117,7 @@ private:
     DialogRunner m_runner;
     Prompter *m_prompter = nullptr;
     AppendixSource m_appendix;
+    std::function<Rows()> m_takeRows;
     QPointer<BackgroundTask> m_task;
     bool m_busy = false;
 };
