@@ -14,7 +14,7 @@
 #include "reports/ReportDescription.h"
 
 QelSession::QelSession(Prompter *prompter, QObject *parent)
-    : QObject(parent), m_link(prompter)
+    : QObject(parent), m_link(prompter), m_connector(m_link)
 {
     qRegisterMetaType<EndReason>();
     m_procedure = new ProcedureModel(this);

@@ -52,9 +52,9 @@ struct SessionRig
     bool connectMeter()
     {
         session.link().settings().devicePath = sim.devicePath();
-        session.link().setIdentificationDelay(300);
-        return session.link().connectToMeter()
-            && MeterSim::waitUntil([this] { return !session.link().isIdentifying(); }, 5000) && session.link().isConnected();
+        session.connector().setIdentificationDelay(300);
+        return session.connector().connectToMeter()
+            && MeterSim::waitUntil([this] { return !session.connector().isIdentifying(); }, 5000) && session.link().isConnected();
     }
 
     void setProcedure(int loops)
