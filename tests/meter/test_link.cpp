@@ -1,5 +1,5 @@
-// InstrumentLink over a scripted transport: connect, identification,
-// receive path, disconnect and loss of the device.
+// InstrumentLink and the MeterConnector over it, on a scripted transport:
+// connect, identification, receive path, disconnect and loss of the device.
 
 #include "../support/LinkProbe.h"
 #include "../support/FakeSerialTransport.h"
