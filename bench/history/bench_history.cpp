@@ -28,6 +28,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/RunRecording.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "procedure/ProcedureModel.h"
 #include "session/QelSession.h"
 
@@ -79,7 +80,7 @@ struct Runner
           exec(session.execution())
     {
         link.settings().devicePath = device;
-        link.setIdentificationDelay(300);
+        session.connector().setIdentificationDelay(300);
         QVector<ProcedureStep> steps;
         for (int i = 0; i < 10; ++i)
             steps << benchStep(i);
@@ -89,12 +90,12 @@ struct Runner
 
     bool connectMeter()
     {
-        if (!link.connectToMeter())
+        if (!session.connector().connectToMeter())
             return false;
         QEventLoop loop;
-        QObject::connect(&link, &InstrumentLink::identificationFinished, &loop, &QEventLoop::quit);
+        QObject::connect(&session.connector(), &MeterConnector::identificationFinished, &loop, &QEventLoop::quit);
         QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-        if (link.isIdentifying())
+        if (session.connector().isIdentifying())
             loop.exec();
         return link.isConnected();
     }

@@ -14,6 +14,7 @@
 
 #include "common/Prompter.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/SerialTransport.h"
 
 #include <QCoreApplication>
@@ -90,9 +91,10 @@ void roundTrips(benchmark::State &state, MeterSim &sim)
     }
     SilentPrompter prompter;
     InstrumentLink link(&prompter);
+    MeterConnector connector(link);
     link.settings().devicePath = sim.devicePath();
-    link.setIdentificationDelay(50);
-    if (!link.connectToMeter() || !MeterSim::waitUntil([&] { return link.isConnected(); }, 3000)) {
+    connector.setIdentificationDelay(50);
+    if (!connector.connectToMeter() || !MeterSim::waitUntil([&] { return link.isConnected(); }, 3000)) {
         state.SkipWithError("no identification");
         return;
     }
@@ -162,7 +164,8 @@ void LinkNoDevice(benchmark::State &state)
     SilentPrompter prompter;
     EchoTransport transport;
     InstrumentLink link(&prompter, &transport);
-    link.connectToMeter();
+    MeterConnector connector(link);
+    connector.connectToMeter();
     LinkProbe::clearReplyBuffer(link);
     for (auto _ : state) {
         LinkProbe::clearLatestChunk(link);

@@ -18,6 +18,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "measurement/MeasurementSequencer.h"
 #include "meter/SerialTransport.h"
 #include "meter/SettingsCache.h"
@@ -92,17 +93,17 @@ struct Runner
     Runner(SerialTransport *transport, const QString &devicePath) : link(&prompter, transport)
     {
         link.settings().devicePath = devicePath;
-        link.setIdentificationDelay(300);
+        connector.setIdentificationDelay(300);
     }
 
     bool connectMeter()
     {
-        if (!link.connectToMeter())
+        if (!connector.connectToMeter())
             return false;
         QEventLoop loop;
-        QObject::connect(&link, &InstrumentLink::identificationFinished, &loop, &QEventLoop::quit);
+        QObject::connect(&connector, &MeterConnector::identificationFinished, &loop, &QEventLoop::quit);
         QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-        if (link.isIdentifying())
+        if (connector.isIdentifying())
             loop.exec();
         return link.isConnected();
     }
@@ -137,6 +138,7 @@ struct Runner
 
     SilentPrompter prompter;
     InstrumentLink link;
+    MeterConnector connector{link};
     SettingsCache cache;
     ProcedureModel procedure;
     ResultTableModel results;

@@ -18,6 +18,7 @@
 #include "common/Prompter.h"
 #include "components/ui/Graph.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/SettingsCache.h"
 #include "measurement/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
@@ -65,10 +66,10 @@ struct Rig
         if (!sim.isRunning())
             return false;
         link.settings().devicePath = sim.devicePath();
-        link.setIdentificationDelay(50);
-        if (!link.connectToMeter())
+        connector.setIdentificationDelay(50);
+        if (!connector.connectToMeter())
             return false;
-        return MeterSim::waitUntil([this] { return !link.isIdentifying(); }, 5000) && link.isConnected();
+        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }, 5000) && link.isConnected();
     }
 
     bool sweep()
@@ -88,6 +89,7 @@ struct Rig
     MeterSim sim;
     SilentPrompter prompter;
     InstrumentLink link{&prompter};
+    MeterConnector connector{link};
     SettingsCache cache;
     PlotterState plotter;
     PlotterCommands commands{plotter, prompter};

@@ -6,6 +6,7 @@
 #include "history/HistoryForwarder.h"
 #include "history/HistoryStatistics.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "statistics/Statistics.h"
 #include "statistics/StatisticsJson.h"
 
@@ -240,11 +241,11 @@ CliRecording::CliRecording(const CliArgs &args) : m_args(args)
     m_recorder.setTarget(historyTarget(args));
 }
 
-History::RunRecord CliRecording::runContext(const InstrumentLink &link, const QString &procedurePath, int loops) const
+History::RunRecord CliRecording::runContext(const MeterConnector &meter, const QString &procedurePath, int loops) const
 {
     History::RunRecord r;
-    r.meter = QString::fromLatin1(link.identification()).trimmed();
-    r.device = link.settings().devicePath;
+    r.meter = QString::fromLatin1(meter.identification()).trimmed();
+    r.device = meter.link().settings().devicePath;
     r.procedure = QFileInfo(procedurePath).fileName();
     r.loops = loops;
     r.operatorName = m_args.value(QStringLiteral("operator"));
@@ -253,11 +254,11 @@ History::RunRecord CliRecording::runContext(const InstrumentLink &link, const QS
     return r;
 }
 
-History::SweepRecord CliRecording::sweepContext(const InstrumentLink &link) const
+History::SweepRecord CliRecording::sweepContext(const MeterConnector &meter) const
 {
     History::SweepRecord s;
-    s.meter = QString::fromLatin1(link.identification()).trimmed();
-    s.device = link.settings().devicePath;
+    s.meter = QString::fromLatin1(meter.identification()).trimmed();
+    s.device = meter.link().settings().devicePath;
     s.operatorName = m_args.value(QStringLiteral("operator"));
     return s;
 }

@@ -4,7 +4,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryRecords.h"
 
-class InstrumentLink;
+class MeterConnector;
 
 // Recording for run and sweep: --db URL (or QEL_DB, else the default
 // database), --no-db, --operator and the report description's texts.
@@ -22,8 +22,8 @@ public:
     explicit CliRecording(const CliArgs &args);
     HistoryRecorder &recorder() { return m_recorder; }
 
-    History::RunRecord runContext(const InstrumentLink &link, const QString &procedurePath, int loops) const;
-    History::SweepRecord sweepContext(const InstrumentLink &link) const;
+    History::RunRecord runContext(const MeterConnector &meter, const QString &procedurePath, int loops) const;
+    History::SweepRecord sweepContext(const MeterConnector &meter) const;
     // Forwards what waits for a server (a few seconds at most) and says
     // what could not be recorded or forwarded.
     void finish();

@@ -1,25 +1,27 @@
 #include "cli/CliLink.h"
 
 #include "cli/CliCommon.h"
+#include "meter/InstrumentLink.h"
 
 #include <QEventLoop>
 
-void connectOrThrow(InstrumentLink &link, const QString &device, const QString &settingsText)
+void connectOrThrow(MeterConnector &meter, const QString &device, const QString &settingsText)
 {
+    InstrumentLink &link = meter.link();
     link.settings().devicePath = device;
     link.settings().settingsText = settingsText;
-    if (!link.connectToMeter()) {
+    if (!meter.connectToMeter()) {
         const QString why = link.lastError();
         throw CliError(ExitConnection, why.contains(device) ? why : QStringLiteral("Cannot open %1: %2").arg(device, why));
     }
     QEventLoop wait;
     bool ok = false;
-    QObject::connect(&link, &InstrumentLink::identificationFinished, &wait, [&](bool result) {
+    QObject::connect(&meter, &MeterConnector::identificationFinished, &wait, [&](bool result) {
         ok = result;
         wait.quit();
     });
     QObject::connect(&link, &InstrumentLink::linkLost, &wait, [&] { wait.quit(); });
-    if (link.isIdentifying())
+    if (meter.isIdentifying())
         wait.exec();
     if (!ok || !link.isConnected())
         throw CliError(ExitConnection, QStringLiteral("No meter answered the identification on %1.").arg(device));

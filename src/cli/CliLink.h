@@ -1,10 +1,12 @@
 #pragma once
 
-#include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
+
+#include <QString>
 
 // Connects as the desktop program does and waits for the identification
 // check; throws CliError(ExitConnection) naming the device when it fails.
-void connectOrThrow(InstrumentLink &link, const QString &device, const QString &settingsText);
+void connectOrThrow(MeterConnector &meter, const QString &device, const QString &settingsText);
 
 // One sentence for a run or sweep that the link's loss ended early: the
 // link's own words when they name the device, and what was kept.

@@ -66,11 +66,11 @@ int cliRun(const QStringList &args)
     // A URL that cannot be read is refused before the meter is touched.
     CliRecording recording(a);
     const QString port = a.value(QStringLiteral("port"));
-    connectOrThrow(session.link(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
+    connectOrThrow(session.connector(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.execution().setLoopText(QString::number(loops));
     session.setReplyTimeout(replyTimeout);
     RunRecording recorded(recording.recorder(), session,
-        [&] { return recording.runContext(session.link(), procedurePath, loops); });
+        [&] { return recording.runContext(session.connector(), procedurePath, loops); });
 
     printLine(results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time"));
     int status = ExitOk;

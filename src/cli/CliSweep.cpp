@@ -128,10 +128,10 @@ int cliSweep(const QStringList &args)
         throw CliError(ExitUsage, QStringLiteral("--points %1: %2").arg(a.value(QStringLiteral("points")), commands.lastRefusal()));
 
     const QString port = a.value(QStringLiteral("port"));
-    connectOrThrow(session.link(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
+    connectOrThrow(session.connector(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.setReplyTimeout(replyTimeout);
     CliRecording recording(a);
-    SweepRecording recorded(recording.recorder(), session, [&] { return recording.sweepContext(session.link()); });
+    SweepRecording recorded(recording.recorder(), session, [&] { return recording.sweepContext(session.connector()); });
 
     bool interrupted = false;
     for (int d = 0; d < draws && !interrupted; ++d) {

@@ -1,11 +1,8 @@
 #include "meter/InstrumentLink.h"
 
 #include "common/Prompter.h"
-#include "meter/MeterCommands.h"
 #include "meter/SerialPortTransport.h"
 #include "meter/SerialTransport.h"
-
-#include <QTimer>
 
 namespace {
 // Errors raised while opening the port are shown like any other program error.
@@ -24,14 +21,10 @@ InstrumentLink::InstrumentLink(Prompter *prompter, SerialTransport *transport, Q
             [this](SerialTransport::Fault fault, const QString &message) {
                 onTransportError(int(fault), message);
             });
-    m_idTimer = new QTimer(this);
-    m_idTimer->setSingleShot(true);
-    connect(m_idTimer, &QTimer::timeout, this, &InstrumentLink::onIdentificationCheck);
 }
 
 InstrumentLink::~InstrumentLink()
 {
-    m_idTimer->stop();
     if (m_transport->isOpen())
         m_transport->close();
 }
@@ -51,17 +44,10 @@ bool InstrumentLink::isOpen() const
     return m_transport->isOpen();
 }
 
-bool InstrumentLink::isIdentifying() const
-{
-    return m_idTimer->isActive();
-}
-
-bool InstrumentLink::connectToMeter()
+bool InstrumentLink::open()
 {
     if (m_transport->isOpen())
         m_transport->close();
-    // A check still pending belongs to the port just closed.
-    m_idTimer->stop();
     setConnected(false);
 
     SerialOpenRequest request;
@@ -83,16 +69,11 @@ bool InstrumentLink::connectToMeter()
         fail(m_transport->errorString());
         return false;
     }
-
-    writeLine(MeterCommands::identify());
-    writeLine(MeterCommands::local());
-    m_idTimer->start(m_idDelay);
     return true;
 }
 
-void InstrumentLink::disconnectFromMeter()
+void InstrumentLink::close()
 {
-    m_idTimer->stop();
     if (m_transport->isOpen())
         m_transport->close();
     setConnected(false);
@@ -147,33 +128,11 @@ void InstrumentLink::onTransportError(int fault, const QString &message)
 
 void InstrumentLink::loseLink(const QString &message)
 {
-    // The loss is the one thing to tell: an identification still pending
-    // would add a second message about the same device.
-    const bool identifying = m_idTimer->isActive();
-    m_idTimer->stop();
     m_lastError = message;
     if (m_transport->isOpen())
         m_transport->close();
     setConnected(false);
     emit linkLost(message);
-    if (identifying)
-        emit identificationFinished(false);
-}
-
-void InstrumentLink::onIdentificationCheck()
-{
-    m_idTimer->stop();
-    if (m_transport->isOpen() && m_reply.contains(MeterCommands::identityMark())) {
-        m_identification = m_reply;
-        m_reply.clear();
-        setConnected(true);
-        emit identificationFinished(true);
-        return;
-    }
-    setConnected(false);
-    if (m_prompter)
-        m_prompter->inform(QStringLiteral("Exception"), QStringLiteral("Connecting Error!"), Prompter::Icon::Error);
-    emit identificationFinished(false);
 }
 
 void InstrumentLink::setConnected(bool connected)

@@ -9,12 +9,12 @@
 
 class Prompter;
 class SerialTransport;
-class QTimer;
 
 // The connection to the meter: the port, the connected flag, the reply
 // buffer (everything received since it was last emptied) and the latest
 // chunk (the bytes of the last receive event), both private to the
-// MeterExchange that reads replies.
+// MeterExchange that reads replies. The port is opened and closed, and the
+// flag set, by the MeterConnector that identifies the meter.
 class InstrumentLink : public QObject
 {
     Q_OBJECT
@@ -26,38 +26,22 @@ public:
     LinkSettings &settings() { return m_settings; }
     const LinkSettings &settings() const { return m_settings; }
 
-    // Close if open, apply the settings, open, write "*IDN?\n" and "*LOC\n"
-    // (MeterCommands::identify() and local()),
-    // start the 1000 ms identification check. False when the port could not
-    // be opened or the settings are invalid (the error was shown).
-    bool connectToMeter();
-    // Close the port and clear the connected flag; nothing is sent.
-    void disconnectFromMeter();
-
     bool isConnected() const { return m_connected; }
     bool isOpen() const;
-    // Whether the 1000 ms identification check is pending.
-    bool isIdentifying() const;
 
     // The device a settings record opens: the typed or picked path, else
     // /dev/ttyS<n-1> for port n; empty for a port number below 1.
     static QString devicePathFor(const LinkSettings &settings);
-
-    // Time from connect to the identification check (1000 ms).
-    int identificationDelay() const { return m_idDelay; }
-    void setIdentificationDelay(int ms) { m_idDelay = ms; }
 
     // The reply buffer never grows past this many bytes: a device that keeps
     // sending without being read is cut off and reported as lost.
     qsizetype replyLimit() const { return m_replyLimit; }
     void setReplyLimit(qsizetype bytes) { m_replyLimit = bytes; }
 
-    // The text of the last error shown by connect or reported by linkLost.
+    // The text of the last error shown on opening or reported by linkLost.
     QString lastError() const { return m_lastError; }
 
     SerialTransport *transport() const { return m_transport; }
-    // What the meter answered to the identification, as received.
-    const QByteArray &identification() const { return m_identification; }
 
     // Writes the bytes unchanged and in order.
     void writeLine(const QByteArray &line);
@@ -66,19 +50,26 @@ signals:
     // Data arrived (after both buffers were updated).
     void received();
     void connectedChanged(bool connected);
-    // The identification check ran, or the link was lost while it was
-    // pending (false, after linkLost and with no message of its own).
-    void identificationFinished(bool ok);
     // The device went away or failed while open; the port has been closed (and
     // the flag cleared) before this is emitted. A failed write is noticed at
     // once, so this may arrive from inside writeLine().
     void linkLost(const QString &message);
 
 private:
-    // The bytes received are read through a MeterExchange only (tests
-    // look at them through their own LinkProbe).
+    // The bytes received are read through a MeterExchange only, and the
+    // port is opened and closed through a MeterConnector only (tests look
+    // at the bytes through their own LinkProbe).
     friend class MeterExchange;
+    friend class MeterConnector;
     friend class LinkProbe;
+    // Close if open, clear the flag, apply the settings and open. False when
+    // the port could not be opened or the settings are invalid (the error
+    // was shown).
+    bool open();
+    // Close the port and clear the connected flag; nothing is sent.
+    void close();
+    void setConnected(bool connected);
+    Prompter *prompter() const { return m_prompter; }
     const QByteArray &replyBuffer() const { return m_reply; }
     const QByteArray &latestChunk() const { return m_latest; }
     void clearReplyBuffer() { m_reply.clear(); }
@@ -89,8 +80,6 @@ private:
 
     void onReadyRead();
     void onTransportError(int fault, const QString &message);
-    void onIdentificationCheck();
-    void setConnected(bool connected);
     void fail(const QString &text);
     void loseLink(const QString &message);
 
@@ -101,9 +90,6 @@ private:
     bool m_connected = false;
     QByteArray m_reply;
     QByteArray m_latest;
-    QByteArray m_identification;
-    QTimer *m_idTimer = nullptr;
-    int m_idDelay = 1000;
     qsizetype m_replyLimit = qsizetype(1) << 20;
     QString m_lastError;
 };

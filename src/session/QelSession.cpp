@@ -21,7 +21,7 @@
 #include <QFile>
 
 QelSession::QelSession(Prompter *prompter, QObject *parent)
-    : QObject(parent), m_link(prompter)
+    : QObject(parent), m_link(prompter), m_connector(m_link)
 {
     qRegisterMetaType<EndReason>();
     m_procedure = new ProcedureModel(this);

@@ -3,6 +3,7 @@
 #include "document/DocumentData.h"
 #include "measurement/PassEvaluator.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/SettingsCache.h"
 #include "reports/ReportDescription.h"
 #include "session/EndReason.h"
@@ -32,7 +33,8 @@ class SweepSequencer;
 // Everything the desktop program and qel-cli share, built and connected in
 // this one place: the procedure, result and execution models, the Plotter
 // View state, the document over them, the report description, the link to
-// the meter with its settings cache, both sequencers and their commands.
+// the meter with the connector that opens and identifies it and its settings
+// cache, both sequencers and their commands.
 // Widget-free. Front ends only talk to it and present what it reports; see
 // src/session/README.md for the signals recorders attach to.
 class QelSession : public QObject
@@ -52,6 +54,8 @@ public:
     CQelDoc &document() const { return *m_document; }
     ReportDescription &description() const { return *m_description; }
     InstrumentLink &link() { return m_link; }
+    // Connect and disconnect through this, from every front end.
+    MeterConnector &connector() { return m_connector; }
     SettingsCache &cache() { return m_cache; }
     MeasurementSequencer &measurement() const { return *m_measure; }
     SweepSequencer &sweep() const { return *m_sweep; }
@@ -129,6 +133,7 @@ private:
 
     std::unique_ptr<Prompter> m_silent;
     InstrumentLink m_link;
+    MeterConnector m_connector;
     SettingsCache m_cache;
     ProcedureModel *m_procedure = nullptr;
     ResultTableModel *m_results = nullptr;

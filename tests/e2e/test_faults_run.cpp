@@ -7,6 +7,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "measurement/MeasurementSequencer.h"
 #include "measurement/PassEvaluator.h"
 #include "measurement/RunCommands.h"
@@ -50,7 +51,7 @@ struct Bench
         procedure.renumber();
         results.rebuildColumns(procedure);
         link.settings().devicePath = dir.filePath(QStringLiteral("meter"));
-        link.setIdentificationDelay(300);
+        connector.setIdentificationDelay(300);
         link.setReplyLimit(64 * 1024);
         QObject::connect(&sequencer, &MeasurementSequencer::interrupted, [this](const QString &r) { stops << r; });
     }
@@ -65,9 +66,9 @@ struct Bench
 
     bool connectMeter()
     {
-        if (!sim->isRunning() || !link.connectToMeter())
+        if (!sim->isRunning() || !connector.connectToMeter())
             return false;
-        return MeterSim::waitUntil([this] { return !link.isIdentifying(); }) && link.isConnected();
+        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected();
     }
 
     bool runToEnd(int ms = 10000)
@@ -93,6 +94,7 @@ struct Bench
     std::unique_ptr<MeterSim> sim;
     RecordingPrompter prompter;
     InstrumentLink link{&prompter};
+    MeterConnector connector {link};
     SettingsCache cache;
     ProcedureModel procedure;
     ResultTableModel results;

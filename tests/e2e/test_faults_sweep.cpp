@@ -5,6 +5,7 @@
 
 #include "../support/LinkProbe.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/ReplySplitter.h"
 #include "meter/SettingsCache.h"
 #include "measurement/SweepSequencer.h"
@@ -35,7 +36,7 @@ struct Bench
         startMeter(faults);
         commands.setRunner(&sequencer);
         link.settings().devicePath = dir.filePath(QStringLiteral("meter"));
-        link.setIdentificationDelay(300);
+        connector.setIdentificationDelay(300);
         link.setReplyLimit(64 * 1024);
         plotter.editText(S::Start, "1");
         plotter.editText(S::End, "100");
@@ -52,9 +53,9 @@ struct Bench
 
     bool connectMeter()
     {
-        if (!sim->isRunning() || !link.connectToMeter())
+        if (!sim->isRunning() || !connector.connectToMeter())
             return false;
-        return MeterSim::waitUntil([this] { return !link.isIdentifying(); }) && link.isConnected();
+        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected();
     }
 
     // Draw as the button does, and wait until the sweep is no longer running.
@@ -92,6 +93,7 @@ struct Bench
     std::unique_ptr<MeterSim> sim;
     RecordingPrompter prompter;
     InstrumentLink link{&prompter};
+    MeterConnector connector {link};
     SettingsCache cache;
     PlotterState plotter;
     PlotterCommands commands{plotter, prompter};

@@ -5,6 +5,7 @@
 #include "../support/RecordingPrompter.h"
 
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@ struct Rig
     MeterSim sim;
     RecordingPrompter prompter;
     InstrumentLink link {&prompter};
+    MeterConnector connector {link};
     int events = 0;
     QStringList lost;
 
@@ -26,8 +28,8 @@ struct Rig
     }
     bool connect()
     {
-        return sim.isRunning() && link.connectToMeter()
-            && MeterSim::waitUntil([&] { return !link.isIdentifying(); }) && link.isConnected();
+        return sim.isRunning() && connector.connectToMeter()
+            && MeterSim::waitUntil([&] { return !connector.isIdentifying(); }) && link.isConnected();
     }
     // Triggers once and waits for a whole line in the reply buffer.
     bool trigger(int timeoutMs = 3000)

@@ -5,6 +5,7 @@
 #include "../support/RecordingPrompter.h"
 
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/SerialPortTransport.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ struct LinkRig
 {
     RecordingPrompter prompter;
     InstrumentLink link {&prompter};
+    MeterConnector connector {link};
     QList<bool> finished;
     QList<bool> connectedChanged;
     QStringList lost;
@@ -22,7 +24,7 @@ struct LinkRig
     explicit LinkRig(const QString &device)
     {
         link.settings().devicePath = device;
-        QObject::connect(&link, &InstrumentLink::identificationFinished, [this](bool ok) { finished << ok; });
+        QObject::connect(&connector, &MeterConnector::identificationFinished, [this](bool ok) { finished << ok; });
         QObject::connect(&link, &InstrumentLink::connectedChanged, [this](bool c) { connectedChanged << c; });
         QObject::connect(&link, &InstrumentLink::linkLost, [this](const QString &m) { lost << m; });
     }
@@ -30,7 +32,7 @@ struct LinkRig
     bool identify()
     {
         const int before = finished.size();
-        return link.connectToMeter() && MeterSim::waitUntil([&] { return finished.size() > before; }, 4000);
+        return connector.connectToMeter() && MeterSim::waitUntil([&] { return finished.size() > before; }, 4000);
     }
     int connectingErrors() const
     {
@@ -50,9 +52,9 @@ TEST(LinkPty, IdentificationWithTheModelDigitsConnects)
     ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
     LinkRig rig(sim.devicePath());
 
-    ASSERT_TRUE(rig.link.connectToMeter());
+    ASSERT_TRUE(rig.connector.connectToMeter());
     EXPECT_TRUE(rig.link.isOpen());
-    EXPECT_TRUE(rig.link.isIdentifying());
+    EXPECT_TRUE(rig.connector.isIdentifying());
     EXPECT_FALSE(rig.link.isConnected());
     ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.finished.size() == 1; }, 4000));
 
@@ -120,7 +122,7 @@ TEST(LinkPty, DisconnectAndReconnect)
     ASSERT_TRUE(rig.identify());
     ASSERT_TRUE(rig.link.isConnected());
 
-    rig.link.disconnectFromMeter();
+    rig.connector.disconnectFromMeter();
     EXPECT_FALSE(rig.link.isConnected());
     EXPECT_FALSE(rig.link.isOpen());
     ASSERT_EQ(rig.connectedChanged.size(), 2);
@@ -213,8 +215,8 @@ TEST(LinkPty, MissingDeviceOrBadSettingsShowTheErrorAndNoConnectingError)
         rig.link.settings().portNumber = c.port;
         rig.link.settings().settingsText = c.settings;
 
-        EXPECT_FALSE(rig.link.connectToMeter());
-        EXPECT_FALSE(rig.link.isIdentifying()) << "no identification check after a failed connect";
+        EXPECT_FALSE(rig.connector.connectToMeter());
+        EXPECT_FALSE(rig.connector.isIdentifying()) << "no identification check after a failed connect";
         EXPECT_FALSE(rig.link.isOpen());
         ASSERT_EQ(rig.prompter.said.size(), 1);
         EXPECT_TRUE(rig.prompter.said.at(0).text.contains(c.expect)) << qPrintable(rig.prompter.said.at(0).text);
@@ -231,9 +233,9 @@ TEST(LinkPty, BusyPortIsReportedAsInUse)
     MeterSim sim;
     ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
     LinkRig first(sim.devicePath());
-    ASSERT_TRUE(first.link.connectToMeter());
+    ASSERT_TRUE(first.connector.connectToMeter());
     LinkRig second(sim.devicePath());
-    EXPECT_FALSE(second.link.connectToMeter());
+    EXPECT_FALSE(second.connector.connectToMeter());
     ASSERT_EQ(second.prompter.said.size(), 1);
     const QString text = second.prompter.said.at(0).text;
     EXPECT_TRUE(text.contains("in use") || text.contains("dialout")) << qPrintable(text);

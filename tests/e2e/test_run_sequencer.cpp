@@ -4,6 +4,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "measurement/MeasurementSequencer.h"
 #include "measurement/RunCommands.h"
 #include "meter/SettingsCache.h"
@@ -75,10 +76,10 @@ struct Rig
         if (!sim.isRunning())
             return false;
         link.settings().devicePath = sim.devicePath();
-        link.setIdentificationDelay(300);
-        if (!link.connectToMeter())
+        connector.setIdentificationDelay(300);
+        if (!connector.connectToMeter())
             return false;
-        return MeterSim::waitUntil([this] { return !link.isIdentifying(); }, 5000) && link.isConnected();
+        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }, 5000) && link.isConnected();
     }
 
     void setSteps(const QList<StepPlan> &plans)
@@ -104,6 +105,7 @@ struct Rig
     MeterSim sim;
     RecordingPrompter prompter;
     InstrumentLink link{&prompter};
+    MeterConnector connector {link};
     SettingsCache cache;
     ProcedureModel procedure;
     ResultTableModel results;

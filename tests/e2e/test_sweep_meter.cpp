@@ -2,6 +2,7 @@
 // meter received, and what the plotter's list and graph show.
 
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/SettingsCache.h"
 #include "measurement/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
@@ -30,10 +31,10 @@ struct Rig
         if (!sim.isRunning())
             return false;
         link.settings().devicePath = sim.devicePath();
-        link.setIdentificationDelay(300);
-        if (!link.connectToMeter())
+        connector.setIdentificationDelay(300);
+        if (!connector.connectToMeter())
             return false;
-        return MeterSim::waitUntil([this] { return !link.isIdentifying(); }, 5000) && link.isConnected();
+        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }, 5000) && link.isConnected();
     }
 
     // Draw as the button does it, then wait for the sweep to end.
@@ -53,6 +54,7 @@ struct Rig
     MeterSim sim;
     RecordingPrompter prompter;
     InstrumentLink link{&prompter};
+    MeterConnector connector {link};
     SettingsCache cache;
     PlotterState plotter;
     PlotterCommands commands{plotter, prompter};

@@ -4,6 +4,7 @@
 
 #include "../support/LinkProbe.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/SettingsCache.h"
 #include "measurement/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
@@ -31,6 +32,7 @@ struct Rig
     std::unique_ptr<FakeSerialTransport> fakeOwner = std::make_unique<FakeSerialTransport>();
     FakeSerialTransport *fake = fakeOwner.get();
     InstrumentLink link{&prompter, fake};
+    MeterConnector connector {link};
     SettingsCache cache;
     PlotterState plotter;
     PlotterCommands commands{plotter, prompter};
@@ -56,9 +58,9 @@ struct Rig
 
     bool connectMeter()
     {
-        link.setIdentificationDelay(20);
-        link.connectToMeter();
-        return MeterSim::waitUntil([this] { return !link.isIdentifying(); }) && link.isConnected();
+        connector.setIdentificationDelay(20);
+        connector.connectToMeter();
+        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected();
     }
 
     bool draw(const QList<QList<QByteArray>> &script)

@@ -2,6 +2,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "measurement/MeasurementSequencer.h"
 #include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
@@ -63,9 +64,9 @@ class SequencerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        link.setIdentificationDelay(0);
+        connector.setIdentificationDelay(0);
         fake.onWrite = [this](const QByteArray &line) { onMeterWrite(line); };
-        ASSERT_TRUE(link.connectToMeter());
+        ASSERT_TRUE(connector.connectToMeter());
         ASSERT_TRUE(spinUntil([this] { return link.isConnected(); }, 2000));
         fake.writes.clear();
         sequencer.setClock([] { return QDateTime(QDate(2012, 3, 7), QTime(9, 5, 3)); });
@@ -104,6 +105,7 @@ protected:
     RecordingPrompter prompter;
     FakeSerialTransport fake;
     InstrumentLink link{&prompter, &fake};
+    MeterConnector connector {link};
     SettingsCache cache;
     ProcedureModel procedure;
     ResultTableModel results;

@@ -1,6 +1,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "measurement/MeasurementSequencer.h"
 #include "measurement/RunCommands.h"
 #include "meter/SettingsCache.h"
@@ -40,14 +41,14 @@ class RunCommandsTest : public ::testing::Test
 protected:
     void connectMeter()
     {
-        link.setIdentificationDelay(0);
+        connector.setIdentificationDelay(0);
         fake.onWrite = [this](const QByteArray &line) {
             if (line == "*IDN?\n")
                 fake.deliver("QEL 4400\n");
             else if (line == "MEAS:TRIG\n" && answerTriggers)
                 fake.deliverLater("1.0E-10\n");
         };
-        ASSERT_TRUE(link.connectToMeter());
+        ASSERT_TRUE(connector.connectToMeter());
         ASSERT_TRUE(QTest::qWaitFor([this] { return link.isConnected(); }, 2000));
         fake.writes.clear();
     }
@@ -55,6 +56,7 @@ protected:
     RecordingPrompter prompter;
     FakeSerialTransport fake;
     InstrumentLink link{&prompter, &fake};
+    MeterConnector connector {link};
     SettingsCache cache;
     ProcedureModel procedure;
     ResultTableModel results;

@@ -7,6 +7,7 @@
 
 #include "measurement/SweepSequencer.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/SettingsCache.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
@@ -21,17 +22,17 @@ struct SweepRig
     SweepRig()
     {
         commands.setRunner(&sequencer);
-        link.setIdentificationDelay(20);
+        connector.setIdentificationDelay(20);
         QObject::connect(&sequencer, &SweepSequencer::pointTaken, [this](int i) { points << i; });
         QObject::connect(&sequencer, &SweepSequencer::interrupted, [this](const QString &r) { interruptions << r; });
     }
 
     bool identify()
     {
-        if (!link.connectToMeter())
+        if (!connector.connectToMeter())
             return false;
         transport.deliver("QEL,LCR-4410,0,1.0\n");
-        return MeterSim::waitUntil([this] { return !link.isIdentifying(); }, 2000) && link.isConnected();
+        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }, 2000) && link.isConnected();
     }
 
     int triggers() const { return transport.writes.count(QByteArray("MEAS:TRIG\n")); }
@@ -39,6 +40,7 @@ struct SweepRig
     RecordingPrompter prompter;
     FakeSerialTransport transport;
     InstrumentLink link {&prompter, &transport};
+    MeterConnector connector {link};
     SettingsCache cache;
     PlotterState plotter;
     PlotterCommands commands {plotter, prompter};

@@ -1,5 +1,5 @@
-// InstrumentLink over a scripted transport: connect, identification,
-// receive path, disconnect and loss of the device.
+// InstrumentLink and the MeterConnector over it, on a scripted transport:
+// connect, identification, receive path, disconnect and loss of the device.
 
 #include "../support/LinkProbe.h"
 #include "../support/FakeSerialTransport.h"
@@ -7,6 +7,7 @@
 #include "../support/RecordingPrompter.h"
 
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +18,19 @@ class LinkTest : public testing::Test
 protected:
     void SetUp() override
     {
-        link.setIdentificationDelay(20);
-        QObject::connect(&link, &InstrumentLink::identificationFinished, [this](bool ok) { finished << ok; });
+        connector.setIdentificationDelay(20);
+        QObject::connect(&connector, &MeterConnector::identificationFinished, [this](bool ok) { finished << ok; });
         QObject::connect(&link, &InstrumentLink::connectedChanged, [this](bool c) { changes << c; });
         QObject::connect(&link, &InstrumentLink::linkLost, [this](const QString &m) { lost << m; });
         QObject::connect(&link, &InstrumentLink::received, [this] { ++received; });
     }
     bool runIdentification()
     {
-        return MeterSim::waitUntil([&] { return !link.isIdentifying(); }, 2000) && !finished.isEmpty();
+        return MeterSim::waitUntil([&] { return !connector.isIdentifying(); }, 2000) && !finished.isEmpty();
     }
     void connectWith(const QByteArray &identification)
     {
-        ASSERT_TRUE(link.connectToMeter());
+        ASSERT_TRUE(connector.connectToMeter());
         fake->deliver(identification);
         ASSERT_TRUE(runIdentification());
     }
@@ -38,6 +39,7 @@ protected:
     FakeSerialTransport transport; // outlives the link
     FakeSerialTransport *fake = &transport;
     InstrumentLink link {&prompter, fake};
+    MeterConnector connector {link};
     QList<bool> finished;
     QList<bool> changes;
     QStringList lost;
@@ -111,7 +113,7 @@ TEST_F(LinkTest, ConnectOpensWithTheSettingsAndIdentifiesWithoutEmptyingTheBuffe
     link.settings().portNumber = 3;
     link.settings().settingsText = "4800,e,7,2";
     fake->deliver("stale");
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
 
     ASSERT_EQ(fake->opens.size(), 1);
     const SerialOpenRequest &r = fake->opens.at(0);
@@ -126,15 +128,15 @@ TEST_F(LinkTest, ConnectOpensWithTheSettingsAndIdentifiesWithoutEmptyingTheBuffe
     EXPECT_EQ(r.inBufferSize, 1024);
     EXPECT_EQ(fake->writes, (QList<QByteArray> {"*IDN?\n", "*LOC\n"}));
     EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("stale"));
-    EXPECT_TRUE(link.isIdentifying());
+    EXPECT_TRUE(connector.isIdentifying());
     EXPECT_FALSE(link.isConnected());
 }
 
 TEST_F(LinkTest, ConnectClosesAnOpenPortFirst)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     const int closesBefore = fake->closes;
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     EXPECT_EQ(fake->closes, closesBefore + 1);
     EXPECT_EQ(fake->opens.size(), 2);
     EXPECT_EQ(fake->written(), QByteArray("*IDN?\n*LOC\n*IDN?\n*LOC\n"));
@@ -142,7 +144,7 @@ TEST_F(LinkTest, ConnectClosesAnOpenPortFirst)
 
 TEST_F(LinkTest, ModelDigitsAnywhereConnectAndEmptyTheBuffer)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     // The digits may straddle two receive events.
     fake->deliver("MAKER,LCR-4");
     fake->deliver("410,1\n");
@@ -174,12 +176,12 @@ TEST_F(LinkTest, OpenFailureShowsTheTransportErrorAndStartsNoCheck)
 {
     fake->openSucceeds = false;
     fake->openError = "Cannot open /dev/ttyS0: the device does not exist.";
-    EXPECT_FALSE(link.connectToMeter());
+    EXPECT_FALSE(connector.connectToMeter());
     ASSERT_EQ(prompter.said.size(), 1);
     EXPECT_EQ(prompter.said.at(0).text, fake->openError);
     EXPECT_EQ(prompter.said.at(0).icon, Prompter::Icon::Error);
     EXPECT_EQ(link.lastError(), fake->openError);
-    EXPECT_FALSE(link.isIdentifying());
+    EXPECT_FALSE(connector.isIdentifying());
     EXPECT_TRUE(fake->writes.isEmpty());
     MeterSim::waitUntil([] { return false; }, 60);
     EXPECT_EQ(prompter.said.size(), 1) << "no Connecting Error! follows";
@@ -189,31 +191,31 @@ TEST_F(LinkTest, OpenFailureShowsTheTransportErrorAndStartsNoCheck)
 TEST_F(LinkTest, RefusedSettingsNeverReachTheTransport)
 {
     link.settings().portNumber = 0;
-    EXPECT_FALSE(link.connectToMeter());
+    EXPECT_FALSE(connector.connectToMeter());
     link.settings().portNumber = 1;
     link.settings().settingsText = "9600;n;8;1";
-    EXPECT_FALSE(link.connectToMeter());
+    EXPECT_FALSE(connector.connectToMeter());
 
     EXPECT_TRUE(fake->opens.isEmpty());
     ASSERT_EQ(prompter.texts().size(), 2);
     EXPECT_TRUE(prompter.texts().at(0).contains("port number 0"));
     EXPECT_TRUE(prompter.texts().at(1).contains("9600;n;8;1"));
-    EXPECT_FALSE(link.isIdentifying());
+    EXPECT_FALSE(connector.isIdentifying());
 }
 
 TEST_F(LinkTest, FailedReconnectAfterAnIdentifyingConnectCancelsTheOldCheck)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     fake->openSucceeds = false;
-    EXPECT_FALSE(link.connectToMeter());
-    EXPECT_FALSE(link.isIdentifying());
+    EXPECT_FALSE(connector.connectToMeter());
+    EXPECT_FALSE(connector.isIdentifying());
     MeterSim::waitUntil([] { return false; }, 60);
     EXPECT_EQ(prompter.texts(), QStringList {fake->openError}) << "only the open error is shown";
 }
 
 TEST_F(LinkTest, ReceiveReplacesLatestChunkAndAppendsToTheBuffer)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     fake->deliver("1.2E-9,");
     EXPECT_EQ(LinkProbe::latestChunk(link), QByteArray("1.2E-9,"));
     fake->deliver("0.001\n");
@@ -235,7 +237,7 @@ TEST_F(LinkTest, ReceiveReplacesLatestChunkAndAppendsToTheBuffer)
 
 TEST_F(LinkTest, NulBytesAreDroppedInTextModeAndKeptInBinaryMode)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     fake->deliver(QByteArray("1.0E\0-7\n", 8));
     EXPECT_EQ(LinkProbe::replyBuffer(link), QByteArray("1.0E-7\n"));
     EXPECT_EQ(LinkProbe::latestChunk(link), QByteArray("1.0E-7\n"));
@@ -275,10 +277,10 @@ TEST_F(LinkTest, LostDeviceClosesClearsTheFlagAndKeepsTheBuffer)
 
 TEST_F(LinkTest, LossDuringIdentificationIsToldOnceAsTheLossNotAlsoAsAConnectingError)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     fake->deliver("LCR-4410\n");
     fake->fail(SerialTransport::Fault::DeviceLost, "gone");
-    EXPECT_FALSE(link.isIdentifying()) << "the check is stopped with the loss";
+    EXPECT_FALSE(connector.isIdentifying()) << "the check is stopped with the loss";
     EXPECT_EQ(finished, QList<bool> {false});
     // Past the check's time: it never runs, so no second message appears.
     MeterSim::waitUntil([] { return false; }, 60);
@@ -290,17 +292,17 @@ TEST_F(LinkTest, LossDuringIdentificationIsToldOnceAsTheLossNotAlsoAsAConnecting
 
 TEST_F(LinkTest, DisconnectClosesWithoutSendingAndCancelsThePendingCheck)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     const int writes = fake->writes.size();
-    link.disconnectFromMeter();
+    connector.disconnectFromMeter();
     EXPECT_FALSE(link.isOpen());
-    EXPECT_FALSE(link.isIdentifying());
+    EXPECT_FALSE(connector.isIdentifying());
     EXPECT_EQ(fake->writes.size(), writes);
     MeterSim::waitUntil([] { return false; }, 60);
     EXPECT_TRUE(prompter.said.isEmpty());
 
     connectWith("44");
-    link.disconnectFromMeter();
+    connector.disconnectFromMeter();
     EXPECT_FALSE(link.isConnected());
     EXPECT_EQ(changes, (QList<bool> {true, false}));
     link.writeLine("MEAS:TRIG\n");
@@ -309,7 +311,7 @@ TEST_F(LinkTest, DisconnectClosesWithoutSendingAndCancelsThePendingCheck)
 
 TEST_F(LinkTest, TakeFirstLineRemovesOnlyWholeLines)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     fake->deliver("1.0E-7,0.01\r\n2.0E-7\n3.0");
     EXPECT_EQ(LinkProbe::takeFirstLine(link), QByteArray("1.0E-7,0.01\r\n"));
     EXPECT_EQ(LinkProbe::takeFirstLine(link), QByteArray("2.0E-7\n"));
@@ -319,7 +321,7 @@ TEST_F(LinkTest, TakeFirstLineRemovesOnlyWholeLines)
 
 TEST_F(LinkTest, ReplyBufferOverflowCutsTheLinkOff)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     link.setReplyLimit(16);
     fake->deliver("0123456789");
     fake->deliver("012345");
@@ -333,7 +335,7 @@ TEST_F(LinkTest, ReplyBufferOverflowCutsTheLinkOff)
 
 TEST_F(LinkTest, ZeroReceiveThresholdLeavesBytesWaiting)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     link.settings().rThreshold = 0;
     fake->deliver("1.0\n");
     EXPECT_TRUE(LinkProbe::replyBuffer(link).isEmpty());

@@ -52,9 +52,9 @@ struct SessionRig
     bool connectMeter()
     {
         session.link().settings().devicePath = sim.devicePath();
-        session.link().setIdentificationDelay(300);
-        return session.link().connectToMeter()
-            && MeterSim::waitUntil([this] { return !session.link().isIdentifying(); }, 5000) && session.link().isConnected();
+        session.connector().setIdentificationDelay(300);
+        return session.connector().connectToMeter()
+            && MeterSim::waitUntil([this] { return !session.connector().isIdentifying(); }, 5000) && session.link().isConnected();
     }
 
     void setProcedure(int loops)
@@ -137,4 +137,35 @@ TEST(Session, RefusalsAndStopsAreReasonsToo)
     EXPECT_TRUE(rig.ends.last().text.isEmpty()) << "a stop the operator asked for needs no word";
     EXPECT_FALSE(rig.session.isRunning());
     EXPECT_EQ(rig.session.execution().progress(), 100.0);
+}
+
+TEST(Session, ItsConnectorIdentifiesKeepsTheCacheOnDisconnectAndTellsALossWhileIdentifyingOnce)
+{
+    SessionRig rig({});
+    MeterConnector &connector = rig.session.connector();
+    QObject::connect(&connector, &MeterConnector::identificationFinished,
+        [&](bool ok) { rig.events << QStringLiteral("identified %1").arg(ok); });
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    EXPECT_EQ(rig.sim.receivedBytes(), QByteArray("*IDN?\n*LOC\n"));
+    EXPECT_EQ(connector.identification().trimmed(), QByteArray("QEL,SIMULATED LCR-4410,SIM0001,1.00"));
+    EXPECT_EQ(rig.events, QStringList {"identified 1"});
+
+    // The operator's disconnect: nothing sent, and the meter keeps what it was set to.
+    rig.session.cache().filter({MeterCommands::frequency(1000.0)});
+    connector.disconnectFromMeter();
+    EXPECT_FALSE(rig.session.link().isOpen());
+    EXPECT_FALSE(rig.session.cache().isEmpty());
+
+    // The meter hangs up before the check: the loss is told, then the
+    // identification ends without a message of its own.
+    connector.setIdentificationDelay(60000);
+    ASSERT_TRUE(connector.connectToMeter());
+    ASSERT_TRUE(rig.sim.waitForCommands(4));
+    rig.sim.stop();
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.events.size() == 3; }, 5000)) << qPrintable(rig.events.join('|'));
+    EXPECT_EQ(rig.events, (QStringList {"identified 1", "idleLoss", "identified 0"})) << qPrintable(rig.events.join('|'));
+    EXPECT_FALSE(connector.isIdentifying());
+    EXPECT_FALSE(rig.session.link().isConnected());
+    EXPECT_TRUE(rig.session.cache().isEmpty()) << "a meter that went away gets every setting again";
+    EXPECT_TRUE(rig.prompter.said.isEmpty()) << "no Connecting Error! besides the loss";
 }

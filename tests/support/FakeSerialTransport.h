@@ -5,7 +5,8 @@
 //   auto *fake = new FakeSerialTransport;          // InstrumentLink does not own it
 //   InstrumentLink link(&prompter, fake);
 //   fake->onWrite = [&](const QByteArray &line) { if (line == "MEAS:TRIG\n") fake->deliver("1.0E-7\n"); };
-//   link.connectToMeter();                         // fake->opens, fake->writes record it
+//   MeterConnector connector(link);
+//   connector.connectToMeter();                    // fake->opens, fake->writes record it
 //   fake->deliver("44\n");                         // a receive event with these bytes
 //   fake->fail(SerialTransport::Fault::DeviceLost, "gone");
 //

@@ -5,7 +5,7 @@
 //   MeterSim sim({"--component", "C=100n,esr=0.05"}); // adds --zero-time and --log
 //   ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
 //   link.settings().devicePath = sim.devicePath();
-//   link.connectToMeter();
+//   connector.connectToMeter();                      // a MeterConnector over the link
 //   ASSERT_TRUE(sim.waitForCommands(2));
 //   EXPECT_EQ(sim.receivedBytes(), QByteArray("*IDN?\n*LOC\n"));
 //

@@ -170,7 +170,7 @@ void CQelApp::wireFrame()
         m_background->open(m_doc, QFileInfo(path).absoluteFilePath(), [this, page] { m_frame->showPage(page); });
     });
     // Closing the window closes the port.
-    connect(f, &CMainFrame::closing, this, [this] { link().disconnectFromMeter(); });
+    connect(f, &CMainFrame::closing, this, [this] { m_session->connector().disconnectFromMeter(); });
 
     auto update = [this] { m_frame->updateCommands(); };
     connect(m_view->executionState(), &ExecutionState::runEnabledChanged, this, update);
@@ -192,7 +192,7 @@ bool CQelApp::start()
     m_frame->show();
     // A file opened at start-up has connected already, as every load does.
     if (m_options.connect && m_options.file.isEmpty())
-        link().connectToMeter();
+        m_session->connector().connectToMeter();
     return true;
 }
 
@@ -206,13 +206,13 @@ void CQelApp::afterLoad()
 {
     // The loaded pages start from scratch, as at start-up: the port is closed
     // and opened again, and the identification decides the flag anew.
-    link().disconnectFromMeter();
+    m_session->connector().disconnectFromMeter();
     m_view->resetEditor();
     m_view->executionState()->resetToStartup();
     m_view->setCurrentStep(m_view->procedureModel()->stepCount());
     updateTitle();
     if (m_options.connect)
-        link().connectToMeter();
+        m_session->connector().connectToMeter();
 }
 
 void CQelApp::fileOpen()
@@ -256,7 +256,7 @@ bool CQelApp::saveTo(const QString &path)
 void CQelApp::communication()
 {
     m_commDlg->setSettings(link().settings());
-    CommunicationCommand::run(link(), *m_commDlg);
+    CommunicationCommand::run(m_session->connector(), *m_commDlg);
     m_frame->updateCommands();
 }
 

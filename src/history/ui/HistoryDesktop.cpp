@@ -30,7 +30,7 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
     m_runs = new RunRecording(*m_recorder, session, [this] {
         History::RunRecord r;
         const InstrumentLink *link = &m_parts.session->link();
-        r.meter = QString::fromLatin1(link->identification()).trimmed();
+        r.meter = QString::fromLatin1(m_parts.session->connector().identification()).trimmed();
         r.device = InstrumentLink::devicePathFor(link->settings());
         r.procedure = QFileInfo(m_parts.procedurePath ? m_parts.procedurePath() : QString()).fileName();
         r.loops = std::max(1, m_parts.session->execution().loopTextValue());
@@ -49,7 +49,7 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
     m_sweeps = new SweepRecording(*m_recorder, session, [this] {
         History::SweepRecord s;
         const InstrumentLink &link = m_parts.session->link();
-        s.meter = QString::fromLatin1(link.identification()).trimmed();
+        s.meter = QString::fromLatin1(m_parts.session->connector().identification()).trimmed();
         s.device = InstrumentLink::devicePathFor(link.settings());
         return s;
     }, this);

@@ -1,17 +1,19 @@
 #include "meter/ui/CommunicationCommand.h"
 
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/ui/CCommDlg.h"
 
-CommunicationCommand::Outcome CommunicationCommand::run(InstrumentLink &link, CCommDlg &dialog)
+CommunicationCommand::Outcome CommunicationCommand::run(MeterConnector &meter, CCommDlg &dialog)
 {
+    InstrumentLink &link = meter.link();
     if (link.isConnected()) {
-        link.disconnectFromMeter();
+        meter.disconnectFromMeter();
         return Outcome::Disconnected;
     }
     dialog.setSettings(link.settings());
     if (dialog.exec() != QDialog::Accepted)
         return Outcome::Cancelled;
     link.settings() = dialog.settings();
-    return link.connectToMeter() ? Outcome::Connecting : Outcome::Failed;
+    return meter.connectToMeter() ? Outcome::Connecting : Outcome::Failed;
 }

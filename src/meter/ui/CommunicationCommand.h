@@ -1,7 +1,7 @@
 #pragma once
 
 class CCommDlg;
-class InstrumentLink;
+class MeterConnector;
 
 // The Setup > Communication command: a connected link is disconnected at once
 // (no dialog, nothing sent); otherwise the Communication Setup dialog is shown
@@ -16,5 +16,5 @@ public:
         Failed        // the port could not be opened; the error was shown
     };
 
-    static Outcome run(InstrumentLink &link, CCommDlg &dialog);
+    static Outcome run(MeterConnector &meter, CCommDlg &dialog);
 };

@@ -185,7 +185,7 @@ protected:
         o.file = file;
         o.connect = connect && sim;
         app = std::make_unique<CQelApp>(o, &prompter);
-        app->link().setIdentificationDelay(200);
+        app->session().connector().setIdentificationDelay(200);
         if (!app->start())
             return false;
         frame()->activateWindow();
@@ -197,7 +197,7 @@ protected:
 
     bool waitConnected(int ms = 5000)
     {
-        return Desktop::waitUntil([this] { return !app->link().isIdentifying(); }, ms) && app->link().isConnected();
+        return Desktop::waitUntil([this] { return !app->session().connector().isIdentifying(); }, ms) && app->link().isConnected();
     }
 
     CMainFrame *frame() const { return app->frame(); }

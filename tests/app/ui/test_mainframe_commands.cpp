@@ -367,9 +367,9 @@ TEST_F(MainFrameCommands, ClosingTheWindowClosesThePort)
     o.device = sim->devicePath();
     RecordingPrompter other;
     CQelApp second(o, &other);
-    second.link().setIdentificationDelay(200);
+    second.session().connector().setIdentificationDelay(200);
     ASSERT_TRUE(second.start());
-    EXPECT_TRUE(Desktop::waitUntil([&] { return !second.link().isIdentifying(); }) && second.link().isConnected())
+    EXPECT_TRUE(Desktop::waitUntil([&] { return !second.session().connector().isIdentifying(); }) && second.link().isConnected())
         << qPrintable(other.texts().join('|'));
 }
 

@@ -5,6 +5,7 @@
 #include "../../support/RecordingPrompter.h"
 
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/ui/CCommDlg.h"
 #include "meter/ui/CommunicationCommand.h"
 
@@ -140,16 +141,17 @@ TEST(CCommDlgTest, ShowsWhatThePortNumberOpens)
 class CommunicationCommandTest : public testing::Test
 {
 protected:
-    void SetUp() override { link.setIdentificationDelay(10); }
+    void SetUp() override { connector.setIdentificationDelay(10); }
     RecordingPrompter prompter;
     FakeSerialTransport fake;
     InstrumentLink link {&prompter, &fake};
+    MeterConnector connector {link};
     CCommDlg dlg {&prompter};
 };
 
 TEST_F(CommunicationCommandTest, ConnectedLinkDisconnectsWithoutTheDialog)
 {
-    ASSERT_TRUE(link.connectToMeter());
+    ASSERT_TRUE(connector.connectToMeter());
     fake.deliver("LCR-4410\n");
     ASSERT_TRUE(MeterSim::waitUntil([&] { return link.isConnected(); }, 2000));
     const int writes = fake.writes.size();
@@ -159,7 +161,7 @@ TEST_F(CommunicationCommandTest, ConnectedLinkDisconnectsWithoutTheDialog)
         dlg.done(-1);
     });
 
-    EXPECT_EQ(CommunicationCommand::run(link, dlg), CommunicationCommand::Outcome::Disconnected);
+    EXPECT_EQ(CommunicationCommand::run(connector, dlg), CommunicationCommand::Outcome::Disconnected);
     EXPECT_FALSE(link.isConnected());
     EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(fake.writes.size(), writes) << "nothing is sent on disconnect";
@@ -174,36 +176,36 @@ TEST_F(CommunicationCommandTest, OkConnectsWithTheDialogValues)
         dlg.settingsEdit()->setText("4800,o,8,1");
         dlg.okButton()->click();
     });
-    EXPECT_EQ(CommunicationCommand::run(link, dlg), CommunicationCommand::Outcome::Connecting);
+    EXPECT_EQ(CommunicationCommand::run(connector, dlg), CommunicationCommand::Outcome::Connecting);
     ASSERT_EQ(fake.opens.size(), 1);
     EXPECT_EQ(fake.opens.at(0).device, QStringLiteral("/dev/ttyS1"));
     EXPECT_EQ(fake.opens.at(0).line.baudRate, 4800);
     EXPECT_EQ(link.settings().portNumber, 2);
     EXPECT_EQ(fake.written(), QByteArray("*IDN?\n*LOC\n"));
-    EXPECT_TRUE(link.isIdentifying());
+    EXPECT_TRUE(connector.isIdentifying());
 }
 
 TEST_F(CommunicationCommandTest, FailedOpenIsReported)
 {
     fake.openSucceeds = false;
     whileShown(dlg, [&] { dlg.okButton()->click(); });
-    EXPECT_EQ(CommunicationCommand::run(link, dlg), CommunicationCommand::Outcome::Failed);
+    EXPECT_EQ(CommunicationCommand::run(connector, dlg), CommunicationCommand::Outcome::Failed);
     EXPECT_EQ(prompter.texts(), QStringList {fake.openError});
-    EXPECT_FALSE(link.isIdentifying());
+    EXPECT_FALSE(connector.isIdentifying());
 }
 
 TEST_F(CommunicationCommandTest, CancelChangesNothing)
 {
     // An open port after a failed identification stays as it is.
-    ASSERT_TRUE(link.connectToMeter());
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !link.isIdentifying(); }, 2000));
+    ASSERT_TRUE(connector.connectToMeter());
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return !connector.isIdentifying(); }, 2000));
     prompter.clear();
     const int opens = fake.opens.size();
     whileShown(dlg, [&] {
         dlg.portEdit()->setText("7");
         pressEscape(&dlg);
     });
-    EXPECT_EQ(CommunicationCommand::run(link, dlg), CommunicationCommand::Outcome::Cancelled);
+    EXPECT_EQ(CommunicationCommand::run(connector, dlg), CommunicationCommand::Outcome::Cancelled);
     EXPECT_EQ(fake.opens.size(), opens);
     EXPECT_TRUE(link.isOpen());
     EXPECT_FALSE(link.isConnected());

@@ -13,6 +13,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ui/CExecDlg.h"
 #include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "measurement/MeasurementSequencer.h"
 #include "measurement/RunCommands.h"
 #include "meter/SettingsCache.h"
@@ -30,9 +31,9 @@ protected:
         page->setRunCommand(router.sender());
         ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
         link.settings().devicePath = sim.devicePath();
-        link.setIdentificationDelay(300);
-        ASSERT_TRUE(link.connectToMeter());
-        ASSERT_TRUE(MeterSim::waitUntil([this] { return !link.isIdentifying(); }) && link.isConnected());
+        connector.setIdentificationDelay(300);
+        ASSERT_TRUE(connector.connectToMeter());
+        ASSERT_TRUE(MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected());
     }
 
     // Two capacitor steps of 100 nF at 1 kHz and 2 kHz, typed as an operator would.
@@ -69,6 +70,7 @@ protected:
 
     MeterSim sim{{"--component", "C=100n"}};
     InstrumentLink link{&prompter};
+    MeterConnector connector {link};
     SettingsCache cache;
     MeasurementSequencer sequencer{link, cache, *view.procedureModel(), *view.resultModel(),
                                    *view.executionState()};
@@ -163,10 +165,10 @@ TEST_F(RunGui, EmergencyStopButtonEndsAPassWithoutARow)
 TEST_F(RunGui, RunButtonRefusesWithoutAConnectionThenWithoutSteps)
 {
     showExecutiveView();
-    link.disconnectFromMeter();
+    connector.disconnectFromMeter();
     GuiDriver::click(page->runButton());
-    ASSERT_TRUE(link.connectToMeter());
-    ASSERT_TRUE(MeterSim::waitUntil([this] { return !link.isIdentifying(); }) && link.isConnected());
+    ASSERT_TRUE(connector.connectToMeter());
+    ASSERT_TRUE(MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected());
     GuiDriver::click(page->runButton());
     EXPECT_EQ(prompter.texts(),
               (QStringList{"Not connect yet. Please setup and modify the communication status.",
