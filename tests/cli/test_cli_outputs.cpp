@@ -2,6 +2,7 @@
 // way an operator's spreadsheet program and PDF viewer would.
 
 #include "CliHarness.h"
+#include "../support/ToolOutput.h"
 
 #include <QFileInfo>
 #include <QSizeF>
@@ -13,22 +14,9 @@ namespace {
 const QString Chi(QChar(0x03A7));
 const QString Omicron(QChar(0x039F));
 
-// Runs a poppler tool on a PDF; its stdout.
-QString poppler(const QString &tool, const QStringList &args)
-{
-    QProcess p;
-    p.start(tool, args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 int pageCount(const QString &pdf)
 {
-    const QString info = poppler(QStringLiteral("/usr/bin/pdfinfo"), {pdf});
+    const QString info = QString::fromUtf8(toolOutput(QStringLiteral("/usr/bin/pdfinfo"), {pdf}));
     const QRegularExpression re(QStringLiteral("Pages:\\s+(\\d+)"));
     const QRegularExpressionMatch m = re.match(info);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
@@ -37,7 +25,7 @@ int pageCount(const QString &pdf)
 // Width and height in points.
 QSizeF pageSize(const QString &pdf)
 {
-    const QString info = poppler(QStringLiteral("/usr/bin/pdfinfo"), {pdf});
+    const QString info = QString::fromUtf8(toolOutput(QStringLiteral("/usr/bin/pdfinfo"), {pdf}));
     const QRegularExpressionMatch m
         = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+) pts")).match(info);
     return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
@@ -48,7 +36,7 @@ QString pdfText(const QString &pdf, int page = 0)
     QStringList args{QStringLiteral("-layout")};
     if (page > 0)
         args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
-    return poppler(QStringLiteral("/usr/bin/pdftotext"), args << pdf << QStringLiteral("-"));
+    return QString::fromUtf8(toolOutput(QStringLiteral("/usr/bin/pdftotext"), args << pdf << QStringLiteral("-")));
 }
 
 struct OutputsFixture : ::testing::Test

@@ -5,6 +5,7 @@
 // pages.
 
 #include "DesktopRig.h"
+#include "../../support/ToolOutput.h"
 
 #include "app/ui/BackgroundCommands.h"
 #include "components/ui/BackgroundTask.h"
@@ -21,18 +22,6 @@ QByteArray readAll(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray runTool(const QString &tool, const QStringList &args)
-{
-    QProcess p;
-    p.start(tool, args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return p.readAllStandardOutput();
 }
 
 // qel-cli as its own process: its exit status, or -1 and why not.
@@ -57,18 +46,18 @@ QString saidText(const RecordingPrompter &prompter)
 QMap<QString, QByteArray> workbookParts(const QString &xlsx)
 {
     QMap<QString, QByteArray> parts;
-    const QList<QByteArray> names = runTool(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-Z1"), xlsx}).split('\n');
+    const QList<QByteArray> names = toolOutput(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-Z1"), xlsx}).split('\n');
     for (const QByteArray &name : names)
         if (!name.isEmpty() && name != "docProps/core.xml")
             parts.insert(QString::fromUtf8(name),
-                runTool(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-p"), xlsx, QString::fromUtf8(name)}));
+                toolOutput(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-p"), xlsx, QString::fromUtf8(name)}));
     return parts;
 }
 
 // The pages' text, with the printing time (seconds apart) left out.
 QString pagesText(const QString &pdf)
 {
-    QString text = QString::fromUtf8(runTool(QStringLiteral("/usr/bin/pdftotext"), {pdf, QStringLiteral("-")}));
+    QString text = QString::fromUtf8(toolOutput(QStringLiteral("/usr/bin/pdftotext"), {pdf, QStringLiteral("-")}));
     return text.replace(QRegularExpression(QStringLiteral("\\d{4}/\\d+/\\d+ \\d+:\\d+:\\d+")), QStringLiteral("<printed>"));
 }
 
