@@ -151,6 +151,16 @@ void TableStatistics::clear()
     m_readings.assign(size_t(m_columns.size()), {});
 }
 
+void TableStatistics::addReading(ColumnStatistics &c, int k, std::optional<double> v)
+{
+    if (v && usable(*v)) {
+        c.stats.add(*v);
+        if (m_keep)
+            m_readings[size_t(k)].push_back(*v);
+    } else
+        ++c.notNumbers;
+}
+
 bool TableStatistics::usable(double v)
 {
     // A hair under the overload value: a reading shown in a unit and read
@@ -186,12 +196,7 @@ void TableStatistics::addRow(const QStringView *cells, int cellCount, const doub
             if (v)
                 *v *= c.toBase;
         }
-        if (v && usable(*v)) {
-            c.stats.add(*v);
-            if (m_keep)
-                m_readings[size_t(k)].push_back(*v);
-        } else
-            ++c.notNumbers;
+        addReading(c, k, v);
     }
     ++m_rows;
     if (!failed)
@@ -267,12 +272,7 @@ void TableStatistics::addTableRow(const ResultTableModel &table, int row)
                 v = CNumbers::leadingNumber(cell.body);
             if (v)
                 *v *= c.toBase;
-            if (v && usable(*v)) {
-                c.stats.add(*v);
-                if (m_keep)
-                    m_readings[size_t(k)].push_back(*v);
-            } else
-                ++c.notNumbers;
+            addReading(c, k, v);
         }
         return ++seen < wanted;
     };

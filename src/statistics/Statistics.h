@@ -121,6 +121,8 @@ public:
 
 private:
     void addRow(const QStringView *cells, int cellCount, const double *values, int valueCount);
+    // A reading in base units (none: no digits) into column k's figures c.
+    void addReading(ColumnStatistics &c, int k, std::optional<double> v);
 
     QVector<ColumnStatistics> m_columns;
     int m_cellsPerRow = 0;
