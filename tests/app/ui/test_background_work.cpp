@@ -133,6 +133,16 @@ protected:
         results->rebuildColumns(*procedure);
     }
 
+    // A three-row report saved at target; its bytes.
+    QByteArray savedReport(const QString &target)
+    {
+        fill(3);
+        if (!app->document()->saveDocument(target))
+            return {};
+        QFile old(target);
+        return old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray();
+    }
+
     QProgressDialog *progressDialog() const
     {
         return frame()->findChild<QProgressDialog *>(QStringLiteral("backgroundProgress"));
@@ -226,12 +236,8 @@ TEST_F(BackgroundWork, ResultsMenuWritesTheCsvOfTheRowsThereWhenItStarted)
 TEST_F(BackgroundWork, ACancelledSaveLeavesTheOldFileWholeAndTheNameAsItWas)
 {
     const QString target = dir.path() + QStringLiteral("/lot_1.rpt");
-    fill(3);
-    ASSERT_TRUE(app->document()->saveDocument(target));
-    QFile old(target);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    const QByteArray before = old.readAll();
-    old.close();
+    const QByteArray before = savedReport(target);
+    ASSERT_FALSE(before.isEmpty());
     app->document()->onNewDocument();
 
     fill(200000);
@@ -242,6 +248,7 @@ TEST_F(BackgroundWork, ACancelledSaveLeavesTheOldFileWholeAndTheNameAsItWas)
     cancel->click();
     ASSERT_TRUE(waitIdle());
 
+    QFile old(target);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), before);
     EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("lot_1.rpt")}) << "no temporary file is left";
@@ -298,12 +305,8 @@ TEST_F(BackgroundWork, ASaveKilledMidwayLeavesTheOldFileWholeAndNoOtherDocument)
     if (qEnvironmentVariableIsSet("QEL_GUI_SAVE_KILL"))
         saveUntilKilled(*this, qEnvironmentVariable("QEL_GUI_SAVE_KILL"));
     const QString target = dir.path() + QStringLiteral("/lot_1.rpt");
-    fill(3);
-    ASSERT_TRUE(app->document()->saveDocument(target));
-    QFile old(target);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    const QByteArray before = old.readAll();
-    old.close();
+    const QByteArray before = savedReport(target);
+    ASSERT_FALSE(before.isEmpty());
 
     QRandomGenerator random(quint32(QDateTime::currentMSecsSinceEpoch()));
     int killedSaving = 0;
