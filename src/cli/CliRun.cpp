@@ -9,6 +9,8 @@
 #include "measurement/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 #include "session/QelSession.h"
+#include "statistics/Statistics.h"
+#include "statistics/StatisticsJson.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -31,13 +33,14 @@ int cliRun(const QStringList &args)
 {
     CliArgs a(args, {CliRecording::flag()});
     a.allowOnly(QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
-        QStringLiteral("reply-timeout")} + CliRecording::runOptions());
+        QStringLiteral("reply-timeout"), QStringLiteral("stats")} + CliRecording::runOptions());
     if (a.positional.size() != 1 || !a.has(QStringLiteral("port")))
         throw CliError(ExitUsage, QStringLiteral("run needs a procedure and a device: qel-cli run PROCEDURE.pro --port DEVICE"));
     const QString procedurePath = a.positional[0];
     const int loops = a.intValue(QStringLiteral("loops"), 1);
     const int replyTimeout = a.intValue(QStringLiteral("reply-timeout"), 10000);
     const QString reportPath = a.value(QStringLiteral("report"));
+    const QString statsPath = a.value(QStringLiteral("stats"));
     if (loops < 1)
         throw CliError(ExitUsage, QStringLiteral("--loops needs at least 1 pass."));
     if (replyTimeout < 0)
@@ -47,6 +50,8 @@ int cliRun(const QStringList &args)
     // A report that cannot be written would throw away the whole run.
     if (!reportPath.isEmpty())
         checkOutputPath(reportPath);
+    if (!statsPath.isEmpty())
+        checkOutputPath(statsPath);
     if (DocumentNames::fileType(DocumentNames::fileName(procedurePath)) != DocumentNames::FileType::Procedure)
         throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure file (.pro).").arg(procedurePath));
 
@@ -110,5 +115,12 @@ int cliRun(const QStringList &args)
 
     if (!reportPath.isEmpty() && !doc.saveDocument(reportPath))
         throw CliError(ExitUsage, cannotWrite(reportPath, doc.lastError()));
+    if (!statsPath.isEmpty()) {
+        // The readings as judged, as the results history records them.
+        TableStatistics statistics;
+        statistics.setSteps(procedure.steps());
+        statistics.addTable(results);
+        writeFileAtomically(statsPath, StatisticsJson::toJson(statistics));
+    }
     return interrupted ? int(ExitInterrupted) : status;
 }

@@ -25,12 +25,14 @@ Usage:
       From that JSON to the binary file and back, by the names' types
       (.json <-> .pro/.rpt/.pic). A round trip keeps the file byte for byte.
   qel-cli run PROCEDURE.pro --port DEVICE [--settings 9600,n,8,1] [--loops N]
-              [--report OUT.rpt] [--reply-timeout MS] [--db URL | --no-db]
+              [--report OUT.rpt] [--stats OUT.json] [--reply-timeout MS] [--db URL | --no-db]
               [--operator NAME] [--company C] [--customer C] [--instrument I]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
       Connects as the program does (identification included), runs N passes
       (default 1), prints a header line (column titles, "Date", "Time") and one
       tab-separated line per completed row, and writes the report file if asked.
+      --stats writes the statistics of the run's rows, from the readings as
+      judged (as qel-cli stats --json prints them).
       Every row is recorded in the results database as it is judged (see
       "Results history" below); the texts go into the run's record.
   qel-cli sweep --port DEVICE [--settings ...] --item C [--second off]

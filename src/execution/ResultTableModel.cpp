@@ -71,11 +71,13 @@ QStringList ResultTableModel::stepColumnsFor(const ProcedureModel &procedure)
     return t;
 }
 
-int ResultTableModel::appendRow(const QStringList &cells, int image)
+int ResultTableModel::appendRow(const QStringList &cells, int image, const QVector<double> &values)
 {
     const int row = resultCount();
     beginInsertRows({}, row, row);
     m_rows.append(cells, image);
+    if (!values.isEmpty())
+        m_values.set(row, values.constData(), int(values.size()));
     endInsertRows();
     return row;
 }
@@ -122,6 +124,7 @@ void ResultTableModel::assignRows(const ResultTableModel &other, int maxCells)
         beginInsertRows({}, 0, count - 1);
     m_rows = other.m_rows.shared();
     m_rows.keepCells(maxCells);
+    m_values = other.m_values.shared();
     if (count > 0)
         endInsertRows();
 }
@@ -133,6 +136,7 @@ void ResultTableModel::adoptRows(ResultTableModel &other)
     if (count > 0)
         beginInsertRows({}, 0, count - 1);
     std::swap(m_rows, other.m_rows);
+    std::swap(m_values, other.m_values);
     if (count > 0)
         endInsertRows();
 }
@@ -174,6 +178,7 @@ void ResultTableModel::removeAllRows()
         return;
     beginRemoveRows({}, 0, resultCount() - 1);
     m_rows.clear();
+    m_values.clear();
     endRemoveRows();
 }
 
@@ -182,6 +187,7 @@ std::unique_ptr<ResultTableModel> ResultTableModel::snapshot() const
     auto copy = std::make_unique<ResultTableModel>();
     copy->m_stepTitles = m_stepTitles;
     copy->m_rows = m_rows.shared();
+    copy->m_values = m_values.shared();
     copy->m_dates = m_dates;
     copy->m_times = m_times;
     return copy;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "execution/PackedRows.h"
+#include "execution/RowValues.h"
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>
@@ -47,7 +48,9 @@ public:
     // The rows themselves, for reading cells in place without copies.
     const PackedRows &packedRows() const { return m_rows; }
     // cells are columns 1.. of the row; returns the new row's index.
-    int appendRow(const QStringList &cells, int image);
+    // values: the readings as judged, in base units, one per reading cell
+    // (none for a row known only by its texts).
+    int appendRow(const QStringList &cells, int image, const QVector<double> &values = {});
     // joined: cells each followed by a line feed, as stored in report files.
     int appendJoinedRow(const QString &joined, int image);
     // count rows under one insertion notice (a view takes a million at
@@ -68,6 +71,8 @@ public:
     // Cell text at a table column; column 0 is the row number.
     QString cell(int row, int column) const;
     int image(int row) const { return m_rows.image(row); }
+    // The row's readings as judged (count 0 when it was not judged here).
+    RowValues::Span values(int row) const { return m_values.at(row); }
     void setImage(int row, int image);
     void removeAllRows();
     void reserveRows(int rows, qsizetype bytes);
@@ -91,6 +96,7 @@ public:
 private:
     QStringList m_stepTitles;
     PackedRows m_rows;
+    RowValues m_values;
     QStringList m_dates;
     QStringList m_times;
     QVector<QIcon> m_icons;

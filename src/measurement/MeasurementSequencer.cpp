@@ -137,7 +137,7 @@ void MeasurementSequencer::evaluate()
     for (int j = 0; j < steps; ++j)
         lines << m_exchange.takeFirstLine();
     const PassEvaluator::Row row = PassEvaluator::evaluate(m_procedure.steps(), lines);
-    const int index = m_results.appendRow(row.cells, row.image);
+    const int index = m_results.appendRow(row.cells, row.image, row.values);
     const QDateTime now = m_clock();
     m_results.setRowDateTime(index, PassEvaluator::dateText(now.date()), PassEvaluator::timeText(now.time()));
     emit rowJudged(index, row, QDateTime::currentDateTimeUtc());

@@ -220,6 +220,8 @@ bool ReportPainter::paintDocument(QPagedPaintDevice &device, const ReportLayout 
     int done = 0;
     auto stop = [&] { return keepGoing && !keepGoing(done++, pages); };
 
+    // One print is one moment: a long print does not tick from page to page.
+    const QTime printTime = QTime::currentTime();
     QPainter painter;
     if (!painter.begin(&device))
         return false;
@@ -228,7 +230,7 @@ bool ReportPainter::paintDocument(QPagedPaintDevice &device, const ReportLayout 
             return false;
         if (page > first && !device.newPage())
             return false;
-        paintPage(painter, layout, header, page, QTime::currentTime(), origin);
+        paintPage(painter, layout, header, page, printTime, origin);
     }
     if (extra > 0) {
         for (int i = 0; i < appendix.pages; ++i) {

@@ -31,7 +31,8 @@ public:
 
     // Pages first..last (1-based, inclusive; 0 for either means the whole
     // range) on a paged device, a new device page per report page. The
-    // clock is read once per page. Returns false when painting cannot start.
+    // clock is read once, as painting starts: every page carries the same
+    // time. Returns false when painting cannot start.
     static bool paintDocument(QPagedPaintDevice &device, const ReportLayout &layout,
                               const ReportDescription::Texts &header, int first = 0, int last = 0);
 

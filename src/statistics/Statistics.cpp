@@ -248,13 +248,15 @@ void TableStatistics::addTableRow(const ResultTableModel &table, int row)
 {
     // The same figures as addJoined(table.joinedRow(row)), read from the
     // packed cells in place: a column's reading is cell 2k, its verdict
-    // cell 2k + 1.
+    // cell 2k + 1. A row judged here reads its readings as judged, not the
+    // rounded texts (as addJudged and the recorded history do).
     static const QByteArray fail = PassEvaluator::failText().toUtf8();
     const std::string_view failWord(fail.constData(), size_t(fail.size()));
     const int wanted = m_cellsPerRow;
     int seen = 0;
     bool failed = false;
     ColumnStatistics *const columns = m_columns.data();
+    const RowValues::Span judged = table.values(row);
     auto take = [&](const PackedCell &cell) {
         const int k = seen / 2;
         ColumnStatistics &c = columns[k];
@@ -268,10 +270,14 @@ void TableStatistics::addTableRow(const ResultTableModel &table, int row)
             }
         } else {
             std::optional<double> v;
-            if (cell.kind == PackedCell::Text)
-                v = CNumbers::leadingNumber(cell.body);
-            if (v)
-                *v *= c.toBase;
+            if (c.value < judged.count) {
+                v = judged.data[c.value];
+            } else {
+                if (cell.kind == PackedCell::Text)
+                    v = CNumbers::leadingNumber(cell.body);
+                if (v)
+                    *v *= c.toBase;
+            }
             addReading(c, k, v);
         }
         return ++seen < wanted;

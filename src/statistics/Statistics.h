@@ -100,8 +100,9 @@ public:
     void addJoined(QStringView joined);
     // Every row of a table from scratch.
     void addTable(const ResultTableModel &table);
-    // One row of a table, read in place (the same figures as addJoined of
-    // its joined text).
+    // One row of a table, read in place: the readings it was judged with
+    // where the table has them (as addJudged), else the same figures as
+    // addJoined of its joined text.
     void addTableRow(const ResultTableModel &table, int row);
 
     // Keeps every usable reading of every column in the order added, for

@@ -335,3 +335,46 @@ TEST_F(StatsFixture, HandWorkedTableWithColumnsWithoutNumbersOneSidedLimitsAndNo
     EXPECT_TRUE(page2.contains(QStringLiteral("Rows: 3")));
     EXPECT_TRUE(pdfText(pdf2, 2).isEmpty()) << "without --statistics the report alone";
 }
+
+TEST_F(StatsFixture, ARecordedRunsStatisticsAreTheHistorysToTheLastDigit)
+{
+    // D of 100 nF with 0.05 ohm at 1 kHz is about 3.1e-5: the text
+    // "0.000031" keeps two of its digits, the judged reading all of them.
+    MeterSim sim({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05"), QStringLiteral("--spread"),
+                  QStringLiteral("C=2%"), QStringLiteral("--seed"), QStringLiteral("5"), QStringLiteral("--part-every"),
+                  QStringLiteral("1")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    TestStep step;
+    step.sItem = step.sUnit = QStringLiteral("D");
+    const QString pro = write(QStringLiteral("cd.pro"), procedureOf({step}));
+    const QString rpt = path(QStringLiteral("cd_1.rpt"));
+    const QString db = path(QStringLiteral("runs.sqlite"));
+    const QString live = path(QStringLiteral("live.json"));
+    const CliResult run = runCli({QStringLiteral("run"), pro, QStringLiteral("--port"), sim.devicePath(),
+                                  QStringLiteral("--loops"), QStringLiteral("50"), QStringLiteral("--report"), rpt,
+                                  QStringLiteral("--db"), db, QStringLiteral("--stats"), live},
+                                 120000);
+    ASSERT_TRUE(run.finished && (run.exitCode == 0 || run.exitCode == 1)) << run.describe();
+
+    const CliResult runs = runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), db,
+                                   QStringLiteral("--json")});
+    ASSERT_EQ(runs.exitCode, 0) << runs.describe();
+    const QString id = QJsonDocument::fromJson(runs.out).array().at(0).toObject().value("id").toString();
+    ASSERT_FALSE(id.isEmpty()) << runs.describe();
+    const CliResult history = runCli({QStringLiteral("history"), QStringLiteral("stats"), id, QStringLiteral("--db"),
+                                      db, QStringLiteral("--json")});
+    ASSERT_EQ(history.exitCode, 0) << history.describe();
+    QFile f(live);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray liveJson = f.readAll().trimmed();
+    EXPECT_EQ(liveJson.toStdString(), history.out.trimmed().toStdString());
+    const QJsonObject d = QJsonDocument::fromJson(liveJson).object().value("columns").toArray().at(1).toObject();
+    ASSERT_EQ(d.value("n").toInt(), 50);
+    EXPECT_NEAR(d.value("mean").toDouble(), 3.1e-5, 0.5e-5);
+
+    // The report file keeps only the texts: read from disk, they are the source.
+    const QJsonObject fromFile = statsJson(rpt, pro).value("columns").toArray().at(1).toObject();
+    EXPECT_EQ(fromFile.value("n").toInt(), 50);
+    EXPECT_NE(fromFile.value("mean").toDouble(), d.value("mean").toDouble());
+    EXPECT_NEAR(fromFile.value("mean").toDouble(), d.value("mean").toDouble(), 0.5e-6);
+}

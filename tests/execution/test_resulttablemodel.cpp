@@ -172,6 +172,39 @@ TEST(ResultTableRows, RemoveAllEmptiesRowsButKeepsColumnsAndDates)
     EXPECT_EQ(m.reportDates().size(), 1);
 }
 
+TEST(ResultTableRows, JudgedReadingsStayBesideTheirRowsAndTheirCopies)
+{
+    ResultTableModel m;
+    m.appendRow({"1pF", "pass"}, ResultTableModel::Passed); // known by its text only
+    // Enough judged rows to fill more than one chunk of values.
+    for (int r = 1; r <= 40000; ++r)
+        m.appendRow({"x", "pass", "y", ""}, ResultTableModel::Passed, {r * 1e-12 + 1e-19, -r * 0.5});
+    EXPECT_EQ(m.values(0).count, 0);
+    EXPECT_EQ(m.values(40001).count, 0); // past the end
+    ASSERT_EQ(m.values(40000).count, 2);
+    EXPECT_EQ(m.values(40000).data[0], 40000 * 1e-12 + 1e-19);
+    EXPECT_EQ(m.values(40000).data[1], -20000.0);
+
+    // A snapshot reads the values as they were while the table goes on.
+    const std::unique_ptr<ResultTableModel> copy = m.snapshot();
+    m.appendRow({"z", ""}, ResultTableModel::Failed, {7.0});
+    EXPECT_EQ(copy->values(40001).count, 0);
+    EXPECT_EQ(m.values(40001).data[0], 7.0);
+    for (int r : {1, 20000, 40000})
+        EXPECT_EQ(copy->values(r).data[1], -r * 0.5) << r;
+
+    // Rows taken over bring their values; removed rows take theirs away.
+    ResultTableModel other;
+    other.adoptRows(m);
+    EXPECT_EQ(m.values(1).count, 0);
+    EXPECT_EQ(other.values(40001).data[0], 7.0);
+    other.removeAllRows();
+    other.appendRow({"1pF", "pass"}, ResultTableModel::Passed);
+    other.appendRow({"2pF", "pass"}, ResultTableModel::Passed);
+    EXPECT_EQ(other.values(1).count, 0);
+    EXPECT_EQ(copy->values(2).data[0], 2e-12 + 1e-19);
+}
+
 TEST(ResultTableRows, ViewsAreToldOfEveryChange)
 {
     ResultTableModel m;

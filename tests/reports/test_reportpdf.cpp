@@ -6,7 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTime>
 #include <gtest/gtest.h>
 
 using namespace ReportFixtures;
@@ -156,4 +160,45 @@ TEST_F(ReportPdf, FortyRowsOverSixPages)
 TEST_F(ReportPdf, UnwritablePathIsReported)
 {
     EXPECT_FALSE(printReportToPdf(ReportLayout(), description.texts(), tmp.filePath("no/such/dir/report.pdf")));
+}
+
+TEST_F(ReportPdf, EveryPageOfOnePrintCarriesTheSameTime)
+{
+    ProcedureModel procedure;
+    fillProcedure(procedure, 7, {2, 4, 7});
+    ResultTableModel results;
+    fillResults(results, 40, 10);
+    const ReportLayout layout = ReportLayout::prepare(procedure, results);
+    const QString pdf = qEnvironmentVariableIsEmpty("QEL_REPORT_PDF_DIR") ? tmp.filePath("one-moment.pdf") : qEnvironmentVariable("QEL_REPORT_PDF_DIR") + "/one-moment.pdf";
+    QPdfWriter writer(pdf);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setResolution(300);
+    // A print long enough for the clock to tick between its pages: before
+    // page 4 the painting waits for the next second.
+    const QTime before = QTime::currentTime();
+    QTime firstPage;
+    ASSERT_TRUE(ReportPainter::paintDocument(writer, layout, description.texts(), 0, 0, {},
+        [&](int done, int) {
+            if (done == 0)
+                firstPage = QTime::currentTime();
+            if (done == 3)
+                while (QTime::currentTime().second() == firstPage.second())
+                    QThread::msleep(5);
+            return true;
+        }));
+    ASSERT_EQ(PdfText::pageCount(pdf), 6);
+    static const QRegularExpression dateLine(QStringLiteral("2026/12/6\\s+(\\d+):(\\d+):(\\d+)"));
+    QStringList times;
+    for (int page = 1; page <= 6; ++page) {
+        const QRegularExpressionMatch m = dateLine.match(PdfText::text(pdf, page, page));
+        ASSERT_TRUE(m.hasMatch()) << "page " << page;
+        times << m.captured(0);
+        if (page == 1 && before <= firstPage) { // not across midnight
+            const QTime printed(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+            EXPECT_GE(printed.msecsSinceStartOfDay() / 1000, before.msecsSinceStartOfDay() / 1000);
+            EXPECT_LE(printed.msecsSinceStartOfDay() / 1000, firstPage.msecsSinceStartOfDay() / 1000);
+        }
+    }
+    EXPECT_EQ(times.count(times.first()), 6) << times.join(" | ").toStdString();
 }

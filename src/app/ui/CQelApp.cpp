@@ -82,7 +82,7 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
         return f->addResultsCommand(text, hint, std::move(h)); }, &s, [this] { return m_doc->pathName(); }, m_prompter};
     m_history = new HistoryDesktop(history, this);
     m_frame->addResultsCommand(QStringLiteral("&Statistics..."), QStringLiteral("Statistics and yield of the result table"),
-        StatisticsWindow::opener(&s.procedure(), &s.results(), &s.measurement(), m_printing, m_frame,
+        StatisticsWindow::opener(&s.procedure(), &s.results(), m_printing, m_frame,
             [this](const QString &lot, const QDate &from, const QDate &to, TableStatistics &out, QString *error) {
                 // The database the recorder writes to, as chosen in Results Database.
                 return HistoryStatistics::computeFor(m_history->recorder()->target(), lot, from, to, out, error);

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -22,6 +23,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
     : QWidget(parent, Qt::Window), m_prompter(prompter), m_runs(new RunListModel(this)), m_rows(new RunRowsModel(this))
@@ -68,7 +71,11 @@ ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
     m_runsView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_runsView->verticalHeader()->hide();
     m_runsView->setWordWrap(false);
+    // Too long a text loses its middle, where identities and paths differ
+    // least; the whole text is the cell's tooltip.
+    m_runsView->setTextElideMode(Qt::ElideMiddle);
     m_runsView->horizontalHeader()->setStretchLastSection(true);
+    m_runsView->viewport()->installEventFilter(this);
     m_rowsView = new QTableView(this);
     m_rowsView->setObjectName(QStringLiteral("rowsView"));
     m_rowsView->setModel(m_rows);
@@ -95,6 +102,9 @@ ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
     m_live = new QTimer(this);
     m_live->setInterval(1000);
     connect(m_live, &QTimer::timeout, this, &ResultsHistoryWindow::catchUp);
+
+    connect(m_runs, &QAbstractItemModel::modelReset, this, &ResultsHistoryWindow::fitRunColumns);
+    connect(m_runs, &QAbstractItemModel::rowsInserted, this, &ResultsHistoryWindow::fitRunColumns);
 
     connect(m_refresh, &QPushButton::clicked, this, &ResultsHistoryWindow::refresh);
     connect(m_lot, &QLineEdit::returnPressed, this, &ResultsHistoryWindow::refresh);
@@ -172,6 +182,47 @@ void ResultsHistoryWindow::catchUp()
     }
     if (m_rows->runId() == shown)
         m_rows->update();
+}
+
+void ResultsHistoryWindow::fitRunColumns()
+{
+    QHeaderView *header = m_runsView->horizontalHeader();
+    const int count = RunListModel::ColumnCount;
+    QVector<int> wanted(count);
+    int total = 0;
+    for (int c = 0; c < count; ++c) {
+        // Through the base class, where the hint is public.
+        wanted[c] = std::max(static_cast<QAbstractItemView *>(m_runsView)->sizeHintForColumn(c),
+                             header->sectionSizeHint(c));
+        total += wanted[c];
+    }
+    // Where all cannot fit, the widest give way first, down to a common
+    // width, so no short column is squeezed for a long one.
+    const int room = m_runsView->viewport()->width();
+    int cap = total;
+    if (total > room && room > 0) {
+        QVector<int> sorted = wanted;
+        std::sort(sorted.begin(), sorted.end());
+        int below = 0; // widths of the columns under the cap
+        for (int i = 0; i < count; ++i) {
+            const int left = count - i; // columns at or above sorted[i]
+            const int level = (room - below) / left;
+            if (level <= sorted[i]) {
+                cap = std::max(level, m_runsView->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 6);
+                break;
+            }
+            below += sorted[i];
+        }
+    }
+    for (int c = 0; c < count; ++c)
+        header->resizeSection(c, std::min(wanted[c], cap));
+}
+
+bool ResultsHistoryWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_runsView->viewport() && event->type() == QEvent::Resize)
+        fitRunColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 void ResultsHistoryWindow::showEvent(QShowEvent *event)

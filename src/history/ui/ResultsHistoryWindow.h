@@ -62,9 +62,13 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // Each run column as wide as its texts; where they do not all fit, the
+    // widest are narrowed first.
+    void fitRunColumns();
     void showSelectedRun();
     void exportAs(const QString &filter, const QString &suffix);
     QStringList selectedRunIds() const;

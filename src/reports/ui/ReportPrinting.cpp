@@ -193,18 +193,21 @@ void ReportPrinting::printPreview()
             // The preview's pages are being replaced meanwhile: nothing of it
             // may be drawn or asked for anew until they are.
             // The progress shows over the dialog, so only its parts wait.
-            const QList<QWidget *> parts = dialog.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-            for (QWidget *part : parts) {
+            // The waiting lets pending deletions run (the previous paint's
+            // progress among them), so each part is watched, not trusted.
+            QList<QPointer<QWidget>> parts;
+            for (QWidget *part : dialog.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
                 if (!part->isWindow()) {
                     part->setUpdatesEnabled(false);
                     part->setEnabled(false);
+                    parts << part;
                 }
             }
             const Outcome outcome = Outcome(runInBackground(&dialog, label, true, [=](TaskProgress &progress) {
                 return paintCounted(progress, *printer, *layout, header, 0, 0, appendix);
             }));
-            for (QWidget *part : parts) {
-                if (!part->isWindow()) {
+            for (const QPointer<QWidget> &part : std::as_const(parts)) {
+                if (part) {
                     part->setEnabled(true);
                     part->setUpdatesEnabled(true);
                 }

@@ -1,7 +1,6 @@
 #include "statistics/ui/StatisticsWindow.h"
 
 #include "execution/ResultTableModel.h"
-#include "measurement/MeasurementSequencer.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
 #include "reports/ui/ReportPrinting.h"
@@ -174,7 +173,7 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
     resize(900, 620);
 
     // Rows arrive in bursts during a fast run: they are taken a little later,
-    // together, after the sequencer has said what it judged.
+    // together.
     m_timer.setSingleShot(true);
     m_timer.setInterval(100);
     connect(&m_timer, &QTimer::timeout, this, &StatisticsWindow::refreshNow);
@@ -191,17 +190,6 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
     refreshNow();
 }
 
-void StatisticsWindow::followSequencer(const MeasurementSequencer *sequencer)
-{
-    connect(sequencer, &MeasurementSequencer::rowJudged, this,
-            [this](int row, const PassEvaluator::Row &judged, const QDateTime &) {
-                // Kept until the next refresh, which takes it or forgets it
-                // (a run that cleared the table first numbers its rows anew).
-                m_judged.insert(row, judged);
-                schedule();
-            });
-}
-
 void StatisticsWindow::attachPrinting(ReportPrinting *printing)
 {
     printing->setAppendix([this, guard = QPointer<StatisticsWindow>(this)]() {
@@ -213,15 +201,13 @@ void StatisticsWindow::attachPrinting(ReportPrinting *printing)
 }
 
 std::function<void()> StatisticsWindow::opener(const ProcedureModel *procedure, const ResultTableModel *results,
-                                               const MeasurementSequencer *sequencer, ReportPrinting *printing,
+                                               ReportPrinting *printing,
                                                QWidget *owner, HistorySource history)
 {
     auto window = std::make_shared<QPointer<StatisticsWindow>>();
     return [=] {
         if (!*window) {
             *window = new StatisticsWindow(procedure, results, owner);
-            if (sequencer)
-                (*window)->followSequencer(sequencer);
             if (printing)
                 (*window)->attachPrinting(printing);
             if (history)
@@ -257,19 +243,9 @@ void StatisticsWindow::refreshNow()
         if (!historyShown() && m_selected >= m_statistics.columns().size())
             m_selected = -1;
     }
-    for (; m_taken < rows; ++m_taken) {
-        const auto judged = m_judged.constFind(m_taken);
-        const PassEvaluator::Row *row = judged != m_judged.constEnd() ? &judged.value() : nullptr;
-        // A row the table holds differently from what was judged (it was
-        // replaced meanwhile) is read from the table.
-        if (row && row->cells != m_results->cells(m_taken))
-            row = nullptr;
-        if (row)
-            m_statistics.addJudged(row->cells, row->values);
-        else
-            m_statistics.addTableRow(*m_results, m_taken);
-    }
-    m_judged.clear();
+    // Rows judged in this session bring their readings as judged.
+    for (; m_taken < rows; ++m_taken)
+        m_statistics.addTableRow(*m_results, m_taken);
     if (historyShown())
         return;
     m_model->refresh();

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "measurement/PassEvaluator.h"
 #include "statistics/Statistics.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
-#include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -13,7 +11,6 @@
 #include <functional>
 
 class HistogramView;
-class MeasurementSequencer;
 class ProcedureModel;
 class QCheckBox;
 class QComboBox;
@@ -50,7 +47,7 @@ private:
 
 // The "Statistics" window: the statistics of the Executive View's result
 // table, kept live while a run adds rows (each row is taken once, with the
-// readings the sequencer judged when it has them, from the cell texts
+// readings it was judged with when the table has them, from the cell texts
 // otherwise), a histogram of the selected column, and whether printing
 // adds a statistics page after the report. With a history source it can
 // show instead the figures of recorded rows: a lot and a range of days.
@@ -68,15 +65,13 @@ public:
     // Offers "Results history" as the source besides the Executive View.
     void setHistorySource(HistorySource source);
 
-    // Judged rows carry their readings at full precision.
-    void followSequencer(const MeasurementSequencer *sequencer);
     // The check box decides whether the printing adds the statistics page.
     void attachPrinting(ReportPrinting *printing);
 
     // For the Results menu: opens (creating once) the window of the desktop
-    // program's table, sequencer and printing.
+    // program's table and printing.
     static std::function<void()> opener(const ProcedureModel *procedure, const ResultTableModel *results,
-                                        const MeasurementSequencer *sequencer, ReportPrinting *printing,
+                                        ReportPrinting *printing,
                                         QWidget *owner, HistorySource history = {});
 
     // Takes every row not taken yet now (otherwise done shortly after rows arrive).
@@ -115,7 +110,6 @@ private:
     TableStatistics m_statistics;
     int m_taken = 0;
     bool m_restart = true;
-    QHash<int, PassEvaluator::Row> m_judged; // rows judged but not taken yet
     int m_selected = -1;                      // the histogram's column
 
     HistorySource m_historySource;

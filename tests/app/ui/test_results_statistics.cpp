@@ -1,7 +1,9 @@
 // The Statistics window in the whole desktop program: opened from the
 // Results menu, it follows a run of a meter whose parts vary, row by row,
 // and its check box adds a statistics page after the printed report; it
-// also shows the figures of a lot recorded by qel-cli, as qel-cli does.
+// also shows the figures of a lot recorded by qel-cli, as qel-cli does. A
+// run recorded into the results history has the same figures, to the last
+// digit, in the window, the sheet, the printed page and the history.
 
 #include "DesktopRig.h"
 
@@ -13,6 +15,10 @@
 #include "procedure/ui/CQelView.h"
 #include "reports/ReportLayout.h"
 #include "reports/ui/ReportPrinting.h"
+#include "execution/WorkbookWriter.h"
+#include "session/SessionOutputs.h"
+#include "statistics/StatisticsJson.h"
+#include "statistics/StatisticsOutputs.h"
 #include "statistics/ui/HistogramView.h"
 #include "statistics/ui/StatisticsWindow.h"
 
@@ -73,7 +79,100 @@ protected:
     }
 };
 
+// Keeps the rows of the sheet named, as texts.
+class SheetRows : public WorkbookWriter
+{
+public:
+    explicit SheetRows(const QString &sheet) : m_wanted(sheet) {}
+    void centreColumn(int) override {}
+    void boldRow(int) override {}
+    void blueRow(int) override {}
+    void writeRow(int, const QStringList &cells) override
+    {
+        if (m_in)
+            rows << cells;
+    }
+    bool addSheet(const QString &name) override
+    {
+        m_in = name == m_wanted;
+        return true;
+    }
+    bool close() override { return true; }
+    QString errorText() const override { return {}; }
+    QList<QStringList> rows;
+
+private:
+    QString m_wanted;
+    bool m_in = false;
+};
+
 } // namespace
+
+TEST_F(ResultsStatistics, ARecordedRunHasTheHistorysFiguresInTheWindowTheSheetAndThePage)
+{
+    // D1 of 100 nF with 0.05 ohm at 120 Hz is about 3.8e-6: its cell text
+    // "0.000004" keeps one digit of it.
+    ASSERT_TRUE(startMeter({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05"), QStringLiteral("--spread"),
+                            QStringLiteral("C=2%"), QStringLiteral("--part-every"), QStringLiteral("1"),
+                            QStringLiteral("--seed"), QStringLiteral("11")}));
+    const QString db = dir.path() + QStringLiteral("/live.sqlite");
+    QSettings().setValue(QStringLiteral("Results/Database"), db);
+    const bool started = startApp(example(QStringLiteral("capacitor.pro")));
+    QSettings().remove(QStringLiteral("Results/Database"));
+    ASSERT_TRUE(started);
+
+    trigger(F::ExecutiveView);
+    GuiDriver::clearEdit(app->execDlg()->loopEdit());
+    GuiDriver::type(app->execDlg()->loopEdit(), QStringLiteral("40"));
+    GuiDriver::click(app->execDlg()->runButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return runActive(); }, 10000));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }, 60000));
+    ASSERT_EQ(results()->rowCount(), 40);
+
+    const QStringList historyStats = {QStringLiteral("history"), QStringLiteral("stats"), QStringLiteral("--since"),
+                                      QDate::currentDate().addDays(-1).toString(Qt::ISODate), QStringLiteral("--db"),
+                                      db, QStringLiteral("--json")};
+    std::pair<int, QByteArray> history;
+    ASSERT_TRUE(Desktop::waitUntil([&] {
+        history = runCli(historyStats);
+        return history.first == 0 && QJsonDocument::fromJson(history.second).object().value("rows").toInt() == 40;
+    }, 30000)) << history.second.toStdString();
+    const QJsonObject recorded = QJsonDocument::fromJson(history.second).object();
+    const QJsonObject d1 = recorded.value("columns").toArray().at(1).toObject();
+    ASSERT_EQ(d1.value("item").toString(), QStringLiteral("D"));
+    ASSERT_NEAR(d1.value("mean").toDouble(), 3.8e-6, 0.5e-6);
+
+    // The window, opened once the run is over.
+    resultsCommand(QStringLiteral("&Statistics..."))->trigger();
+    auto *window = frame()->findChild<StatisticsWindow *>();
+    ASSERT_NE(window, nullptr);
+    window->refreshNow();
+    EXPECT_EQ(StatisticsJson::toJson(window->statistics()).trimmed().toStdString(), history.second.trimmed().toStdString());
+
+    // The sheet "Statistics" of the result workbook: every figure as the history has it.
+    const ResultOutputs outputs(*app->view()->procedureModel(), *results());
+    SheetRows sheet(QStringLiteral("Statistics"));
+    outputs.writeWorkbook(sheet);
+    const QJsonArray columns = recorded.value("columns").toArray();
+    ASSERT_GE(sheet.rows.size(), columns.size() + 1);
+    ASSERT_EQ(sheet.rows.first().mid(5, 6), (QStringList{"Mean", "Std. dev.", "Min", "Max", "Cp", "Cpk"}));
+    for (int i = 0; i < columns.size(); ++i) {
+        const QStringList &row = sheet.rows.at(i + 1);
+        const QJsonObject c = columns.at(i).toObject();
+        int at = 5;
+        for (const char *k : {"mean", "stdev", "min", "max", "cp", "cpk"}) {
+            const QString want = c.value(k).isNull() ? QString() : StatisticsJson::number(c.value(k).toDouble());
+            EXPECT_EQ(row.value(at++), want) << row.first().toStdString() << " " << k;
+        }
+    }
+
+    // The printed statistics page shows the history's D1 mean.
+    window->printCheckBox()->setChecked(true);
+    const QString printed = printedText(dir.path() + QStringLiteral("/live.pdf"));
+    const ColumnStatistics &d = window->statistics().columns().at(1);
+    const QString mean = StatisticsOutputs::display(d, Figure::of(d1.value("mean").toDouble()));
+    EXPECT_TRUE(printed.contains(mean)) << mean.toStdString();
+}
 
 TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
 {
