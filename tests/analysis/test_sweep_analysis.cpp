@@ -81,11 +81,12 @@ TEST(SweepAnalysisFollowsTheData, AutomaticMarkersAreFoundAgainAndHandPlacedOnes
 
 TEST(CircuitFitRefusals, ParametersNoPartHasAreRefused)
 {
-    // A constant 1 kohm at -90 degrees: no capacitor, whatever ESL it gets.
+    // A constant 1 kohm at -90 degrees from 3 to 6 kHz: a capacitor fits it
+    // within the noise limit only with a negative ESL.
     QVector<CircuitFit::Point> flat;
     for (int i = 0; i < 41; ++i) {
         CircuitFit::Point p;
-        p.frequency = 100 * std::pow(2e5, i / 40.0);
+        p.frequency = 3000 * std::pow(2.0, i / 40.0);
         p.z = std::polar(1000.0, -Pi / 2);
         p.noise = 5e-7;
         flat << p;

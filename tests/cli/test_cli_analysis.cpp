@@ -476,13 +476,13 @@ TEST_F(AnalysisFixture, FitLeavesOutReadingsPrintedAsZeroAndSaysSo)
 
 TEST_F(AnalysisFixture, FitRefusesParametersNoPartHas)
 {
-    // A sweep whose every point reads 1 kohm at -90 degrees: a capacitor
-    // would need a negative ESL for it. Refused with one sentence, exit 2,
-    // in text and in JSON.
+    // A sweep from 3 to 6 kHz whose every point reads 1 kohm at -90
+    // degrees: a capacitor fits it within the noise limit only with an ESL
+    // of about -18 mH. Refused with one sentence, exit 2, in text and JSON.
     MeterSim sim({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n"), QStringLiteral("--engineering")});
     ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
     const QString pic = path(QStringLiteral("cap.pic"));
-    ASSERT_EQ(logSweep(sim, QStringLiteral("100"), QStringLiteral("20000000"), 41, pic).exitCode, 0);
+    ASSERT_EQ(logSweep(sim, QStringLiteral("3000"), QStringLiteral("6000"), 21, pic).exitCode, 0);
     const QString json = path(QStringLiteral("flat.json"));
     ASSERT_EQ(runCli({QStringLiteral("convert"), pic, json}).exitCode, 0);
     QJsonObject doc = parseJson(readBytes(json));

@@ -37,12 +37,18 @@ const QColor LineColors[4] = {QColor(0, 160, 0), QColor(0, 90, 220), QColor(200,
 // The printed graph's own size in pixels, as qel-cli print-graph draws it.
 const QSize PrintedGraphSize(900, 560);
 
-QAbstractAxis *makeAxis(bool log, double lo, double hi, const QString &title)
+// side: where the axis goes. The chart puts a Y axis's tick marks right
+// against its labels; a space between them keeps "50" on the right-hand
+// axis from reading as "-50" (the labels are HTML: only this space stays).
+QAbstractAxis *makeAxis(bool log, double lo, double hi, const QString &title, Qt::Alignment side = Qt::AlignBottom)
 {
+    const QString format = side == Qt::AlignLeft ? QStringLiteral("%g&#160;")
+        : side == Qt::AlignRight                 ? QStringLiteral("&#160;%g")
+                                                 : QStringLiteral("%g");
     if (log) {
         auto *a = new QLogValueAxis;
         a->setBase(10);
-        a->setLabelFormat(QStringLiteral("%g"));
+        a->setLabelFormat(format);
         // Whole decades around the data.
         const double l = lo > 0 ? std::pow(10.0, std::floor(std::log10(lo))) : 1;
         double h = hi > 0 ? std::pow(10.0, std::ceil(std::log10(hi))) : 10;
@@ -60,7 +66,7 @@ QAbstractAxis *makeAxis(bool log, double lo, double hi, const QString &title)
     }
     a->setRange(lo, hi);
     a->applyNiceNumbers();
-    a->setLabelFormat(QStringLiteral("%g"));
+    a->setLabelFormat(format);
     a->setTitleText(title);
     return a;
 }
@@ -412,7 +418,7 @@ void SweepAnalysisWindow::rebuildChart()
             continue;
         if (!(ylo[s] <= yhi[s]))
             ylo[s] = m_logY[s] ? 1 : 0, yhi[s] = 10;
-        QAbstractAxis *y = makeAxis(m_logY[s], ylo[s], yhi[s], yTitle[s]);
+        QAbstractAxis *y = makeAxis(m_logY[s], ylo[s], yhi[s], yTitle[s], s == 0 ? Qt::AlignLeft : Qt::AlignRight);
         if (s == 1)
             y->setGridLineVisible(false);
         m_chart->addAxis(y, s == 0 ? Qt::AlignLeft : Qt::AlignRight);

@@ -5,6 +5,7 @@
 // the graph on its log axes.
 
 #include "DesktopRig.h"
+#include "../../support/TickClearance.h"
 
 #include "analysis/ui/SweepAnalysisWindow.h"
 #include "analysis/ui/SweepChartView.h"
@@ -232,6 +233,13 @@ TEST_F(SweepAnalysisDesktop, APlainNotationMeterAndANewDrawAreFollowedByMarkersA
     w->placeAutomatic(SweepAnalysis::Automatic::Resonance);
     ASSERT_EQ(w->analysis().markers().size(), 1);
     EXPECT_NEAR(w->analysis().markers()[0].x / srf, 1, 0.005);
+    // The angle's right-hand axis reads -50 and 50 apart: no tick mark
+    // runs into a label on either side.
+    Desktop::settle(50);
+    w->chartView()->grab();
+    const TickClearance::Report clear = TickClearance::check(w->chartView()->chart()->scene(), 2.0);
+    EXPECT_GE(clear.pairs, 8);
+    EXPECT_TRUE(clear.tooClose.isEmpty()) << qPrintable(clear.tooClose.join(QLatin1Char('\n')));
     QLabel *fitLabel = nullptr;
     for (QLabel *l : w->findChildren<QLabel *>())
         if (l->text().contains(QLatin1String("41 used")))

@@ -1,15 +1,10 @@
 #include "components/ui/Graph.h"
 
+#include "../../support/TickClearance.h"
+
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
-#include <QGraphicsLineItem>
-#include <QGraphicsScene>
-#include <QGraphicsTextItem>
-#include <QAbstractTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextLayout>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QValueAxis>
@@ -220,28 +215,6 @@ TEST(GraphCopy, LoadFromAHeadlessGraph)
     EXPECT_EQ(g.series(3)->pen().color(), QColor(Qt::white));
 }
 
-namespace {
-
-// Where a label's glyphs are, in scene coordinates: from its first to its
-// last character that is not blank, as its own text layout places them.
-QRectF inkOf(const QGraphicsTextItem *label)
-{
-    const QTextDocument *doc = label->document();
-    const QTextBlock block = doc->firstBlock();
-    const QString text = block.text();
-    int first = 0, last = int(text.size()) - 1;
-    while (first <= last && text.at(first).isSpace())
-        ++first;
-    while (last >= first && text.at(last).isSpace())
-        --last;
-    const QTextLine line = block.layout()->lineAt(0);
-    const QRectF r = doc->documentLayout()->blockBoundingRect(block);
-    const double x0 = r.left() + line.cursorToX(first), x1 = r.left() + line.cursorToX(last + 1);
-    return label->mapRectToScene(QRectF(x0, r.top() + line.y(), x1 - x0, line.height()));
-}
-
-} // namespace
-
 TEST(GraphAxes, TickMarksKeepClearOfTheLabelsOnBothSides)
 {
     // Values on both sides of 0 on all four Y axes: a tick mark touching
@@ -263,36 +236,9 @@ TEST(GraphAxes, TickMarksKeepClearOfTheLabelsOnBothSides)
         QApplication::processEvents();
         g.picture();
 
-        QList<QRectF> labels;
-        QList<QLineF> ticks;
-        for (QGraphicsItem *item : g.chart()->scene()->items()) {
-            if (!item->isVisible())
-                continue;
-            if (auto *t = dynamic_cast<QGraphicsTextItem *>(item)) {
-                bool number = false;
-                t->toPlainText().trimmed().toDouble(&number);
-                if (number)
-                    labels << inkOf(t);
-            } else if (auto *l = dynamic_cast<QGraphicsLineItem *>(item)) {
-                const QLineF line(l->mapToScene(l->line().p1()), l->mapToScene(l->line().p2()));
-                if (line.dy() == 0 && line.length() < 20)
-                    ticks << line;
-            }
-        }
-        ASSERT_GE(labels.size(), 20);
-        ASSERT_GE(ticks.size(), 20);
-        int beside = 0;
-        for (const QRectF &ink : labels)
-            for (const QLineF &tick : ticks) {
-                if (tick.y1() < ink.top() || tick.y1() > ink.bottom())
-                    continue;
-                const double left = std::min(tick.x1(), tick.x2()), right = std::max(tick.x1(), tick.x2());
-                const double gap = std::max(ink.left() - right, left - ink.right());
-                if (gap < 30)
-                    ++beside;
-                EXPECT_GE(gap, 2.0) << "tick " << left << ".." << right << " at " << tick.y1() << ", label "
-                                    << ink.left() << ".." << ink.right();
-            }
-        EXPECT_GE(beside, 20) << "every Y label has its tick beside it";
+        const TickClearance::Report r = TickClearance::check(g.chart()->scene(), 2.0);
+        EXPECT_GE(r.labels, 20);
+        EXPECT_TRUE(r.tooClose.isEmpty()) << qPrintable(r.tooClose.join(QLatin1Char('\n')));
+        EXPECT_GE(r.pairs, 20) << "every Y label has its tick beside it";
     }
 }
