@@ -7,8 +7,8 @@
 namespace {
 const char *const notConnected = "Not connect yet. Please setup and modify the communication status.";
 const char *const allLinesUsed = "All the lines have be used, refresh the all the points and data?";
-const char *const otherPoints = "The points of this sweep differ from those of the lines drawn (Start, End, Points, "
-                                "unit or log steps changed). Clear all the lines and data and draw afresh?";
+const char *const otherPoints = "The points of this sweep differ from those in the result list. Clear all the lines "
+                                "and data and draw afresh?";
 } // namespace
 
 PlotterCommands::PlotterCommands(PlotterState &state, Prompter &prompter, QObject *parent)
