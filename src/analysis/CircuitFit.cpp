@@ -1,5 +1,6 @@
 #include "analysis/CircuitFit.h"
 
+#include "analysis/FitReport.h"
 #include "analysis/ImpedanceItems.h"
 
 #include <Eigen/Dense>
@@ -112,6 +113,23 @@ bool covariance(const Eigen::MatrixXd &j, double rss, int dof, Eigen::MatrixXd *
     const double sigma2 = dof > 0 ? rss / dof : 0.0;
     *cov = svd.matrixV() * s.cwiseInverse().asDiagonal() * svd.matrixU().transpose() * sigma2;
     return true;
+}
+
+// A part has no negative capacitance, inductance or resistance. A value
+// below 0 by less than its uncertainty is 0 within the readings' noise.
+QString impossible(const Result &r)
+{
+    for (const Parameter &p : r.parameters) {
+        if (!std::isfinite(p.value) || !std::isfinite(p.uncertainty))
+            return QStringLiteral("The sweep cannot determine the model: its %1 has no finite value "
+                                  "(sweep wider, through the resonance).").arg(p.name);
+        if (p.value < 0 && -p.value > p.uncertainty) {
+            return QStringLiteral("The %1 model does not describe this sweep: its %2 comes out negative (%3%4), "
+                                  "which no real part has.")
+                .arg(modelName(r.model), p.name, FitReport::engineering(p.value, 3), p.unit);
+        }
+    }
+    return {};
 }
 
 QString undetermined()
@@ -383,6 +401,11 @@ Result fit(Model model, const QVector<Point> &points, int leftOut, int roundedTo
     r = model == Model::Capacitor ? fitCapacitor(points, r) : fitBranch(points, r);
     if (!r.ok)
         return r;
+    r.refusal = impossible(r);
+    if (!r.refusal.isEmpty()) {
+        r.ok = false;
+        return r;
+    }
     r.residual = rmsRelative(points, [&](double f) { return r.impedance(f); });
     double noise2 = 0;
     for (const Point &p : points)

@@ -29,8 +29,9 @@ QString SweepAnalysis::format(double value, const QString &unit)
     return FitReport::engineering(value, 6) + unit;
 }
 
-void SweepAnalysis::setData(const SweepColumns &columns, bool withSecondItem)
+bool SweepAnalysis::setData(const SweepColumns &columns, bool withSecondItem)
 {
+    const bool changed = !(columns == m_columns) || withSecondItem != m_withSecondItem;
     m_columns = columns;
     m_withSecondItem = withSecondItem;
     m_lines.clear();
@@ -54,7 +55,27 @@ void SweepAnalysis::setData(const SweepColumns &columns, bool withSecondItem)
     if (xSpan(&lo, &hi))
         for (Marker &m : m_markers)
             m.x = std::clamp(m.x, lo, hi);
+    if (changed) {
+        for (Automatic kind : m_automatic) {
+            const QString name = nameOf(kind);
+            int at = -1;
+            for (int i = 0; i < m_markers.size(); ++i)
+                if (m_markers[i].name == name)
+                    at = i;
+            double x = 0;
+            QString why;
+            if (!locate(kind, &x, &why)) {
+                if (at >= 0)
+                    m_markers.removeAt(at);
+            } else if (at >= 0) {
+                moveMarker(at, x);
+            } else {
+                addMarker(x, name);
+            }
+        }
+    }
     judgeMask();
+    return changed;
 }
 
 bool SweepAnalysis::xSpan(double *lo, double *hi) const
@@ -103,51 +124,70 @@ void SweepAnalysis::moveMarker(int index, double x)
 
 void SweepAnalysis::removeMarker(int index)
 {
-    if (index >= 0 && index < m_markers.size())
-        m_markers.removeAt(index);
+    if (index < 0 || index >= m_markers.size())
+        return;
+    for (Automatic kind : {Automatic::Minimum, Automatic::Maximum, Automatic::Resonance})
+        if (m_markers[index].name == nameOf(kind))
+            m_automatic.removeAll(kind);
+    m_markers.removeAt(index);
 }
 
-bool SweepAnalysis::placeAutomatic(Automatic kind, QString *why)
+QString SweepAnalysis::nameOf(Automatic kind)
+{
+    switch (kind) {
+    case Automatic::Minimum: return QStringLiteral("min");
+    case Automatic::Maximum: return QStringLiteral("max");
+    case Automatic::Resonance: return QStringLiteral("resonance");
+    }
+    return {};
+}
+
+bool SweepAnalysis::locate(Automatic kind, double *x, QString *why) const
 {
     if (m_lines.isEmpty() || m_lines[0].points.isEmpty()) {
         *why = QStringLiteral("There is no sweep to read.");
         return false;
     }
-    double x = 0;
-    QString name;
-    if (kind == Automatic::Minimum) {
-        name = QStringLiteral("min");
-        SweepMarkers::minimumX(m_lines[0].points, &x);
-    } else if (kind == Automatic::Maximum) {
-        name = QStringLiteral("max");
-        SweepMarkers::maximumX(m_lines[0].points, &x);
-    } else {
-        name = QStringLiteral("resonance");
-        QVector<QPointF> angle, magnitude;
-        for (const Line &l : m_lines) {
-            if (l.item == QLatin1String("Angle") && angle.isEmpty())
-                angle = l.points;
-            if ((l.item == QLatin1String("Z")) && magnitude.isEmpty())
-                magnitude = l.points;
-        }
-        if (angle.isEmpty() && magnitude.isEmpty()) {
-            *why = QStringLiteral("A resonance needs a sweep of Z or of the phase angle.");
-            return false;
-        }
-        if (!SweepMarkers::resonanceX(angle, magnitude, logX, &x)) {
-            *why = QStringLiteral("The sweep shows no resonance.");
-            return false;
-        }
+    if (kind == Automatic::Minimum)
+        return SweepMarkers::minimumX(m_lines[0].points, x);
+    if (kind == Automatic::Maximum)
+        return SweepMarkers::maximumX(m_lines[0].points, x);
+    QVector<QPointF> angle, magnitude;
+    for (const Line &l : m_lines) {
+        if (l.item == QLatin1String("Angle") && angle.isEmpty())
+            angle = l.points;
+        if ((l.item == QLatin1String("Z")) && magnitude.isEmpty())
+            magnitude = l.points;
     }
-    for (int i = 0; i < m_markers.size(); ++i)
+    if (angle.isEmpty() && magnitude.isEmpty()) {
+        *why = QStringLiteral("A resonance needs a sweep of Z or of the phase angle.");
+        return false;
+    }
+    if (!SweepMarkers::resonanceX(angle, magnitude, logX, x)) {
+        *why = QStringLiteral("The sweep shows no resonance.");
+        return false;
+    }
+    return true;
+}
+
+bool SweepAnalysis::placeAutomatic(Automatic kind, QString *why)
+{
+    double x = 0;
+    if (!locate(kind, &x, why))
+        return false;
+    const QString name = nameOf(kind);
+    bool placed = false;
+    for (int i = 0; i < m_markers.size() && !placed; ++i)
         if (m_markers[i].name == name) {
             moveMarker(i, x);
-            return true;
+            placed = true;
         }
-    if (!addMarker(x, name)) {
+    if (!placed && !addMarker(x, name)) {
         *why = QStringLiteral("Four markers are placed already; remove one first.");
         return false;
     }
+    if (!m_automatic.contains(kind))
+        m_automatic << kind;
     return true;
 }
 

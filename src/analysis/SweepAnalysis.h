@@ -35,7 +35,11 @@ public:
 
     enum class Automatic { Minimum, Maximum, Resonance };
 
-    void setData(const SweepColumns &columns, bool withSecondItem);
+    // Takes the lines to show; true when they differ from those shown. The
+    // markers placed automatically are found again in new data, and are
+    // left out while it shows none (a sweep under way); markers placed by
+    // hand stay at their X, within the data's span.
+    bool setData(const SweepColumns &columns, bool withSecondItem);
     const SweepColumns &columns() const { return m_columns; }
     bool withSecondItem() const { return m_withSecondItem; }
     const QVector<Line> &lines() const { return m_lines; }
@@ -49,7 +53,11 @@ public:
     bool addMarker(double x, const QString &name = {});
     void moveMarker(int index, double x);
     void removeMarker(int index);
-    void clearMarkers() { m_markers.clear(); }
+    void clearMarkers()
+    {
+        m_markers.clear();
+        m_automatic.clear();
+    }
     // Adds (or moves, when one of that name exists) an automatic marker on
     // the first line (resonance: the angle line of the first draw, or the
     // smallest |Z|); false with the reason when there is none.
@@ -72,8 +80,13 @@ public:
     void judgeMask();
 
 private:
+    static QString nameOf(Automatic kind);
+    bool locate(Automatic kind, double *x, QString *why) const;
+
     SweepColumns m_columns;
     bool m_withSecondItem = false;
     QVector<Line> m_lines;
     QVector<Marker> m_markers;
+    // The automatic markers asked for, found again whenever the data change.
+    QVector<Automatic> m_automatic;
 };

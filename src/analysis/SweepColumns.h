@@ -16,6 +16,10 @@ struct SweepColumns
     QVector<QStringList> rows; // cells: swept value, then one per line
 
     static SweepColumns fromTable(const PlotTableModel &table);
+    bool operator==(const SweepColumns &o) const
+    {
+        return sweptTitle == o.sweptTitle && lineTitles == o.lineTitles && rows == o.rows;
+    }
 
     // By the title, or (a plot file keeps no title) by the swept cells' unit.
     bool isFrequencySweep() const;

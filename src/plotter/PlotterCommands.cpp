@@ -7,6 +7,8 @@
 namespace {
 const char *const notConnected = "Not connect yet. Please setup and modify the communication status.";
 const char *const allLinesUsed = "All the lines have be used, refresh the all the points and data?";
+const char *const otherPoints = "The points of this sweep differ from those in the result list. Clear all the lines "
+                                "and data and draw afresh?";
 } // namespace
 
 PlotterCommands::PlotterCommands(PlotterState &state, Prompter &prompter, QObject *parent)
@@ -66,6 +68,14 @@ void PlotterCommands::draw()
 
     // Every sweep starts at the first point, also after one stopped midway.
     setup.restart();
+    // The list has one column of swept values for all its lines.
+    if (setup.nextLine > 1 && !m_state.listHoldsPointsOf(m_state.sweepPlan())) {
+        if (m_prompter.ask(QStringLiteral("Sweep points changed"), QString::fromLatin1(otherPoints), Prompter::Icon::None)) {
+            stopReset();
+            draw();
+        }
+        return;
+    }
     const float step = setup.progressStep();
     m_state.setProgressValue(setup.start - step);
     m_state.setProgressScale(setup.start - step, setup.end);

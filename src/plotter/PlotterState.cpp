@@ -244,7 +244,7 @@ SweepPlan PlotterState::sweepPlan() const
 {
     SweepPlan plan;
     plan.kind = isVoltageSweep() ? SweepPlan::Voltage : SweepPlan::Frequency;
-    plan.logSpacing = m_setup.usesLogSpacing();
+    plan.logSpacing = m_setup.logRun;
     plan.firstItem = text(FirstItem);
     plan.secondItem = text(SecondItem);
     plan.circuit = text(Circuit);
@@ -395,6 +395,16 @@ void PlotterState::setDrawEnabled(bool enabled)
     emit drawEnabledChanged(enabled);
 }
 
+bool PlotterState::listHoldsPointsOf(const SweepPlan &plan) const
+{
+    const QString unit = text(SweepUnit);
+    const int rows = std::min(m_table.tableRowCount(), int(plan.points.size()));
+    for (int r = 0; r < rows; ++r)
+        if (m_table.cell(r, 1) != FieldParsing::formatFixed(plan.points.at(r).x) + unit)
+            return false;
+    return true;
+}
+
 QStringList PlotterState::joinedRows() const
 {
     QStringList rows;
@@ -444,5 +454,7 @@ void PlotterState::restoreFromDocument(const QStringList &plotRows, int plotColu
         m_ranges.lockedMin[i] = m_ranges.autoMin[i] = m_graph->axisMinimum(axis);
         m_ranges.lockedMax[i] = m_ranges.autoMax[i] = m_graph->axisMaximum(axis);
     }
-    m_setup.nextLine = 5;
+    // Drawn lines are kept until the operator agrees to reset them; with
+    // none (a procedure or report file was read) the first Draw draws line 1.
+    m_setup.nextLine = plotRows.isEmpty() || lastColumn < 2 ? 1 : 5;
 }

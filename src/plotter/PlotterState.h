@@ -89,6 +89,10 @@ public:
     // What the meter is sent at swept value x: frequency in hertz (the
     // fixed one in a voltage sweep) and level in volts (the fixed one in a
     // frequency sweep, except for Rdc).
+    // Whether the result list's swept values are those of the plan, as far
+    // as both go: a Draw whose points differ must not write its readings
+    // beside another Draw's values.
+    bool listHoldsPointsOf(const SweepPlan &plan) const;
     double pointFrequencyHz(float x) const;
     double pointLevelVolts(float x) const;
 

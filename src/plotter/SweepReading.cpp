@@ -39,6 +39,17 @@ QString SweepReading::prefixLetter(int exponent)
     }
 }
 
+int SweepReading::prefixAtOrBelow(long long exponent)
+{
+    if (exponent >= 6)
+        return 6;
+    if (exponent <= -12)
+        return -12;
+    // Floor division by three, also for negative exponents.
+    const long long e = exponent >= 0 ? exponent / 3 : -((2 - exponent) / 3);
+    return int(e * 3);
+}
+
 QString SweepReading::primaryUnit(int firstItemIndex)
 {
     switch (firstItemIndex) {
@@ -87,11 +98,11 @@ SweepReading SweepReading::make(const QString &primary, const QString &secondary
         // Kept in double: 123.45 must show as 123.450000, not 123.449997.
         double mantissa = FieldParsing::leadingDouble(primary.left(e));
         long long n = FieldParsing::leadingInt(primary.mid(e + 1));
-        // Later readings join the prefix of the column's first one; the first
-        // keeps its own exponent, which names a prefix only when the meter
-        // writes engineering notation.
-        if (!reference.isEmpty()) {
-            const int target = prefixExponent(reference);
+        // Later readings join the prefix of the column's first one. The first
+        // keeps its own exponent when that names a prefix (engineering
+        // notation); a meter writing plain notation gets the prefix below.
+        const int target = reference.isEmpty() ? prefixAtOrBelow(n) : prefixExponent(reference);
+        if (target != n) {
             mantissa = shifted(mantissa, n, target);
             n = target;
         }
@@ -111,8 +122,14 @@ SweepReading SweepReading::make(const QString &primary, const QString &secondary
         const int se = secondary.indexOf(QLatin1Char('E'));
         if (se >= 0) {
             const long long n = FieldParsing::leadingInt(secondary.mid(se + 1));
-            r.secondaryCell = secondary.left(se);
-            suffix = prefixLetter(int(std::clamp(n, -1000LL, 1000LL)));
+            const int target = prefixAtOrBelow(n);
+            // The meter's mantissa as sent where its exponent names a prefix.
+            if (target == n)
+                r.secondaryCell = secondary.left(se);
+            else
+                r.secondaryCell =
+                    FieldParsing::formatFixed(shifted(FieldParsing::leadingDouble(secondary.left(se)), n, target));
+            suffix = prefixLetter(target);
         } else {
             r.secondaryCell = secondary;
         }

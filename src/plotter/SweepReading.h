@@ -6,10 +6,11 @@
 // The primary reading is brought to the prefix of the reference cell (the
 // first line's cell of row 0) so a whole column shares one unit, and is
 // plotted in that unit; the secondary reading keeps the meter's mantissa
-// and is plotted in its base unit. The first reading keeps its own exponent:
-// one that names no prefix (1.5E-10) is dropped, so it shows as 1.500000F
-// and is plotted as 1.5, and later readings of the column are brought to
-// the base unit (1.6E-10 shows as 0.000000F).
+// and is plotted in its base unit. An exponent that names a prefix (the
+// meter writes engineering notation) gives the text as it always was; any
+// other exponent is brought to the prefix at or below it, the mantissa
+// scaled and printed with six decimals: 1.5E-10 shows as 150.000000pF,
+// -8.99529E+01 as -89.952900 degrees.
 struct SweepReading
 {
     QString primaryCell;  // e.g. 123.450000pF
@@ -25,6 +26,9 @@ struct SweepReading
 
     // 6 for M, 3 for K, -3 m, -6 u, -9 n, -12 p, searched in that order; else 0.
     static int prefixExponent(const QString &text);
+    // The prefix exponent (-12, -9, ... 6, 0 without a letter) at or below
+    // exponent; 6 above, -12 below the letters there are.
+    static int prefixAtOrBelow(long long exponent);
     // The letter for one of those exponents; empty for any other.
     static QString prefixLetter(int exponent);
     // F, H, O or S by the first item's index.

@@ -26,6 +26,7 @@ void SweepSetup::restart()
     currentX = start;
     pointsRemaining = points;
     pointIndex = 0;
+    logRun = usesLogSpacing();
 }
 
 float SweepSetup::stepFor(int end, const QString &startText, const QString &pointsText)
@@ -51,7 +52,7 @@ bool SweepSetup::advance(float step)
     --pointsRemaining;
     if (pointsRemaining == 1)
         currentX = float(end);
-    else if (usesLogSpacing())
+    else if (logRun && start > 0 && end > 0 && points > 1)
         currentX = float(double(start) * std::pow(double(end) / double(start), double(pointIndex) / (points - 1)));
     else
         currentX = currentX + step;

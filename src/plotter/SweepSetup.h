@@ -30,6 +30,9 @@ struct SweepSetup
     int nextLine = 1;
     int firstItemLine = 0;
     int secondItemLine = 0;
+    // The spacing of the sweep under way, fixed when it starts: log steps
+    // chosen meanwhile are for the next sweep.
+    bool logRun = false;
 
     // The edit handlers: each re-parses its text. Start also restarts the
     // sweep at start, Points restarts the count down.
@@ -37,7 +40,7 @@ struct SweepSetup
     void parseEnd(const QString &text);
     void parsePoints(const QString &text);
 
-    // Puts the run state back to the first point.
+    // Puts the run state back to the first point, with the spacing chosen now.
     void restart();
 
     // (end - integer part of the Start text) / (points - 1), in single

@@ -418,19 +418,89 @@ TEST_F(AnalysisFixture, FitLeavesOutReadingsPrintedAsZeroAndSaysSo)
         EXPECT_NEAR(fp.value(QStringLiteral("ESL")).toObject().value(QStringLiteral("value")).toDouble() / 10e-9, 1, 1e-3);
     }
 
-    // Plain notation: C is printed in farads, 0.000000F from the second row
-    // on. The refusal names the cause instead of calling them unreadable.
+    // Plain notation (1.00000E-07, -8.99529E+01) fits as well as
+    // engineering notation: every cell holds the reading's true value, the
+    // exponents between prefixes brought to the prefix below them.
     MeterSim plain({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n")});
     ASSERT_TRUE(plain.isRunning()) << qPrintable(plain.errorText());
-    const QString cd = path(QStringLiteral("cd.pic"));
-    const CliResult sweep = runCli({QStringLiteral("sweep"), QStringLiteral("--port"), plain.devicePath(),
-        QStringLiteral("--item"), QStringLiteral("C"), QStringLiteral("--second"), QStringLiteral("D"),
-        QStringLiteral("--kind"), QStringLiteral("freq"), QStringLiteral("--start"), QStringLiteral("1000"),
-        QStringLiteral("--end"), QStringLiteral("20000000"), QStringLiteral("--points"), QStringLiteral("21"),
-        QStringLiteral("--log"), QStringLiteral("--pic"), cd});
-    ASSERT_EQ(sweep.exitCode, 0) << sweep.describe();
-    const CliResult refused = runCli({QStringLiteral("fit"), cd, QStringLiteral("--model"), QStringLiteral("capacitor")});
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_TRUE(isOneSentenceNaming(refused, QStringLiteral("printed as 0 in the column's unit"))) << refused.describe();
-    EXPECT_FALSE(refused.err.contains("unreadable")) << refused.describe();
+    const double srf = 1.0 / (2 * Pi * std::sqrt(10e-9 * 100e-9));
+    for (const auto &[first, second] : {std::pair{"Z", "Angle"}, std::pair{"C", "D"}}) {
+        SCOPED_TRACE(first);
+        QJsonObject fitted[2];
+        QByteArray said[2];
+        for (int notation = 0; notation < 2; ++notation) {
+            const MeterSim &meter = notation == 0 ? plain : eng;
+            const QString pic = path(QStringLiteral("%1%2-%3.pic").arg(QLatin1String(first), QLatin1String(second)).arg(notation));
+            const CliResult s = runCli({QStringLiteral("sweep"), QStringLiteral("--port"), meter.devicePath(),
+                QStringLiteral("--item"), QLatin1String(first), QStringLiteral("--second"), QLatin1String(second),
+                QStringLiteral("--kind"), QStringLiteral("freq"), QStringLiteral("--start"), QStringLiteral("1000"),
+                QStringLiteral("--end"), QStringLiteral("20000000"), QStringLiteral("--points"), QStringLiteral("41"),
+                QStringLiteral("--log"), QStringLiteral("--pic"), pic});
+            ASSERT_EQ(s.exitCode, 0) << s.describe();
+            const CliResult f = runCli({QStringLiteral("fit"), pic, QStringLiteral("--model"), QStringLiteral("capacitor"),
+                QStringLiteral("--json")});
+            ASSERT_EQ(f.exitCode, 0) << notation << f.describe();
+            said[notation] = QByteArray(f.err).replace(pic.toUtf8(), "PLOT");
+            fitted[notation] = parseJson(f.out);
+            EXPECT_EQ(fitted[notation].value(QStringLiteral("points")).toInt(), 41);
+            // The resonance marker on the plotted lines lands on the part's.
+            PlotterState state;
+            const SweepColumns columns = columnsOf(pic, state);
+            QVector<QPointF> angle, magnitude;
+            for (int r = 0; r < columns.rows.size() && QLatin1String(first) == QLatin1String("Z"); ++r) {
+                double x = 0, z = 0, a = 0;
+                if (columns.sweptValue(r, &x) && columns.lineValue(r, 1, &z) && columns.lineValue(r, 2, &a)) {
+                    magnitude << QPointF(x, z);
+                    angle << QPointF(x, a);
+                }
+            }
+            double marker = 0;
+            if (!angle.isEmpty()) {
+                ASSERT_TRUE(SweepMarkers::resonanceX(angle, magnitude, true, &marker));
+                EXPECT_NEAR(marker / srf, 1.0, 0.005) << notation << " " << marker;
+            }
+        }
+        const QJsonObject p = fitted[0].value(QStringLiteral("parameters")).toObject();
+        const QJsonObject e = fitted[1].value(QStringLiteral("parameters")).toObject();
+        for (const char *name : {"C", "ESR", "ESL"}) {
+            const double pv = p.value(QLatin1String(name)).toObject().value(QStringLiteral("value")).toDouble();
+            const double ev = e.value(QLatin1String(name)).toObject().value(QStringLiteral("value")).toDouble();
+            EXPECT_NEAR(pv / ev, 1, 1e-3) << name << " plain " << pv << " engineering " << ev;
+        }
+        // Warnings about coarse digits too are the same.
+        EXPECT_EQ(said[0], said[1]);
+        EXPECT_NEAR(fitted[0].value(QStringLiteral("residual")).toDouble(),
+            fitted[1].value(QStringLiteral("residual")).toDouble(), 1e-4);
+    }
+}
+
+TEST_F(AnalysisFixture, FitRefusesParametersNoPartHas)
+{
+    // A sweep from 3 to 6 kHz whose every point reads 1 kohm at -90
+    // degrees: a capacitor fits it within the noise limit only with an ESL
+    // of about -18 mH. Refused with one sentence, exit 2, in text and JSON.
+    MeterSim sim({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n"), QStringLiteral("--engineering")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    const QString pic = path(QStringLiteral("cap.pic"));
+    ASSERT_EQ(logSweep(sim, QStringLiteral("3000"), QStringLiteral("6000"), 21, pic).exitCode, 0);
+    const QString json = path(QStringLiteral("flat.json"));
+    ASSERT_EQ(runCli({QStringLiteral("convert"), pic, json}).exitCode, 0);
+    QJsonObject doc = parseJson(readBytes(json));
+    QJsonArray rows = doc.value(QStringLiteral("rows")).toArray();
+    for (int r = 0; r < rows.size(); ++r) {
+        QJsonArray row = rows[r].toArray();
+        row[1] = QStringLiteral("1.000000KO");
+        row[2] = QStringLiteral("-90.000000") + QChar(0x00B0);
+        rows[r] = row;
+    }
+    doc.insert(QStringLiteral("rows"), rows);
+    writeBytes(json, QJsonDocument(doc).toJson());
+    const QString flat = path(QStringLiteral("flat.pic"));
+    ASSERT_EQ(runCli({QStringLiteral("convert"), json, flat}).exitCode, 0);
+    for (const QStringList &extra : {QStringList{}, QStringList{QStringLiteral("--json")}}) {
+        const CliResult r = runCli(QStringList{QStringLiteral("fit"), flat, QStringLiteral("--model"), QStringLiteral("capacitor")} + extra);
+        EXPECT_EQ(r.exitCode, 2) << r.describe();
+        EXPECT_TRUE(r.out.isEmpty()) << r.describe();
+        EXPECT_TRUE(isOneSentenceNaming(r, QStringLiteral("ESL comes out negative"))) << r.describe();
+    }
 }

@@ -112,11 +112,12 @@ TEST(SweepReadings, AnExponentBetweenPrefixesAndAReadingWithoutE)
     ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(S::Points, "2");
     ASSERT_TRUE(rig.draw(whole({"1.5E-10\n", "1.6E-10\n"})));
-    // -10 names no prefix: the first cell is the bare mantissa, and the
-    // next reading is scaled to that reference, which has no prefix either.
-    EXPECT_EQ(rig.plotter.table().cell(0, 2), "1.500000F");
-    EXPECT_EQ(rig.plotter.table().cell(1, 2), "0.000000F");
-    EXPECT_EQ(rig.plotter.headlessGraph().points(1).at(0).y(), 1.5);
+    // -10 names no prefix: the first cell takes the prefix below it, and
+    // the next reading joins that prefix.
+    EXPECT_EQ(rig.plotter.table().cell(0, 2), "150.000000pF");
+    EXPECT_EQ(rig.plotter.table().cell(1, 2), "160.000000pF");
+    EXPECT_EQ(rig.plotter.graph().axisLabel(2), "\"pF\"");
+    EXPECT_EQ(rig.plotter.headlessGraph().points(1).at(0).y(), 150.0);
 
     Rig plain;
     ASSERT_TRUE(plain.connectMeter());

@@ -48,7 +48,8 @@ inline void checkPlotFile(const uint8_t *data, size_t size)
         const double lo = graph.axisMinimum(axis), hi = graph.axisMaximum(axis);
         FUZZ_CHECK(!(lo > hi), "an axis minimum never exceeds its maximum");
     }
-    FUZZ_CHECK(plotter.columnCounter() == 5, "after a load every line counts as used");
+    FUZZ_CHECK(plotter.columnCounter() == (table.tableRowCount() > 0 && table.columnCount() > 2 ? 5 : 1),
+        "after a load the lines read count as used; with none the next Draw draws line 1");
 
     DocumentData saved;
     PageTransfer::refresh(saved, procedure, results, &access);

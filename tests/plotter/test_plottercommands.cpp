@@ -164,6 +164,70 @@ TEST_F(DrawCommand, ThreeTwoItemDrawsAskAndOkStartsOverOnLineOne)
     EXPECT_FALSE(state.drawEnabled());
 }
 
+TEST_F(DrawCommand, ADrawWhosePointsDifferFromTheListsOffersAFreshStart)
+{
+    state.editText(S::Start, "1000");
+    state.editText(S::End, "100000");
+    state.editText(S::Points, "5");
+    commands.draw();
+    completeSweep(state, "1.0E-9");
+    const QStringList linear{"1000.000000Hz", "25750.000000Hz", "50500.000000Hz", "75250.000000Hz", "100000.000000Hz"};
+    auto swept = [&] {
+        QStringList out;
+        for (int r = 0; r < state.table().tableRowCount(); ++r)
+            out << state.table().cell(r, 1);
+        return out;
+    };
+    ASSERT_EQ(swept(), linear);
+
+    // Log steps chosen after a linear Draw: its readings would land beside
+    // the linear values. Cancel keeps everything as it is.
+    state.setup().logSpacing = true;
+    prompter.answers = {false};
+    commands.draw();
+    ASSERT_EQ(prompter.said.size(), 1);
+    EXPECT_EQ(prompter.said[0].caption, "Sweep points changed");
+    EXPECT_TRUE(prompter.said[0].question);
+    EXPECT_EQ(runner.starts, 1);
+    EXPECT_EQ(state.setup().nextLine, 2);
+    EXPECT_EQ(state.table().columnTitles(), QStringList({"Step", "Frequence", "C1"}));
+    EXPECT_TRUE(state.drawEnabled());
+
+    // OK: the lines are cleared and the log Draw takes line 1, its own
+    // values in the list.
+    prompter.answers = {true};
+    commands.draw();
+    EXPECT_EQ(prompter.said.size(), 2);
+    EXPECT_EQ(runner.stops, 1);
+    EXPECT_EQ(runner.starts, 2);
+    EXPECT_EQ(state.setup().firstItemLine, 1);
+    completeSweep(state, "2.0E-9");
+    EXPECT_EQ(swept(), QStringList({"1000.000000Hz", "3162.277588Hz", "10000.000000Hz", "31622.777344Hz", "100000.000000Hz"}));
+    EXPECT_EQ(state.graph().pointCount(1), 5);
+    EXPECT_EQ(state.graph().pointCount(2), 0);
+
+    // The same points again: drawn beside them without a question.
+    commands.draw();
+    EXPECT_EQ(prompter.said.size(), 2);
+    EXPECT_EQ(state.setup().firstItemLine, 2);
+}
+
+TEST_F(DrawCommand, LogStepsChosenDuringASweepAreForTheNextOne)
+{
+    state.editText(S::Start, "1000");
+    state.editText(S::End, "100000");
+    state.editText(S::Points, "5");
+    commands.draw();
+    SweepRecorder rec(state);
+    rec.record("1E-9", {});
+    rec.advance(rec.step());
+    state.setup().logSpacing = true;
+    completeSweep(state, "1E-9");
+    EXPECT_EQ(state.table().cell(1, 1), "25750.000000Hz");
+    EXPECT_EQ(state.table().cell(3, 1), "75250.000000Hz");
+    EXPECT_EQ(state.graph().pointCount(1), 5);
+}
+
 TEST_F(DrawCommand, ADrawAfterAStopMidwayStartsAtTheFirstPoint)
 {
     commands.draw();

@@ -261,11 +261,16 @@ TEST(PlotterDocument, EmptyFileAndEmptyCells)
     PlotterState s;
     s.restoreFromDocument({}, 1, "C", "off");
     EXPECT_EQ(s.table().columnCount(), 2);
-    EXPECT_EQ(s.setup().nextLine, 5);
+    // Nothing drawn (a procedure or report file read): the first Draw draws line 1.
+    EXPECT_EQ(s.setup().nextLine, 1);
+    s.restoreFromDocument({}, 0, "C", "off");
+    EXPECT_EQ(s.setup().nextLine, 1);
     // A row a second line never reached gives that line no point at 0.
     s.restoreFromDocument({"20Hz\n1nF\n2nF\n\n\n", "30Hz\n1nF\n\n\n\n"}, 3, "C", "off");
     EXPECT_EQ(s.graph().pointCount(1), 2);
     EXPECT_EQ(s.graph().pointCount(2), 1);
+    // Lines read from a plot file are offered for a reset at the next Draw.
+    EXPECT_EQ(s.setup().nextLine, 5);
     // A counter beyond the four lines does not invent columns.
     s.restoreFromDocument({"20Hz\n1\n2\n3\n4\n"}, 99, "C", "off");
     EXPECT_EQ(s.table().columnCount(), 6);

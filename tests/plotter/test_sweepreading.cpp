@@ -34,25 +34,44 @@ TEST(SweepReadingPrimary, LaterReadingsTakeTheReferencePrefix)
     EXPECT_EQ(r.primaryCell, "4700.000000uH");
 }
 
-TEST(SweepReadingPrimary, AFirstExponentBetweenPrefixesShowsTheMantissaAlone)
+TEST(SweepReadingPrimary, AFirstExponentBetweenPrefixesTakesThePrefixBelow)
 {
-    // -10 names no prefix: the mantissa is shown as it is, in the base unit.
+    // Plain notation: -10 names no prefix, so the reading is shown in the
+    // prefix below it, its true value, and plotted in that unit.
     SweepReading r = primary("1.5E-10", {});
-    EXPECT_EQ(r.primaryCell, "1.500000F");
-    EXPECT_DOUBLE_EQ(r.primaryValue, 1.5);
-    EXPECT_EQ(r.primaryLabel, "\"F\"");
+    EXPECT_EQ(r.primaryCell, "150.000000pF");
+    EXPECT_DOUBLE_EQ(r.primaryValue, 150.0);
+    EXPECT_EQ(r.primaryLabel, "\"pF\"");
+    r = primary("1.00000E-07", {});
+    EXPECT_EQ(r.primaryCell, "100.000000nF");
+    r = primary("1.59155E+02", {}, 2);
+    EXPECT_EQ(r.primaryCell, "159.155000O");
+    EXPECT_EQ(r.primaryLabel, "\"O\"");
+    r = primary("4.7E-01", {}, 2);
+    EXPECT_EQ(r.primaryCell, "470.000000mO");
+    r = primary("2.2E-14", {});
+    EXPECT_EQ(r.primaryCell, "0.022000pF");
+    r = primary("1.2E+07", {}, 2);
+    EXPECT_EQ(r.primaryCell, "12.000000MO");
+    // The overload mark keeps its size (9.9E37 ohm), in the largest prefix.
+    r = primary("9.90000E+37", {}, 2);
+    EXPECT_TRUE(r.primaryCell.endsWith(".000000MO")) << qPrintable(r.primaryCell);
+    EXPECT_NEAR(r.primaryValue / 9.9e31, 1, 1e-12);
+    // Exponents that name a prefix keep the text they always had.
     r = primary("1.59155E+03", {}, 2);
     EXPECT_EQ(r.primaryCell, "1.591550KO");
     r = primary("5.0E+00", {}, 2);
     EXPECT_EQ(r.primaryCell, "5.000000O");
     EXPECT_EQ(r.primaryLabel, "\"O\"");
-    r = primary("9.90000E+37", {}, 2);
-    EXPECT_EQ(r.primaryCell, "9.900000O");
     // A reference without a prefix letter brings later readings to the base unit.
     r = primary("3E-1", "1.500000F");
     EXPECT_EQ(r.primaryCell, "0.300000F");
     r = primary("2E-15", "1.000000pF");
     EXPECT_EQ(r.primaryCell, "0.002000pF");
+    // Later readings of a plain-notation column join its first one's prefix.
+    r = primary("1.6E-10", "150.000000pF");
+    EXPECT_EQ(r.primaryCell, "160.000000pF");
+    EXPECT_DOUBLE_EQ(r.primaryValue, 160.0);
 }
 
 TEST(SweepReadingPrimary, WithoutAnEThePrimaryIsShownAsSent)
@@ -90,10 +109,18 @@ TEST(SweepReadingSecondary, MantissaKeptPrefixFromTheExponent)
     EXPECT_EQ(r.secondaryCell, "2.5mD");
     EXPECT_EQ(r.secondaryLabel, "\"D\"");
     EXPECT_DOUBLE_EQ(r.secondaryValue, 0.0025);
-    // An exponent that names no prefix is dropped from the text, not applied.
+    // An exponent that names no prefix is applied: the mantissa is scaled
+    // to the prefix below it and printed with six decimals.
     r = SweepReading::make("1E-9", "1.2E1", true, {}, 0, 1);
-    EXPECT_EQ(r.secondaryCell, "1.2Q");
+    EXPECT_EQ(r.secondaryCell, "12.000000Q");
     EXPECT_DOUBLE_EQ(r.secondaryValue, 12.0);
+    r = SweepReading::make("1E-9", "1.23456E-04", true, {}, 0, 2);
+    EXPECT_EQ(r.secondaryCell, "123.456000uD");
+    r = SweepReading::make("1E-9", "-8.99529E+01", true, {}, 4, 1);
+    EXPECT_EQ(r.secondaryCell, QString("-89.952900") + QChar(0x00B0));
+    EXPECT_DOUBLE_EQ(r.secondaryValue, -89.9529);
+    r = SweepReading::make("1E-9", "-8.99529E+00", true, {}, 4, 1);
+    EXPECT_EQ(r.secondaryCell, QString("-8.99529") + QChar(0x00B0));
     r = SweepReading::make("1E-9", "4.70E-03", true, {}, 0, 2);
     EXPECT_EQ(r.secondaryCell, "4.70mD");
     r = SweepReading::make("1E-9", "15.5", true, {}, 0, 3);

@@ -37,12 +37,18 @@ const QColor LineColors[4] = {QColor(0, 160, 0), QColor(0, 90, 220), QColor(200,
 // The printed graph's own size in pixels, as qel-cli print-graph draws it.
 const QSize PrintedGraphSize(900, 560);
 
-QAbstractAxis *makeAxis(bool log, double lo, double hi, const QString &title)
+// side: where the axis goes. The chart puts a Y axis's tick marks right
+// against its labels; a space between them keeps "50" on the right-hand
+// axis from reading as "-50" (the labels are HTML: only this space stays).
+QAbstractAxis *makeAxis(bool log, double lo, double hi, const QString &title, Qt::Alignment side = Qt::AlignBottom)
 {
+    const QString format = side == Qt::AlignLeft ? QStringLiteral("%g&#160;")
+        : side == Qt::AlignRight                 ? QStringLiteral("&#160;%g")
+                                                 : QStringLiteral("%g");
     if (log) {
         auto *a = new QLogValueAxis;
         a->setBase(10);
-        a->setLabelFormat(QStringLiteral("%g"));
+        a->setLabelFormat(format);
         // Whole decades around the data.
         const double l = lo > 0 ? std::pow(10.0, std::floor(std::log10(lo))) : 1;
         double h = hi > 0 ? std::pow(10.0, std::ceil(std::log10(hi))) : 10;
@@ -60,7 +66,7 @@ QAbstractAxis *makeAxis(bool log, double lo, double hi, const QString &title)
     }
     a->setRange(lo, hi);
     a->applyNiceNumbers();
-    a->setLabelFormat(QStringLiteral("%g"));
+    a->setLabelFormat(format);
     a->setTitleText(title);
     return a;
 }
@@ -285,8 +291,10 @@ QString SweepAnalysisWindow::note() const
 
 void SweepAnalysisWindow::refresh()
 {
-    if (m_plotter)
-        m_analysis.setData(SweepColumns::fromTable(m_plotter->table()), m_plotter->hasSecondItem());
+    const bool changed = m_plotter && m_analysis.setData(SweepColumns::fromTable(m_plotter->table()), m_plotter->hasSecondItem());
+    // A fit of other data must not stay beside these.
+    if (changed && m_fitAsked)
+        showFit();
     rebuildChart();
 }
 
@@ -410,7 +418,7 @@ void SweepAnalysisWindow::rebuildChart()
             continue;
         if (!(ylo[s] <= yhi[s]))
             ylo[s] = m_logY[s] ? 1 : 0, yhi[s] = 10;
-        QAbstractAxis *y = makeAxis(m_logY[s], ylo[s], yhi[s], yTitle[s]);
+        QAbstractAxis *y = makeAxis(m_logY[s], ylo[s], yhi[s], yTitle[s], s == 0 ? Qt::AlignLeft : Qt::AlignRight);
         if (s == 1)
             y->setGridLineVisible(false);
         m_chart->addAxis(y, s == 0 ? Qt::AlignLeft : Qt::AlignRight);
@@ -515,7 +523,8 @@ void SweepAnalysisWindow::rebuildChart()
 
     if (m_analysis.hasMask()) {
         const LimitMask::Verdict &v = m_analysis.verdict;
-        QString text = v.passed()
+        QString text = v.judged == 0 ? QStringLiteral("Mask: no point judged; no reading shown lies within its limits.")
+            : v.passed()
             ? QStringLiteral("Mask: pass (%1 points judged).").arg(v.judged)
             : QStringLiteral("Mask: FAIL at %1 of %2 judged points:").arg(v.failures.size()).arg(v.judged);
         for (int i = 0; i < v.failures.size() && i < 6; ++i)
@@ -523,7 +532,9 @@ void SweepAnalysisWindow::rebuildChart()
         if (v.failures.size() > 6)
             text += QStringLiteral("\n  and %1 more").arg(v.failures.size() - 6);
         m_maskLabel->setText(text);
-        m_maskLabel->setStyleSheet(v.passed() ? QStringLiteral("color: #006000") : QStringLiteral("color: #c00000"));
+        m_maskLabel->setStyleSheet(v.judged == 0 ? QString()
+                : v.passed()                    ? QStringLiteral("color: #006000")
+                                                : QStringLiteral("color: #c00000"));
     } else {
         m_maskLabel->clear();
     }
@@ -628,23 +639,31 @@ bool SweepAnalysisWindow::exportCsv(const QString &path)
 
 bool SweepAnalysisWindow::runFit(CircuitFit::Model model, int draw)
 {
+    m_fitAsked = true;
+    m_fitModel = model;
+    m_fitDraw = draw;
+    const bool ok = showFit();
+    rebuildChart();
+    return ok;
+}
+
+bool SweepAnalysisWindow::showFit()
+{
     m_fitShown = false;
+    m_fit = CircuitFit::Result();
     const bool parallel = m_plotter && m_plotter->text(PlotterState::Circuit) == QLatin1String("PAR");
-    const CircuitFit::Input in = CircuitFit::fromColumns(m_analysis.columns(), m_analysis.withSecondItem(), parallel, draw);
+    const CircuitFit::Input in = CircuitFit::fromColumns(m_analysis.columns(), m_analysis.withSecondItem(), parallel, m_fitDraw);
     if (!in.refusal.isEmpty()) {
         m_fitLabel->setText(in.refusal);
-        rebuildChart();
         return false;
     }
-    m_fit = CircuitFit::fit(model, in);
+    m_fit = CircuitFit::fit(m_fitModel, in);
     if (!m_fit.ok) {
         m_fitLabel->setText(m_fit.refusal);
-        rebuildChart();
         return false;
     }
     m_draw->setValue(in.draw);
     m_fitShown = true;
     m_fitLabel->setText(QStringLiteral("Draw %1\n").arg(in.draw) + FitReport::text(m_fit).trimmed());
-    rebuildChart();
     return true;
 }

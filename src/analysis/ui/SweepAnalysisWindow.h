@@ -65,6 +65,8 @@ public:
 
 private:
     void rebuildChart();
+    // The fit asked for, on the data shown; its text or refusal in the panel.
+    bool showFit();
     void updateMarkers(bool repaintChart = true);
     QXYSeries *addSeries(QXYSeries *series, bool secondItem);
     void say(const QString &text);
@@ -74,6 +76,11 @@ private:
     SweepAnalysis m_analysis;
     CircuitFit::Result m_fit;
     bool m_fitShown = false;
+    // The fit last asked for (draw 0: the first that fits), done again
+    // whenever the data shown change.
+    bool m_fitAsked = false;
+    CircuitFit::Model m_fitModel = CircuitFit::Model::Capacitor;
+    int m_fitDraw = 0;
     bool m_logY[2] = {false, false};
     int m_leftOutOfLog = 0;
     QString m_message;

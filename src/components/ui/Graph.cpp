@@ -68,7 +68,13 @@ Graph::Graph(QWidget *parent) : QWidget(parent)
         ax->setObjectName(QLatin1String(axisNames[a - 1]));
         ax->setTickType(QValueAxis::TicksDynamic);
         ax->setTickAnchor(0.0);
-        ax->setLabelFormat(QStringLiteral("%g"));
+        // The chart puts a Y axis's tick mark right against its label: a
+        // space between them keeps "50" on a right-hand axis from reading
+        // as "-50". The labels are HTML, where only this space is kept.
+        if (a == 1)
+            ax->setLabelFormat(QStringLiteral("%g"));
+        else
+            ax->setLabelFormat(a % 2 == 0 ? QStringLiteral("%g&#160;") : QStringLiteral("&#160;%g"));
         ax->setMinorTickCount(0);
         ax->setGridLineVisible(a <= 2);
         ax->setGridLineColor(QColor(80, 80, 80));

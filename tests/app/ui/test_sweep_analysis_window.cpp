@@ -5,6 +5,7 @@
 // the graph on its log axes.
 
 #include "DesktopRig.h"
+#include "../../support/TickClearance.h"
 
 #include "analysis/ui/SweepAnalysisWindow.h"
 #include "analysis/ui/SweepChartView.h"
@@ -15,6 +16,7 @@
 
 #include <QChart>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLogValueAxis>
 #include <QMenu>
 #include <QMouseEvent>
@@ -199,4 +201,108 @@ TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
         EXPECT_TRUE(page.split(QLatin1Char(' ')).contains(QLatin1String(decade))) << decade << "\n" << qPrintable(page);
     EXPECT_TRUE(page.contains(QStringLiteral("%1 point(s) at or below 0 left out of the log axes").arg(nonPositive)))
         << qPrintable(page);
+}
+
+TEST_F(SweepAnalysisDesktop, APlainNotationMeterAndANewDrawAreFollowedByMarkersAndFit)
+{
+    // Without --engineering the meter writes plain notation: -8.99982E+01
+    // for the angle, 1.59155E+03 for |Z|.
+    ASSERT_TRUE(startMeter({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05,esl=10n")}))
+        << qPrintable(sim->errorText());
+    ASSERT_TRUE(startApp());
+    SweepAnalysisWindow *w = openWindow();
+    ASSERT_NE(w, nullptr);
+    PlotterState *p = app->plotter();
+    p->selectText(PlotterState::FirstItem, QStringLiteral("Z"));
+    p->selectText(PlotterState::SecondItem, QStringLiteral("Angle"));
+    p->editText(PlotterState::Start, QStringLiteral("1000"));
+    p->editText(PlotterState::End, QStringLiteral("20000000"));
+    p->editText(PlotterState::Points, QStringLiteral("41"));
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_TRUE(Desktop::waitUntil([&] { return p->drawEnabled() && p->table().tableRowCount() == 41; }, 20000));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return w->analysis().lines().size() == 2 && w->analysis().lines()[1].points.size() == 41; }));
+
+    // Every angle is its true value: near -90 degrees at 1 kHz, not -9.
+    const double srf = 1.0 / (2 * M_PI * std::sqrt(10e-9 * 100e-9));
+    EXPECT_NEAR(w->analysis().lines()[1].points[0].y(), -90, 0.01);
+    for (const QPointF &pt : w->analysis().lines()[1].points)
+        EXPECT_TRUE(std::fabs(pt.y()) <= 90 && (pt.x() < srf) == (pt.y() < 0)) << pt.x() << " " << pt.y();
+    ASSERT_TRUE(w->runFit(CircuitFit::Model::Capacitor)) << qPrintable(w->note());
+    EXPECT_NEAR(w->fitResult().value(QStringLiteral("C")) / 100e-9, 1, 0.01);
+    EXPECT_NEAR(w->fitResult().value(QStringLiteral("ESL")) / 10e-9, 1, 0.01);
+    w->placeAutomatic(SweepAnalysis::Automatic::Resonance);
+    ASSERT_EQ(w->analysis().markers().size(), 1);
+    EXPECT_NEAR(w->analysis().markers()[0].x / srf, 1, 0.005);
+    // The angle's right-hand axis reads -50 and 50 apart: no tick mark
+    // runs into a label on either side.
+    Desktop::settle(50);
+    w->chartView()->grab();
+    const TickClearance::Report clear = TickClearance::check(w->chartView()->chart()->scene(), 2.0);
+    EXPECT_GE(clear.pairs, 8);
+    EXPECT_TRUE(clear.tooClose.isEmpty()) << qPrintable(clear.tooClose.join(QLatin1Char('\n')));
+    QLabel *fitLabel = nullptr;
+    for (QLabel *l : w->findChildren<QLabel *>())
+        if (l->text().contains(QLatin1String("41 used")))
+            fitLabel = l;
+    ASSERT_NE(fitLabel, nullptr);
+
+    // Log steps for the next Draw: its points are not the list's, so it
+    // offers a fresh start instead of writing beside the linear values.
+    for (QCheckBox *b : w->findChildren<QCheckBox *>())
+        if (b->text().startsWith(QLatin1String("Log steps")))
+            b->setChecked(true);
+    prompter.answers = {false};
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_EQ(prompter.said.size(), 1);
+    EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Sweep points changed"));
+    EXPECT_EQ(p->table().columnCount(), 4);
+    EXPECT_EQ(p->setup().nextLine, 3);
+
+    // Stop / Reset empties the list: no fit, no marker of the old sweep.
+    GuiDriver::click(app->plotDlg()->stopResetButton());
+    ASSERT_TRUE(Desktop::waitUntil([&] { return w->analysis().lines().isEmpty(); }));
+    EXPECT_TRUE(w->analysis().markers().isEmpty());
+    EXPECT_FALSE(w->hasFit());
+    EXPECT_FALSE(fitLabel->text().contains(QLatin1String("used"))) << qPrintable(fitLabel->text());
+
+    // A new sweep of 61 log points: the resonance marker and the fit are
+    // found again in it.
+    p->editText(PlotterState::Points, QStringLiteral("61"));
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_TRUE(Desktop::waitUntil([&] { return p->drawEnabled() && p->table().tableRowCount() == 61; }, 20000));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return w->analysis().lines().size() == 2 && w->analysis().lines()[1].points.size() == 61; }));
+    Desktop::settle(150);
+    const QVector<QPointF> &z = w->analysis().lines()[0].points;
+    EXPECT_NEAR(z[2].x() / z[1].x(), z[1].x() / z[0].x(), 1e-4);
+    ASSERT_EQ(w->analysis().markers().size(), 1);
+    EXPECT_EQ(w->analysis().markers()[0].name, QStringLiteral("resonance"));
+    EXPECT_NEAR(w->analysis().markers()[0].x / srf, 1, 0.005);
+    ASSERT_TRUE(w->hasFit());
+    EXPECT_EQ(w->fitResult().points, 61);
+    EXPECT_TRUE(fitLabel->text().contains(QLatin1String("61 used"))) << qPrintable(fitLabel->text());
+    EXPECT_NEAR(w->fitResult().value(QStringLiteral("C")) / 100e-9, 1, 0.01);
+}
+
+TEST_F(SweepAnalysisDesktop, TheFirstDrawAfterAProcedureFileDrawsLineOne)
+{
+    // Reading a procedure file gives the Plotter View no lines: its first
+    // Draw draws line 1; a plot file's lines are offered for a reset first.
+    ASSERT_TRUE(startMeter());
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
+    ASSERT_TRUE(waitConnected());
+    trigger(CMainFrame::PlotterView);
+    PlotterState *p = app->plotter();
+    p->editText(PlotterState::Points, QStringLiteral("3"));
+    GuiDriver::click(app->plotDlg()->drawButton());
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join(QLatin1Char('\n')));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return p->drawEnabled() && p->table().tableRowCount() == 3; }, 20000));
+    EXPECT_EQ(p->setup().firstItemLine, 1);
+
+    ASSERT_TRUE(app->openFile(example(QStringLiteral("sweep.pic"))));
+    ASSERT_TRUE(waitConnected());
+    ASSERT_GT(p->table().tableRowCount(), 0);
+    prompter.answers = {false};
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_EQ(prompter.said.size(), 1);
+    EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Filled exception"));
 }

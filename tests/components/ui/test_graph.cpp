@@ -1,5 +1,7 @@
 #include "components/ui/Graph.h"
 
+#include "../../support/TickClearance.h"
+
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
@@ -211,4 +213,32 @@ TEST(GraphCopy, LoadFromAHeadlessGraph)
     EXPECT_TRUE(g.autoRescale(4));
     EXPECT_FALSE(g.series(4)->isVisible());
     EXPECT_EQ(g.series(3)->pen().color(), QColor(Qt::white));
+}
+
+TEST(GraphAxes, TickMarksKeepClearOfTheLabelsOnBothSides)
+{
+    // Values on both sides of 0 on all four Y axes: a tick mark touching
+    // "50" on a right-hand axis reads as "-50".
+    for (const int pointSize : {9, 16}) {
+        SCOPED_TRACE(pointSize);
+        Graph g;
+        g.resize(700, 420);
+        for (int a = 1; a <= 5; ++a) {
+            QFont f = g.axis(a)->labelsFont();
+            f.setPointSize(pointSize);
+            g.axis(a)->setLabelsFont(f);
+        }
+        for (int p = 1; p <= 4; ++p)
+            for (int i = 0; i <= 10; ++i)
+                g.appendPoint(p, i, (i - 5) * 10.0 * p);
+        g.show();
+        g.flush();
+        QApplication::processEvents();
+        g.picture();
+
+        const TickClearance::Report r = TickClearance::check(g.chart()->scene(), 2.0);
+        EXPECT_GE(r.labels, 20);
+        EXPECT_TRUE(r.tooClose.isEmpty()) << qPrintable(r.tooClose.join(QLatin1Char('\n')));
+        EXPECT_GE(r.pairs, 20) << "every Y label has its tick beside it";
+    }
 }
