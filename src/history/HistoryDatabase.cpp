@@ -2,7 +2,6 @@
 
 #include <QAtomicInt>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -187,13 +186,13 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
             return fail(QStringLiteral("%1 does not exist: nothing has been recorded there yet.").arg(target.path));
         if (info.isDir())
             return fail(QStringLiteral("%1 is a folder, not a results database.").arg(target.path));
-        if (info.exists() && info.size() > 0) {
-            QFile f(target.path);
-            if (!f.open(QIODevice::ReadOnly))
-                return fail(QStringLiteral("%1 cannot be read: %2.").arg(target.path, f.errorString()));
-            if (f.read(16) != QByteArray("SQLite format 3\0", 16))
-                return fail(QStringLiteral("%1 is not a results database (not an SQLite file).").arg(target.path));
-        }
+        // The file is never opened here but through SQLite: closing any other
+        // descriptor of it drops every lock this process holds on it, and
+        // another program closing the file then deletes the WAL and its index
+        // under this process's connections (stale reads, "malformed", lost
+        // rows). A foreign file is told by SQLite (SQLITE_NOTADB) below.
+        if (info.exists() && !info.isReadable())
+            return fail(QStringLiteral("%1 cannot be read: permission denied.").arg(target.path));
         if (mode == Mode::ReadWrite && !QDir().mkpath(info.absolutePath()))
             return fail(QStringLiteral("The folder of %1 cannot be made.").arg(target.path));
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
