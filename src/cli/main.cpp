@@ -88,7 +88,9 @@ Usage:
       Recorded runs, newest first: a header line and one tab-separated line a
       run, or a JSON array of {"id","started","finished","station","operator",
       "meter","procedure","lot","rows","fails","outcome"}; outcome is
-      completed, stopped, meter-lost or timeout (null while unknown).
+      completed, stopped, meter-lost, timeout or recording-interrupted
+      (then "unrecorded": the rows that could not be recorded); null while
+      unknown.
   qel-cli history rows (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
               (--json | --csv OUT | --xlsx OUT)
       The rows of the selected runs with their readings and verdicts. JSON:
