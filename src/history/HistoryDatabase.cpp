@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <mutex>
 
 #include <sqlite3.h>
 
@@ -17,6 +18,29 @@ using namespace History;
 namespace {
 
 QAtomicInt connectionCounter;
+
+QtMessageHandler previousHandler = nullptr;
+
+// Qt's PostgreSQL driver prints lines of its own when a server goes away
+// (a statement on a lost connection, a statement it cannot free); the
+// history says what happened in one sentence where it is shown (status bar,
+// window, qel-cli), so those lines are not passed on.
+void withoutDriverLines(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg
+        && (message.startsWith(QLatin1String("QSqlQuery::prepare: database not open"))
+            || message.startsWith(QLatin1String("QSqlQuery::exec: database not open"))
+            || message.startsWith(QLatin1String("Unable to free statement:"))
+            || message.startsWith(QLatin1String("QPSQL"))))
+        return;
+    previousHandler(type, context, message);
+}
+
+void quietDriverLines()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { previousHandler = qInstallMessageHandler(withoutDriverLines); });
+}
 
 // Migrations: entry n - 1 takes a database from version n - 1 to n.
 // Types are plain enough for both SQLite and PostgreSQL.
@@ -232,6 +256,7 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         m_failedForGood = !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
         if (m_failedForGood)
             return fail(QStringLiteral("PostgreSQL is not available: install the Qt PostgreSQL driver (libqt6sql6-psql)."));
+        quietDriverLines();
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
         db.setHostName(target.host);
         db.setPort(target.port);

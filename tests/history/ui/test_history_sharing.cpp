@@ -1,7 +1,8 @@
 // One SQLite results file shared by the desktop program (a recorder's
 // connection, the Results History window reading and reopening) and other
 // programs writing into it: nobody's view goes stale or "malformed", and
-// every row written is read back exactly once.
+// every row written is read back exactly once. And a PostgreSQL server
+// going away under the window and a recorder prints no driver lines.
 //
 // WritersAndPollingReadersShareOneFile runs for QEL_SOAK_SECONDS (default
 // 12); scripts/history-soak runs it for minutes.
@@ -13,6 +14,7 @@
 
 #include "../../cli/CliHarness.h"
 #include "../../support/MeterSim.h"
+#include "../../support/PostgresServer.h"
 #include "../../support/RecordingPrompter.h"
 
 #include <QCoreApplication>
@@ -264,4 +266,61 @@ TEST(HistorySharing, WritersAndPollingReadersShareOneFile)
         want.insert(it.key(), QStringLiteral("%1|completed").arg(it.value()));
     EXPECT_EQ(elsewhere, want);
     EXPECT_EQ(integrity(db), QStringLiteral("ok"));
+}
+
+
+namespace {
+
+QStringList warnings;
+QtMessageHandler passOn = nullptr;
+
+void keepWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg)
+        warnings << message;
+    passOn(type, context, message);
+}
+
+} // namespace
+
+// A PostgreSQL server stopped and started again under the window and a
+// recorder: what they say of it is theirs (the window's status, the
+// recorder's), with no line of the database driver's own on the way.
+TEST(HistorySharing, AServerOutageLeavesNoDriverLines)
+{
+    PostgresServer &pg = PostgresServer::shared();
+    ASSERT_TRUE(pg.isRunning()) << qPrintable(pg.errorText());
+    passOn = qInstallMessageHandler(keepWarnings);
+    QString error;
+    const HistoryTarget target = HistoryTarget::parse(pg.url(), &error);
+    HistoryRecorder recorder;
+    ASSERT_TRUE(recorder.setTarget(target));
+    recordRun(recorder, QStringLiteral("pg-1"), 3, QStringLiteral("pg"));
+    ASSERT_TRUE(recorder.flush(10000));
+    RecordingPrompter prompter;
+    ResultsHistoryWindow window(&prompter);
+    window.setTarget(target);
+    window.show();
+    ASSERT_EQ(window.runsModel()->rowCount(), 1);
+
+    ASSERT_TRUE(pg.stop());
+    for (int i = 0; i < 3; ++i) {
+        window.catchUp();
+        recordRun(recorder, QStringLiteral("pg-away-%1").arg(i), 2, QStringLiteral("pg"));
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 300);
+    }
+    window.refresh();
+    EXPECT_TRUE(window.statusLabel()->text().startsWith(QLatin1String("Cannot reach the results database")))
+        << qPrintable(window.statusLabel()->text());
+    ASSERT_TRUE(pg.start());
+    EXPECT_TRUE(recorder.flush(20000)) << qPrintable(recorder.lastProblem());
+    window.refresh();
+    EXPECT_EQ(window.runsModel()->rowCount(), 4) << qPrintable(window.statusLabel()->text());
+    qInstallMessageHandler(passOn);
+    QStringList driverLines;
+    for (const QString &w : warnings)
+        if (w.contains(QLatin1String("QSql")) || w.contains(QLatin1String("QPSQL")) || w.contains(QLatin1String("statement"))
+            || w.contains(QLatin1String("server")))
+            driverLines << w;
+    EXPECT_TRUE(driverLines.isEmpty()) << qPrintable(driverLines.join(QLatin1Char('\n')));
 }
