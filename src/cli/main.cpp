@@ -28,7 +28,9 @@ Usage:
               [--report OUT.rpt] [--reply-timeout MS] [--db URL | --no-db]
               [--operator NAME] [--company C] [--customer C] [--instrument I]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
-      Connects as the program does (identification included), runs N passes
+      Connects as the program does (identification included; DEVICE is a
+      path, relative ones from the working folder, or a name under /dev),
+      runs N passes
       (default 1), prints a header line (column titles, "Date", "Time") and one
       tab-separated line per completed row, and writes the report file if asked.
       Every row is recorded in the results database as it is judged (see
