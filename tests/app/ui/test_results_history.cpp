@@ -1,7 +1,7 @@
 // The results history in the desktop program, through its widgets: a run
 // recorded as it happens, then the Results History window showing it as the
 // Executive View did; an Emergency Stop stored as such; a database that is
-// not one said once while the run goes on.
+// not one said once while the run goes on; a locked one waited out.
 #include "DesktopRig.h"
 
 #include "execution/ExecutionState.h"
