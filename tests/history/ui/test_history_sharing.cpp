@@ -23,6 +23,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -271,13 +272,17 @@ TEST(HistorySharing, WritersAndPollingReadersShareOneFile)
 
 namespace {
 
+// Warnings come from the forwarder's thread too.
+QMutex warningsLock;
 QStringList warnings;
 QtMessageHandler passOn = nullptr;
 
 void keepWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtWarningMsg)
+    if (type == QtWarningMsg) {
+        QMutexLocker hold(&warningsLock);
         warnings << message;
+    }
     passOn(type, context, message);
 }
 
@@ -316,8 +321,8 @@ TEST(HistorySharing, AServerOutageLeavesNoDriverLines)
     EXPECT_TRUE(recorder.flush(20000)) << qPrintable(recorder.lastProblem());
     window.refresh();
     EXPECT_EQ(window.runsModel()->rowCount(), 4) << qPrintable(window.statusLabel()->text());
-    qInstallMessageHandler(passOn);
     QStringList driverLines;
+    QMutexLocker hold(&warningsLock);
     for (const QString &w : warnings)
         if (w.contains(QLatin1String("QSql")) || w.contains(QLatin1String("QPSQL")) || w.contains(QLatin1String("statement"))
             || w.contains(QLatin1String("server")))
