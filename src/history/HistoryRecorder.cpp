@@ -76,19 +76,24 @@ bool HistoryRecorder::setTarget(const HistoryTarget &target)
         return false;
     }
     m_db = std::move(db);
-    if (target.isServer()) {
-        m_pending = HistoryForwarder::pending(*m_db, target.key());
-        m_thread = new QThread;
-        m_thread->setObjectName(QStringLiteral("qel-history-forwarder"));
-        m_forwarder = new HistoryForwarder(target);
-        m_forwarder->moveToThread(m_thread);
-        connect(m_thread, &QThread::finished, m_forwarder, &QObject::deleteLater);
-        connect(m_forwarder, &HistoryForwarder::progress, this, &HistoryRecorder::onProgress, Qt::QueuedConnection);
-        m_thread->start();
-        written(); // whatever an earlier session left behind goes first
-    }
+    startForwarder();
     emit statusChanged();
     return true;
+}
+
+void HistoryRecorder::startForwarder()
+{
+    if (!m_target.isServer() || m_thread || !m_db)
+        return;
+    m_pending = HistoryForwarder::pending(*m_db, m_target.key());
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("qel-history-forwarder"));
+    m_forwarder = new HistoryForwarder(m_target);
+    m_forwarder->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_forwarder, &QObject::deleteLater);
+    connect(m_forwarder, &HistoryForwarder::progress, this, &HistoryRecorder::onProgress, Qt::QueuedConnection);
+    m_thread->start();
+    written(); // whatever an earlier session left behind goes first
 }
 
 HistoryTarget HistoryRecorder::localTarget() const
@@ -118,6 +123,7 @@ bool HistoryRecorder::write(const std::function<bool(HistoryDatabase &, QString 
                 break;
             }
             m_db = std::move(db);
+            startForwarder(); // the spool could not be opened at first
         }
         if (op(*m_db, &error)) {
             if (m_waiting)

@@ -93,6 +93,7 @@ private:
     void tell(const QString &sentence);
     void written();
     void onProgress(bool reachable, qint64 pending, const QString &problem);
+    void startForwarder();
     void stopForwarder();
 
     HistoryTarget m_target;
