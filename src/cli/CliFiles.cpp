@@ -1,6 +1,10 @@
 #include "cli/CliCommands.h"
 #include "cli/CliJson.h"
 
+#include "document/ArchiveError.h"
+#include "document/DocumentLayouts.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -73,6 +77,20 @@ int cliConvert(const QStringList &args)
     if (outType != type)
         throw CliError(ExitUsage, QStringLiteral("%1 holds a %2, but %3 is not named as one.")
                                       .arg(in, doc.object().value(QStringLiteral("type")).toString(), out));
-    writeDocumentFile(out, type, data);
+    // Written only when Qel's own reader takes it back: a count the JSON
+    // got wrong (negative, past the rows) would make a file nothing opens.
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QString error;
+    checkOutputPath(out);
+    if (!DocumentLayouts::write(type, data, &bytes, &error))
+        throw CliError(ExitUsage, cannotWrite(out, error));
+    try {
+        DocumentData back;
+        DocumentLayouts::read(type, bytes.data(), back);
+    } catch (const ArchiveError &e) {
+        throw CliError(ExitUsage, QStringLiteral("%1 is damaged: %2.").arg(out, e.describe()));
+    }
+    writeFileAtomically(out, bytes.data());
     return ExitOk;
 }

@@ -11,6 +11,7 @@
 #include "statistics/StatisticsJson.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 #include <cstdio>
 
@@ -233,7 +234,9 @@ QStringList CliRecording::runOptions()
 CliRecording::CliRecording(const CliArgs &args) : m_args(args)
 {
     QObject::connect(&m_recorder, &HistoryRecorder::problem, &m_recorder, [this](const QString &sentence) {
-        say(withoutStop(sentence) + QStringLiteral("; nothing more of this run is recorded"));
+        say(withoutStop(sentence)
+            + (m_recorder.isWaiting() ? QStringLiteral("; rows are recorded again as soon as it can be written")
+                                      : QStringLiteral("; nothing more of this run is recorded")));
         m_told = true;
     });
     if (args.has(flag()))
@@ -265,6 +268,9 @@ History::SweepRecord CliRecording::sweepContext(const MeterConnector &meter) con
 
 void CliRecording::finish()
 {
+    // A run whose end the database did not take yet: a few more tries.
+    for (int i = 0; i < 3 && m_recorder.isRecording() && !m_recorder.retryNow(); ++i)
+        QThread::msleep(1000);
     if (!m_recorder.isRecording() || !m_recorder.target().isServer())
         return;
     if (m_recorder.flush(5000))

@@ -28,7 +28,9 @@ Usage:
               [--report OUT.rpt] [--stats OUT.json] [--reply-timeout MS] [--db URL | --no-db]
               [--operator NAME] [--company C] [--customer C] [--instrument I]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
-      Connects as the program does (identification included), runs N passes
+      Connects as the program does (identification included; DEVICE is a
+      path, relative ones from the working folder, or a name under /dev),
+      runs N passes
       (default 1), prints a header line (column titles, "Date", "Time") and one
       tab-separated line per completed row, and writes the report file if asked.
       --stats writes the statistics of the run's rows, from the readings as
@@ -90,7 +92,9 @@ Usage:
       Recorded runs, newest first: a header line and one tab-separated line a
       run, or a JSON array of {"id","started","finished","station","operator",
       "meter","procedure","lot","rows","fails","outcome"}; outcome is
-      completed, stopped, meter-lost or timeout (null while unknown).
+      completed, stopped, meter-lost, timeout or recording-interrupted
+      (then "unrecorded": the rows that could not be recorded); null while
+      unknown.
   qel-cli history rows (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
               (--json | --csv OUT | --xlsx OUT)
       The rows of the selected runs with their readings and verdicts. JSON:

@@ -2,7 +2,6 @@
 
 #include <QAtomicInt>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -10,6 +9,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <mutex>
 
 #include <sqlite3.h>
 
@@ -18,6 +18,29 @@ using namespace History;
 namespace {
 
 QAtomicInt connectionCounter;
+
+QtMessageHandler previousHandler = nullptr;
+
+// Qt's PostgreSQL driver prints lines of its own when a server goes away
+// (a statement on a lost connection, a statement it cannot free); the
+// history says what happened in one sentence where it is shown (status bar,
+// window, qel-cli), so those lines are not passed on.
+void withoutDriverLines(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg
+        && (message.startsWith(QLatin1String("QSqlQuery::prepare: database not open"))
+            || message.startsWith(QLatin1String("QSqlQuery::exec: database not open"))
+            || message.startsWith(QLatin1String("Unable to free statement:"))
+            || message.startsWith(QLatin1String("QPSQL"))))
+        return;
+    previousHandler(type, context, message);
+}
+
+void quietDriverLines()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { previousHandler = qInstallMessageHandler(withoutDriverLines); });
+}
 
 // Migrations: entry n - 1 takes a database from version n - 1 to n.
 // Types are plain enough for both SQLite and PostgreSQL.
@@ -61,6 +84,11 @@ const QVector<QStringList> &migrations()
                            "row_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id), "
                            "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
                            "WHERE finished IS NOT NULL"),
+        },
+        {
+            // Rows a run could not record (the database could not be written
+            // for a while): NULL when every row was recorded.
+            QStringLiteral("ALTER TABLE runs ADD COLUMN unrecorded INTEGER"),
         },
     };
     return m;
@@ -155,6 +183,7 @@ QSqlQuery &HistoryDatabase::prepared(const QString &key, const QString &sql)
 bool HistoryDatabase::open(const HistoryTarget &target, Mode mode, QString *error)
 {
     close();
+    m_failedForGood = false;
     m_target = target;
     // The connection's handles must be gone before it can be removed.
     const bool ok = connectTo(mode, error);
@@ -185,20 +214,22 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         const QFileInfo info(target.path);
         if (mode == Mode::ReadOnly && !info.exists())
             return fail(QStringLiteral("%1 does not exist: nothing has been recorded there yet.").arg(target.path));
-        if (info.isDir())
+        if (info.isDir()) {
+            m_failedForGood = true;
             return fail(QStringLiteral("%1 is a folder, not a results database.").arg(target.path));
-        if (info.exists() && info.size() > 0) {
-            QFile f(target.path);
-            if (!f.open(QIODevice::ReadOnly))
-                return fail(QStringLiteral("%1 cannot be read: %2.").arg(target.path, f.errorString()));
-            if (f.read(16) != QByteArray("SQLite format 3\0", 16))
-                return fail(QStringLiteral("%1 is not a results database (not an SQLite file).").arg(target.path));
         }
+        // The file is never opened here but through SQLite: closing any other
+        // descriptor of it drops every lock this process holds on it, and
+        // another program closing the file then deletes the WAL and its index
+        // under this process's connections (stale reads, "malformed", lost
+        // rows). A foreign file is told by SQLite (SQLITE_NOTADB) below.
+        if (info.exists() && !info.isReadable())
+            return fail(QStringLiteral("%1 cannot be read: permission denied.").arg(target.path));
         if (mode == Mode::ReadWrite && !QDir().mkpath(info.absolutePath()))
             return fail(QStringLiteral("The folder of %1 cannot be made.").arg(target.path));
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(target.path);
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1500");
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout);
         if (mode == Mode::ReadOnly)
             options += QStringLiteral(";QSQLITE_OPEN_READONLY");
         db.setConnectOptions(options);
@@ -208,8 +239,13 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
             m_sqlite = *static_cast<sqlite3 *const *>(handle.data());
         // Reading the catalogue tells a locked or foreign file at once.
-        if (!execSql(QStringLiteral("SELECT count(*) FROM sqlite_master"), error))
-            return false;
+        {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+                m_failedForGood = q.lastError().nativeErrorCode() == QLatin1String("26");
+                return fail(describe(q.lastError()));
+            }
+        }
         // WAL keeps readers and the writer apart; NORMAL keeps every
         // committed row through a killed program.
         if (mode == Mode::ReadWrite
@@ -217,8 +253,10 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
                 || !execSql(QStringLiteral("PRAGMA synchronous=NORMAL"), error)))
             return false;
     } else if (target.kind == HistoryTarget::Kind::PostgreSQL) {
-        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        m_failedForGood = !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
+        if (m_failedForGood)
             return fail(QStringLiteral("PostgreSQL is not available: install the Qt PostgreSQL driver (libqt6sql6-psql)."));
+        quietDriverLines();
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
         db.setHostName(target.host);
         db.setPort(target.port);
@@ -248,6 +286,7 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         if (mode == Mode::ReadOnly && !execSql(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"), error))
             return false;
     } else {
+        m_failedForGood = true;
         return fail(QStringLiteral("No results database was chosen."));
     }
     m_open = true;
@@ -273,6 +312,7 @@ bool HistoryDatabase::prepareSchema(Mode mode, QString *error)
             m_version = q.value(0).toInt();
     }
     if (m_version > SchemaVersion) {
+        m_failedForGood = true;
         if (error)
             *error = QStringLiteral("%1 holds results schema version %2, newer than this program reads (%3); use a newer Qel.")
                          .arg(m_target.display())
@@ -325,6 +365,13 @@ bool HistoryDatabase::prepareSchema(Mode mode, QString *error)
     return true;
 }
 
+void HistoryDatabase::setBusyTimeout(int ms)
+{
+    m_busyTimeout = ms;
+    if (m_sqlite)
+        sqlite3_busy_timeout(m_sqlite, ms);
+}
+
 bool HistoryDatabase::begin()
 {
     return database().transaction();
@@ -367,14 +414,16 @@ bool HistoryDatabase::insertRun(const RunRecord &r, QString *error)
     "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
 
 bool HistoryDatabase::finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error,
-                                bool count)
+                                bool count, qint64 unrecorded)
 {
     QSqlQuery &q = count
         ? prepared(QStringLiteral("finishRunCounted"),
-              QStringLiteral("UPDATE runs SET finished = ?, outcome = ?, " RunCounts "WHERE id = ?"))
-        : prepared(QStringLiteral("finishRun"), QStringLiteral("UPDATE runs SET finished = ?, outcome = ? WHERE id = ?"));
+              QStringLiteral("UPDATE runs SET finished = ?, outcome = ?, unrecorded = ?, " RunCounts "WHERE id = ?"))
+        : prepared(QStringLiteral("finishRun"),
+              QStringLiteral("UPDATE runs SET finished = ?, outcome = ?, unrecorded = ? WHERE id = ?"));
     q.addBindValue(timeText(finished));
     q.addBindValue(outcome);
+    q.addBindValue(unrecorded > 0 ? QVariant(unrecorded) : QVariant(QMetaType::fromType<qlonglong>()));
     q.addBindValue(id);
     return exec(q, error);
 }
@@ -622,7 +671,8 @@ bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, Q
     const bool kept = m_version >= 2;
     QString sql = QStringLiteral(
         "SELECT r.id, r.started, r.finished, r.station, r.operator_name, r.meter, r.procedure_name, r.lot_no, r.outcome, "
-        "%1, %2 FROM runs r").arg(rowCount(kept), failCount(kept));
+        "%1, %2, %3 FROM runs r").arg(rowCount(kept), failCount(kept),
+        m_version >= 3 ? QStringLiteral("r.unrecorded") : QStringLiteral("NULL"));
     sql += whereClause(filter, values, kept);
     sql += QStringLiteral(" ORDER BY r.started DESC, r.id DESC");
     if (limit >= 0) {
@@ -649,6 +699,7 @@ bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, Q
         s.outcome = q.value(8).toString();
         s.rows = q.value(9).toLongLong();
         s.fails = q.value(10).toLongLong();
+        s.unrecorded = q.value(11).toLongLong();
         out.append(s);
     }
     return true;

@@ -31,6 +31,13 @@ public:
     bool open(const HistoryTarget &target, Mode mode, QString *error);
     void close();
     bool isOpen() const { return m_open; }
+    // After a failed open: the target can never be recorded into as it is
+    // (not a results database, a newer schema, a folder), as opposed to
+    // a lock, a full disk or a server away, which may pass.
+    bool failedForGood() const { return m_failedForGood; }
+    // How long an SQLite statement waits for another program's lock (ms);
+    // applies now and to later opens.
+    void setBusyTimeout(int ms);
     const HistoryTarget &target() const { return m_target; }
     QSqlDatabase database() const;
     // The version the database holds (0 before the schema exists).
@@ -41,8 +48,10 @@ public:
     bool insertRun(const History::RunRecord &run, QString *error);
     // count: keep the run's row and fail counts with it (not in a spool,
     // whose rows leave as they are forwarded).
+    // unrecorded: rows of the run that could not be recorded (kept from
+    // version 3 on; 0 stores NULL).
     bool finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error,
-                   bool count = true);
+                   bool count = true, qint64 unrecorded = 0);
     // Keeps an ended run's counts as its rows stand now.
     bool countRun(const QString &id, QString *error);
     bool insertRow(const History::RowRecord &row, QString *error);
@@ -69,6 +78,7 @@ public:
     {
         QString id, started, finished, station, operatorName, meter, procedure, lot, outcome;
         qint64 rows = 0, fails = 0;
+        qint64 unrecorded = 0; // rows the run could not record
     };
     // Newest first; limit < 0: all.
     bool listRuns(const Filter &filter, QVector<RunSummary> &out, QString *error, int limit = -1, int offset = 0);
@@ -109,6 +119,8 @@ private:
     QString m_name;
     HistoryTarget m_target;
     bool m_open = false;
+    bool m_failedForGood = false;
+    int m_busyTimeout = 1500;
     int m_version = 0;
     std::unique_ptr<QHash<QString, QSqlQuery>> m_queries;
     // Rows into SQLite go straight through the library.

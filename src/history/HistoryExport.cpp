@@ -212,6 +212,9 @@ QByteArray runsJson(const QVector<HistoryDatabase::RunSummary> &runs)
         o.insert(QStringLiteral("rows"), double(r.rows));
         o.insert(QStringLiteral("fails"), double(r.fails));
         o.insert(QStringLiteral("outcome"), orNull(r.outcome));
+        // Only where rows are missing: every other run keeps its eleven keys.
+        if (r.unrecorded > 0)
+            o.insert(QStringLiteral("unrecorded"), double(r.unrecorded));
         a.append(o);
     }
     return QJsonDocument(a).toJson(QJsonDocument::Indented);

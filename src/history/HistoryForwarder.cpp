@@ -16,7 +16,7 @@ const QStringList &runColumns()
 {
     static const QStringList c = {"id", "started", "finished", "outcome", "station", "operator_name", "meter", "device",
         "procedure_name", "procedure_hash", "steps", "columns_json", "loops", "title", "company", "customer", "instrument",
-        "part_no", "lot_no", "quantity", "remark"};
+        "part_no", "lot_no", "quantity", "remark", "unrecorded"};
     return c;
 }
 
@@ -108,8 +108,9 @@ Copied copyOne(HistoryDatabase &spool, HistoryDatabase &server, const QString &i
         QSqlQuery up(sdb);
         up.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (id) DO UPDATE SET "
                                   "finished = COALESCE(excluded.finished, %1.finished), "
-                                  "outcome = COALESCE(excluded.outcome, %1.outcome)")
-                       .arg(headTable, headCols.join(QStringLiteral(", ")), placeholders(int(headCols.size()))));
+                                  "outcome = COALESCE(excluded.outcome, %1.outcome)%4")
+                       .arg(headTable, headCols.join(QStringLiteral(", ")), placeholders(int(headCols.size())),
+                           isRun ? QStringLiteral(", unrecorded = COALESCE(excluded.unrecorded, runs.unrecorded)") : QString()));
         for (int i = 0; i < headCols.size(); ++i)
             up.addBindValue(carried(head, i));
         run(up, server);

@@ -8,8 +8,26 @@
 #include <QThread>
 #include <QTimer>
 
-HistoryRecorder::HistoryRecorder(QObject *parent) : QObject(parent)
+namespace {
+
+// Between two tries of a database that could not be written, and how long a
+// try waits for another program's lock (a bench must not stall on it).
+constexpr int RetryMs = 1000;
+constexpr int RetryBusyMs = 100;
+constexpr int BusyMs = 1500;
+
+} // namespace
+
+HistoryRecorder::HistoryRecorder(QObject *parent) : QObject(parent), m_retry(new QTimer(this))
 {
+    m_clock.start();
+    m_retry->setInterval(RetryMs);
+    connect(m_retry, &QTimer::timeout, this, [this] {
+        if (m_unclosed.isEmpty() && (!m_run || m_run->stored))
+            m_retry->stop();
+        else
+            retryNow();
+    });
 }
 
 HistoryRecorder::~HistoryRecorder()
@@ -38,45 +56,168 @@ bool HistoryRecorder::setTarget(const HistoryTarget &target)
     m_reachable = false;
     m_progressSeen = false;
     m_serverProblem.clear();
+    m_told.clear();
+    m_off = false;
+    m_waiting = false;
+    m_unrecorded = 0;
+    m_nextTry = 0;
+    m_retry->stop();
+    m_run.reset();
+    m_unclosed.clear();
+    m_sweepId.clear();
     if (!target.isValid()) {
         emit statusChanged();
         return true;
     }
-    HistoryTarget local = target;
-    if (target.isServer()) {
-        local = HistoryTarget();
-        local.kind = HistoryTarget::Kind::SQLite;
-        local.path = HistoryTarget::spoolPath();
-    }
     auto db = std::make_unique<HistoryDatabase>();
     QString error;
-    if (!db->open(local, HistoryDatabase::Mode::ReadWrite, &error)) {
-        fail(error);
+    if (!db->open(localTarget(), HistoryDatabase::Mode::ReadWrite, &error)) {
+        stall(error, db->failedForGood());
         return false;
     }
     m_db = std::move(db);
-    if (target.isServer()) {
-        m_pending = HistoryForwarder::pending(*m_db, target.key());
-        m_thread = new QThread;
-        m_thread->setObjectName(QStringLiteral("qel-history-forwarder"));
-        m_forwarder = new HistoryForwarder(target);
-        m_forwarder->moveToThread(m_thread);
-        connect(m_thread, &QThread::finished, m_forwarder, &QObject::deleteLater);
-        connect(m_forwarder, &HistoryForwarder::progress, this, &HistoryRecorder::onProgress, Qt::QueuedConnection);
-        m_thread->start();
-        written(); // whatever an earlier session left behind goes first
-    }
+    startForwarder();
     emit statusChanged();
     return true;
 }
 
-void HistoryRecorder::fail(const QString &sentence)
+void HistoryRecorder::startForwarder()
+{
+    if (!m_target.isServer() || m_thread || !m_db)
+        return;
+    m_pending = HistoryForwarder::pending(*m_db, m_target.key());
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("qel-history-forwarder"));
+    m_forwarder = new HistoryForwarder(m_target);
+    m_forwarder->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_forwarder, &QObject::deleteLater);
+    connect(m_forwarder, &HistoryForwarder::progress, this, &HistoryRecorder::onProgress, Qt::QueuedConnection);
+    m_thread->start();
+    written(); // whatever an earlier session left behind goes first
+}
+
+HistoryTarget HistoryRecorder::localTarget() const
+{
+    if (!m_target.isServer())
+        return m_target;
+    HistoryTarget local;
+    local.kind = HistoryTarget::Kind::SQLite;
+    local.path = HistoryTarget::spoolPath();
+    return local;
+}
+
+bool HistoryRecorder::write(const std::function<bool(HistoryDatabase &, QString *)> &op)
+{
+    if (!isRecording() || (m_waiting && m_clock.elapsed() < m_nextTry))
+        return false;
+    QString error;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!m_db) {
+            auto db = std::make_unique<HistoryDatabase>();
+            db->setBusyTimeout(m_waiting ? RetryBusyMs : BusyMs);
+            if (!db->open(localTarget(), HistoryDatabase::Mode::ReadWrite, &error)) {
+                if (db->failedForGood()) {
+                    stall(error, true);
+                    return false;
+                }
+                break;
+            }
+            m_db = std::move(db);
+            startForwarder(); // the spool could not be opened at first
+        }
+        if (op(*m_db, &error)) {
+            if (m_waiting)
+                resumed();
+            return true;
+        }
+        // A connection that failed is opened afresh: what failed may have
+        // been the connection's own view of the file.
+        m_db.reset();
+    }
+    stall(error, false);
+    return false;
+}
+
+void HistoryRecorder::stall(const QString &sentence, bool forGood)
 {
     m_problem = sentence;
-    m_db.reset();
-    stopForwarder();
-    emit problem(sentence);
+    if (forGood) {
+        m_off = true;
+        m_waiting = false;
+        m_db.reset();
+        stopForwarder();
+        m_retry->stop();
+    } else {
+        m_waiting = true;
+        if (!m_clock.isValid())
+            m_clock.start();
+        m_nextTry = m_clock.elapsed() + RetryMs;
+        m_retry->start();
+    }
+    tell(sentence);
     emit statusChanged();
+}
+
+void HistoryRecorder::resumed()
+{
+    m_waiting = false;
+    m_unrecorded = 0;
+    if (m_db)
+        m_db->setBusyTimeout(BusyMs);
+    emit statusChanged();
+}
+
+void HistoryRecorder::tell(const QString &sentence)
+{
+    // Once a session: a database that comes and goes is not a stream of messages.
+    if (m_told.contains(sentence))
+        return;
+    m_told << sentence;
+    emit problem(sentence);
+}
+
+bool HistoryRecorder::storeRun(RunState &run)
+{
+    if (run.stored)
+        return true;
+    const bool ok = write([&](HistoryDatabase &db, QString *error) {
+        if (m_target.isServer() && !db.markSpooled(run.record.id, QStringLiteral("run"), m_target.key(), error))
+            return false;
+        return db.insertRun(run.record, error);
+    });
+    if (ok) {
+        run.stored = true;
+        written();
+    }
+    return ok;
+}
+
+bool HistoryRecorder::closeRun(RunState &run)
+{
+    if (!storeRun(run))
+        return false;
+    const QString outcome = run.unrecorded > 0 ? History::Outcome::recordingInterrupted() : run.outcome;
+    const bool ok = write([&](HistoryDatabase &db, QString *error) {
+        return db.finishRun(run.record.id, run.finished, outcome, error, !m_target.isServer(), run.unrecorded);
+    });
+    if (ok)
+        written();
+    return ok;
+}
+
+bool HistoryRecorder::retryNow()
+{
+    if (!isRecording())
+        return true;
+    m_nextTry = 0;
+    if (m_run)
+        storeRun(*m_run);
+    while (!m_unclosed.isEmpty() && closeRun(m_unclosed.first()))
+        m_unclosed.removeFirst();
+    const bool done = m_unclosed.isEmpty() && (!m_run || m_run->stored);
+    if (done)
+        m_retry->stop();
+    return done;
 }
 
 void HistoryRecorder::written()
@@ -97,59 +238,83 @@ void HistoryRecorder::onProgress(bool reachable, qint64 pending, const QString &
 
 void HistoryRecorder::beginRun(const History::RunRecord &run)
 {
-    if (!m_db)
+    if (!isRecording())
         return;
-    QString error;
-    if (m_target.isServer() && !m_db->markSpooled(run.id, QStringLiteral("run"), m_target.key(), &error))
-        return fail(error);
-    if (!m_db->insertRun(run, &error))
-        return fail(error);
-    written();
+    m_run = std::make_unique<RunState>();
+    m_run->record = run;
+    storeRun(*m_run);
 }
 
 void HistoryRecorder::recordRow(const History::RowRecord &row)
 {
-    if (!m_db)
+    if (!isRecording())
         return;
-    QString error;
-    if (!m_db->insertRow(row, &error))
-        return fail(error);
+    RunState *run = m_run && m_run->record.id == row.runId ? m_run.get() : nullptr;
+    const bool ok = (!run || storeRun(*run)) && write([&](HistoryDatabase &db, QString *error) {
+        return db.insertRow(row, error);
+    });
+    if (!ok) {
+        if (run)
+            ++run->unrecorded;
+        ++m_unrecorded;
+        emit statusChanged();
+        return;
+    }
     if (m_forwarder) {
         ++m_pending;
         written();
         emit statusChanged();
     }
+    if (!m_unclosed.isEmpty())
+        retryNow();
 }
 
 void HistoryRecorder::endRun(const QString &runId, const QString &outcome)
 {
-    if (!m_db || runId.isEmpty())
+    if (!isRecording() || runId.isEmpty())
         return;
-    QString error;
-    if (!m_db->finishRun(runId, QDateTime::currentDateTimeUtc(), outcome, &error, !m_target.isServer()))
-        return fail(error);
-    written();
+    RunState run;
+    if (m_run && m_run->record.id == runId)
+        run = *m_run;
+    else {
+        run.record.id = runId;
+        run.stored = true;
+    }
+    m_run.reset();
+    run.ended = true;
+    run.finished = QDateTime::currentDateTimeUtc();
+    run.outcome = outcome;
+    // Earlier runs first: the database takes them in order once it can.
+    if (!m_unclosed.isEmpty())
+        retryNow();
+    if (!m_unclosed.isEmpty() || !closeRun(run)) {
+        m_unclosed.append(run);
+        m_retry->start();
+    }
 }
 
 void HistoryRecorder::beginSweep(const History::SweepRecord &sweep)
 {
-    if (!m_db)
+    m_sweepId.clear();
+    if (!isRecording())
         return;
-    QString error;
-    if (m_target.isServer() && !m_db->markSpooled(sweep.id, QStringLiteral("sweep"), m_target.key(), &error))
-        return fail(error);
-    if (!m_db->insertSweep(sweep, &error))
-        return fail(error);
-    written();
+    // A sweep whose record could not be written keeps none of its points.
+    if (write([&](HistoryDatabase &db, QString *error) {
+            if (m_target.isServer() && !db.markSpooled(sweep.id, QStringLiteral("sweep"), m_target.key(), error))
+                return false;
+            return db.insertSweep(sweep, error);
+        })) {
+        m_sweepId = sweep.id;
+        written();
+    }
 }
 
 void HistoryRecorder::recordPoint(const History::PointRecord &point)
 {
-    if (!m_db)
+    if (m_sweepId.isEmpty() || point.sweepId != m_sweepId)
         return;
-    QString error;
-    if (!m_db->insertPoint(point, &error))
-        return fail(error);
+    if (!write([&](HistoryDatabase &db, QString *error) { return db.insertPoint(point, error); }))
+        return;
     if (m_forwarder) {
         ++m_pending;
         written();
@@ -158,23 +323,28 @@ void HistoryRecorder::recordPoint(const History::PointRecord &point)
 
 void HistoryRecorder::endSweep(const QString &sweepId, const QString &outcome)
 {
-    if (!m_db || sweepId.isEmpty())
+    if (sweepId.isEmpty() || sweepId != m_sweepId)
         return;
-    QString error;
-    if (!m_db->finishSweep(sweepId, QDateTime::currentDateTimeUtc(), outcome, &error))
-        return fail(error);
-    written();
+    m_sweepId.clear();
+    if (write([&](HistoryDatabase &db, QString *error) {
+            return db.finishSweep(sweepId, QDateTime::currentDateTimeUtc(), outcome, error);
+        }))
+        written();
 }
 
 QString HistoryRecorder::statusText() const
 {
     if (!m_target.isValid())
         return QStringLiteral("Results: not recorded");
-    if (!m_db)
+    if (m_off)
         return QStringLiteral("Results: recording off");
-    if (!m_target.isServer())
-        return QStringLiteral("Results: %1").arg(m_target.display());
     QString s = QStringLiteral("Results: %1").arg(m_target.display());
+    if (m_waiting)
+        s += QStringLiteral(" (cannot be written; %1 row%2 not recorded, trying again)")
+                 .arg(m_unrecorded)
+                 .arg(m_unrecorded == 1 ? "" : "s");
+    if (!m_target.isServer())
+        return s;
     if (m_progressSeen && !m_reachable)
         s += QStringLiteral(" (unreachable)");
     if (m_pending > 0)

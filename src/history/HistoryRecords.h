@@ -12,7 +12,7 @@ namespace History {
 
 // The schema version this program writes, and the oldest it reads without
 // migrating (a read-only open never changes a database).
-constexpr int SchemaVersion = 2;
+constexpr int SchemaVersion = 3;
 constexpr int OldestReadableVersion = 1;
 
 // One result column of a run: a step's first or second item.
@@ -84,6 +84,8 @@ inline QString completed() { return QStringLiteral("completed"); }
 inline QString stopped() { return QStringLiteral("stopped"); }
 inline QString meterLost() { return QStringLiteral("meter-lost"); }
 inline QString timeout() { return QStringLiteral("timeout"); }
+// Some of the run's rows could not be recorded (runs.unrecorded says how many).
+inline QString recordingInterrupted() { return QStringLiteral("recording-interrupted"); }
 } // namespace Outcome
 
 // "2026-12-07T13:05:01.042Z": sorts as text in time order.

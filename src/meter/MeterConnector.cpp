@@ -3,6 +3,7 @@
 #include "common/Prompter.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterCommands.h"
+#include "meter/SerialTransport.h"
 
 MeterConnector::MeterConnector(InstrumentLink &link, QObject *parent)
     : QObject(parent), m_link(link)
@@ -21,6 +22,12 @@ bool MeterConnector::connectToMeter()
     // listening before the identification's end does.
     disconnect(m_lossWatch);
     m_lossWatch = connect(&m_link, &InstrumentLink::linkLost, this, &MeterConnector::onLinkLost);
+    // Bytes already waiting (a reply a killed program never read) stay in
+    // the buffer, but they are not the answer to this identification.
+    m_link.transport()->takeWaitingInput();
+    if (!m_link.isOpen())
+        return true; // lost while reading: told through linkLost
+    m_replyStart = m_link.replyBuffer().size();
     m_link.writeLine(MeterCommands::identify());
     m_link.writeLine(MeterCommands::local());
     m_check.start(m_delay);
@@ -45,8 +52,17 @@ void MeterConnector::onLinkLost()
 
 void MeterConnector::onCheck()
 {
-    if (m_link.isOpen() && m_link.replyBuffer().contains(MeterCommands::identityMark())) {
-        m_identification = m_link.replyBuffer();
+    const QByteArray &buffer = m_link.replyBuffer();
+    // Emptied meanwhile: all of it came after the request.
+    const QByteArray reply = buffer.mid(buffer.size() >= m_replyStart ? m_replyStart : 0);
+    if (m_link.isOpen() && reply.contains(MeterCommands::identityMark())) {
+        // The reply line itself: a late reading the meter still owed the
+        // previous program may come first.
+        QByteArray line;
+        for (const QByteArray &l : reply.split('\n'))
+            if (l.contains(MeterCommands::identityMark()))
+                line = l;
+        m_identification = line;
         m_link.clearReplyBuffer();
         m_link.setConnected(true);
         emit identificationFinished(true);

@@ -32,7 +32,8 @@ public:
 
     // Whether the identification check is pending.
     bool isIdentifying() const { return m_check.isActive(); }
-    // What the meter answered to the last identification that succeeded.
+    // What the meter answered to the last identification that succeeded:
+    // its reply line, not bytes that were waiting from before the request.
     const QByteArray &identification() const { return m_identification; }
 
     // Time from connect to the identification check (1000 ms).
@@ -52,5 +53,7 @@ private:
     QTimer m_check;
     int m_delay = 1000;
     QByteArray m_identification;
+    // Where this connection's reply starts in the reply buffer.
+    qsizetype m_replyStart = 0;
     QMetaObject::Connection m_lossWatch;
 };

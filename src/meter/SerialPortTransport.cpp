@@ -65,7 +65,12 @@ bool SerialPortTransport::open(const SerialOpenRequest &request)
     close();
     m_device = request.device;
     m_errorText.clear();
-    m_port.setPortName(request.device);
+    // Qt reads a bare name as one under /dev: a path relative to the
+    // working folder ("meter", "links/meter") is meant as typed.
+    QString device = request.device;
+    if (!device.startsWith(QLatin1Char('/')) && QFileInfo::exists(device))
+        device = QFileInfo(device).absoluteFilePath();
+    m_port.setPortName(device);
     m_port.setBaudRate(request.line.baudRate);
     m_port.setDataBits(QSerialPort::DataBits(request.line.dataBits));
     m_port.setParity(toQt(request.line.parity));
@@ -124,6 +129,17 @@ QByteArray SerialPortTransport::readAll()
     return m_port.readAll();
 }
 
+void SerialPortTransport::takeWaitingInput()
+{
+    if (!m_port.isOpen())
+        return;
+    // A zero wait reads what the device holds now; finding nothing is no error.
+    m_opening = true;
+    m_port.waitForReadyRead(0);
+    m_port.clearError();
+    m_opening = false;
+}
+
 QString SerialPortTransport::errorString() const
 {
     return m_errorText.isEmpty() ? m_port.errorString() : m_errorText;
@@ -136,11 +152,19 @@ void SerialPortTransport::onError(QSerialPort::SerialPortError error)
     switch (error) {
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-        m_errorText = QStringLiteral("The connection to %1 was lost (%2).").arg(m_device, m_port.errorString());
+    case QSerialPort::WriteError: {
+        // A device that went away (unplugged, or the simulator's line closed
+        // because it ended) leaves Qt no system error to name: "Unknown error".
+        const QString system = m_port.errorString();
+        if (error == QSerialPort::ResourceError || system.isEmpty() || system == QLatin1String("Unknown error"))
+            m_errorText = QStringLiteral("The connection to %1 was lost: the device went away (unplugged, switched "
+                                         "off, or the program behind it ended).").arg(m_device);
+        else
+            m_errorText = QStringLiteral("The connection to %1 was lost (%2).").arg(m_device, system);
         m_port.clearError();
         emit errorOccurred(Fault::DeviceLost, m_errorText);
         break;
+    }
     default: {
         const QString text = m_port.errorString();
         m_port.clearError();

@@ -18,6 +18,7 @@ public:
     bool isOpen() const override;
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
+    void takeWaitingInput() override;
     QString errorString() const override;
 
     // For tests and diagnostics that need to poke at the port itself.

@@ -56,6 +56,9 @@ public:
     virtual bool write(const QByteArray &bytes) = 0;
     // Everything received and not read yet.
     virtual QByteArray readAll() = 0;
+    // Announces (readyRead) at once the bytes the device already holds, so
+    // a caller can tell them from what comes after its next write.
+    virtual void takeWaitingInput() {}
     virtual QString errorString() const = 0;
 
 signals:

@@ -299,3 +299,34 @@ TEST_F(FilesFixture, BadInputIsRefusedWithoutWritingAnything)
 }
 
 } // namespace
+
+namespace {
+
+// A report whose announced row count is `count`, from JSON or as bytes.
+TEST_F(FilesFixture, ConvertRefusesCountsItsOwnReaderRefuses)
+{
+    const QByteArray rows = "\"rows\":[[\"1nF\",\"pass\"]],\"dates\":[\"2012/3/7/\"],\"times\":[\"9:5:3\"]}";
+    const QString good = path(QStringLiteral("good_1.rpt"));
+    ASSERT_EQ(runCli({QStringLiteral("convert"), file(QStringLiteral("good.json"), "{\"type\":\"report\"," + rows), good}).exitCode, 0);
+    for (const qint32 count : {-3, 2147483647}) {
+        SCOPED_TRACE(count);
+        // What show says of a file that announces the count.
+        QByteArray bytes = readBytes(good);
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = char((quint32(count) >> (8 * i)) & 0xff);
+        const QString damaged = file(QStringLiteral("damaged_1.rpt"), bytes);
+        const CliResult shown = runCli({QStringLiteral("show"), damaged});
+        ASSERT_EQ(shown.exitCode, 2) << shown.describe();
+
+        const QString json = file(QStringLiteral("count.json"),
+            "{\"type\":\"report\",\"rowCount\":" + QByteArray::number(count) + "," + rows);
+        const QString out = path(QStringLiteral("out_1.rpt"));
+        const CliResult r = runCli({QStringLiteral("convert"), json, out});
+        EXPECT_EQ(r.exitCode, 2) << r.describe();
+        EXPECT_FALSE(QFileInfo::exists(out));
+        EXPECT_TRUE(isOneSentenceNaming(r, out)) << r.describe();
+        EXPECT_EQ(r.errText(), shown.errText().replace(damaged, out));
+    }
+}
+
+} // namespace

@@ -71,7 +71,10 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
         QMetaObject::invokeMethod(this, [this, sentence] {
             if (m_parts.prompter)
                 m_parts.prompter->inform(QStringLiteral("Results"),
-                    sentence + QStringLiteral("\nRecording is off; the run goes on and the Executive View keeps every row."),
+                    sentence + (m_recorder->isWaiting()
+                        ? QStringLiteral("\nRows are recorded again as soon as it can be written (tried every second); "
+                                         "the run goes on and the Executive View keeps every row.")
+                        : QStringLiteral("\nRecording is off; the run goes on and the Executive View keeps every row.")),
                     Prompter::Icon::Warning);
         }, Qt::QueuedConnection);
     });
@@ -114,7 +117,7 @@ void HistoryDesktop::updatePane()
     if (!m_pane)
         return;
     m_pane->setText(m_recorder->statusText());
-    m_pane->setToolTip(m_recorder->isRecording() ? QString() : m_recorder->lastProblem());
+    m_pane->setToolTip(m_recorder->isRecording() && !m_recorder->isWaiting() ? QString() : m_recorder->lastProblem());
 }
 
 void HistoryDesktop::catchUpSoon()

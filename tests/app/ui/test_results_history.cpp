@@ -1,7 +1,7 @@
 // The results history in the desktop program, through its widgets: a run
 // recorded as it happens, then the Results History window showing it as the
 // Executive View did; an Emergency Stop stored as such; a database that is
-// not one said once while the run goes on.
+// not one said once while the run goes on; a locked one waited out.
 #include "DesktopRig.h"
 
 #include "execution/ExecutionState.h"
@@ -18,6 +18,7 @@
 #include "procedure/ui/CQelView.h"
 
 #include <QLabel>
+#include <QProcess>
 #include <QMenu>
 #include <QTableView>
 
@@ -172,4 +173,57 @@ TEST_F(ResultsHistory, TheHistoryWindowFollowsARunWithoutARefresh)
     for (int c = 1; c < results()->columnCount(); ++c)
         EXPECT_EQ(w->rowsView()->model()->index(rows - 1, c).data().toString(), results()->cell(results()->rowCount() - 1, c)) << c;
     EXPECT_EQ(selectedIds(), QStringList{w->runsModel()->run(0).id});
+}
+
+// Another program holds the results file's write lock during a run: the
+// operator is told once that rows are recorded again as soon as it can be
+// written, the status bar counts what is missing, and once the lock is gone
+// the run is closed by itself as interrupted and the next run is recorded
+// whole.
+TEST_F(ResultsHistory, ALockedDatabaseIsWaitedOutNotSwitchedOff)
+{
+    ASSERT_TRUE(startMeter());
+    ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
+    auto *pane = frame()->findChild<QLabel *>(QStringLiteral("resultsPane"));
+    ASSERT_NE(pane, nullptr);
+    runLoops(QStringLiteral("1"));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 1 && !runActive(); }, 10000));
+
+    const QString db = HistoryTarget::defaultPath();
+    QProcess holder;
+    holder.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"),
+        QStringLiteral("import sqlite3,sys; c=sqlite3.connect(sys.argv[1], isolation_level=None); "
+                       "c.execute('BEGIN IMMEDIATE'); print('held', flush=True); sys.stdin.readline(); "
+                       "c.execute('ROLLBACK'); c.close()"), db});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    const auto told = prompter.texts().size();
+    runLoops(QStringLiteral("4"));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 1 + 4 && !runActive(); }, 30000));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return prompter.texts().size() > told; }, 5000));
+    ASSERT_EQ(prompter.texts().size(), told + 1) << qPrintable(prompter.texts().join('|'));
+    EXPECT_TRUE(prompter.texts().last().startsWith(db + QStringLiteral(" is locked by another program.\nRows are recorded again")))
+        << qPrintable(prompter.texts().last());
+    EXPECT_TRUE(pane->text().contains(QLatin1String("4 rows not recorded, trying again"))) << qPrintable(pane->text());
+    EXPECT_TRUE(app->history()->recorder()->isRecording());
+
+    holder.write("\n");
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(10000));
+    app->history()->showHistory();
+    ResultsHistoryWindow *w = app->history()->historyWindow();
+    ASSERT_TRUE(Desktop::waitUntil([&] {
+        w->refresh();
+        return w->runsModel()->rowCount() == 2 && w->runsModel()->run(0).outcome == QLatin1String("recording-interrupted");
+    }, 15000)) << qPrintable(w->statusLabel()->text());
+    EXPECT_EQ(w->runsModel()->run(0).unrecorded, 4);
+    EXPECT_EQ(pane->text(), QStringLiteral("Results: %1").arg(db));
+
+    runLoops(QStringLiteral("2"));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 1 + 4 + 2 && !runActive(); }, 10000));
+    ASSERT_TRUE(Desktop::waitUntil([&] {
+        w->refresh();
+        return w->runsModel()->rowCount() == 3 && w->runsModel()->run(0).outcome == QLatin1String("completed");
+    }, 10000));
+    EXPECT_EQ(w->runsModel()->run(0).rows, 2);
+    EXPECT_EQ(prompter.texts().size(), told + 1) << qPrintable(prompter.texts().join('|'));
 }
