@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <utility>
 
 static void initDashboardResources()
 {
@@ -115,8 +116,14 @@ DashboardServer::~DashboardServer()
         t->wait();
         delete t;
     }
-    for (const auto &c : std::as_const(m_connections))
+    // The sockets go now, telling this server nothing more.
+    const auto connections = std::exchange(m_connections, {});
+    for (const auto &c : connections) {
+        if (!c->socket)
+            continue;
+        c->socket->disconnect(this);
         delete c->socket.data();
+    }
 }
 
 void DashboardServer::work()
