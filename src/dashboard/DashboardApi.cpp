@@ -139,12 +139,12 @@ void DashboardAnswers::keep(const QByteArray &key, const DashboardReply &reply)
     while (m_bytes + size > MaxBytes && !m_kept.isEmpty()) {
         auto oldest = m_kept.begin();
         for (auto it = m_kept.begin(); it != m_kept.end(); ++it)
-            if (it->at < oldest->at)
+            if (it->order < oldest->order)
                 oldest = it;
         m_bytes -= oldest->reply.body.size() + oldest.key().size();
         m_kept.erase(oldest);
     }
-    m_kept.insert(key, Kept{now, reply});
+    m_kept.insert(key, Kept{now, ++m_keptCount, reply});
     m_bytes += size;
 }
 

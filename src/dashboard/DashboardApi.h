@@ -48,6 +48,7 @@ private:
     struct Kept
     {
         qint64 at = 0;
+        quint64 order = 0; // which was kept first, within one millisecond too
         DashboardReply reply;
     };
     void purgeLocked(qint64 now);
@@ -55,6 +56,7 @@ private:
     QElapsedTimer m_clock;
     int m_reuseMs = 2000;
     qint64 m_bytes = 0;
+    quint64 m_keptCount = 0;
     QHash<QByteArray, Kept> m_kept;
 };
 
