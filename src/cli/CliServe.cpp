@@ -66,12 +66,16 @@ int cliServe(const QStringList &args)
         throw CliError(ExitUsage, QStringLiteral("Listening on %1 opens the results to the network, so it needs --token-file FILE.")
                                       .arg(address.toString()));
 
-    DashboardApi api;
     QString error;
     const HistoryTarget target = historyTarget(a);
-    if (!api.open(target, &error))
-        throw CliError(target.isServer() ? ExitConnection : ExitUsage, error);
-    DashboardServer server(api, token);
+    {
+        // Reachable and a results database before anything listens; the
+        // server's threads open connections of their own.
+        DashboardApi api;
+        if (!api.open(target, &error))
+            throw CliError(target.isServer() ? ExitConnection : ExitUsage, error);
+    }
+    DashboardServer server(target, token);
     if (!server.start(address, port, &error))
         throw CliError(ExitConnection, error);
 

@@ -16,6 +16,7 @@
 #include <QSqlQuery>
 #include <QUrlQuery>
 
+#include <limits>
 #include <optional>
 
 namespace {
@@ -44,6 +45,10 @@ QHash<QString, QString> parameters(const QByteArray &query, const QStringList &a
                                         .arg(item.first.left(40), allowed.join(QStringLiteral(", "))))};
         if (out.contains(item.first))
             throw BadRequest{DashboardReply::error(400, QStringLiteral("The parameter \"%1\" is given twice.").arg(item.first))};
+        // An empty value is no selection at all: never "everything".
+        if (item.second.isEmpty())
+            throw BadRequest{DashboardReply::error(400, QStringLiteral("The parameter \"%1\" is empty; leave it out or give it a value.")
+                                                          .arg(item.first))};
         if (item.second.size() > DashboardApi::MaxValueChars)
             throw BadRequest{DashboardReply::error(400, QStringLiteral("The parameter \"%1\" is longer than %2 characters.")
                                                           .arg(item.first)
@@ -92,24 +97,92 @@ bool DashboardApi::open(const HistoryTarget &target, QString *error)
     return m_db.open(target, HistoryDatabase::Mode::ReadOnly, error);
 }
 
+void DashboardAnswers::setReuseMs(int ms)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_reuseMs = ms;
+    purgeLocked(m_clock.elapsed());
+}
+
+int DashboardAnswers::reuseMs() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_reuseMs;
+}
+
+bool DashboardAnswers::find(const QByteArray &key, DashboardReply &reply)
+{
+    const QMutexLocker lock(&m_mutex);
+    const qint64 now = m_clock.elapsed();
+    purgeLocked(now);
+    const auto it = m_kept.constFind(key);
+    if (it == m_kept.constEnd())
+        return false;
+    reply = it->reply;
+    return true;
+}
+
+void DashboardAnswers::keep(const QByteArray &key, const DashboardReply &reply)
+{
+    const qint64 size = reply.body.size() + key.size();
+    const QMutexLocker lock(&m_mutex);
+    if (m_reuseMs <= 0 || size > MaxAnswerBytes)
+        return;
+    const qint64 now = m_clock.elapsed();
+    purgeLocked(now);
+    const auto old = m_kept.constFind(key);
+    if (old != m_kept.constEnd()) {
+        m_bytes -= old->reply.body.size() + key.size();
+        m_kept.erase(old);
+    }
+    // Full: the oldest answers go first.
+    while (m_bytes + size > MaxBytes && !m_kept.isEmpty()) {
+        auto oldest = m_kept.begin();
+        for (auto it = m_kept.begin(); it != m_kept.end(); ++it)
+            if (it->order < oldest->order)
+                oldest = it;
+        m_bytes -= oldest->reply.body.size() + oldest.key().size();
+        m_kept.erase(oldest);
+    }
+    m_kept.insert(key, Kept{now, ++m_keptCount, reply});
+    m_bytes += size;
+}
+
+void DashboardAnswers::purge()
+{
+    const QMutexLocker lock(&m_mutex);
+    purgeLocked(m_clock.elapsed());
+}
+
+qint64 DashboardAnswers::bytes() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_bytes;
+}
+
+void DashboardAnswers::purgeLocked(qint64 now)
+{
+    for (auto it = m_kept.begin(); it != m_kept.end();) {
+        if (now - it->at >= m_reuseMs) {
+            m_bytes -= it->reply.body.size() + it.key().size();
+            it = m_kept.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (m_kept.isEmpty())
+        m_kept.squeeze();
+}
+
 DashboardReply DashboardApi::get(const QByteArray &path, const QByteArray &query)
 {
-    if (m_reuseMs <= 0)
-        return fresh(path, query);
-    static QElapsedTimer clock;
-    if (!clock.isValid())
-        clock.start();
-    const qint64 now = clock.elapsed();
     const QByteArray key = path + '?' + query;
-    const auto it = m_kept.constFind(key);
-    if (it != m_kept.constEnd() && now - it->at < m_reuseMs)
-        return it->reply;
-    const DashboardReply reply = fresh(path, query);
-    if (reply.status == 200) {
-        if (m_kept.size() >= 256)
-            m_kept.clear();
-        m_kept.insert(key, Kept{now, reply});
-    }
+    DashboardReply reply;
+    if (m_answers->find(key, reply))
+        return reply;
+    reply = fresh(path, query);
+    if (reply.status == 200)
+        m_answers->keep(key, reply);
     return reply;
 }
 
@@ -173,7 +246,21 @@ DashboardReply DashboardApi::runs(const QByteArray &query)
 
 DashboardReply DashboardApi::rows(const QString &runId, const QByteArray &query)
 {
-    parameters(query, {});
+    const auto p = parameters(query, {QStringLiteral("offset"), QStringLiteral("limit")});
+    auto whole = [&](const char *name, qint64 fallback, qint64 low, qint64 high) {
+        if (!p.contains(QLatin1String(name)))
+            return fallback;
+        bool ok = false;
+        const qint64 v = p.value(QLatin1String(name)).toLongLong(&ok);
+        if (!ok || v < low || v > high)
+            throw BadRequest{DashboardReply::error(400, QStringLiteral("%1 must be a whole number from %2 to %3.")
+                                                          .arg(QLatin1String(name))
+                                                          .arg(low)
+                                                          .arg(high))};
+        return v;
+    };
+    const qint64 offset = whole("offset", 0, 0, std::numeric_limits<int>::max());
+    const int limit = int(whole("limit", PageRows, 1, MaxPageRows));
     HistoryDatabase::Filter filter;
     filter.runId = runId;
     QVector<HistoryDatabase::RunSummary> list;
@@ -182,10 +269,23 @@ DashboardReply DashboardApi::rows(const QString &runId, const QByteArray &query)
         throw Failed{error};
     if (list.isEmpty())
         return DashboardReply::error(404, QStringLiteral("There is no run %1.").arg(runId.left(80)));
-    QByteArray body;
-    if (!HistoryExport::rowsJson(m_db, filter, body, &error))
+    int afterSeq = 0;
+    if (!m_db.seqAfterOffset(runId, offset, list[0].rows, afterSeq, &error))
         throw Failed{error};
-    return json(body);
+    QByteArray body;
+    qint64 count = 0;
+    if (!HistoryExport::rowsJson(m_db, filter, afterSeq, limit, body, &count, &error))
+        throw Failed{error};
+    DashboardReply reply = json(body);
+    // Counted before the page was read: a growing run may have more by now.
+    const qint64 total = std::max(list[0].rows, offset + count);
+    reply.headers.append({QByteArrayLiteral("X-Total-Count"), QByteArray::number(total)});
+    if (offset + count < total) {
+        const QByteArray next = "/api/runs/" + QUrl::toPercentEncoding(runId) + "/rows?offset=" + QByteArray::number(offset + count)
+            + "&limit=" + QByteArray::number(limit);
+        reply.headers.append({QByteArrayLiteral("Link"), '<' + next + ">; rel=\"next\""});
+    }
+    return reply;
 }
 
 DashboardReply DashboardApi::stats(const QByteArray &query)
@@ -311,7 +411,8 @@ DashboardReply DashboardApi::stations(const QByteArray &query)
         // The newest run as /api/runs gives it.
         const QJsonObject run = QJsonDocument::fromJson(HistoryExport::runsJson(last)).array().at(0).toObject();
         QString lastSeen = std::max(last[0].started, last[0].finished);
-        exec(QStringLiteral("SELECT MAX(measured_at) FROM result_rows WHERE run_id = ?"), {last[0].id});
+        // The newest row by its key: one seek, where the latest time read every row of a long run.
+        exec(QStringLiteral("SELECT measured_at FROM result_rows WHERE run_id = ? ORDER BY seq DESC LIMIT 1"), {last[0].id});
         if (q.next())
             lastSeen = std::max(lastSeen, q.value(0).toString());
         q.finish();

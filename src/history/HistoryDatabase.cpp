@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <limits>
 #include <mutex>
 
 #include <sqlite3.h>
@@ -783,5 +784,46 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
                 return true;
         }
     }
+    return true;
+}
+
+bool HistoryDatabase::seqAfterOffset(const QString &runId, qint64 offset, qint64 listedRows, int &afterSeq, QString *error)
+{
+    afterSeq = 0;
+    if (offset <= 0)
+        return true;
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    auto first = [&](const QString &sql, const QVariantList &values, qint64 &out) {
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!exec(q, error))
+            return false;
+        out = q.next() ? q.value(0).toLongLong() : 0;
+        q.finish();
+        return true;
+    };
+    if (offset <= listedRows) {
+        // Counted first, then found numbered 1..count with nothing above:
+        // rows only ever join, so the nth row is seq n.
+        qint64 max = 0, min = 0;
+        if (!first(QStringLiteral("SELECT MAX(seq) FROM result_rows WHERE run_id = ?"), {runId}, max)
+            || !first(QStringLiteral("SELECT MIN(seq) FROM result_rows WHERE run_id = ?"), {runId}, min))
+            return false;
+        if (min >= 1 && max == listedRows) {
+            afterSeq = int(offset);
+            return true;
+        }
+    }
+    qint64 seq = 0;
+    q.prepare(QStringLiteral("SELECT seq FROM result_rows WHERE run_id = ? ORDER BY seq LIMIT 1 OFFSET ?"));
+    q.addBindValue(runId);
+    q.addBindValue(offset - 1);
+    if (!exec(q, error))
+        return false;
+    seq = q.next() ? q.value(0).toLongLong() : std::numeric_limits<int>::max();
+    q.finish();
+    afterSeq = int(seq);
     return true;
 }

@@ -101,6 +101,10 @@ public:
     // callback returns false to stop. afterSeq/limit page one run's rows.
     bool forEachRow(const Filter &filter, const std::function<bool(const StoredRow &)> &row, QString *error,
                     int afterSeq = 0, int limit = -1, bool raw = false);
+    // The afterSeq that skips offset of one run's rows. listedRows: the run's
+    // rows as counted before this call. One seek when the run's rows are
+    // numbered 1..listedRows, else a walk over its keys.
+    bool seqAfterOffset(const QString &runId, qint64 offset, qint64 listedRows, int &afterSeq, QString *error);
 
     // Spool bookkeeping: which records wait for which server.
     bool markSpooled(const QString &id, const QString &kind, const QString &targetKey, QString *error);

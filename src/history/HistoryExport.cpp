@@ -169,7 +169,8 @@ private:
 };
 
 // The JSON array of the selected rows, as qel-cli prints it.
-bool jsonRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Output &o, qint64 &count, QString *error)
+bool jsonRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Output &o, qint64 &count, QString *error,
+              int afterSeq = 0, int limit = -1)
 {
     o.write("[");
     const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
@@ -189,7 +190,7 @@ bool jsonRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Output
         o.write(QJsonDocument(row).toJson(QJsonDocument::Compact));
         ++count;
         return true;
-    }, error);
+    }, error, afterSeq, limit);
     o.write(count ? "\n]\n" : "]\n");
     return ok && o.close(error);
 }
@@ -382,6 +383,18 @@ bool rowsJson(HistoryDatabase &db, const HistoryDatabase::Filter &filter, QByteA
     o.toBytes(&out);
     qint64 count = 0;
     return jsonRows(db, filter, o, count, error);
+}
+
+bool rowsJson(HistoryDatabase &db, const HistoryDatabase::Filter &filter, int afterSeq, int limit, QByteArray &out,
+              qint64 *rows, QString *error)
+{
+    Output o;
+    o.toBytes(&out);
+    qint64 count = 0;
+    const bool ok = jsonRows(db, filter, o, count, error, afterSeq, limit);
+    if (rows)
+        *rows = count;
+    return ok;
 }
 
 } // namespace HistoryExport

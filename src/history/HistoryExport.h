@@ -29,5 +29,9 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
 
 // The selected rows as the JSON that writeRows writes, in memory.
 bool rowsJson(HistoryDatabase &db, const HistoryDatabase::Filter &filter, QByteArray &out, QString *error);
+// One page of them: at most limit rows after seq afterSeq (forEachRow's
+// paging), in the same form; rows gets the number written.
+bool rowsJson(HistoryDatabase &db, const HistoryDatabase::Filter &filter, int afterSeq, int limit, QByteArray &out,
+              qint64 *rows, QString *error);
 
 } // namespace HistoryExport

@@ -36,6 +36,29 @@ QString renderedDom(const QString &url)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// Units of the readings the capacitor procedure takes, by item.
+const QHash<QString, QString> units = {{QStringLiteral("C"), QStringLiteral("F")}, {QStringLiteral("L"), QStringLiteral("H")},
+    {QStringLiteral("Z"), QStringLiteral("\u03a9")}, {QStringLiteral("Angle"), QStringLiteral("\u00b0")}};
+
+// "100.003 nF" back to 1.00003e-7; "-90°" to -90; "0.0012" to 0.0012.
+double engineeringValue(QString text, const QString &unit)
+{
+    if (!unit.isEmpty() && text.endsWith(unit))
+        text.chop(unit.size());
+    text = text.trimmed();
+    static const QHash<QChar, double> scale = {{QLatin1Char('f'), 1e-15}, {QLatin1Char('p'), 1e-12}, {QLatin1Char('n'), 1e-9},
+        {QChar(0x00b5), 1e-6}, {QLatin1Char('m'), 1e-3}, {QLatin1Char('k'), 1e3}, {QLatin1Char('M'), 1e6}, {QLatin1Char('G'), 1e9},
+        {QLatin1Char('T'), 1e12}};
+    double factor = 1;
+    if (!text.isEmpty() && scale.contains(text.back())) {
+        factor = scale.value(text.back());
+        text.chop(1);
+    }
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    return ok ? v * factor : std::nan("");
+}
+
 } // namespace
 
 TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
@@ -66,6 +89,7 @@ TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
     const QString name = station.value(QStringLiteral("station")).toString();
     const QString yield = QString::number(100 * station.value(QStringLiteral("yieldToday")).toDouble(), 'f', 1) + QStringLiteral(" %");
     const QRegularExpression card(QStringLiteral("<div class=\"card idle\" data-station=\"%1\"><h3>%1</h3><div class=\"state\">idle</div>"
+                                                 "<div class=\"label\">Yield today</div>"
                                                  "<div class=\"yield\">%2</div><div class=\"detail\">today: 2 runs, 2 rows</div>")
                                       .arg(QRegularExpression::escape(name), QRegularExpression::escape(yield)));
     EXPECT_TRUE(card.match(dom).hasMatch()) << qPrintable(dom);
@@ -81,6 +105,8 @@ TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
     EXPECT_TRUE(dom.contains(QLatin1String("<td>&lt;img src=x onerror=alert(1)&gt;</td>"))) << qPrintable(dom);
     EXPECT_TRUE(dom.contains(QLatin1String("lot &lt;img src=x onerror=alert(1)&gt;</div>")));
     EXPECT_FALSE(dom.contains(QLatin1String("<img")));
+    // No lot chosen: no empty statistics table or histogram.
+    EXPECT_TRUE(dom.contains(QLatin1String("<div id=\"lot-body\" hidden=\"\">"))) << qPrintable(dom);
 
     // A lot named in the address: its statistics table holds the figures of /api/stats, empty where undefined.
     const QJsonObject stats = QJsonDocument::fromJson(httpGet(serve.port(), "/api/stats?lot=LOT-7").body).object();
@@ -102,13 +128,19 @@ TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
         EXPECT_EQ(cells[1], c.value(QStringLiteral("item")).toString());
         EXPECT_EQ(cells[2], QString::number(c.value(QStringLiteral("n")).toInt()));
         const char *keys[] = {"mean", "stdev", "min", "max", "cp", "cpk"};
+        const QString unit = units.value(c.value(QStringLiteral("item")).toString());
         for (int k = 0; k < 6; ++k) {
             const QJsonValue v = c.value(QLatin1String(keys[k]));
             if (v.isNull()) {
                 EXPECT_TRUE(cells[3 + k].isEmpty()) << keys[k] << qPrintable(cells[3 + k]);
                 someEmpty = true;
             } else {
-                EXPECT_NEAR(cells[3 + k].toDouble(), v.toDouble(), 1e-5 * std::abs(v.toDouble())) << keys[k] << qPrintable(cells[3 + k]);
+                // Readings in engineering notation with their unit (100.003 nF); Cp and Cpk plain.
+                const double shown = k < 4 ? engineeringValue(cells[3 + k], unit) : cells[3 + k].toDouble();
+                EXPECT_NEAR(shown, v.toDouble(), 1e-5 * std::abs(v.toDouble())) << keys[k] << qPrintable(cells[3 + k]);
+                if (k < 4 && v.toDouble() != 0 && unit == QLatin1String("F"))
+                    EXPECT_TRUE(QRegularExpression(QStringLiteral("^-?[0-9]{1,3}(\\.[0-9]+)? [fpn\u00b5m]F$")).match(cells[3 + k]).hasMatch())
+                        << qPrintable(cells[3 + k]);
             }
         }
         EXPECT_EQ(cells[9], QString::number(c.value(QStringLiteral("fails")).toInt()));
@@ -117,8 +149,13 @@ TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
     }
     EXPECT_TRUE(someEmpty) << "one reading a column has no spread";
     EXPECT_FALSE(lotDom.contains(QStringLiteral("<tr data-column=\"%1\">").arg(columns.size())));
-    // The histogram drawn is of the first column.
+    // The histogram drawn is of the first column, its axis named with the item and unit.
     EXPECT_TRUE(lotDom.contains(QLatin1String("class=\"chart-box histogram-box\" data-column=\"0\""))) << qPrintable(lotDom.left(4000));
+    const QJsonObject first = columns[0].toObject();
+    const QString axis = first.value(QStringLiteral("item")).toString() + QString::number(first.value(QStringLiteral("step")).toInt());
+    EXPECT_TRUE(lotDom.contains(QStringLiteral("aria-label=\"Histogram of %1 (%2)\"").arg(axis, units.value(first.value(QStringLiteral("item")).toString()))))
+        << qPrintable(lotDom.left(6000));
+    EXPECT_TRUE(lotDom.contains(QLatin1String("<div id=\"lot-body\">")));
     EXPECT_EQ(serve.terminate(), 0);
 
     // With a token the page asks for it instead of showing anything.

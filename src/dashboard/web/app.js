@@ -33,9 +33,36 @@ function percent(fraction) {
   return fraction === null || fraction === undefined ? '–' : (100 * fraction).toFixed(1) + ' %';
 }
 
+// A reading's unit by its item (the meter's vocabulary).
+const Units = { C: 'F', L: 'H', X: '\u03a9', Z: '\u03a9', R: '\u03a9', Rdc: '\u03a9', B: 'S', Y: 'S', G: 'S', Angle: '\u00b0' };
+const Prefixes = { '-15': 'f', '-12': 'p', '-9': 'n', '-6': '\u00b5', '-3': 'm', '0': '', '3': 'k', '6': 'M', '9': 'G', '12': 'T' };
+
+function unitOf(item) {
+  return Units[item] || '';
+}
+
+// 100.003 nF: six figures, the mantissa from 1 to below 1000 with a prefix
+// when the reading has a unit that takes one; without a unit a plain number.
+function engineering(v, unit) {
+  if (v === null || v === undefined) return '';
+  if (!unit || unit === '\u00b0' || v === 0 || !isFinite(v)) {
+    const plain = String(Number(v.toPrecision(6)));
+    return unit ? plain + (unit === '\u00b0' ? unit : ' ' + unit) : plain;
+  }
+  let exp = Math.floor(Math.log10(Math.abs(v)) / 3) * 3;
+  exp = Math.min(12, Math.max(-15, exp));
+  let mantissa = Number((v / Math.pow(10, exp)).toPrecision(6));
+  if (Math.abs(mantissa) >= 1000 && exp < 12) {
+    exp += 3;
+    mantissa = Number((v / Math.pow(10, exp)).toPrecision(6));
+  }
+  return String(mantissa) + ' ' + Prefixes[String(exp)] + unit;
+}
+
 class NeedToken extends Error {}
 
-async function api(path) {
+// The answer's body, and with whole set its headers too.
+async function api(path, whole) {
   const headers = {};
   const token = sessionStorage.getItem(TokenKey);
   if (token) headers['Authorization'] = 'Bearer ' + token;
@@ -46,7 +73,7 @@ async function api(path) {
   }
   const body = await r.json();
   if (!r.ok) throw new Error(body.error || ('HTTP ' + r.status));
-  return body;
+  return whole ? { body, headers: r.headers } : body;
 }
 
 function askToken() {
@@ -66,6 +93,7 @@ function renderStations(stations) {
     card.dataset.station = s.station;
     card.append(el('h3', s.station));
     card.append(el('div', testing ? 'testing' : 'idle', 'state'));
+    card.append(el('div', 'Yield today', 'label'));
     card.append(el('div', percent(s.yieldToday), 'yield'));
     card.append(el('div', `today: ${s.runsToday} runs, ${s.rowsToday} rows`, 'detail'));
     card.append(el('div', `last: ${run.procedure || ''} ${run.lot ? '· lot ' + run.lot : ''}`, 'detail'));
@@ -116,9 +144,8 @@ function renderRuns(runs) {
       lotCell(r.lot), el('td', r.rows, 'num'), el('td', r.fails, r.fails ? 'num fail' : 'num'),
       el('td', yieldText, 'num'), el('td', r.outcome === null ? 'running' : r.outcome));
     tr.addEventListener('click', () => {
-      selectedRun = r.id;
       history.replaceState(null, '', '#run=' + encodeURIComponent(r.id));
-      refreshRows();
+      selectRun(r.id);
       renderSelection();
     });
     body.append(tr);
@@ -143,6 +170,11 @@ function figure(v) {
   return v === null || v === undefined ? '' : String(Number(v.toPrecision(6)));
 }
 
+// The lot's statistics and histogram show only once a lot is chosen.
+function showLot(shown) {
+  document.getElementById('lot-body').hidden = !shown;
+}
+
 function chooseLot(lot) {
   selectedLot = lot;
   document.getElementById('lot-form').elements.lot.value = lot;
@@ -161,7 +193,8 @@ function renderLotStats(stats) {
     const tr = el('tr');
     tr.dataset.column = String(i);
     tr.append(el('td', c.step, 'num'), el('td', c.item), el('td', c.n, 'num'));
-    for (const k of ['mean', 'stdev', 'min', 'max', 'cp', 'cpk']) tr.append(el('td', figure(c[k]), 'num'));
+    for (const k of ['mean', 'stdev', 'min', 'max']) tr.append(el('td', engineering(c[k], unitOf(c.item)), 'num'));
+    for (const k of ['cp', 'cpk']) tr.append(el('td', figure(c[k]), 'num'));
     tr.append(el('td', c.fails, c.fails ? 'num fail' : 'num'), el('td', c.yield === null ? '' : percent(c.yield), 'num'));
     tr.addEventListener('click', () => { select.value = String(i); refreshHistogram(); });
     body.append(tr);
@@ -188,31 +221,40 @@ function renderLotStats(stats) {
 // A vertical line from the floor to the top of the tallest bin, for the legend and the plot.
 function marker(label, x, top, color, dash) {
   return { type: 'line', label, data: [{ x, y: 0 }, { x, y: top }], borderColor: color, backgroundColor: color,
-    borderDash: dash, borderWidth: 2, pointRadius: 0, order: 0 };
+    borderDash: dash, borderWidth: 2, pointRadius: 0, pointStyle: 'line', order: 0 };
 }
 
 function renderHistogram(h) {
   if (typeof Chart === 'undefined') return;
   const box = document.querySelector('.histogram-box');
   box.dataset.column = String(h.column.index);
+  // The bins are in base units (the column's own unit may carry a prefix).
+  const unit = unitOf(h.column.item);
+  const name = h.column.item + h.column.step;
+  const axis = unit ? `${name} (${unit})` : name;
+  const canvas = document.getElementById('histogram-chart');
+  canvas.setAttribute('aria-label', 'Histogram of ' + axis);
   const bars = h.bins.map(b => ({ x: (b.from + b.to) / 2, y: b.count }));
   const top = Math.max(1, ...h.bins.map(b => b.count));
-  const datasets = [{ type: 'bar', label: `${h.column.item}${h.column.step} readings`,
+  const datasets = [{ type: 'bar', label: `${name} readings`, pointStyle: 'rect',
     data: bars, backgroundColor: '#60a5fa', barPercentage: 1, categoryPercentage: 1, grouped: false, order: 1 }];
   if (h.low !== null) datasets.push(marker('low limit', h.low, top, '#b91c1c', [6, 4]));
   if (h.high !== null) datasets.push(marker('high limit', h.high, top, '#b91c1c', [6, 4]));
   if (h.standard !== null) datasets.push(marker('standard', h.standard, top, '#15803d', []));
   if (histogramChart) {
     histogramChart.data.datasets = datasets;
-    histogramChart.options.scales.x.title.text = h.column.item + h.column.step + ' (base unit)';
+    histogramChart.options.scales.x.title.text = axis;
+    histogramChart.options.scales.x.ticks.callback = v => engineering(v, unit);
     histogramChart.update();
     return;
   }
-  histogramChart = new Chart(document.getElementById('histogram-chart'), {
+  histogramChart = new Chart(canvas, {
     type: 'bar',
     data: { datasets },
     options: { animation: false, maintainAspectRatio: false, parsing: true,
-      scales: { x: { type: 'linear', ticks: { callback: v => String(Number(v.toPrecision(4))) }, title: { display: true, text: h.column.item + h.column.step + ' (base unit)' } },
+      // Swatches drawn in each dataset's own style: the limits as (dashed) lines.
+      plugins: { legend: { labels: { usePointStyle: true, pointStyleWidth: 28 } } },
+      scales: { x: { type: 'linear', ticks: { callback: v => engineering(v, unit) }, title: { display: true, text: axis } },
         y: { beginAtZero: true, title: { display: true, text: 'count' }, ticks: { precision: 0 } } } },
   });
 }
@@ -224,6 +266,7 @@ async function loadHistogram() {
 }
 
 async function loadLot() {
+  showLot(!!selectedLot);
   if (!selectedLot) return;
   renderLotStats(await api('/api/stats?lot=' + encodeURIComponent(selectedLot)));
   await loadHistogram();
@@ -237,7 +280,12 @@ function renderSelection() {
     tr.classList.toggle('selected', tr.dataset.run === selectedRun);
 }
 
-function renderRows(rows) {
+// A run's rows come a page at a time; shownTotal is the run's rows when its page was read.
+const PageRows = 500;
+let rowsOffset = 0;
+let shownTotal = -1;
+
+function renderRows(rows, total) {
   document.getElementById('run-section').hidden = false;
   document.getElementById('run-title').textContent = selectedRun;
   const head = document.querySelector('#rows thead');
@@ -265,15 +313,29 @@ function renderRows(rows) {
     tr.append(el('td', r.verdict === 'fail' ? 'FAIL' : 'PASS', r.verdict === 'fail' ? 'fail' : 'pass'));
     body.append(tr);
   }
+  const first = rows.length ? rowsOffset + 1 : 0;
+  document.getElementById('rows-shown').textContent =
+    `Rows ${first.toLocaleString()}\u2013${(rowsOffset + rows.length).toLocaleString()} of ${total.toLocaleString()}`;
+  document.getElementById('rows-previous').disabled = rowsOffset === 0;
+  document.getElementById('rows-next').disabled = rowsOffset + rows.length >= total;
 }
 
 async function refreshRows() {
   if (!selectedRun) return;
   try {
-    renderRows(await api('/api/runs/' + encodeURIComponent(selectedRun) + '/rows'));
+    const page = await api('/api/runs/' + encodeURIComponent(selectedRun) + '/rows?offset=' + rowsOffset + '&limit=' + PageRows, true);
+    shownTotal = Number(page.headers.get('X-Total-Count'));
+    renderRows(page.body, shownTotal);
   } catch (e) {
     handle(e);
   }
+}
+
+function selectRun(id) {
+  selectedRun = id;
+  rowsOffset = 0;
+  shownTotal = -1;
+  refreshRows();
 }
 
 function handle(e) {
@@ -293,8 +355,9 @@ async function refresh() {
     const [stations, runs] = await Promise.all([api('/api/stations'), api('/api/runs?' + filterQuery())]);
     renderStations(stations);
     renderRuns(runs);
+    // The open run's page again only while its rows grow.
     const open = runs.find(r => r.id === selectedRun);
-    if (open && open.outcome === null) await refreshRows();
+    if (open && open.rows !== shownTotal) await refreshRows();
     await loadLot();
     setStatus('Updated ' + new Date().toLocaleTimeString());
     // For the benchmark: milliseconds from navigation to the first full render.
@@ -328,13 +391,20 @@ document.getElementById('lot-form').addEventListener('submit', ev => {
   if (lot) chooseLot(lot);
 });
 document.getElementById('lot-form').elements.column.addEventListener('change', refreshHistogram);
+document.getElementById('rows-previous').addEventListener('click', () => {
+  rowsOffset = Math.max(0, rowsOffset - PageRows);
+  refreshRows();
+});
+document.getElementById('rows-next').addEventListener('click', () => {
+  rowsOffset += PageRows;
+  refreshRows();
+});
 document.getElementById('filters').addEventListener('submit', ev => { ev.preventDefault(); refresh(); });
 document.getElementById('filters').addEventListener('reset', () => setTimeout(refresh, 0));
 
 // A link may name a run (#run=ID) or a lot (#lot=LOT).
 if (location.hash.startsWith('#run=')) {
-  selectedRun = decodeURIComponent(location.hash.slice(5));
-  refreshRows();
+  selectRun(decodeURIComponent(location.hash.slice(5)));
 } else if (location.hash.startsWith('#lot=')) {
   chooseLot(decodeURIComponent(location.hash.slice(5)));
 }
