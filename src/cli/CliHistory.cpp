@@ -279,9 +279,9 @@ void CliRecording::finish()
     if (waiting <= 0)
         return;
     QString why = withoutStop(m_recorder.lastProblem());
-    say(QStringLiteral("%1 row%2 wait in %3 for %4 (%5); the next run or \"qel-cli history sync\" forwards them")
+    say(QStringLiteral("%1 %2 in %3 for %4 (%5); the next run or \"qel-cli history sync\" forwards them")
             .arg(waiting)
-            .arg(waiting == 1 ? "" : "s")
+            .arg(waiting == 1 ? QStringLiteral("row waits") : QStringLiteral("rows wait"))
             .arg(HistoryTarget::spoolPath(), m_recorder.target().display(),
                 why.isEmpty() ? QStringLiteral("the server did not answer in time") : why));
 }
