@@ -63,5 +63,35 @@ touch "$tmp/lot_1.rpt" "$tmp/lot.pro"
 [ "$(complete_words qel-cli export "$tmp/lot_" )" = "$tmp/lot_1.rpt" ] || fail "a report file name does not complete"
 rm -rf "$tmp"
 
+# The manual is installed where the program and `man qel` look for it, with
+# every page, picture and reference page it links to.
+inst=$(mktemp -d)
+if cmake --install "$bin" --prefix "$inst/usr" >/dev/null 2>&1; then
+  doc=$inst/usr/share/doc/qel
+  (cd "$src/docs/manual" && find . -name '*.md' -o -name '*.png') | while read -r f; do
+    cmp -s "$src/docs/manual/$f" "$doc/manual/$f" || echo "FAIL: the manual's $f is not installed"
+  done | tee "$inst/missing"
+  [ -s "$inst/missing" ] && fail "the installed manual is incomplete"
+  for ref in $(grep -oh '](\.\./[a-z-]*\.md' "$src"/docs/manual/*.md | sed 's/^](\.\.\///' | sort -u); do
+    [ -f "$doc/$ref" ] || fail "the reference page $ref the manual links to is not installed"
+  done
+else
+  fail "cmake --install failed"
+fi
+rm -rf "$inst"
+qel_page=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$gen/qel.1.gz" 2>/dev/null | col -b)
+grep -q "/usr/share/doc/qel/manual/README.md" <<<"$qel_page" || fail "man qel does not point to the manual"
+grep -q "Help > Qel Manual" <<<"$qel_page" || fail "man qel does not name Help > Qel Manual"
+
+# What the linker does not see is declared: the history's SQLite driver and
+# the dashboard's Chart.js needed, the PostgreSQL driver recommended.
+deps=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_DEPENDS "\(.*\)")/\1/p' "$bin/CPackConfig.cmake")
+recs=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "\(.*\)")/\1/p' "$bin/CPackConfig.cmake")
+for p in libqt6sql6-sqlite libjs-chart.js; do
+  grep -qw -- "$p" <<<"$deps" || fail "the package does not depend on $p"
+done
+grep -qw -- libqt6sql6-psql <<<"$recs" || fail "the package does not recommend libqt6sql6-psql"
+[ -f /usr/share/javascript/chart.js/chart.min.js ] || fail "libjs-chart.js has no chart.min.js where the dashboard reads it"
+
 [ "$fails" -eq 0 ] && echo "package files: all checks passed"
 exit $((fails > 0))

@@ -130,6 +130,12 @@ void CMainFrame::buildMenus()
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, AppAbout, QStringLiteral("&About Qel..."),
         QStringLiteral("Display program information, version number and copyright\nAbout"), QStringLiteral("about"));
+    // The manual comes after the legacy item; it has no legacy id and no button.
+    help->addSeparator();
+    m_manualAction = help->addAction(QStringLiteral("Qel &Manual"));
+    m_manualAction->setObjectName(QStringLiteral("manualAction"));
+    m_manualAction->setShortcut(QKeySequence(Qt::Key_F1));
+    m_manualAction->setStatusTip(QStringLiteral("Open the user manual in a window of its own"));
 
     for (QMenu *m : {file, edit, view, setup, help})
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::updateCommands);

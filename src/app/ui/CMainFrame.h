@@ -65,6 +65,8 @@ public:
     // ones; its commands have no legacy id and no toolbar button.
     QAction *addResultsCommand(const QString &text, const QString &hint, std::function<void()> handler);
     QMenu *resultsMenu() const { return m_resultsMenu; }
+    // Help > Qel Manual (F1), after the legacy Help item.
+    QAction *manualAction() const { return m_manualAction; }
 
     // Page switching; also used to show the page again after a file open.
     void showPage(int page);
@@ -102,6 +104,7 @@ private:
     QHash<int, std::function<void()>> m_handlers;
     QMenu *m_recentMenu = nullptr;
     QMenu *m_resultsMenu = nullptr;
+    QAction *m_manualAction = nullptr;
     QList<QAction *> m_recentActions;
     QLabel *m_lockPanes[3] = {};
 };

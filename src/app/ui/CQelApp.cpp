@@ -4,6 +4,7 @@
 #include "components/ui/BackgroundTask.h"
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CMainFrame.h"
+#include "app/ui/ManualWindow.h"
 #include "components/ui/Graph.h"
 #include "document/CQelDoc.h"
 #include "document/DocumentNames.h"
@@ -17,6 +18,8 @@
 #include "measurement/MeasurementSequencer.h"
 #include "measurement/RunCommands.h"
 #include "measurement/SweepSequencer.h"
+#include "meter/InstrumentLink.h"
+#include "meter/MeterConnector.h"
 #include "meter/ui/CCommDlg.h"
 #include "meter/ui/CommunicationCommand.h"
 #include "plotter/PlotterCommands.h"
@@ -33,7 +36,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSettings>
+#include <QStatusBar>
 
 namespace {
 
@@ -165,6 +170,7 @@ void CQelApp::wireFrame()
         CAboutDlg about(m_frame);
         about.exec();
     });
+    connect(f->manualAction(), &QAction::triggered, this, [this] { ManualWindow::showManual(m_frame); });
     connect(f, &CMainFrame::recentFileChosen, this, [this](const QString &path) {
         const int page = m_frame->currentView();
         m_background->open(m_doc, QFileInfo(path).absoluteFilePath(), [this, page] { m_frame->showPage(page); });
@@ -182,6 +188,8 @@ void CQelApp::wireFrame()
 
 bool CQelApp::start()
 {
+    m_starting = true;
+    const auto done = qScopeGuard([this] { m_starting = false; });
     if (m_options.file.isEmpty()) {
         m_doc->onNewDocument();
     } else if (!openFile(m_options.file)) {
@@ -192,8 +200,37 @@ bool CQelApp::start()
     m_frame->show();
     // A file opened at start-up has connected already, as every load does.
     if (m_options.connect && m_options.file.isEmpty())
-        m_session->connector().connectToMeter();
+        connectAtStart();
     return true;
+}
+
+void CQelApp::connectAtStart()
+{
+    // Only this first attempt points the newcomer to where to look; the
+    // legacy box has been answered by then.
+    MeterConnector &connector = m_session->connector();
+    auto watch = std::make_shared<QMetaObject::Connection>();
+    *watch = connect(&connector, &MeterConnector::identificationFinished, this, [this, watch](bool ok) {
+        disconnect(*watch);
+        if (!ok)
+            tellWhereToLook();
+    });
+    if (!connector.connectToMeter()) {
+        disconnect(*watch);
+        tellWhereToLook();
+    }
+}
+
+void CQelApp::tellWhereToLook()
+{
+    const LinkSettings &settings = link().settings();
+    const QString where = settings.devicePath.isEmpty()
+        ? QStringLiteral("port %1").arg(settings.portNumber)
+        : settings.devicePath;
+    if (m_frame)
+        m_frame->statusBar()->showMessage(
+            QStringLiteral("No meter answered on %1 \u2014 Setup > Communication, or Help > Qel Manual > Connecting")
+                .arg(where));
 }
 
 bool CQelApp::openFile(const QString &path)
@@ -211,7 +248,9 @@ void CQelApp::afterLoad()
     m_view->executionState()->resetToStartup();
     m_view->setCurrentStep(m_view->procedureModel()->stepCount());
     updateTitle();
-    if (m_options.connect)
+    if (m_options.connect && m_starting)
+        connectAtStart();
+    else if (m_options.connect)
         m_session->connector().connectToMeter();
 }
 

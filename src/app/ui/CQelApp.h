@@ -74,6 +74,8 @@ private:
     void addRecentFile(const QString &path);
     void updateTitle();
     void afterLoad();
+    void connectAtStart();
+    void tellWhereToLook();
     bool saveTo(const QString &path);
 
     Options m_options;
@@ -93,4 +95,5 @@ private:
     HistoryDesktop *m_history = nullptr;
     BackgroundCommands *m_background = nullptr;
     QPointer<CMainFrame> m_frame;
+    bool m_starting = false;
 };
