@@ -77,11 +77,11 @@ TEST(HistorySheets, CsvAndWorkbookKeepTheStoredCells)
     ASSERT_EQ(file.exitCode, 0) << file.describe();
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), expected);
+    EXPECT_EQ(QString::fromUtf8(f.readAll()), QString::fromUtf8(expected));
     const CliResult out = runCli({QStringLiteral("history"), QStringLiteral("rows"), QStringLiteral("--lot"),
         QStringLiteral("L1"), QStringLiteral("--db"), db, QStringLiteral("--csv"), QStringLiteral("-")});
     ASSERT_EQ(out.exitCode, 0) << out.describe();
-    EXPECT_EQ(out.out, expected);
+    EXPECT_EQ(QString::fromUtf8(out.out), QString::fromUtf8(expected));
 
     const QString xlsx = dir.filePath(QStringLiteral("lot.xlsx"));
     const CliResult book = runCli({QStringLiteral("history"), QStringLiteral("rows"), QStringLiteral("--lot"),
