@@ -4,7 +4,7 @@
 # sit above every core; a folder's widget library may use the widget
 # libraries of folders before it and components/ui, the widgets every page
 # is built from (app, at the top, uses them all).
-set(QEL_LAYERS common meter procedure execution plotter components measurement document reports analysis statistics session history dashboard app)
+set(QEL_LAYERS common sheets meter procedure execution plotter components measurement document reports analysis statistics history dashboard session recording cli app)
 
 # Stops the configure with <text> when <folder> sits at or above the layer
 # numbered <own>.
@@ -74,6 +74,58 @@ function(qel_check_ui_layer name ui_src)
     if(NOT folder STREQUAL name AND NOT folder STREQUAL "components")
       qel_refuse_at_or_above(${own} ${folder}
         "qel_${name}_ui uses ${folder}/ui, the widgets of a folder at or above its own layer (see QEL_LAYERS)")
+    endif()
+  endforeach()
+endfunction()
+
+# The libraries <target> links, directly and through the libraries it links
+# (private links of static libraries included), into <out>.
+function(qel_linked_closure out target)
+  set(seen)
+  set(todo ${target})
+  while(todo)
+    list(POP_FRONT todo t)
+    if(NOT TARGET ${t})
+      continue()
+    endif()
+    get_target_property(aliased ${t} ALIASED_TARGET)
+    if(aliased)
+      set(t ${aliased})
+    endif()
+    set(deps)
+    get_target_property(type ${t} TYPE)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY" AND NOT type STREQUAL "UNKNOWN_LIBRARY")
+      get_target_property(direct ${t} LINK_LIBRARIES)
+      if(direct)
+        list(APPEND deps ${direct})
+      endif()
+    endif()
+    get_target_property(iface ${t} INTERFACE_LINK_LIBRARIES)
+    if(iface)
+      list(APPEND deps ${iface})
+    endif()
+    foreach(d ${deps})
+      if(d MATCHES "^\\$<LINK_ONLY:([^>]+)>$")
+        set(d ${CMAKE_MATCH_1})
+      elseif(d MATCHES "^\\$<")
+        continue()
+      endif()
+      if(NOT d IN_LIST seen)
+        list(APPEND seen ${d})
+        list(APPEND todo ${d})
+      endif()
+    endforeach()
+  endwhile()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+# Fails the configure when <target> links any of the given libraries, however
+# indirectly.
+function(qel_refuse_reach target)
+  qel_linked_closure(linked ${target})
+  foreach(lib ${ARGN})
+    if(lib IN_LIST linked)
+      message(FATAL_ERROR "${target} reaches ${lib}, which it must never link")
     endif()
   endforeach()
 endfunction()

@@ -2,7 +2,7 @@
 // memory the export takes beyond the table it reads.
 #include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
-#include "execution/WorkbookWriter.h"
+#include "sheets/WorkbookWriter.h"
 #include "plotter/SweepExport.h"
 #include "procedure/ProcedureModel.h"
 

@@ -26,7 +26,7 @@
 #include "history/HistoryExport.h"
 #include "history/HistoryForwarder.h"
 #include "history/HistoryRecorder.h"
-#include "history/RunRecording.h"
+#include "recording/RunRecording.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
 #include "procedure/ProcedureModel.h"

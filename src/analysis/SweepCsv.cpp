@@ -1,20 +1,26 @@
 #include "analysis/SweepCsv.h"
 
 #include "plotter/PlotTableModel.h"
+#include "sheets/CsvWriter.h"
 
+#include <QBuffer>
 #include <QSaveFile>
 #include <QStringList>
 
 namespace {
 
-QString field(const QString &text)
+void fill(CsvWriter &sheet, const PlotTableModel &table)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
-        && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString t = text;
-    t.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + t + QLatin1Char('"');
+    QStringList cells;
+    for (int c = 0; c < table.columnCount(); ++c)
+        cells << table.headerData(c, Qt::Horizontal).toString();
+    sheet.writeRow(1, cells);
+    for (int r = 0; r < table.rowCount(); ++r) {
+        cells.clear();
+        for (int c = 0; c < table.columnCount(); ++c)
+            cells << table.cell(r, c);
+        sheet.writeRow(r + 2, cells);
+    }
 }
 
 } // namespace
@@ -23,24 +29,25 @@ namespace SweepCsv {
 
 QByteArray toCsv(const PlotTableModel &table)
 {
-    QString out;
-    QStringList cells;
-    for (int c = 0; c < table.columnCount(); ++c)
-        cells << field(table.headerData(c, Qt::Horizontal).toString());
-    out += cells.join(QLatin1Char(',')) + QLatin1String("\r\n");
-    for (int r = 0; r < table.rowCount(); ++r) {
-        cells.clear();
-        for (int c = 0; c < table.columnCount(); ++c)
-            cells << field(table.cell(r, c));
-        out += cells.join(QLatin1Char(',')) + QLatin1String("\r\n");
-    }
-    return out.toUtf8();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    CsvWriter sheet(&buffer, {}, CsvWriter::Quote::SeparatorsOnly);
+    fill(sheet, table);
+    sheet.close();
+    return buffer.data();
 }
 
 bool write(const PlotTableModel &table, const QString &path, QString *error)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(toCsv(table)) < 0 || !f.commit()) {
+    if (!f.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    CsvWriter sheet(&f, {}, CsvWriter::Quote::SeparatorsOnly);
+    fill(sheet, table);
+    if (!sheet.close() || !f.commit()) {
         if (error)
             *error = f.errorString();
         return false;

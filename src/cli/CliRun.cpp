@@ -5,7 +5,7 @@
 #include "document/CQelDoc.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "history/RunRecording.h"
+#include "recording/RunRecording.h"
 #include "measurement/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 #include "session/QelSession.h"

@@ -7,7 +7,7 @@
 #include "analysis/SweepCsv.h"
 
 #include "document/CQelDoc.h"
-#include "history/RunRecording.h"
+#include "recording/RunRecording.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "session/QelSession.h"

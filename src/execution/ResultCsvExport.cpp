@@ -1,6 +1,6 @@
 #include "execution/ResultCsvExport.h"
 
-#include "execution/CsvWriter.h"
+#include "sheets/CsvWriter.h"
 #include "execution/ResultExport.h"
 
 namespace ResultCsvExport {

@@ -1,7 +1,7 @@
 #include "execution/ResultExport.h"
 
 #include "execution/ResultTableModel.h"
-#include "execution/WorkbookWriter.h"
+#include "sheets/WorkbookWriter.h"
 #include "procedure/ProcedureModel.h"
 
 namespace {

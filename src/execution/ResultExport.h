@@ -1,6 +1,6 @@
 #pragma once
 
-#include "execution/XlsxWorkbook.h"
+#include "sheets/XlsxWorkbook.h"
 
 #include <QString>
 

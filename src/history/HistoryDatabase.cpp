@@ -394,13 +394,30 @@ void HistoryDatabase::rollback()
     database().rollback();
 }
 
+namespace {
+
+// A new run or sweep: the columns it starts with, kept when it is there already.
+QString headInsert(const QString &table, const QStringList &columns)
+{
+    const QStringList start = startColumns(columns);
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (id) DO NOTHING")
+        .arg(table, start.join(QStringLiteral(", ")), placeholders(int(start.size())));
+}
+
+const QString &pointInsert()
+{
+    static const QString sql =
+        QStringLiteral("INSERT INTO sweep_points (%1) VALUES (%2) ON CONFLICT (sweep_id, draw, seq) DO NOTHING")
+            .arg(pointTableColumns().join(QStringLiteral(", ")), placeholders(int(pointTableColumns().size())));
+    return sql;
+}
+
+} // namespace
+
 bool HistoryDatabase::insertRun(const RunRecord &r, QString *error)
 {
     QSqlQuery &q = prepared(QStringLiteral("run"),
-        QStringLiteral("INSERT INTO runs (id, started, station, operator_name, meter, device, procedure_name, "
-                       "procedure_hash, steps, columns_json, loops, title, company, customer, instrument, part_no, "
-                       "lot_no, quantity, remark) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                       "ON CONFLICT (id) DO NOTHING"));
+        headInsert(QStringLiteral("runs"), runTableColumns()));
     for (const QVariant &v : {text(r.id), text(timeText(r.started)), text(r.station), text(r.operatorName), text(r.meter),
              text(r.device), text(r.procedure), text(r.procedureHash), text(r.steps), text(columnsJson(r.columns)),
              QVariant(r.loops), text(r.title), text(r.company), text(r.customer), text(r.instrument), text(r.partNo),
@@ -439,8 +456,9 @@ bool HistoryDatabase::countRun(const QString &id, QString *error)
 
 namespace {
 
-const QString RowInsert = QStringLiteral("INSERT INTO result_rows (run_id, seq, measured_at, verdict, texts, vals, verdicts) VALUES ");
-const QString RowTuple = QStringLiteral("(?, ?, ?, ?, ?, ?, ?)");
+const QString RowInsert =
+    QStringLiteral("INSERT INTO result_rows (%1) VALUES ").arg(rowTableColumns().join(QStringLiteral(", ")));
+const QString RowTuple = QLatin1Char('(') + placeholders(int(rowTableColumns().size())) + QLatin1Char(')');
 const QString RowKept = QStringLiteral(" ON CONFLICT (run_id, seq) DO NOTHING");
 
 // A row's readings as the three stored lists.
@@ -567,8 +585,7 @@ bool HistoryDatabase::insertRows(const QVector<RowRecord> &rows, QString *error)
 bool HistoryDatabase::insertSweep(const SweepRecord &s, QString *error)
 {
     QSqlQuery &q = prepared(QStringLiteral("sweep"),
-        QStringLiteral("INSERT INTO sweeps (id, started, station, operator_name, meter, device, settings) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (id) DO NOTHING"));
+        headInsert(QStringLiteral("sweeps"), sweepTableColumns()));
     for (const QVariant &v : {text(s.id), text(timeText(s.started)), text(s.station), text(s.operatorName), text(s.meter),
              text(s.device), text(s.settings)})
         q.addBindValue(v);
@@ -588,8 +605,7 @@ bool HistoryDatabase::finishSweep(const QString &id, const QDateTime &finished, 
 bool HistoryDatabase::insertPoint(const PointRecord &p, QString *error)
 {
     QSqlQuery &q = prepared(QStringLiteral("point"),
-        QStringLiteral("INSERT INTO sweep_points (sweep_id, draw, seq, measured_at, x, first_text, second_text) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (sweep_id, draw, seq) DO NOTHING"));
+        pointInsert());
     for (const QVariant &v : {text(p.sweepId), QVariant(p.draw), QVariant(p.seq), text(timeText(p.measuredAt)), text(p.x),
              text(p.first), text(p.second)})
         q.addBindValue(v);

@@ -1,13 +1,15 @@
 #include "history/HistoryExport.h"
 
+#include "sheets/CsvWriter.h"
+#include "sheets/XlsxWorkbook.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-
-#include <xlsxwriter.h>
+#include <QVarLengthArray>
 
 #include <cstdio>
 
@@ -28,27 +30,6 @@ QString tsvField(QString s)
     s.replace(QLatin1Char('\n'), QLatin1Char(' '));
     s.replace(QLatin1Char('\r'), QLatin1Char(' '));
     return s;
-}
-
-QString csvField(const QString &s)
-{
-    for (QChar c : s)
-        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            QString q = s;
-            q.replace(QLatin1String("\""), QLatin1String("\"\""));
-            return QLatin1Char('"') + q + QLatin1Char('"');
-        }
-    return s;
-}
-
-void appendCsv(QString &line, QStringView s)
-{
-    for (QChar c : s)
-        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            line += csvField(s.toString());
-            return;
-        }
-    line += s;
 }
 
 // Result columns of all selected runs: by step and item, in order of appearance.
@@ -195,6 +176,130 @@ bool jsonRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Output
     return ok && o.close(error);
 }
 
+QStringView listed(const QStringList &list, int i)
+{
+    return i < list.size() ? QStringView(list.at(i)) : QStringView();
+}
+
+// The CSV sheet of the selected rows: the header, then a line per row with
+// its cells in the layout's columns (empty where its run has none).
+bool csvRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, const Layout &layout, const QString &out,
+             qint64 &count, const std::function<bool()> &stop, const bool &stopped, QString *error)
+{
+    QSaveFile file;
+    QFile console;
+    QIODevice *device = &file;
+    if (out == QLatin1String("-")) {
+        console.open(stdout, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+        device = &console;
+    } else {
+        file.setFileName(out);
+        if (!file.open(QIODevice::WriteOnly)) {
+            if (error)
+                *error = QStringLiteral("Cannot write %1: %2.").arg(out, file.errorString());
+            return false;
+        }
+    }
+    CsvWriter sheet(device, {}, CsvWriter::Quote::SeparatorsOnly);
+    int line = 1;
+    sheet.writeRow(line, layout.headers());
+    // Per run, where each layout column's cell sits in the row (-1: none).
+    const QVector<Column> *seen = nullptr;
+    QVector<int> source;
+    QVarLengthArray<QStringView, 64> cells;
+    QString seq;
+    const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+        if (stop())
+            return false;
+        if (r.columns != seen) {
+            seen = r.columns;
+            source.fill(-1, layout.columns.size());
+            for (int i = 0; i < seen->size(); ++i) {
+                const int at = layout.index.value(Layout::key(seen->at(i)), -1);
+                if (at >= 0)
+                    source[at] = i;
+            }
+        }
+        const bool escaped = r.rawTexts.contains(QLatin1Char('\\')) || r.rawVerdicts.contains(QLatin1Char('\\'));
+        const QStringList texts = escaped ? splitList(r.rawTexts) : QStringList();
+        const QStringList verdicts = escaped ? splitList(r.rawVerdicts) : QStringList();
+        const QList<QStringView> t = QStringView(r.rawTexts).split(QLatin1Char('\t'));
+        const QList<QStringView> v = QStringView(r.rawValues).split(QLatin1Char('\t'));
+        const QList<QStringView> p = QStringView(r.rawVerdicts).split(QLatin1Char('\t'));
+        seq = QString::number(r.seq);
+        cells.clear();
+        cells << r.runId << seq << r.measuredAt << r.verdict;
+        for (int k = 0; k < source.size(); ++k) {
+            const int i = source[k];
+            if (i < 0) {
+                cells << QStringView() << QStringView() << QStringView();
+                continue;
+            }
+            cells << (escaped ? listed(texts, i) : t.value(i)) << v.value(i) << (escaped ? listed(verdicts, i) : p.value(i));
+        }
+        sheet.writeRow(++line, cells.constData(), cells.size());
+        ++count;
+        return true;
+    }, error, 0, -1, true);
+    if (!ok || !sheet.close() || (device == &file ? !file.commit() : !console.flush()) || stopped) {
+        if (stopped) {
+            QFile::remove(out);
+            if (error)
+                *error = QStringLiteral("The export was stopped.");
+        } else if (ok && error) {
+            *error = QStringLiteral("Cannot write %1: %2.").arg(out, device->errorString());
+        }
+        return false;
+    }
+    if (device == &console)
+        std::fflush(stdout);
+    return true;
+}
+
+// The workbook of the selected rows, sheet "Rows": seq and the values as
+// numbers, every other cell as text.
+bool xlsxRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, const Layout &layout, const QString &out,
+              qint64 &count, const std::function<bool()> &stop, const bool &stopped, QString *error)
+{
+    // Written beside the target and renamed, as every save.
+    const QFileInfo target(out);
+    const QString part = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part");
+    bool ok = false;
+    bool closed = false;
+    {
+        XlsxWorkbook book(part, QStringLiteral("Rows"));
+        if (!book.errorText().isEmpty()) {
+            if (error)
+                *error = QStringLiteral("Cannot write %1.").arg(out);
+            return false;
+        }
+        book.writeRow(1, layout.headers());
+        const auto numeric = [](int column) { return column == 1 || (column >= 4 && (column - 4) % 3 == 1); };
+        QVector<int> placement;
+        int line = 1;
+        ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+            if (stop())
+                return false;
+            ++line;
+            book.writeRow(line, QStringList{r.runId, QString::number(r.seq), r.measuredAt, r.verdict}
+                                    + placed(layout, r, placement));
+            book.numberCells(line, numeric);
+            ++count;
+            return line < XlsxWorkbook::MaxRows;
+        }, error);
+        closed = book.close();
+    }
+    if (!ok || !closed || stopped || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(out).constData()) != 0) {
+        QFile::remove(part);
+        if (error && stopped)
+            *error = QStringLiteral("The export was stopped.");
+        else if (error && ok)
+            *error = QStringLiteral("Cannot write %1.").arg(out);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QByteArray runsJson(const QVector<HistoryDatabase::RunSummary> &runs)
@@ -253,123 +358,11 @@ bool writeRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Forma
         Layout layout;
         if (!layoutOf(db, filter, layout, error))
             return false;
-        QVector<int> placement;
         if (format == Format::Csv) {
-            Output o;
-            if (!o.open(out, error))
+            if (!csvRows(db, filter, layout, out, count, stop, stopped, error))
                 return false;
-            QStringList head;
-            for (const QString &h : layout.headers())
-                head << csvField(h);
-            o.write(head.join(QLatin1Char(',')).toUtf8() + "\r\n");
-            // Per run, where each layout column's cell sits in the row (-1: none).
-            const QVector<Column> *seen = nullptr;
-            QVector<int> source;
-            QString line;
-            const QString empty;
-            const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
-                if (stop())
-                    return false;
-                if (r.columns != seen) {
-                    seen = r.columns;
-                    source.fill(-1, layout.columns.size());
-                    for (int i = 0; i < seen->size(); ++i) {
-                        const int at = layout.index.value(Layout::key(seen->at(i)), -1);
-                        if (at >= 0)
-                            source[at] = i;
-                    }
-                }
-                const bool escaped = r.rawTexts.contains(QLatin1Char('\\')) || r.rawVerdicts.contains(QLatin1Char('\\'));
-                const QStringList texts = escaped ? splitList(r.rawTexts) : QStringList();
-                const QStringList verdicts = escaped ? splitList(r.rawVerdicts) : QStringList();
-                const QList<QStringView> t = QStringView(r.rawTexts).split(QLatin1Char('\t'));
-                const QList<QStringView> v = QStringView(r.rawValues).split(QLatin1Char('\t'));
-                const QList<QStringView> p = QStringView(r.rawVerdicts).split(QLatin1Char('\t'));
-                line.clear();
-                line += r.runId;
-                line += QLatin1Char(',');
-                line += QString::number(r.seq);
-                line += QLatin1Char(',');
-                line += r.measuredAt;
-                line += QLatin1Char(',');
-                line += r.verdict;
-                for (int k = 0; k < source.size(); ++k) {
-                    const int i = source[k];
-                    line += QLatin1Char(',');
-                    if (i < 0) {
-                        line += QLatin1String(",,");
-                        continue;
-                    }
-                    appendCsv(line, escaped ? QStringView(texts.value(i)) : t.value(i));
-                    line += QLatin1Char(',');
-                    line += v.value(i);
-                    line += QLatin1Char(',');
-                    appendCsv(line, escaped ? QStringView(verdicts.value(i)) : p.value(i));
-                }
-                line += QLatin1String("\r\n");
-                o.write(line.toUtf8());
-                ++count;
-                return true;
-            }, error, 0, -1, true);
-            if (!ok || !o.close(error) || stopped) {
-                if (stopped) {
-                    QFile::remove(out);
-                    if (error)
-                        *error = QStringLiteral("The export was stopped.");
-                }
-                return false;
-            }
-        } else {
-            // Written beside the target and renamed, as every save.
-            const QFileInfo target(out);
-            const QString part = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part");
-            lxw_workbook_options options = {};
-            options.constant_memory = LXW_TRUE;
-            lxw_workbook *wb = workbook_new_opt(QFile::encodeName(part).constData(), &options);
-            if (!wb) {
-                if (error)
-                    *error = QStringLiteral("Cannot write %1.").arg(out);
-                return false;
-            }
-            lxw_worksheet *ws = workbook_add_worksheet(wb, "Rows");
-            const QStringList head = layout.headers();
-            for (int c = 0; c < head.size(); ++c)
-                worksheet_write_string(ws, 0, lxw_col_t(c), head[c].toUtf8().constData(), nullptr);
-            lxw_row_t line = 1;
-            const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
-                if (stop())
-                    return false;
-                worksheet_write_string(ws, line, 0, r.runId.toUtf8().constData(), nullptr);
-                worksheet_write_number(ws, line, 1, r.seq, nullptr);
-                worksheet_write_string(ws, line, 2, r.measuredAt.toUtf8().constData(), nullptr);
-                worksheet_write_string(ws, line, 3, r.verdict.toUtf8().constData(), nullptr);
-                const QStringList f = placed(layout, r, placement);
-                for (int i = 0; i < f.size(); ++i) {
-                    if (f[i].isEmpty())
-                        continue;
-                    const lxw_col_t col = lxw_col_t(4 + i);
-                    if (i % 3 == 1) {
-                        const std::optional<double> v = parseValue(f[i]);
-                        if (v) {
-                            worksheet_write_number(ws, line, col, *v, nullptr);
-                            continue;
-                        }
-                    }
-                    worksheet_write_string(ws, line, col, f[i].toUtf8().constData(), nullptr);
-                }
-                ++line;
-                ++count;
-                return line < 1048576;
-            }, error);
-            const lxw_error closed = workbook_close(wb);
-            if (!ok || closed != LXW_NO_ERROR || stopped || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(out).constData()) != 0) {
-                QFile::remove(part);
-                if (error && stopped)
-                    *error = QStringLiteral("The export was stopped.");
-                else if (error && ok)
-                    *error = QStringLiteral("Cannot write %1.").arg(out);
-                return false;
-            }
+        } else if (!xlsxRows(db, filter, layout, out, count, stop, stopped, error)) {
+            return false;
         }
     }
     if (rows)

@@ -8,44 +8,11 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+using namespace History;
+
 namespace {
 
 QAtomicInt batchRows = 500;
-
-const QStringList &runColumns()
-{
-    static const QStringList c = {"id", "started", "finished", "outcome", "station", "operator_name", "meter", "device",
-        "procedure_name", "procedure_hash", "steps", "columns_json", "loops", "title", "company", "customer", "instrument",
-        "part_no", "lot_no", "quantity", "remark", "unrecorded"};
-    return c;
-}
-
-const QStringList &rowColumns()
-{
-    static const QStringList c = {"run_id", "seq", "measured_at", "verdict", "texts", "vals", "verdicts"};
-    return c;
-}
-
-const QStringList &sweepColumns()
-{
-    static const QStringList c = {"id", "started", "finished", "outcome", "station", "operator_name", "meter", "device",
-        "settings"};
-    return c;
-}
-
-const QStringList &pointColumns()
-{
-    static const QStringList c = {"sweep_id", "draw", "seq", "measured_at", "x", "first_text", "second_text"};
-    return c;
-}
-
-QString placeholders(int n)
-{
-    QStringList p;
-    for (int i = 0; i < n; ++i)
-        p << QStringLiteral("?");
-    return p.join(QStringLiteral(", "));
-}
 
 // A value read from one database for a statement on another: SQL NULL stays
 // NULL, an empty text stays an empty text.
@@ -83,9 +50,9 @@ struct Copied
 Copied copyOne(HistoryDatabase &spool, HistoryDatabase &server, const QString &id, bool isRun)
 {
     const QString headTable = isRun ? QStringLiteral("runs") : QStringLiteral("sweeps");
-    const QStringList &headCols = isRun ? runColumns() : sweepColumns();
+    const QStringList &headCols = isRun ? runTableColumns() : sweepTableColumns();
     const QString childTable = isRun ? QStringLiteral("result_rows") : QStringLiteral("sweep_points");
-    const QStringList &childCols = isRun ? rowColumns() : pointColumns();
+    const QStringList &childCols = isRun ? rowTableColumns() : pointTableColumns();
     const QString parentKey = isRun ? QStringLiteral("run_id") : QStringLiteral("sweep_id");
     const QString childKey = isRun ? QStringLiteral("run_id, seq") : QStringLiteral("sweep_id, draw, seq");
     const QString order = isRun ? QStringLiteral("seq") : QStringLiteral("draw, seq");

@@ -195,4 +195,48 @@ QVector<Column> columnsFromJson(const QString &json)
     return out;
 }
 
+const QStringList &runTableColumns()
+{
+    static const QStringList c = {"id", "started", "finished", "outcome", "station", "operator_name", "meter", "device",
+        "procedure_name", "procedure_hash", "steps", "columns_json", "loops", "title", "company", "customer", "instrument",
+        "part_no", "lot_no", "quantity", "remark", "unrecorded"};
+    return c;
+}
+
+const QStringList &rowTableColumns()
+{
+    static const QStringList c = {"run_id", "seq", "measured_at", "verdict", "texts", "vals", "verdicts"};
+    return c;
+}
+
+const QStringList &sweepTableColumns()
+{
+    static const QStringList c = {"id", "started", "finished", "outcome", "station", "operator_name", "meter", "device",
+        "settings"};
+    return c;
+}
+
+const QStringList &pointTableColumns()
+{
+    static const QStringList c = {"sweep_id", "draw", "seq", "measured_at", "x", "first_text", "second_text"};
+    return c;
+}
+
+QStringList startColumns(const QStringList &columns)
+{
+    QStringList out;
+    for (const QString &c : columns)
+        if (c != QLatin1String("finished") && c != QLatin1String("outcome") && c != QLatin1String("unrecorded"))
+            out << c;
+    return out;
+}
+
+QString placeholders(int n)
+{
+    QStringList p;
+    for (int i = 0; i < n; ++i)
+        p << QStringLiteral("?");
+    return p.join(QStringLiteral(", "));
+}
+
 } // namespace History

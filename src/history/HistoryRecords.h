@@ -113,6 +113,18 @@ QString valueText(const std::optional<double> &value);
 std::optional<double> parseValue(const QString &text);
 
 QString columnsJson(const QVector<Column> &columns);
+
+// The stored columns of each table, in the order every writer (a new
+// record, a copy to a server) lists them.
+const QStringList &runTableColumns();
+const QStringList &rowTableColumns();
+const QStringList &sweepTableColumns();
+const QStringList &pointTableColumns();
+// A run's or sweep's columns without those its end sets later (finished,
+// outcome, unrecorded): what a new record is inserted with.
+QStringList startColumns(const QStringList &columns);
+// "?, ?, ?" for n values.
+QString placeholders(int n);
 QVector<Column> columnsFromJson(const QString &json);
 
 } // namespace History

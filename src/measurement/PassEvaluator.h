@@ -1,6 +1,7 @@
 #pragma once
 
 #include "procedure/ProcedureStep.h"
+#include "procedure/StepLimits.h"
 
 #include <QByteArray>
 #include <QList>
@@ -17,11 +18,7 @@ class QTime;
 class PassEvaluator
 {
 public:
-    struct Limits
-    {
-        double low = 0.0;
-        double high = 0.0;
-    };
+    using Limits = StepLimits::Limits;
 
     struct Row
     {
@@ -33,13 +30,16 @@ public:
         QVector<double> values;
     };
 
-    // Limits in base units. The low text decides whether both deviations
-    // are percentages of the standard or plain base-unit offsets.
+    // The step's rules (see StepLimits), under the names the run uses.
     static Limits limits(const QString &standard, const QString &low, const QString &high,
-                         const QString &unit, bool secondItem);
-
-    // "pass" only strictly inside the limits; empty when the standard is empty.
-    static QString verdict(double value, const QString &standard, const Limits &limits);
+                         const QString &unit, bool secondItem)
+    {
+        return StepLimits::limits(standard, low, high, unit, secondItem);
+    }
+    static QString verdict(double value, const QString &standard, const Limits &limits)
+    {
+        return StepLimits::verdict(value, standard, limits);
+    }
 
     // A missing line reads as an empty reply (value 0).
     static Row evaluate(const QVector<ProcedureStep> &steps, const QList<QByteArray> &replyLines);
@@ -48,6 +48,6 @@ public:
     static QString dateText(const QDate &date);
     static QString timeText(const QTime &time);
 
-    static QString passText() { return QStringLiteral("pass"); }
-    static QString failText() { return QStringLiteral("fail"); }
+    static QString passText() { return StepLimits::passText(); }
+    static QString failText() { return StepLimits::failText(); }
 };

@@ -1,6 +1,6 @@
 #include "plotter/SweepExport.h"
 
-#include "execution/WorkbookWriter.h"
+#include "sheets/WorkbookWriter.h"
 #include "plotter/PlotterState.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/Vocabulary.h"

@@ -1,10 +1,10 @@
 #include "session/SessionOutputs.h"
 
-#include "execution/CsvWriter.h"
+#include "sheets/CsvWriter.h"
 #include "execution/ResultCsvExport.h"
 #include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
-#include "execution/XlsxWorkbook.h"
+#include "sheets/XlsxWorkbook.h"
 #include "procedure/ProcedureModel.h"
 #include "statistics/Statistics.h"
 #include "statistics/StatisticsOutputs.h"

@@ -2,8 +2,8 @@
 
 #include "common/CNumbers.h"
 #include "execution/ResultTableModel.h"
-#include "measurement/PassEvaluator.h"
 #include "procedure/FieldParsing.h"
+#include "procedure/StepLimits.h"
 
 #include <QVarLengthArray>
 
@@ -125,7 +125,7 @@ void TableStatistics::setSteps(const QVector<ProcedureStep> &steps)
             // The same rule as the verdicts: an empty standard judges nothing.
             c.judged = !s[standard].isEmpty();
             if (c.judged) {
-                const PassEvaluator::Limits l = PassEvaluator::limits(s[standard], s[low], s[high], s[unit], second);
+                const StepLimits::Limits l = StepLimits::limits(s[standard], s[low], s[high], s[unit], second);
                 c.standard = FieldParsing::standardValue(s[standard], s[unit], second);
                 if (hasNumber(s[low]))
                     c.low = l.low;
@@ -175,7 +175,7 @@ std::optional<double> TableStatistics::parseReading(QStringView text)
 
 void TableStatistics::addRow(const QStringView *cells, int cellCount, const double *values, int valueCount)
 {
-    static const QString fail = PassEvaluator::failText();
+    static const QString fail = StepLimits::failText();
     bool failed = false;
     for (int k = 0; k < m_columns.size(); ++k) {
         ColumnStatistics &c = m_columns[k];
@@ -250,7 +250,7 @@ void TableStatistics::addTableRow(const ResultTableModel &table, int row)
     // packed cells in place: a column's reading is cell 2k, its verdict
     // cell 2k + 1. A row judged here reads its readings as judged, not the
     // rounded texts (as addJudged and the recorded history do).
-    static const QByteArray fail = PassEvaluator::failText().toUtf8();
+    static const QByteArray fail = StepLimits::failText().toUtf8();
     const std::string_view failWord(fail.constData(), size_t(fail.size()));
     const int wanted = m_cellsPerRow;
     int seen = 0;

@@ -59,7 +59,7 @@ struct ColumnStatistics
     bool secondItem = false;
     double toBase = 1;   // prefix factor of the unit, for reading texts
     int cell = 0;        // index of the reading among the row's cells (verdict at cell + 1)
-    int value = 0;       // index among PassEvaluator::Row::values
+    int value = 0;       // index among the judged row's values (base units)
     bool judged = false; // the item has a standard, so every row has a verdict
     std::optional<double> standard, low, high; // base units; a side without a number is absent
 

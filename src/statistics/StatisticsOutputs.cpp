@@ -2,7 +2,7 @@
 
 #include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
-#include "execution/WorkbookWriter.h"
+#include "sheets/WorkbookWriter.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
 #include "statistics/Statistics.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "components/ui/BackgroundTask.h"
-#include "execution/XlsxWorkbook.h"
+#include "sheets/XlsxWorkbook.h"
 
 #include <QObject>
 #include <QPointer>

@@ -14,7 +14,7 @@
 #include "execution/ui/CExecDlg.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStatistics.h"
-#include "history/ui/HistoryDesktop.h"
+#include "recording/ui/HistoryDesktop.h"
 #include "measurement/MeasurementSequencer.h"
 #include "measurement/RunCommands.h"
 #include "measurement/SweepSequencer.h"

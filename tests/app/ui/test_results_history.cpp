@@ -10,7 +10,7 @@
 #include "history/HistoryModels.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryTarget.h"
-#include "history/ui/HistoryDesktop.h"
+#include "recording/ui/HistoryDesktop.h"
 #include "history/ui/ResultsDatabaseDialog.h"
 #include "history/ui/ResultsHistoryWindow.h"
 #include "components/ui/BackgroundTask.h"

@@ -15,7 +15,7 @@
 #include "procedure/ui/CQelView.h"
 #include "reports/ReportLayout.h"
 #include "reports/ui/ReportPrinting.h"
-#include "execution/WorkbookWriter.h"
+#include "sheets/WorkbookWriter.h"
 #include "session/SessionOutputs.h"
 #include "statistics/StatisticsJson.h"
 #include "statistics/StatisticsOutputs.h"

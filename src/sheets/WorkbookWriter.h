@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The few spreadsheet operations the exports need. Every cell is written as
 // a string; an empty string leaves its cell empty. Rows are numbered from 1,
 // columns from 0 (A).
@@ -32,6 +34,12 @@ public:
     // The cells of the row that are plain decimal numbers are written as
     // numbers instead of text.
     virtual void numberRow(int row) { (void)row; }
+    // The same for the row's cells in the columns that numeric picks only.
+    virtual void numberCells(int row, const std::function<bool(int column)> &numeric)
+    {
+        (void)row;
+        (void)numeric;
+    }
 
     // Finishes the workbook. False when anything failed since it was
     // opened; errorText() then says what.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "execution/WorkbookWriter.h"
+#include "sheets/WorkbookWriter.h"
 
 #include <QByteArray>
 #include <functional>
@@ -9,16 +9,21 @@ class QIODevice;
 
 // A sheet as comma-separated values: UTF-8, one line per row ended by CR LF,
 // a cell quoted (inner quotes doubled) when it holds a comma, a quote, a line
-// break or space at either end. Styles have no place in the format; rows
-// the filter refuses are left out.
+// break or (unless told otherwise) space at either end. Styles have no place
+// in the format; rows the filter refuses are left out.
 class CsvWriter : public WorkbookWriter
 {
 public:
     using RowFilter = std::function<bool(int row)>;
-    explicit CsvWriter(QIODevice *out, RowFilter keep = {});
+    // EdgeSpaces also quotes a cell with space at either end; the results
+    // history's sheets have always left such cells bare.
+    enum class Quote { EdgeSpaces, SeparatorsOnly };
+    explicit CsvWriter(QIODevice *out, RowFilter keep = {}, Quote quote = Quote::EdgeSpaces);
 
     void centreColumn(int) override {}
     void writeRow(int row, const QStringList &cells) override;
+    // The same for cells that need not be strings of their own.
+    void writeRow(int row, const QStringView *cells, qsizetype count);
     void boldRow(int) override {}
     void blueRow(int) override {}
     bool close() override;
@@ -36,6 +41,8 @@ private:
 
     QIODevice *m_out;
     RowFilter m_keep;
+    Quote m_quote;
+    QString m_line;
     QByteArray m_buffer;
     int m_lastRow = 0;
     QString m_error;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "history/RunRecording.h"
 #include "history/ui/ResultsHistoryWindow.h"
+#include "recording/RunRecording.h"
 
 #include <QObject>
 #include <QPointer>

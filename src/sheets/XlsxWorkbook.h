@@ -1,6 +1,6 @@
 #pragma once
 
-#include "execution/WorkbookWriter.h"
+#include "sheets/WorkbookWriter.h"
 
 #include <QByteArray>
 #include <QVector>
@@ -28,8 +28,9 @@ public:
     static constexpr int MaxColumns = 16384;
     static constexpr int MaxCellText = 32767;
 
-    // Nothing is written to path before close().
-    explicit XlsxWorkbook(const QString &path);
+    // Nothing is written to path before close(). The first sheet is named
+    // firstSheet, or the library's default name when that is empty.
+    explicit XlsxWorkbook(const QString &path, const QString &firstSheet = QString());
     // Without a successful close() the workbook is dropped unwritten.
     ~XlsxWorkbook() override;
     XlsxWorkbook(const XlsxWorkbook &) = delete;
@@ -41,6 +42,7 @@ public:
     void blueRow(int row) override;
     bool addSheet(const QString &name) override;
     void numberRow(int row) override;
+    void numberCells(int row, const std::function<bool(int column)> &numeric) override;
     bool close() override;
     QString errorText() const override { return m_error; }
 
@@ -88,6 +90,7 @@ private:
     bool m_bold = false;
     bool m_blue = false;
     bool m_numbers = false;
+    std::function<bool(int column)> m_numeric; // empty: every column
 
     QVector<int> m_centred;
     std::array<lxw_format *, 8> m_formats{};

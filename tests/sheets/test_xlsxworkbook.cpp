@@ -1,4 +1,4 @@
-#include "execution/XlsxWorkbook.h"
+#include "sheets/XlsxWorkbook.h"
 
 #include "../support/RecordingPrompter.h"
 #include "../support/XlsxReader.h"

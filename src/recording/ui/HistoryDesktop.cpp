@@ -1,4 +1,4 @@
-#include "history/ui/HistoryDesktop.h"
+#include "recording/ui/HistoryDesktop.h"
 
 #include "common/Prompter.h"
 #include "execution/ExecutionState.h"

@@ -1,4 +1,4 @@
-#include "history/RunRecording.h"
+#include "recording/RunRecording.h"
 
 #include "history/HistoryRecorder.h"
 #include "execution/ResultTableModel.h"

@@ -1,16 +1,17 @@
-#include "execution/CsvWriter.h"
+#include "sheets/CsvWriter.h"
 
 #include <QDir>
 #include <QIODevice>
 #include <QSaveFile>
+#include <QVarLengthArray>
 
 namespace {
 
-bool needsQuotes(const QString &cell)
+bool needsQuotes(QStringView cell, CsvWriter::Quote quote)
 {
     if (cell.isEmpty())
         return false;
-    if (cell.front().isSpace() || cell.back().isSpace())
+    if (quote == CsvWriter::Quote::EdgeSpaces && (cell.front().isSpace() || cell.back().isSpace()))
         return true;
     for (QChar c : cell)
         if (c == u',' || c == u'"' || c == u'\n' || c == u'\r')
@@ -18,17 +19,29 @@ bool needsQuotes(const QString &cell)
     return false;
 }
 
-void appendCell(QByteArray &out, const QString &cell)
+void appendCell(QString &out, QStringView cell, CsvWriter::Quote quote)
 {
-    if (!needsQuotes(cell)) {
-        out += cell.toUtf8();
+    if (!needsQuotes(cell, quote)) {
+        out += cell;
         return;
     }
-    QString quoted = cell;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    out += '"';
-    out += quoted.toUtf8();
-    out += '"';
+    out += QLatin1Char('"');
+    for (QChar c : cell) {
+        if (c == u'"')
+            out += QLatin1Char('"');
+        out += c;
+    }
+    out += QLatin1Char('"');
+}
+
+void appendLine(QString &out, const QStringView *cells, qsizetype count, CsvWriter::Quote quote)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i > 0)
+            out += QLatin1Char(',');
+        appendCell(out, cells[i], quote);
+    }
+    out += QLatin1String("\r\n");
 }
 
 // Rows go to the device in blocks this size rather than one write each.
@@ -36,21 +49,26 @@ constexpr qsizetype BufferBytes = 1 << 16;
 
 } // namespace
 
-CsvWriter::CsvWriter(QIODevice *out, RowFilter keep) : m_out(out), m_keep(std::move(keep)) {}
+CsvWriter::CsvWriter(QIODevice *out, RowFilter keep, Quote quote)
+    : m_out(out), m_keep(std::move(keep)), m_quote(quote)
+{
+}
 
 QByteArray CsvWriter::line(const QStringList &cells)
 {
-    QByteArray out;
-    for (qsizetype i = 0; i < cells.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        appendCell(out, cells.at(i));
-    }
-    out += "\r\n";
-    return out;
+    QVarLengthArray<QStringView, 64> views(cells.begin(), cells.end());
+    QString out;
+    appendLine(out, views.constData(), views.size(), Quote::EdgeSpaces);
+    return out.toUtf8();
 }
 
 void CsvWriter::writeRow(int row, const QStringList &cells)
+{
+    QVarLengthArray<QStringView, 64> views(cells.begin(), cells.end());
+    writeRow(row, views.constData(), views.size());
+}
+
+void CsvWriter::writeRow(int row, const QStringView *cells, qsizetype count)
 {
     if (!m_error.isEmpty())
         return;
@@ -61,7 +79,9 @@ void CsvWriter::writeRow(int row, const QStringList &cells)
     m_lastRow = row;
     if (m_keep && !m_keep(row))
         return;
-    m_buffer += line(cells);
+    m_line.clear();
+    appendLine(m_line, cells, count, m_quote);
+    m_buffer += m_line.toUtf8();
     if (m_buffer.size() >= BufferBytes)
         flush();
 }

@@ -1,4 +1,4 @@
-#include "execution/XlsxWorkbook.h"
+#include "sheets/XlsxWorkbook.h"
 
 #include "common/Prompter.h"
 
@@ -38,7 +38,7 @@ void applyUmask(const QString &path)
 
 } // namespace
 
-XlsxWorkbook::XlsxWorkbook(const QString &path)
+XlsxWorkbook::XlsxWorkbook(const QString &path, const QString &firstSheet)
     : m_path(QFile::encodeName(path))
 {
     lxw_workbook_options options{};
@@ -48,7 +48,8 @@ XlsxWorkbook::XlsxWorkbook(const QString &path)
         fail(QStringLiteral("The spreadsheet library could not start a workbook."));
         return;
     }
-    m_sheet = workbook_add_worksheet(m_workbook, nullptr);
+    const QByteArray name = firstSheet.toUtf8();
+    m_sheet = workbook_add_worksheet(m_workbook, firstSheet.isEmpty() ? nullptr : name.constData());
     if (!m_sheet)
         fail(QStringLiteral("The spreadsheet library could not add a sheet (no temporary file?)."));
 }
@@ -163,8 +164,18 @@ void XlsxWorkbook::blueRow(int row)
 
 void XlsxWorkbook::numberRow(int row)
 {
-    if (startRow(row))
+    if (startRow(row)) {
         m_numbers = true;
+        m_numeric = nullptr;
+    }
+}
+
+void XlsxWorkbook::numberCells(int row, const std::function<bool(int column)> &numeric)
+{
+    if (startRow(row)) {
+        m_numbers = true;
+        m_numeric = numeric;
+    }
 }
 
 bool XlsxWorkbook::addSheet(const QString &name)
@@ -202,7 +213,7 @@ void XlsxWorkbook::flushRow()
                 e = worksheet_write_blank(m_sheet, r, lxw_col_t(c), f);
         } else {
             bool isNumber = false;
-            const double number = m_numbers ? text.toDouble(&isNumber) : 0.0;
+            const double number = m_numbers && (!m_numeric || m_numeric(c)) ? text.toDouble(&isNumber) : 0.0;
             if (isNumber)
                 e = worksheet_write_number(m_sheet, r, lxw_col_t(c), number, f);
             else
@@ -225,6 +236,7 @@ void XlsxWorkbook::flushRow()
     m_bold = false;
     m_blue = false;
     m_numbers = false;
+    m_numeric = nullptr;
 }
 
 bool XlsxWorkbook::close()
