@@ -199,7 +199,7 @@ TEST_F(ResultsHistory, ALockedDatabaseIsWaitedOutNotSwitchedOff)
     const auto told = prompter.texts().size();
     runLoops(QStringLiteral("4"));
     ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 1 + 4 && !runActive(); }, 30000));
-    ASSERT_TRUE(Desktop::waitUntil([&] { return prompter.texts().size() > told; }, 5000));
+    ASSERT_TRUE(Desktop::waitUntil([&] { return prompter.texts().size() > told; }, 30000));
     ASSERT_EQ(prompter.texts().size(), told + 1) << qPrintable(prompter.texts().join('|'));
     EXPECT_TRUE(prompter.texts().last().startsWith(db + QStringLiteral(" is locked by another program.\nRows are recorded again")))
         << qPrintable(prompter.texts().last());
