@@ -3,7 +3,6 @@
 #include "plotter/PlotTableModel.h"
 #include "sheets/CsvWriter.h"
 
-#include <QBuffer>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -26,16 +25,6 @@ void fill(CsvWriter &sheet, const PlotTableModel &table)
 } // namespace
 
 namespace SweepCsv {
-
-QByteArray toCsv(const PlotTableModel &table)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    CsvWriter sheet(&buffer, {}, CsvWriter::Quote::SeparatorsOnly);
-    fill(sheet, table);
-    sheet.close();
-    return buffer.data();
-}
 
 bool write(const PlotTableModel &table, const QString &path, QString *error)
 {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
 class PlotTableModel;
@@ -8,7 +7,6 @@ class PlotTableModel;
 // The sweep's result list as CSV (RFC 4180, UTF-8, CRLF): the titles as
 // shown, then each row's cells as shown.
 namespace SweepCsv {
-QByteArray toCsv(const PlotTableModel &table);
 // Written whole or not at all; false with the reason.
 bool write(const PlotTableModel &table, const QString &path, QString *error);
 }
