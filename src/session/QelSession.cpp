@@ -167,7 +167,7 @@ void QelSession::onSweepInterrupted(const QString &text)
     emit sweepEnded(reason(EndReason::Cause::MeterLost, m_lastLoss, text));
 }
 
-QelSession::FileRead QelSession::readFile(const QString &path, DocumentData &data)
+QelSession::FileRead QelSession::readFile(const QString &path, DocumentData &data, DocumentLayouts::PastCount pastCount)
 {
     FileRead r;
     r.type = DocumentNames::fileType(DocumentNames::fileName(path));
@@ -181,9 +181,8 @@ QelSession::FileRead QelSession::readFile(const QString &path, DocumentData &dat
         r.detail = f.errorString();
         return r;
     }
-    const QByteArray bytes = f.readAll();
     try {
-        DocumentLayouts::read(r.type, bytes, data);
+        DocumentLayouts::read(r.type, &f, f.size(), data, pastCount);
     } catch (const ArchiveError &e) {
         r.problem = FileRead::Damaged;
         r.detail = e.describe();
