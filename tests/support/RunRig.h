@@ -6,6 +6,7 @@
 // answer is empty or gives no bytes). What the sequencer reports is kept.
 
 #include "FakeSerialTransport.h"
+#include "ProcedureSteps.h"
 #include "RecordingPrompter.h"
 
 #include "execution/ExecutionState.h"
@@ -20,21 +21,10 @@
 
 #include <functional>
 
-// A step as the editor fills one in: item and unit, no second item, 1 kHz,
-// 1 V, SER, MED, limits in percent, no delay; callers change what they test.
+// A step of item in unit, the rest as the editor fills it in.
 inline ProcedureStep runStep(const QString &item = QStringLiteral("C"), const QString &unit = QStringLiteral("nF"))
 {
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = item;
-    s[ProcedureStep::FUnit] = unit;
-    s[ProcedureStep::SItem] = QStringLiteral("off");
-    s[ProcedureStep::Freq] = QStringLiteral("1KHz");
-    s[ProcedureStep::Level] = QStringLiteral("1V");
-    s[ProcedureStep::Circuit] = QStringLiteral("SER");
-    s[ProcedureStep::Speed] = QStringLiteral("MED");
-    s[ProcedureStep::Type] = QStringLiteral("%");
-    s[ProcedureStep::Delay] = QStringLiteral("0");
-    return s;
+    return stepWith({{ProcedureStep::FItem, item}, {ProcedureStep::FUnit, unit}});
 }
 
 struct RunRig
