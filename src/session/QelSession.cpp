@@ -49,7 +49,7 @@ QelSession::QelSession(Prompter *prompter, QObject *parent)
     m_measure = new MeasurementSequencer(m_link, m_cache, *m_procedure, *m_results, *m_execution, this);
     // No prompter: how a run ends is reported by runEnded, in one place.
     m_runCommands = new RunCommands(m_link, *m_procedure, *m_measure, nullptr, this);
-    m_sweep = new SweepSequencer(m_link, m_cache, *m_plotter, nullptr, this);
+    m_sweep = new SweepSequencer(m_link, m_cache, *m_plotter, this);
     if (!prompter)
         m_silent = std::make_unique<SilentPrompter>(true);
     m_plotCommands = new PlotterCommands(*m_plotter, prompter ? *prompter : *m_silent, this);
