@@ -93,7 +93,7 @@ struct Rig
     SettingsCache cache;
     PlotterState plotter;
     PlotterCommands commands{plotter, prompter};
-    SweepSequencer sequencer{link, cache, plotter, &prompter};
+    SweepSequencer sequencer{link, cache, plotter};
     std::unique_ptr<CPlotDlg> page;
 };
 

@@ -60,9 +60,9 @@ void CliArgs::allowOnly(const QStringList &allowed) const
             throw CliError(ExitUsage, QStringLiteral("Unknown option --%1.").arg(f));
 }
 
-DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data)
+DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data, DocumentLayouts::PastCount pastCount)
 {
-    const QelSession::FileRead read = QelSession::readFile(path, data);
+    const QelSession::FileRead read = QelSession::readFile(path, data, pastCount);
     switch (read.problem) {
     case QelSession::FileRead::NotADocument:
         throw CliError(ExitUsage, QStringLiteral("%1 is not a procedure (.pro), report (.rpt) or plot (.pic) file.").arg(path));

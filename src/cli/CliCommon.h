@@ -2,6 +2,7 @@
 
 #include "common/Prompter.h"
 #include "document/DocumentData.h"
+#include "document/DocumentLayouts.h"
 
 #include <QString>
 #include <QStringList>
@@ -58,8 +59,11 @@ private:
     QStringList m_flags;
 };
 
-// Reads a file of the three types; throws CliError(ExitUsage) naming the file.
-DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data);
+// Reads a file of the three types, a window at a time (a report straight
+// into a table); throws CliError(ExitUsage) naming the file. Keep holds a
+// report's rows past its count too, for showing the file as it stands.
+DocumentNames::FileType readDocumentFile(const QString &path, DocumentData &data,
+    DocumentLayouts::PastCount pastCount = DocumentLayouts::PastCount::Drop);
 // A report with the procedure it belongs to, read and taken into the
 // session's models. The desktop's name rule between the two files guards
 // against mixing procedures; here the operator names both at once.

@@ -27,7 +27,7 @@ int cliShow(const QStringList &args)
     if (a.positional.size() != 1)
         throw CliError(ExitUsage, QStringLiteral("show needs one file: qel-cli show FILE [--procedure PRO]"));
     DocumentData data;
-    const DocumentNames::FileType type = readDocumentFile(a.positional[0], data);
+    const DocumentNames::FileType type = readDocumentFile(a.positional[0], data, DocumentLayouts::PastCount::Keep);
     DocumentData procedure;
     const bool withProcedure = a.has(QStringLiteral("procedure"));
     if (withProcedure) {
@@ -55,7 +55,7 @@ int cliConvert(const QStringList &args)
                 .arg(in, out));
     if (!isJsonName(in)) {
         DocumentData data;
-        const DocumentNames::FileType type = readDocumentFile(in, data);
+        const DocumentNames::FileType type = readDocumentFile(in, data, DocumentLayouts::PastCount::Keep);
         writeFileAtomically(out, QJsonDocument(CliJson::toJson(type, data)).toJson(QJsonDocument::Indented));
         return ExitOk;
     }

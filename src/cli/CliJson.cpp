@@ -139,8 +139,8 @@ QJsonObject toJson(DocumentNames::FileType type, const DocumentData &data, const
         if (procedure)
             o.insert(QStringLiteral("columns"), QJsonArray::fromStringList(reportColumns(*procedure)));
         QJsonArray rows;
-        for (qsizetype i = 0; i < data.reportRows.size(); ++i)
-            rows.append(splitRow(data.reportRows.at(i)));
+        for (qsizetype i = 0; i < data.reportEntryCount(); ++i)
+            rows.append(splitRow(data.reportEntry(i)));
         o.insert(QStringLiteral("rows"), rows);
         o.insert(QStringLiteral("dates"), QJsonArray::fromStringList(data.reportDates));
         o.insert(QStringLiteral("times"), QJsonArray::fromStringList(data.reportTimes));

@@ -4,7 +4,6 @@
 #include "document/ArchiveError.h"
 #include "document/DocumentLayouts.h"
 #include "document/PageTransfer.h"
-#include "document/ReportReading.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,7 +5,6 @@
 #include "document/DocumentLayouts.h"
 #include "document/PageTransfer.h"
 #include "document/PlotPageAccess.h"
-#include "document/ReportReading.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 
@@ -17,7 +16,6 @@ struct CQelDoc::OpenJob
     QString path;
     FileType type = FileType::None;
     DocumentNames::OpenDecision check;
-    bool intoTable = false;
     // The cells a row of the result table keeps, and the rows read cut to
     // them on the reading thread, so the pages take them over without a copy.
     int pageCells = 0;
@@ -37,47 +35,6 @@ struct CQelDoc::SaveJob
     bool stopped = false;
     QString error;
 };
-
-namespace {
-
-// Passes writes on to the file until keepGoing says stop; then fails them,
-// so the writer ends and the file is dropped.
-class StoppableDevice : public QIODevice
-{
-public:
-    StoppableDevice(QIODevice *out, const CQelDoc::KeepGoing &keepGoing, qint64 total)
-        : m_out(out), m_keepGoing(keepGoing), m_total(total)
-    {
-        open(QIODevice::WriteOnly);
-    }
-    bool stopped() const { return m_stopped; }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 size) override
-    {
-        if (m_keepGoing && !m_keepGoing(qMin(m_written, m_total), m_total)) {
-            m_stopped = true;
-            setErrorString(QStringLiteral("stopped"));
-            return -1;
-        }
-        const qint64 n = m_out->write(data, size);
-        if (n < 0)
-            setErrorString(m_out->errorString());
-        else
-            m_written += n;
-        return n;
-    }
-
-private:
-    QIODevice *m_out;
-    const CQelDoc::KeepGoing &m_keepGoing;
-    qint64 m_total;
-    qint64 m_written = 0;
-    bool m_stopped = false;
-};
-
-} // namespace
 
 bool CQelDoc::wasStopped(const OpenJob &job)
 {
@@ -103,9 +60,6 @@ std::shared_ptr<CQelDoc::OpenJob> CQelDoc::prepareOpen(const QString &path)
     job->path = path;
     job->type = DocumentNames::fileType(newName);
     job->check = check;
-    // A report for the result table is read into a table of its own, a
-    // window of the file at a time, instead of whole and then copied.
-    job->intoTable = job->type == FileType::Report && m_procedure && m_results;
     job->pageCells = PageTransfer::cellLimit(m_data);
     return job;
 }
@@ -120,19 +74,10 @@ void CQelDoc::readOpen(OpenJob &job, const KeepGoing &keepGoing)
     }
     // Parse into a separate copy: nothing changes unless the whole file reads.
     try {
-        if (job.intoTable) {
-            ReportReading::read(&file, file.size(), job.loaded, keepGoing);
-            if (job.loaded.reportTable)
-                job.pageRows = PageTransfer::cutRows(*job.loaded.reportTable, job.pageCells);
-        } else {
-            const QByteArray bytes = file.readAll();
-            if (file.error() != QFileDevice::NoError) {
-                job.error = QStringLiteral("Can't read the file %1: %2.").arg(path, file.errorString());
-                return;
-            }
-            DocumentLayouts::read(job.type, bytes, job.loaded);
-        }
-    } catch (const ReportReading::Stopped &) {
+        DocumentLayouts::read(job.type, &file, file.size(), job.loaded, DocumentLayouts::PastCount::Drop, keepGoing);
+        if (job.loaded.reportTable)
+            job.pageRows = PageTransfer::cutRows(*job.loaded.reportTable, job.pageCells);
+    } catch (const DocumentLayouts::Stopped &) {
         job.stopped = true;
         job.loaded = DocumentData();
     } catch (const ArchiveError &e) {
@@ -201,7 +146,7 @@ std::shared_ptr<CQelDoc::SaveJob> CQelDoc::prepareSave(const QString &path)
 void CQelDoc::writeSave(SaveJob &job, const KeepGoing &keepGoing)
 {
     if (job.procedure)
-        PageTransfer::refresh(job.data, *job.procedure, *job.results, nullptr);
+        PageTransfer::refresh(job.data, *job.procedure, job.results, nullptr);
 
     // Written beside the target and renamed over it only when complete, so a
     // failure never leaves a cut file or loses the previous one.
@@ -210,14 +155,15 @@ void CQelDoc::writeSave(SaveJob &job, const KeepGoing &keepGoing)
     bool ok = file.open(QIODevice::WriteOnly);
     if (!ok)
         why = file.errorString();
-    if (ok) {
-        const qint64 total = job.data.reportRows.byteSize() + 64 * (job.data.plotRows.size() + 1);
-        StoppableDevice out(&file, keepGoing, total);
-        if (!DocumentLayouts::write(job.type, job.data, &out, &why)) {
+    try {
+        if (ok && !DocumentLayouts::write(job.type, job.data, &file, &why, keepGoing)) {
             ok = false;
-            job.stopped = out.stopped();
             file.cancelWriting();
         }
+    } catch (const DocumentLayouts::Stopped &) {
+        ok = false;
+        job.stopped = true;
+        file.cancelWriting();
     }
     if (ok && !file.commit()) {
         ok = false;

@@ -2,8 +2,11 @@
 
 #include "document/ArchiveReader.h"
 #include "document/ArchiveWriter.h"
+#include "document/Cp950Codec.h"
+#include "execution/ResultTableModel.h"
 
-#include <QIODevice>
+#include <QBuffer>
+#include <QSignalBlocker>
 
 using DocumentNames::FileType;
 
@@ -13,6 +16,8 @@ namespace {
 
 // The line counter of the plotter never leaves 1..5; 0 is an untouched document.
 constexpr qint32 MaxPlotColumnCount = 5;
+// Rows between two words to keepGoing.
+constexpr qsizetype RowsPerReport = 4096;
 
 qint32 readRowCount(ArchiveReader &in, const char *what)
 {
@@ -42,14 +47,39 @@ void readProcedure(ArchiveReader &in, DocumentData &out)
     }
 }
 
-void readReport(ArchiveReader &in, DocumentData &out)
+// The rows go into a table of their own as they are read: never held twice.
+void readReport(ArchiveReader &in, DocumentData &out, PastCount pastCount, const KeepGoing &keepGoing)
 {
-    out.reportRowCount = readRowCount(in, "row");
+    const qint32 count = readRowCount(in, "row");
+    auto table = std::make_shared<ResultTableModel>();
+    const QSignalBlocker quiet(table.get());
+    // Every entry takes at least one byte, so a count beyond the bytes left
+    // reserves no more than the file could hold.
+    table->reserveRows(int(qMin<qint64>(count, in.remaining())), 0);
     const qint64 at = in.offset();
-    const qsizetype rows = in.readStringArray(out.reportRows);
-    checkHolds(at, rows, out.reportRowCount, "report rows");
+    qsizetype seen = 0;
+    const qsizetype rows = in.readStringArray([&](QByteArrayView bytes) {
+        if (seen++ >= count && pastCount == PastCount::Drop)
+            return;
+        if (keepGoing && seen % RowsPerReport == 0 && !keepGoing(seen, count))
+            throw Stopped{};
+        // In ASCII the bytes can be searched; a Big5 trail byte could fake a match.
+        if (Cp950Codec::isAscii(bytes.data(), bytes.size())) {
+            const bool failed = bytes.contains(QByteArrayView("fail"));
+            table->appendJoinedAscii(bytes, failed ? ResultTableModel::Failed : ResultTableModel::Passed);
+        } else {
+            const QString joined = Cp950Codec::decode(bytes.data(), bytes.size());
+            const bool failed = joined.contains(QLatin1String("fail"));
+            table->appendJoinedRow(joined, failed ? ResultTableModel::Failed : ResultTableModel::Passed);
+        }
+    });
+    checkHolds(at, rows, count, "report rows");
     out.reportDates = in.readStringArray();
     out.reportTimes = in.readStringArray();
+    out.reportRowCount = count;
+    out.reportRows.clear();
+    out.reportCells = -1;
+    out.reportTable = std::move(table);
 }
 
 void readPlot(ArchiveReader &in, DocumentData &out)
@@ -67,17 +97,43 @@ void readPlot(ArchiveReader &in, DocumentData &out)
     checkHolds(at, out.plotRows.size(), out.plotRowCount, "plot rows");
 }
 
+// The rows array of a report, from whichever form holds it, one row at a time.
+void writeReportRows(ArchiveWriter &out, const DocumentData &data, const KeepGoing &keepGoing)
+{
+    const qsizetype rows = data.reportEntryCount();
+    out.writeCount(quint32(rows));
+    QString cut;
+    for (qsizetype r = 0; r < rows; ++r) {
+        if (keepGoing && r % RowsPerReport == 0 && !keepGoing(r, rows))
+            throw Stopped{};
+        if (!data.reportTable) {
+            const QByteArrayView b = data.reportRows.encodedAt(r);
+            out.writeEncodedString(b.data(), b.size());
+            continue;
+        }
+        const QString joined = data.reportTable->joinedRow(int(r));
+        const qsizetype end = data.reportCells < 0 ? joined.size() : DocumentData::endOfCells(joined, data.reportCells);
+        if (end >= 0) {
+            out.writeString(QStringView(joined).left(end));
+        } else {
+            cut = DocumentData::joinedCells(joined, data.reportCells);
+            out.writeString(cut);
+        }
+    }
+}
+
 } // namespace
 
-void read(FileType type, const QByteArray &bytes, DocumentData &out)
+void read(FileType type, QIODevice *device, qint64 size, DocumentData &out, PastCount pastCount,
+    const KeepGoing &keepGoing)
 {
-    ArchiveReader in(bytes);
+    ArchiveReader in(device, size);
     switch (type) {
     case FileType::Procedure:
         readProcedure(in, out);
         break;
     case FileType::Report:
-        readReport(in, out);
+        readReport(in, out, pastCount, keepGoing);
         break;
     case FileType::Plot:
         readPlot(in, out);
@@ -87,7 +143,15 @@ void read(FileType type, const QByteArray &bytes, DocumentData &out)
     }
 }
 
-bool write(FileType type, const DocumentData &data, QIODevice *device, QString *error)
+void read(FileType type, const QByteArray &bytes, DocumentData &out)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    read(type, &buffer, bytes.size(), out, PastCount::Keep);
+}
+
+bool write(FileType type, const DocumentData &data, QIODevice *device, QString *error, const KeepGoing &keepGoing)
 {
     ArchiveWriter out(device);
     switch (type) {
@@ -98,7 +162,7 @@ bool write(FileType type, const DocumentData &data, QIODevice *device, QString *
         break;
     case FileType::Report:
         out.writeInt32(data.reportRowCount);
-        out.writeStringArray(data.reportRows);
+        writeReportRows(out, data, keepGoing);
         out.writeStringArray(data.reportDates);
         out.writeStringArray(data.reportTimes);
         break;

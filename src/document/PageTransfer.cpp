@@ -9,42 +9,7 @@
 
 namespace PageTransfer {
 
-namespace {
-
-// Index just past the cells-th line feed, or -1 when there are fewer.
-qsizetype endOfCells(QStringView joined, int cells)
-{
-    if (cells <= 0)
-        return 0;
-    const char16_t *p = joined.utf16();
-    int seen = 0;
-    for (qsizetype i = 0, n = joined.size(); i < n; ++i) {
-        if (p[i] == u'\n' && ++seen == cells)
-            return i + 1;
-    }
-    return -1;
-}
-
-} // namespace
-
-QString joinedCells(QStringView joined, int cells)
-{
-    const qsizetype end = endOfCells(joined, cells);
-    if (end >= 0)
-        return joined.left(end).toString();
-    // Fewer cells than columns: the missing ones are empty.
-    QString out = joined.toString();
-    int have = int(out.count(QLatin1Char('\n')));
-    if (!out.isEmpty() && !out.endsWith(QLatin1Char('\n'))) {
-        out += QLatin1Char('\n');
-        ++have;
-    }
-    for (; have < cells; ++have)
-        out += QLatin1Char('\n');
-    return out;
-}
-
-void refresh(DocumentData &data, const ProcedureModel &procedure, const ResultTableModel &results,
+void refresh(DocumentData &data, const ProcedureModel &procedure, std::shared_ptr<const ResultTableModel> results,
     const PlotPageAccess *plot)
 {
     const int steps = procedure.stepCount();
@@ -57,23 +22,14 @@ void refresh(DocumentData &data, const ProcedureModel &procedure, const ResultTa
         data.stepColumns[size_t(k)] = column;
     }
 
-    const int rows = results.resultCount();
-    const int cells = 2 * (steps + procedure.secondItemCount());
-    data.reportRowCount = rows;
-    // Let go of the old copy first: with a million rows it is large.
+    // The rows are written from the table itself, each cut or filled to the
+    // procedure's cells on the way: a million rows are not copied first.
     data.reportRows.clear();
-    data.reportTable.reset();
-    data.reportRows.reserve(rows);
-    for (int r = 0; r < rows; ++r) {
-        const QString joined = results.joinedRow(r);
-        const qsizetype end = endOfCells(joined, cells);
-        if (end >= 0)
-            data.reportRows.append(QStringView(joined).left(end));
-        else
-            data.reportRows.append(joinedCells(joined, cells));
-    }
-    data.reportDates = results.reportDates();
-    data.reportTimes = results.reportTimes();
+    data.reportRowCount = results->resultCount();
+    data.reportCells = 2 * (steps + procedure.secondItemCount());
+    data.reportDates = results->reportDates();
+    data.reportTimes = results->reportTimes();
+    data.reportTable = std::move(results);
 
     if (plot) {
         data.plotFirstItem = plot->firstItemText();
@@ -117,18 +73,28 @@ void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableMod
     procedure.setSteps(list);
 
     const QStringList titles = ResultTableModel::stepColumnsFor(procedure);
-    const int rows = int(qBound(qint64(0), qint64(data.reportRowCount), qint64(data.reportRows.size())));
+    const int rows = int(qBound(qint64(0), qint64(data.reportRowCount), qint64(data.reportEntryCount())));
     const int maxCells = 4 * steps;
     // Emptied, given the new columns, then filled under one insertion
     // notice: followers of the table (the report's sampling count) see the
     // rows arrive, and a view attached to a million rows takes them at once.
     results.removeAllRows();
     results.setStepColumns(titles);
-    if (ready && data.reportTable && ready->resultCount() == data.reportTable->resultCount()) {
+    const bool tableAsRead = data.reportTable && data.reportCells < 0 && data.reportTable->resultCount() == rows;
+    if (tableAsRead && ready && ready->resultCount() == rows) {
         results.adoptRows(*ready);
-    } else if (data.reportTable) {
+    } else if (tableAsRead) {
         // Read straight into a table: shared, not decoded again.
         results.assignRows(*data.reportTable, maxCells);
+    } else if (data.reportTable) {
+        results.reserveRows(rows, 0);
+        results.appendJoinedRows(rows, [&](int i, QString &joined, int &image) {
+            joined = data.reportEntry(i);
+            image = joined.contains(QLatin1String("fail")) ? ResultTableModel::Failed : ResultTableModel::Passed;
+            const qsizetype end = DocumentData::endOfCells(joined, maxCells);
+            if (end >= 0)
+                joined.truncate(end);
+        });
     } else {
         results.reserveRows(rows, data.reportRows.byteSize());
         results.appendJoinedRows(rows, [&](int i, QString &joined, int &image) {
@@ -139,7 +105,7 @@ void rebuild(const DocumentData &data, ProcedureModel &procedure, ResultTableMod
                 ? bytes.contains(QByteArrayView("fail"))
                 : joined.contains(QLatin1String("fail"));
             image = failed ? ResultTableModel::Failed : ResultTableModel::Passed;
-            const qsizetype end = endOfCells(joined, maxCells);
+            const qsizetype end = DocumentData::endOfCells(joined, maxCells);
             if (end >= 0)
                 joined.truncate(end);
         });

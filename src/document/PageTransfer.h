@@ -13,7 +13,10 @@ class ResultTableModel;
 // the document is left as it is, and nothing is written back to it).
 namespace PageTransfer {
 
-void refresh(DocumentData &data, const ProcedureModel &procedure, const ResultTableModel &results,
+// The report's rows stay in results (shared, cut to the procedure's cells as
+// they are written): give a table that does not change meanwhile, such as a
+// snapshot.
+void refresh(DocumentData &data, const ProcedureModel &procedure, std::shared_ptr<const ResultTableModel> results,
     const PlotPageAccess *plot);
 
 // ready: the report's rows already cut to cellLimit(data) cells (see
@@ -26,8 +29,5 @@ int cellLimit(const DocumentData &data);
 // The rows of a report read into a table, cut to cells cells, in a table of
 // their own for rebuild; may run on another thread.
 std::unique_ptr<ResultTableModel> cutRows(const ResultTableModel &table, int cells);
-
-// Cells 1..cells of a joined row, each followed by a line feed; missing cells are empty.
-QString joinedCells(QStringView joined, int cells);
 
 } // namespace PageTransfer

@@ -1,6 +1,5 @@
 #include "measurement/SweepSequencer.h"
 
-#include "common/Prompter.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterCommands.h"
 #include "meter/ReplySplitter.h"
@@ -9,9 +8,9 @@
 #include <utility>
 #include "plotter/PlotterState.h"
 
-SweepSequencer::SweepSequencer(InstrumentLink &link, SettingsCache &cache, PlotterState &plotter, Prompter *prompter,
+SweepSequencer::SweepSequencer(InstrumentLink &link, SettingsCache &cache, PlotterState &plotter,
                                QObject *parent)
-    : QObject(parent), m_link(link), m_exchange(link, cache), m_prompter(prompter), m_recorder(plotter)
+    : QObject(parent), m_link(link), m_exchange(link, cache), m_recorder(plotter)
 {
     m_sendTimer.setSingleShot(true);
     m_readTimer.setSingleShot(true);
@@ -126,7 +125,5 @@ void SweepSequencer::onLinkLost(const QString &message)
                         "The points already measured are kept.");
     if (!message.isEmpty())
         reason += QLatin1Char('\n') + message;
-    if (m_prompter)
-        m_prompter->inform(QStringLiteral("Exception"), reason, Prompter::Icon::Warning);
     emit interrupted(reason);
 }

@@ -9,7 +9,6 @@
 
 class InstrumentLink;
 class PlotterState;
-class Prompter;
 class SettingsCache;
 
 // Measures a sweep plan on the meter, point by point: the point's changed
@@ -25,9 +24,9 @@ class SweepSequencer : public QObject, public SweepRunner
 public:
     enum class State { Idle, Sending, Waiting, Reading };
 
-    // prompter may be null: the reason of an interruption is then only signalled.
-    SweepSequencer(InstrumentLink &link, SettingsCache &cache, PlotterState &plotter, Prompter *prompter = nullptr,
-                   QObject *parent = nullptr);
+    // The reason of an interruption is signalled (interrupted); the front
+    // end tells the operator.
+    SweepSequencer(InstrumentLink &link, SettingsCache &cache, PlotterState &plotter, QObject *parent = nullptr);
 
     bool meterConnected() const override;
     // What Draw does once the lines are taken: empties the reply buffer
@@ -62,7 +61,6 @@ private:
 
     InstrumentLink &m_link;
     MeterExchange m_exchange;
-    Prompter *m_prompter;
     SweepRecorder m_recorder;
     QTimer m_sendTimer;
     QTimer m_readTimer;

@@ -47,17 +47,6 @@ void SweepRecorder::record(const QString &primary, const QString &secondary)
         graph.appendPoint(b, s.currentX, r.secondaryValue);
 }
 
-float SweepRecorder::step() const
-{
-    return SweepSetup::stepFor(m_state.setup().end, m_state.text(PlotterState::Start),
-                               m_state.text(PlotterState::Points));
-}
-
-bool SweepRecorder::isLastPoint() const
-{
-    return m_state.setup().pointsRemaining <= 1;
-}
-
 void SweepRecorder::finish()
 {
     m_state.editText(PlotterState::Points, m_state.text(PlotterState::Points));

@@ -20,10 +20,6 @@ public:
 
     // Records the reading of the current point.
     void record(const QString &primary, const QString &secondary);
-    // The step between points, from the integer Start text and Points text.
-    float step() const;
-    // Whether the point just recorded was the last.
-    bool isLastPoint() const;
     // After the last point (the caller has sent "*LOC\n" and emptied its
     // settings cache): fresh setup from the edits, Draw enabled, auto ranges
     // read, locked ranges computed and the Y ranges applied.

@@ -49,7 +49,7 @@ QelSession::QelSession(Prompter *prompter, QObject *parent)
     m_measure = new MeasurementSequencer(m_link, m_cache, *m_procedure, *m_results, *m_execution, this);
     // No prompter: how a run ends is reported by runEnded, in one place.
     m_runCommands = new RunCommands(m_link, *m_procedure, *m_measure, nullptr, this);
-    m_sweep = new SweepSequencer(m_link, m_cache, *m_plotter, nullptr, this);
+    m_sweep = new SweepSequencer(m_link, m_cache, *m_plotter, this);
     if (!prompter)
         m_silent = std::make_unique<SilentPrompter>(true);
     m_plotCommands = new PlotterCommands(*m_plotter, prompter ? *prompter : *m_silent, this);
@@ -167,7 +167,7 @@ void QelSession::onSweepInterrupted(const QString &text)
     emit sweepEnded(reason(EndReason::Cause::MeterLost, m_lastLoss, text));
 }
 
-QelSession::FileRead QelSession::readFile(const QString &path, DocumentData &data)
+QelSession::FileRead QelSession::readFile(const QString &path, DocumentData &data, DocumentLayouts::PastCount pastCount)
 {
     FileRead r;
     r.type = DocumentNames::fileType(DocumentNames::fileName(path));
@@ -181,9 +181,8 @@ QelSession::FileRead QelSession::readFile(const QString &path, DocumentData &dat
         r.detail = f.errorString();
         return r;
     }
-    const QByteArray bytes = f.readAll();
     try {
-        DocumentLayouts::read(r.type, bytes, data);
+        DocumentLayouts::read(r.type, &f, f.size(), data, pastCount);
     } catch (const ArchiveError &e) {
         r.problem = FileRead::Damaged;
         r.detail = e.describe();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DocumentData.h"
+#include "document/DocumentLayouts.h"
 #include "measurement/PassEvaluator.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
@@ -88,9 +89,11 @@ public:
         Problem problem = Read;
         QString detail;
     };
-    // Reads a procedure, report or plot file into its part of data; the
-    // session is not touched.
-    static FileRead readFile(const QString &path, DocumentData &data);
+    // Reads a procedure, report or plot file into its part of data, a window
+    // of the file at a time, as the desktop's open does (a report's rows go
+    // straight into a table); the session is not touched.
+    static FileRead readFile(const QString &path, DocumentData &data,
+        DocumentLayouts::PastCount pastCount = DocumentLayouts::PastCount::Drop);
     // Takes pages read into data into the models and the Plotter View state,
     // as the desktop's open does once its name checks passed; the report
     // description's Sampling follows the rows taken.

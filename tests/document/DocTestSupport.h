@@ -3,6 +3,8 @@
 // Shared by the document tests: building procedures and results in the
 // models, and a snapshot of everything the models show.
 
+#include "../support/ProcedureSteps.h"
+
 #include "document/PlotPageAccess.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
@@ -14,24 +16,13 @@
 inline ProcedureStep makeStep(const QString &fItem, const QString &fUnit, const QString &sItem, const QString &sUnit,
     const QString &circuit = QStringLiteral("SER"))
 {
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = fItem;
-    s[ProcedureStep::FStd] = QStringLiteral("100");
-    s[ProcedureStep::FLow] = QStringLiteral("-5%");
-    s[ProcedureStep::FHigh] = QStringLiteral("+5%");
-    s[ProcedureStep::FUnit] = fUnit;
-    s[ProcedureStep::SItem] = sItem;
+    using S = ProcedureStep;
     const bool second = sItem != QLatin1String("off");
-    s[ProcedureStep::SStd] = second ? QStringLiteral("0.01") : QString();
-    s[ProcedureStep::SLow] = second ? QStringLiteral("-5%") : QString();
-    s[ProcedureStep::SHigh] = second ? QStringLiteral("+5%") : QString();
-    s[ProcedureStep::SUnit] = sUnit;
-    s[ProcedureStep::Freq] = fItem == QLatin1String("Rdc") ? QString() : QStringLiteral("1KHz");
-    s[ProcedureStep::Level] = QStringLiteral("1V");
-    s[ProcedureStep::Circuit] = circuit;
-    s[ProcedureStep::Speed] = QStringLiteral("MED");
-    s[ProcedureStep::Type] = QStringLiteral("%");
-    s[ProcedureStep::Delay] = QStringLiteral("0");
+    ProcedureStep s = stepWith({{S::FItem, fItem}, {S::FStd, QStringLiteral("100")}, {S::FLow, QStringLiteral("-5%")},
+        {S::FHigh, QStringLiteral("+5%")}, {S::FUnit, fUnit}, {S::SItem, sItem},
+        {S::SStd, second ? QStringLiteral("0.01") : QString()}, {S::SLow, second ? QStringLiteral("-5%") : QString()},
+        {S::SHigh, second ? QStringLiteral("+5%") : QString()}, {S::SUnit, sUnit},
+        {S::Freq, fItem == QLatin1String("Rdc") ? QString() : QStringLiteral("1KHz")}, {S::Circuit, circuit}});
     s.picture = ProcedureStep::pictureFor(fItem, circuit);
     return s;
 }

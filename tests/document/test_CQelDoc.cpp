@@ -125,7 +125,9 @@ TEST_F(CQelDocTest, ReportRowsHoldTwoCellsPerItem)
     saveAs("abc_1.rpt");
 
     EXPECT_EQ(doc.data().reportRowCount, 3);
-    const QStringList rows = doc.data().reportRows.toStringList();
+    QStringList rows;
+    for (qsizetype i = 0; i < doc.data().reportEntryCount(); ++i)
+        rows << doc.data().reportEntry(i);
     EXPECT_EQ(rows.at(0), QStringLiteral("100.2nF\npass\n0.001\npass\n1.2uH\npass\n"));
     EXPECT_EQ(rows.at(1), QStringLiteral("99nF\nfail\n0.2\nfail\n1uH\npass\n"));
     EXPECT_EQ(rows.at(2), QStringLiteral("98nF\nfail\n\n\n\n\n"));

@@ -122,7 +122,7 @@ int checkFile(const QString &path, int rows, QString *why)
         *why = e.describe();
         return -1;
     }
-    if (doc.reportRowCount != rows || doc.reportRows.size() != rows || doc.reportTimes.size() != rows) {
+    if (doc.reportRowCount != rows || doc.reportEntryCount() != rows || doc.reportTimes.size() != rows) {
         *why = QStringLiteral("%1 rows").arg(doc.reportRowCount);
         return -1;
     }
@@ -133,7 +133,7 @@ int checkFile(const QString &path, int rows, QString *why)
         return -1;
     }
     for (int r = 0; r < rows; ++r) {
-        if (doc.reportRows.at(r) != joinedRow(r, generation % 2)) {
+        if (doc.reportEntry(r) != joinedRow(r, generation % 2)) {
             *why = QStringLiteral("row %1 is not of generation %2").arg(r).arg(generation);
             return -1;
         }

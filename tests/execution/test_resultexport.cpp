@@ -3,6 +3,7 @@
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 
+#include "../support/ProcedureSteps.h"
 #include "../support/RecordingPrompter.h"
 #include "../support/XlsxReader.h"
 
@@ -21,24 +22,12 @@ const QString Blue = QStringLiteral("FF0000FF");
 ProcedureStep makeStep(const QString &fItem, const QString &fStd, const QString &fUnit, const QString &sItem,
                        const QString &sStd, const QString &sUnit, const QString &freq, const QString &level)
 {
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = fItem;
-    s[ProcedureStep::FStd] = fStd;
-    s[ProcedureStep::FLow] = fStd.isEmpty() ? QString() : QStringLiteral("-5%");
-    s[ProcedureStep::FHigh] = fStd.isEmpty() ? QString() : QStringLiteral("+5%");
-    s[ProcedureStep::FUnit] = fUnit;
-    s[ProcedureStep::SItem] = sItem;
-    s[ProcedureStep::SStd] = sStd;
-    s[ProcedureStep::SLow] = sStd.isEmpty() ? QString() : QStringLiteral("-2");
-    s[ProcedureStep::SHigh] = sStd.isEmpty() ? QString() : QStringLiteral("+3");
-    s[ProcedureStep::SUnit] = sUnit;
-    s[ProcedureStep::Freq] = freq;
-    s[ProcedureStep::Level] = level;
-    s[ProcedureStep::Circuit] = QStringLiteral("SER");
-    s[ProcedureStep::Speed] = QStringLiteral("MED");
-    s[ProcedureStep::Type] = QStringLiteral("%");
-    s[ProcedureStep::Delay] = QStringLiteral("0");
-    return s;
+    using S = ProcedureStep;
+    return stepWith({{S::FItem, fItem}, {S::FStd, fStd}, {S::FLow, fStd.isEmpty() ? QString() : QStringLiteral("-5%")},
+        {S::FHigh, fStd.isEmpty() ? QString() : QStringLiteral("+5%")}, {S::FUnit, fUnit}, {S::SItem, sItem},
+        {S::SStd, sStd}, {S::SLow, sStd.isEmpty() ? QString() : QStringLiteral("-2")},
+        {S::SHigh, sStd.isEmpty() ? QString() : QStringLiteral("+3")}, {S::SUnit, sUnit}, {S::Freq, freq},
+        {S::Level, level}});
 }
 
 class ResultExportTest : public ::testing::Test

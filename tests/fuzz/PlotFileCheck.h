@@ -52,7 +52,7 @@ inline void checkPlotFile(const uint8_t *data, size_t size)
         "after a load the lines read count as used; with none the next Draw draws line 1");
 
     DocumentData saved;
-    PageTransfer::refresh(saved, procedure, results, &access);
+    PageTransfer::refresh(saved, procedure, results.snapshot(), &access);
     FUZZ_CHECK(saved.plotRowCount == table.tableRowCount(), "the save keeps every row");
     FuzzSupport::checkStableRoundTrip(DocumentNames::FileType::Plot, saved);
 }

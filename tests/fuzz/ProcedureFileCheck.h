@@ -37,7 +37,7 @@ inline void checkProcedureFile(const uint8_t *data, size_t size)
 
     // Saving the rebuilt pages gives back the file's steps.
     DocumentData saved;
-    PageTransfer::refresh(saved, procedure, results, nullptr);
+    PageTransfer::refresh(saved, procedure, results.snapshot(), nullptr);
     FUZZ_CHECK(saved.stepCount == doc.stepCount, "the save keeps the step count");
     for (int k = 0; k < DocumentData::StepColumnCount; ++k)
         FUZZ_CHECK(saved.stepColumns[size_t(k)] == doc.stepColumns[size_t(k)].mid(0, doc.stepCount),

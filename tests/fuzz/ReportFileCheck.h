@@ -48,7 +48,7 @@ inline void checkReportFile(const uint8_t *data, size_t size)
     if (!FuzzSupport::readChecked(DocumentNames::FileType::Report, bytes, doc))
         return;
     FUZZ_CHECK(doc.reportRowCount >= 0, "a row count read is never negative");
-    FUZZ_CHECK(doc.reportRows.size() >= doc.reportRowCount, "the rows array holds its count");
+    FUZZ_CHECK(doc.reportEntryCount() >= doc.reportRowCount, "the rows array holds its count");
 
     ProcedureModel procedure;
     ResultTableModel results;
@@ -57,7 +57,7 @@ inline void checkReportFile(const uint8_t *data, size_t size)
     FUZZ_CHECK(results.resultCount() == doc.reportRowCount, "one table row per report row");
     const int maxCells = 4 * procedure.stepCount();
     for (int r = 0; r < results.resultCount(); ++r) {
-        const QString joined = doc.reportRows.at(r);
+        const QString joined = doc.reportEntry(r);
         const int image = results.image(r);
         FUZZ_CHECK(image == (joined.contains(QLatin1String("fail")) ? ResultTableModel::Failed
                                                                     : ResultTableModel::Passed),
@@ -80,7 +80,7 @@ inline void checkReportFile(const uint8_t *data, size_t size)
 
     // What a save writes from this table reads back to the same table.
     DocumentData saved;
-    PageTransfer::refresh(saved, procedure, results, nullptr);
+    PageTransfer::refresh(saved, procedure, results.snapshot(), nullptr);
     FUZZ_CHECK(saved.reportRowCount == results.resultCount(), "the save keeps every row");
     FuzzSupport::checkStableRoundTrip(DocumentNames::FileType::Report, saved);
     const QByteArray written = FuzzSupport::writeLayout(DocumentNames::FileType::Report, saved);

@@ -4,6 +4,7 @@
 #include "../cli/CliHarness.h"
 #include "../support/MeterSim.h"
 #include "../support/PostgresServer.h"
+#include "../support/SqliteLockHolder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -259,12 +260,8 @@ TEST(HistoryCli, UnwritableDatabasesAndRunEnds)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("newer"));
     const QString locked = dir.filePath(QStringLiteral("locked.db"));
-    QProcess holder;
-    holder.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"),
-        QStringLiteral("import sqlite3,sys,time; c=sqlite3.connect(sys.argv[1], isolation_level=None); "
-                       "c.execute('PRAGMA locking_mode=EXCLUSIVE'); c.execute('BEGIN EXCLUSIVE'); "
-                       "c.execute('CREATE TABLE t (x)'); print('held', flush=True); time.sleep(60)"), locked});
-    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    SqliteLockHolder holder(locked, SqliteLockHolder::Kind::Exclusive);
+    ASSERT_TRUE(holder.held());
 
     const QList<QPair<QString, QString>> cases = {{junk, QStringLiteral("not a results database")},
         {newer, QStringLiteral("newer")}, {locked, QStringLiteral("locked")}};
@@ -279,8 +276,7 @@ TEST(HistoryCli, UnwritableDatabasesAndRunEnds)
         EXPECT_TRUE(r.errText().contains(c.second)) << r.describe();
         EXPECT_TRUE(QFile::exists(report));
     }
-    holder.kill();
-    holder.waitForFinished(5000);
+    ASSERT_TRUE(holder.release());
     const CliResult read = runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), newer});
     EXPECT_EQ(read.exitCode, 2);
     EXPECT_TRUE(isOneSentenceNaming(read, newer)) << read.describe();
@@ -573,12 +569,8 @@ TEST(HistoryCli, ALockHeldDuringARunIsWaitedOutAndCounted)
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("lock.sqlite"));
     ASSERT_EQ(runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--db"), db}).exitCode, 1);
-    QProcess holder;
-    holder.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"),
-        QStringLiteral("import sqlite3,sys; c=sqlite3.connect(sys.argv[1], isolation_level=None); "
-                       "c.execute('BEGIN IMMEDIATE'); print('held', flush=True); sys.stdin.readline(); "
-                       "c.execute('ROLLBACK'); c.close()"), db});
-    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    SqliteLockHolder holder(db);
+    ASSERT_TRUE(holder.held());
 
     const int loops = 60;
     QProcess p;
@@ -592,9 +584,7 @@ TEST(HistoryCli, ALockHeldDuringARunIsWaitedOutAndCounted)
         p.waitForReadyRead(100);
         out += p.readAllStandardOutput();
     }
-    holder.write("\n");
-    holder.closeWriteChannel();
-    ASSERT_TRUE(holder.waitForFinished(10000));
+    ASSERT_TRUE(holder.release());
     ASSERT_TRUE(p.waitForFinished(60000));
     out += p.readAllStandardOutput();
     const QString err = QString::fromUtf8(p.readAllStandardError());

@@ -3,6 +3,8 @@
 // rows could not all be recorded is closed, with their count, as soon as
 // the file can be written again.
 
+#include "../support/SqliteLockHolder.h"
+
 #include "history/HistoryDatabase.h"
 #include "history/HistoryRecorder.h"
 
@@ -14,26 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Holds the write lock of an SQLite file until released.
-struct LockHolder
-{
-    QProcess p;
-    explicit LockHolder(const QString &db)
-    {
-        p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"),
-            QStringLiteral("import sqlite3,sys; c=sqlite3.connect(sys.argv[1], isolation_level=None); "
-                           "c.execute('BEGIN IMMEDIATE'); print('held', flush=True); sys.stdin.readline(); "
-                           "c.execute('ROLLBACK'); c.close(); print('released', flush=True)"), db});
-    }
-    bool held() { return p.waitForReadyRead(10000) && p.readLine().trimmed() == "held"; }
-    bool release()
-    {
-        p.write("\n");
-        p.closeWriteChannel();
-        return p.waitForFinished(10000) && p.readAll().trimmed() == "released";
-    }
-};
 
 History::RowRecord row(const QString &run, int seq)
 {
@@ -81,7 +63,7 @@ TEST(HistoryRecorder, ALockedDatabaseIsTriedAgainAndTheRunClosedWithWhatWasLost)
     ASSERT_TRUE(recorder.setTarget(target));
 
     // The run ends while another program holds the lock: nothing of it is written.
-    LockHolder lock(target.path);
+    SqliteLockHolder lock(target.path);
     ASSERT_TRUE(lock.held());
     recorder.beginRun(runRecord(QStringLiteral("locked")));
     for (int seq = 1; seq <= 5; ++seq)

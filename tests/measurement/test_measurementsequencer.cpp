@@ -7,8 +7,7 @@
 #include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
-#include "../support/FakeSerialTransport.h"
-#include "../support/RecordingPrompter.h"
+#include "../support/RunRig.h"
 
 #include <gtest/gtest.h>
 
@@ -40,83 +39,27 @@ bool spinUntil(Condition done, int ms = 5000)
     return done();
 }
 
+// A capacitance step at freq with limits of 5 % around fStd (none when empty).
 ProcedureStep makeStep(const QString &freq, const QString &fStd = QStringLiteral("100"),
                        const QString &delay = QStringLiteral("0"))
 {
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = QStringLiteral("C");
+    ProcedureStep s = runStep();
     s[ProcedureStep::FStd] = fStd;
     s[ProcedureStep::FLow] = fStd.isEmpty() ? QString() : QStringLiteral("-5%");
     s[ProcedureStep::FHigh] = fStd.isEmpty() ? QString() : QStringLiteral("+5%");
-    s[ProcedureStep::FUnit] = QStringLiteral("nF");
-    s[ProcedureStep::SItem] = QStringLiteral("off");
     s[ProcedureStep::Freq] = freq;
-    s[ProcedureStep::Level] = QStringLiteral("1V");
-    s[ProcedureStep::Circuit] = QStringLiteral("SER");
-    s[ProcedureStep::Speed] = QStringLiteral("MED");
-    s[ProcedureStep::Type] = QStringLiteral("%");
     s[ProcedureStep::Delay] = delay;
     return s;
 }
 
-class SequencerTest : public ::testing::Test
+class SequencerTest : public ::testing::Test, protected RunRig
 {
 protected:
     void SetUp() override
     {
-        connector.setIdentificationDelay(0);
-        fake.onWrite = [this](const QByteArray &line) { onMeterWrite(line); };
-        ASSERT_TRUE(connector.connectToMeter());
-        ASSERT_TRUE(spinUntil([this] { return link.isConnected(); }, 2000));
-        fake.writes.clear();
+        ASSERT_TRUE(connectMeter());
         sequencer.setClock([] { return QDateTime(QDate(2012, 3, 7), QTime(9, 5, 3)); });
-        QObject::connect(&sequencer, &MeasurementSequencer::rowCompleted, [this](int row) { rowsSeen << row; });
-        QObject::connect(&sequencer, &MeasurementSequencer::finished, [this] { ++finishedCount; });
-        QObject::connect(&sequencer, &MeasurementSequencer::interrupted,
-                         [this](const QString &why) { interruptions << why; });
     }
-
-    void onMeterWrite(const QByteArray &line)
-    {
-        if (line == "*IDN?\n") {
-            fake.deliver("QEL 4400 meter\n");
-        } else if (line == "MEAS:TRIG\n") {
-            ++triggers;
-            if (answer)
-                fake.deliverLater(answer(triggers), 0);
-        }
-    }
-
-    void setProcedure(const QVector<ProcedureStep> &steps)
-    {
-        procedure.setSteps(steps);
-        procedure.renumber();
-        results.rebuildColumns(procedure);
-    }
-
-    bool runToEnd(int ms = 5000)
-    {
-        sequencer.start();
-        return spinUntil([this] { return !sequencer.isRunning(); }, ms);
-    }
-
-    QList<QByteArray> writesSinceStart() const { return fake.writes; }
-
-    RecordingPrompter prompter;
-    FakeSerialTransport fake;
-    InstrumentLink link{&prompter, &fake};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    ProcedureModel procedure;
-    ResultTableModel results;
-    ExecutionState exec;
-    MeasurementSequencer sequencer{link, cache, procedure, results, exec};
-
-    std::function<QByteArray(int)> answer = [](int) { return QByteArray("1.00000E-07\n"); };
-    int triggers = 0;
-    QList<int> rowsSeen;
-    int finishedCount = 0;
-    QStringList interruptions;
 };
 
 } // namespace
@@ -285,7 +228,7 @@ TEST_F(SequencerTest, TheDelayIsWaitedAfterTheReplyBeforeTheNextStep)
     QList<QPair<QByteArray, qint64>> when;
     fake.onWrite = [&](const QByteArray &line) {
         when << qMakePair(line, clock.elapsed());
-        onMeterWrite(line);
+        meterHears(line);
     };
     qint64 firstReply = -1;
     QObject::connect(&link, &InstrumentLink::received, [&] {

@@ -7,8 +7,7 @@
 #include "meter/SettingsCache.h"
 #include "procedure/ProcedureModel.h"
 
-#include "../support/FakeSerialTransport.h"
-#include "../support/RecordingPrompter.h"
+#include "../support/RunRig.h"
 
 #include <gtest/gtest.h>
 
@@ -22,46 +21,22 @@ const QString kNoProcedure =
 
 ProcedureStep oneStep()
 {
-    ProcedureStep s;
+    ProcedureStep s = runStep(QStringLiteral("C"), QStringLiteral("pF"));
     s[ProcedureStep::Step] = QStringLiteral("1");
-    s[ProcedureStep::FItem] = QStringLiteral("C");
-    s[ProcedureStep::FUnit] = QStringLiteral("pF");
-    s[ProcedureStep::SItem] = QStringLiteral("off");
     s[ProcedureStep::Freq] = QStringLiteral("20Hz");
     s[ProcedureStep::Level] = QStringLiteral("10mV");
-    s[ProcedureStep::Circuit] = QStringLiteral("SER");
-    s[ProcedureStep::Speed] = QStringLiteral("MED");
-    s[ProcedureStep::Type] = QStringLiteral("%");
-    s[ProcedureStep::Delay] = QStringLiteral("0");
     return s;
 }
 
-class RunCommandsTest : public ::testing::Test
+class RunCommandsTest : public ::testing::Test, protected RunRig
 {
 protected:
     void connectMeter()
     {
-        connector.setIdentificationDelay(0);
-        fake.onWrite = [this](const QByteArray &line) {
-            if (line == "*IDN?\n")
-                fake.deliver("QEL 4400\n");
-            else if (line == "MEAS:TRIG\n" && answerTriggers)
-                fake.deliverLater("1.0E-10\n");
-        };
-        ASSERT_TRUE(connector.connectToMeter());
-        ASSERT_TRUE(QTest::qWaitFor([this] { return link.isConnected(); }, 2000));
-        fake.writes.clear();
+        answer = [this](int) { return answerTriggers ? QByteArray("1.0E-10\n") : QByteArray(); };
+        ASSERT_TRUE(RunRig::connectMeter());
     }
 
-    RecordingPrompter prompter;
-    FakeSerialTransport fake;
-    InstrumentLink link{&prompter, &fake};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    ProcedureModel procedure;
-    ResultTableModel results;
-    ExecutionState exec;
-    MeasurementSequencer sequencer{link, cache, procedure, results, exec};
     RunCommands commands{link, procedure, sequencer, &prompter};
     bool answerTriggers = true;
 };

@@ -44,7 +44,7 @@ struct SweepRig
     SettingsCache cache;
     PlotterState plotter;
     PlotterCommands commands {plotter, prompter};
-    SweepSequencer sequencer {link, cache, plotter, &prompter};
+    SweepSequencer sequencer {link, cache, plotter};
     QList<int> points;
     QStringList interruptions;
 };

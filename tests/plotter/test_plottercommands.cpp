@@ -1,8 +1,8 @@
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/SweepRecorder.h"
-#include "plotter/SweepRunner.h"
 #include "../support/RecordingPrompter.h"
+#include "../support/SweepRig.h"
 
 #include <gtest/gtest.h>
 
@@ -10,43 +10,18 @@ using S = PlotterState;
 
 namespace {
 
-class FakeRunner : public SweepRunner
-{
-public:
-    bool connected = true;
-    int starts = 0;
-    int stops = 0;
-    bool meterConnected() const override { return connected; }
-    void startSweep(const SweepPlan &) override { ++starts; }
-    void stopSweep() override { ++stops; }
-};
-
-// Measures every point of the sweep Draw started with the same reply.
-void completeSweep(PlotterState &s, const QString &primary, const QString &secondary = {})
-{
-    SweepRecorder rec(s);
-    for (int guard = 0; guard < 300; ++guard) {
-        rec.record(primary, secondary);
-        const float step = rec.step();
-        const bool last = rec.isLastPoint();
-        if (last)
-            rec.finish();
-        else
-            rec.advance(step);
-        rec.addProgress(step);
-        if (last)
-            return;
-    }
-    FAIL() << "sweep never finished";
-}
-
 struct Fixture : ::testing::Test
 {
     PlotterState state;
     RecordingPrompter prompter;
-    FakeRunner runner;
+    PlanRunner runner;
     PlotterCommands commands{state, prompter};
     Fixture() { commands.setRunner(&runner); }
+    // Measures every point left of the sweep Draw started with the same reply.
+    void completeSweep(const QString &primary, const QString &secondary = {})
+    {
+        SweepRig(state, runner).answerRest(primary, secondary);
+    }
 };
 
 using DrawCommand = Fixture;
@@ -119,7 +94,7 @@ TEST_F(DrawCommand, FiveOneItemDrawsFillTheLinesThenAsk)
     for (int i = 1; i <= 4; ++i) {
         commands.draw();
         EXPECT_EQ(state.setup().firstItemLine, i);
-        completeSweep(state, "1.0E-9");
+        completeSweep("1.0E-9");
         EXPECT_TRUE(state.drawEnabled());
     }
     EXPECT_EQ(state.table().columnTitles(), QStringList({"Step", "Frequence", "C1", "C2", "C3", "C4"}));
@@ -144,12 +119,12 @@ TEST_F(DrawCommand, ThreeTwoItemDrawsAskAndOkStartsOverOnLineOne)
     commands.draw();
     EXPECT_EQ(state.setup().firstItemLine, 1);
     EXPECT_EQ(state.setup().secondItemLine, 2);
-    completeSweep(state, "1.0E-9", "0.01");
+    completeSweep("1.0E-9", "0.01");
     commands.draw();
     EXPECT_EQ(state.setup().firstItemLine, 3);
     EXPECT_EQ(state.setup().secondItemLine, 4);
     EXPECT_EQ(state.table().columnTitles(), QStringList({"Step", "Frequence", "C1", "D2", "C3", "D4"}));
-    completeSweep(state, "1.0E-9", "0.01");
+    completeSweep("1.0E-9", "0.01");
     EXPECT_EQ(state.table().picture(0), 5);
     prompter.answers = {true};
     commands.draw();
@@ -170,7 +145,7 @@ TEST_F(DrawCommand, ADrawWhosePointsDifferFromTheListsOffersAFreshStart)
     state.editText(S::End, "100000");
     state.editText(S::Points, "5");
     commands.draw();
-    completeSweep(state, "1.0E-9");
+    completeSweep("1.0E-9");
     const QStringList linear{"1000.000000Hz", "25750.000000Hz", "50500.000000Hz", "75250.000000Hz", "100000.000000Hz"};
     auto swept = [&] {
         QStringList out;
@@ -201,7 +176,7 @@ TEST_F(DrawCommand, ADrawWhosePointsDifferFromTheListsOffersAFreshStart)
     EXPECT_EQ(runner.stops, 1);
     EXPECT_EQ(runner.starts, 2);
     EXPECT_EQ(state.setup().firstItemLine, 1);
-    completeSweep(state, "2.0E-9");
+    completeSweep("2.0E-9");
     EXPECT_EQ(swept(), QStringList({"1000.000000Hz", "3162.277588Hz", "10000.000000Hz", "31622.777344Hz", "100000.000000Hz"}));
     EXPECT_EQ(state.graph().pointCount(1), 5);
     EXPECT_EQ(state.graph().pointCount(2), 0);
@@ -218,11 +193,10 @@ TEST_F(DrawCommand, LogStepsChosenDuringASweepAreForTheNextOne)
     state.editText(S::End, "100000");
     state.editText(S::Points, "5");
     commands.draw();
-    SweepRecorder rec(state);
-    rec.record("1E-9", {});
-    rec.advance(rec.step());
+    SweepRig rig(state, runner);
+    rig.answer("1E-9");
     state.setup().logSpacing = true;
-    completeSweep(state, "1E-9");
+    rig.answerRest("1E-9");
     EXPECT_EQ(state.table().cell(1, 1), "25750.000000Hz");
     EXPECT_EQ(state.table().cell(3, 1), "75250.000000Hz");
     EXPECT_EQ(state.graph().pointCount(1), 5);
@@ -231,11 +205,9 @@ TEST_F(DrawCommand, LogStepsChosenDuringASweepAreForTheNextOne)
 TEST_F(DrawCommand, ADrawAfterAStopMidwayStartsAtTheFirstPoint)
 {
     commands.draw();
-    SweepRecorder rec(state);
-    rec.record("1E-9", {});
-    rec.advance(rec.step());
-    rec.record("1E-9", {});
-    rec.advance(rec.step());
+    SweepRig rig(state, runner);
+    rig.answer("1E-9");
+    rig.answer("1E-9");
     commands.stopReset();
     commands.draw();
     EXPECT_EQ(state.setup().pointsRemaining, 10);
@@ -247,7 +219,7 @@ TEST_F(StopResetCommand, ReturnsThePageToItsSetupState)
 {
     state.editText(S::Points, "2");
     commands.draw();
-    completeSweep(state, "1.5E-9");
+    completeSweep("1.5E-9");
     state.editText(S::End, "200"); // what the edits hold is read again
     commands.stopReset();
     EXPECT_EQ(runner.stops, 1);

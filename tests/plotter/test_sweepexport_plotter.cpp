@@ -5,9 +5,9 @@
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/SweepRecorder.h"
-#include "plotter/SweepRunner.h"
 
 #include "../support/RecordingPrompter.h"
+#include "../support/SweepRig.h"
 #include "../support/XlsxReader.h"
 
 #include <QDir>
@@ -17,21 +17,13 @@
 
 namespace {
 
-class ConnectedRunner : public SweepRunner
-{
-public:
-    bool meterConnected() const override { return true; }
-    void startSweep(const SweepPlan &) override {}
-    void stopSweep() override {}
-};
-
 class SweepExportPlotterTest : public ::testing::Test
 {
 protected:
     QTemporaryDir dir;
     PlotterState state;
     RecordingPrompter prompter;
-    ConnectedRunner runner;
+    PlanRunner runner;
     PlotterCommands commands{state, prompter};
 
     void SetUp() override
@@ -44,17 +36,7 @@ protected:
     void sweep(const QStringList &primary, const QStringList &secondary = {})
     {
         commands.draw();
-        SweepRecorder recorder(state);
-        for (int i = 0; i < primary.size(); ++i) {
-            recorder.record(primary[i], secondary.value(i));
-            const float step = recorder.step();
-            if (recorder.isLastPoint()) {
-                recorder.finish();
-                break;
-            }
-            recorder.advance(step);
-            recorder.addProgress(step);
-        }
+        SweepRig(state, runner).answerAll(primary, secondary);
     }
 
     XlsxSheet exported(const QString &name = QStringLiteral("sweep.xlsx"))

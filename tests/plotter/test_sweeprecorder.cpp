@@ -1,8 +1,8 @@
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/SweepRecorder.h"
-#include "plotter/SweepRunner.h"
 #include "../support/RecordingPrompter.h"
+#include "../support/SweepRig.h"
 
 #include <gtest/gtest.h>
 
@@ -10,19 +10,11 @@ using S = PlotterState;
 
 namespace {
 
-class Runner : public SweepRunner
-{
-public:
-    bool meterConnected() const override { return true; }
-    void startSweep(const SweepPlan &) override {}
-    void stopSweep() override {}
-};
-
 struct Recorder : ::testing::Test
 {
     PlotterState state;
     RecordingPrompter prompter;
-    Runner runner;
+    PlanRunner runner;
     PlotterCommands commands{state, prompter};
     SweepRecorder rec{state};
     Recorder() { commands.setRunner(&runner); }
@@ -31,17 +23,7 @@ struct Recorder : ::testing::Test
     void sweep(const QStringList &primaries, const QStringList &secondaries = {})
     {
         commands.draw();
-        for (int i = 0; i < primaries.size(); ++i) {
-            rec.record(primaries.at(i), secondaries.value(i));
-            const float step = rec.step();
-            const bool last = rec.isLastPoint();
-            if (last)
-                rec.finish();
-            else
-                rec.advance(step);
-            rec.addProgress(step);
-            ASSERT_EQ(last, i == primaries.size() - 1) << i;
-        }
+        SweepRig(state, runner).answerAll(primaries, secondaries);
     }
 };
 
@@ -166,9 +148,9 @@ TEST_F(Recorder, ALineCutShortLeavesRowsALaterLineStillFills)
 {
     state.editText(S::Points, "3");
     commands.draw();
-    rec.record("1E-9", {});
-    rec.advance(rec.step());
-    rec.finish(); // as if the meter went away after one point
+    SweepRig cut(state, runner);
+    cut.answer("1E-9");
+    cut.breakOff(); // as if the meter went away after one point
     sweep({"1E-9", "2E-9", "3E-9"});
     const PlotTableModel &t = state.table();
     ASSERT_EQ(t.tableRowCount(), 3);

@@ -3,6 +3,7 @@
 // Executive View did; an Emergency Stop stored as such; a database that is
 // not one said once while the run goes on; a locked one waited out.
 #include "DesktopRig.h"
+#include "../../support/SqliteLockHolder.h"
 
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
@@ -190,12 +191,8 @@ TEST_F(ResultsHistory, ALockedDatabaseIsWaitedOutNotSwitchedOff)
     ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 1 && !runActive(); }, 10000));
 
     const QString db = HistoryTarget::defaultPath();
-    QProcess holder;
-    holder.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"),
-        QStringLiteral("import sqlite3,sys; c=sqlite3.connect(sys.argv[1], isolation_level=None); "
-                       "c.execute('BEGIN IMMEDIATE'); print('held', flush=True); sys.stdin.readline(); "
-                       "c.execute('ROLLBACK'); c.close()"), db});
-    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    SqliteLockHolder holder(db);
+    ASSERT_TRUE(holder.held());
     const auto told = prompter.texts().size();
     runLoops(QStringLiteral("4"));
     ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 1 + 4 && !runActive(); }, 30000));
@@ -206,9 +203,7 @@ TEST_F(ResultsHistory, ALockedDatabaseIsWaitedOutNotSwitchedOff)
     EXPECT_TRUE(pane->text().contains(QLatin1String("4 rows not recorded, trying again"))) << qPrintable(pane->text());
     EXPECT_TRUE(app->history()->recorder()->isRecording());
 
-    holder.write("\n");
-    holder.closeWriteChannel();
-    ASSERT_TRUE(holder.waitForFinished(10000));
+    ASSERT_TRUE(holder.release());
     app->history()->showHistory();
     ResultsHistoryWindow *w = app->history()->historyWindow();
     ASSERT_TRUE(Desktop::waitUntil([&] {

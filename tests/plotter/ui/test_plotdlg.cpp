@@ -10,10 +10,10 @@
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/SweepRecorder.h"
-#include "plotter/SweepRunner.h"
 #include "plotter/ui/CPlotDlg.h"
 
 #include "../../support/RecordingPrompter.h"
+#include "../../support/SweepRig.h"
 
 #include <QChart>
 #include <QCheckBox>
@@ -32,21 +32,12 @@ using namespace GuiDriver;
 
 namespace {
 
-class Runner : public SweepRunner
-{
-public:
-    bool meterConnected() const override { return true; }
-    void startSweep(const SweepPlan &) override { ++starts; }
-    void stopSweep() override {}
-    int starts = 0;
-};
-
 class PlotPage : public ::testing::Test
 {
 protected:
     PlotterState state;
     RecordingPrompter prompter;
-    Runner runner;
+    PlanRunner runner;
     PlotterCommands commands{state, prompter};
     QList<QPair<int, int>> sent;
     std::unique_ptr<CPlotDlg> page;
@@ -79,16 +70,7 @@ protected:
     }
     void finishSweep(const QString &primary, const QString &secondary = {})
     {
-        SweepRecorder rec(state);
-        for (;;) {
-            rec.record(primary, secondary);
-            const float step = rec.step();
-            const bool last = rec.isLastPoint();
-            last ? rec.finish() : rec.advance(step);
-            rec.addProgress(step);
-            if (last)
-                return;
-        }
+        SweepRig(state, runner).answerRest(primary, secondary);
     }
 };
 
