@@ -4,7 +4,7 @@
 # sit above every core; a folder's widget library may use the widget
 # libraries of folders before it and components/ui, the widgets every page
 # is built from (app, at the top, uses them all).
-set(QEL_LAYERS common sheets meter procedure execution plotter components measurement document reports analysis statistics history dashboard session recording cli app)
+set(QEL_LAYERS common sheets meter procedure execution plotter components measurement document reports analysis statistics history dashboard session recording bridge cli app)
 
 # Stops the configure with <text> when <folder> sits at or above the layer
 # numbered <own>.
