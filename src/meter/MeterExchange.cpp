@@ -1,6 +1,7 @@
 #include "meter/MeterExchange.h"
 
 #include "meter/InstrumentLink.h"
+#include "meter/ProfileDriver.h"
 #include "meter/SettingsCache.h"
 
 MeterExchange::MeterExchange(InstrumentLink &link, SettingsCache &cache, QObject *parent)
@@ -16,8 +17,10 @@ bool MeterExchange::request(const QList<MeterCommands::Setting> &settings)
 {
     cancel();
     const quint64 before = m_interruptions;
+    const MeterProfile &profile = m_link.profile();
+    const bool legacy = profile.isLegacy();
     for (const QByteArray &line : m_cache.filter(settings)) {
-        m_link.writeLine(line);
+        m_link.writeLine(legacy ? line : ProfileDriver::wire(profile, line.chopped(1)));
         if (m_interruptions != before)
             return false;
     }
@@ -27,7 +30,7 @@ bool MeterExchange::request(const QList<MeterCommands::Setting> &settings)
     m_waiting = true;
     if (m_timeoutMs > 0)
         m_timeout.start(m_timeoutMs);
-    m_link.writeLine(MeterCommands::trigger());
+    m_link.writeLine(legacy ? MeterCommands::trigger() : ProfileDriver::wire(profile, profile.measure.toLatin1()));
     return m_interruptions == before;
 }
 
@@ -42,7 +45,12 @@ void MeterExchange::cancel()
 
 void MeterExchange::finish()
 {
-    m_link.writeLine(MeterCommands::local());
+    const MeterProfile &profile = m_link.profile();
+    if (profile.isLegacy())
+        m_link.writeLine(MeterCommands::local());
+    else
+        for (const QString &line : profile.finish)
+            m_link.writeLine(ProfileDriver::wire(profile, line.toLatin1()));
     m_cache.clear();
 }
 
