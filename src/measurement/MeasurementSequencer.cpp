@@ -89,11 +89,23 @@ void MeasurementSequencer::sendStep()
     m_state = State::Waiting;
     const MeterProfile &profile = m_exchange.link().profile();
     const ProcedureStep &step = m_procedure.step(m_step);
-    const QList<MeterCommands::Setting> settings = profile.isLegacy()
-        ? MeterCommands::stepSettings(step)
-        : ProfileDriver::settings(profile, measureSettings(step));
-    if (!m_exchange.request(settings))
+    if (!m_exchange.request(profile.isLegacy() ? MeterCommands::stepSettings(step) : planFor(m_step).settings))
         return; // the link went away under a write, and the run with it
+}
+
+const ProfileDriver::Plan &MeasurementSequencer::planFor(int index)
+{
+    if (m_plans.size() < m_procedure.stepCount())
+        m_plans.resize(m_procedure.stepCount());
+    const ProcedureStep &step = m_procedure.step(index);
+    const MeterProfile &profile = m_exchange.link().profile();
+    StepPlan &p = m_plans[index];
+    if (p.fields != step.fields || p.profile != profile.name) {
+        p.fields = step.fields;
+        p.profile = profile.name;
+        p.plan = ProfileDriver::plan(profile, measureSettings(step));
+    }
+    return p.plan;
 }
 
 void MeasurementSequencer::onReplied(const QByteArray &line)
@@ -102,7 +114,7 @@ void MeasurementSequencer::onReplied(const QByteArray &line)
         return;
     const MeterProfile &profile = m_exchange.link().profile();
     if (!profile.isLegacy() && m_step < m_procedure.stepCount()) {
-        const ProfileDriver::Reading r = ProfileDriver::read(profile, measureSettings(m_procedure.step(m_step)), line);
+        const ProfileDriver::Reading r = ProfileDriver::read(profile, planFor(m_step), line);
         if (r.kind == ProfileDriver::Reading::Kind::Error) {
             const QString reason = tr("The meter reported %1 at step %2; the run was stopped. "
                                       "The rows already measured are kept.").arg(r.error).arg(m_step + 1);

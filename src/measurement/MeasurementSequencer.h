@@ -2,6 +2,8 @@
 
 #include "measurement/PassEvaluator.h"
 #include "meter/MeterExchange.h"
+#include "meter/ProfileDriver.h"
+#include "procedure/ProcedureStep.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -91,4 +93,14 @@ private:
     // and which steps read an overload.
     QList<QByteArray> m_profileLines;
     QList<int> m_overloadSteps;
+    // A profile's plan per step, worked out again only when the step's
+    // fields or the profile changed.
+    struct StepPlan
+    {
+        decltype(ProcedureStep::fields) fields;
+        QString profile;
+        ProfileDriver::Plan plan;
+    };
+    QVector<StepPlan> m_plans;
+    const ProfileDriver::Plan &planFor(int step);
 };

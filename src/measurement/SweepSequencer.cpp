@@ -74,7 +74,8 @@ void SweepSequencer::sendPoint()
     m_state = State::Waiting;
     const MeterProfile &profile = m_link.profile();
     if (!profile.isLegacy()) {
-        m_exchange.request(ProfileDriver::settings(profile, measureSettings()));
+        m_profilePlan = ProfileDriver::plan(profile, measureSettings());
+        m_exchange.request(m_profilePlan.settings);
         return;
     }
     if (!m_exchange.request(MeterCommands::sweepSettings(point)))
@@ -119,7 +120,7 @@ void SweepSequencer::takeReading()
     QByteArray reply = std::exchange(m_reply, QByteArray());
     const MeterProfile &profile = m_link.profile();
     if (!profile.isLegacy()) {
-        const ProfileDriver::Reading r = ProfileDriver::read(profile, measureSettings(), reply);
+        const ProfileDriver::Reading r = ProfileDriver::read(profile, m_profilePlan, reply);
         if (r.kind == ProfileDriver::Reading::Kind::Error) {
             stopSweep();
             m_recorder.finish();

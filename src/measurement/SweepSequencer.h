@@ -79,4 +79,5 @@ private:
     int m_point = 0;
     QByteArray m_reply;
     QString m_refusal;
+    ProfileDriver::Plan m_profilePlan; // the point's, with a profile
 };

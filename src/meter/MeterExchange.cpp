@@ -19,8 +19,21 @@ bool MeterExchange::request(const QList<MeterCommands::Setting> &settings)
     const quint64 before = m_interruptions;
     const MeterProfile &profile = m_link.profile();
     const bool legacy = profile.isLegacy();
-    for (const QByteArray &line : m_cache.filter(settings)) {
-        m_link.writeLine(legacy ? line : ProfileDriver::wire(profile, line.chopped(1)));
+    if (legacy) {
+        for (const QByteArray &line : m_cache.filter(settings)) {
+            m_link.writeLine(line);
+            if (m_interruptions != before)
+                return false;
+        }
+    } else {
+        // One write for the step's settings: on a socket that is one packet,
+        // not one per line. A cache line ends in a line feed already, so only
+        // another terminator needs work.
+        QByteArray lines;
+        for (const QByteArray &line : m_cache.filter(settings))
+            lines += profile.terminator == "\n" ? line : ProfileDriver::wire(profile, line.chopped(1));
+        if (!lines.isEmpty())
+            m_link.writeLine(lines);
         if (m_interruptions != before)
             return false;
     }

@@ -128,17 +128,30 @@ QString cannot(const MeterProfile &p, const MeasureSettings &s)
 
 QList<MeterCommands::Setting> settings(const MeterProfile &p, const MeasureSettings &s)
 {
+    return plan(p, s).settings;
+}
+
+Plan plan(const MeterProfile &p, const MeasureSettings &s)
+{
+    Plan out;
+    out.secondOff = s.secondItem == QLatin1String("off") || s.secondItem.isEmpty();
+    out.primaryField = p.primaryField;
+    out.secondaryField = p.secondaryField;
     QString function, first, second;
     if (p.first.isEmpty()) {
-        if (const MeterProfile::Function *f = functionFor(p, s))
+        if (const MeterProfile::Function *f = functionFor(p, s)) {
             function = f->token;
+            if (f->primary > 0)
+                out.primaryField = f->primary;
+            if (f->secondary > 0)
+                out.secondaryField = f->secondary;
+        }
     } else {
         const bool off = s.secondItem == QLatin1String("off") || s.secondItem.isEmpty();
         first = slotToken(p.first, s.firstItem, s.circuit);
         second = slotToken(p.second, off ? QStringLiteral("off") : s.secondItem, s.circuit);
     }
     const QString speed = p.speeds.value(s.speed, s.speed);
-    QList<MeterCommands::Setting> out;
     for (const MeterProfile::Setting &setting : p.settings) {
         QStringList lines = setting.send;
         if (s.current && !setting.current.isEmpty())
@@ -147,17 +160,19 @@ QList<MeterCommands::Setting> settings(const MeterProfile &p, const MeasureSetti
             lines = setting.voltage;
         QByteArray text;
         for (QString line : std::as_const(lines)) {
+            if (line.contains(QLatin1Char('{'))) {
             line.replace(QStringLiteral("{frequency}"), QString::fromLatin1(number(s.frequencyHz)));
             line.replace(QStringLiteral("{level}"), QString::fromLatin1(number(s.level)));
             line.replace(QStringLiteral("{function}"), function);
             line.replace(QStringLiteral("{first}"), first);
             line.replace(QStringLiteral("{second}"), second);
             line.replace(QStringLiteral("{speed}"), speed);
+            }
             if (!text.isEmpty())
                 text += '\n';
             text += line.toLatin1();
         }
-        out.append({familyOf(setting.slot), text, !text.isEmpty()});
+        out.settings.append({familyOf(setting.slot), text, !text.isEmpty()});
     }
     return out;
 }
@@ -172,18 +187,16 @@ QByteArray wire(const MeterProfile &p, const QByteArray &text)
 
 Reading read(const MeterProfile &p, const MeasureSettings &s, const QByteArray &reply)
 {
+    return read(p, plan(p, s), reply);
+}
+
+Reading read(const MeterProfile &p, const Plan &plan, const QByteArray &reply)
+{
     Reading r;
     const QString text = QString::fromLatin1(reply).trimmed();
     const QStringList fields = text.split(p.separator);
-    int primary = p.primaryField;
-    int secondary = p.secondaryField;
-    if (p.first.isEmpty())
-        if (const MeterProfile::Function *f = functionFor(p, s)) {
-            if (f->primary > 0)
-                primary = f->primary;
-            if (f->secondary > 0)
-                secondary = f->secondary;
-        }
+    const int primary = plan.primaryField;
+    const int secondary = plan.secondaryField;
     if (p.statusField > 0) {
         bool ok = false;
         r.status = plain(fields.value(p.statusField - 1)).toInt(&ok);
@@ -217,8 +230,7 @@ Reading read(const MeterProfile &p, const MeasureSettings &s, const QByteArray &
         return t;
     };
     r.primary = reading(fields.value(primary - 1));
-    const bool off = s.secondItem == QLatin1String("off") || s.secondItem.isEmpty();
-    if (!off && secondary <= fields.size()) {
+    if (!plan.secondOff && secondary <= fields.size()) {
         r.secondary = reading(fields.value(secondary - 1));
         r.hasSecondary = true;
     }

@@ -40,6 +40,18 @@ struct Reading
     QString error; // Error: what the meter said, as a sentence part
 };
 
+// Everything a profile needs to measure at one set of settings, worked
+// out once: a run keeps one per step and reuses it pass after pass.
+struct Plan
+{
+    QList<MeterCommands::Setting> settings; // see settings()
+    int primaryField = 1;
+    int secondaryField = 2;
+    bool secondOff = true;
+};
+Plan plan(const MeterProfile &profile, const MeasureSettings &settings);
+Reading read(const MeterProfile &profile, const Plan &plan, const QByteArray &reply);
+
 // Why the profile cannot measure these settings (naming what it lacks);
 // empty when it can. Legacy can measure everything.
 QString cannot(const MeterProfile &profile, const MeasureSettings &settings);

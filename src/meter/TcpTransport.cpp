@@ -6,8 +6,6 @@ TcpTransport::TcpTransport(QObject *parent) : SerialTransport(parent)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, &SerialTransport::readyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpTransport::onError);
-    // Small command lines go out at once instead of waiting for more.
-    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 TcpTransport::~TcpTransport()
@@ -51,8 +49,12 @@ bool TcpTransport::open(const SerialOpenRequest &request)
     m_socket.connectToHost(host, port);
     const bool ok = m_socket.waitForConnected(connectTimeout());
     m_opening = false;
-    if (ok)
+    if (ok) {
+        // Small command lines go out at once: waiting to fill a packet would
+        // meet the meter's delayed acknowledgement on every step.
+        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         return true;
+    }
     const QString target = request.device;
     switch (m_socket.error()) {
     case QAbstractSocket::ConnectionRefusedError:

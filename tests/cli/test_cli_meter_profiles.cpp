@@ -274,6 +274,18 @@ TEST_F(Fixture, TheMeterClosingTheSocketMidRunEndsItAsALossKeepingTheRows)
     EXPECT_TRUE(isOneSentenceNaming(r, sim.devicePath())) << r.describe();
     EXPECT_TRUE(r.errText().contains(QStringLiteral("closed the socket"))) << r.describe();
 
+    // A dropped reply and a split one on the socket, as on the line.
+    MeterSim dropping(Capacitor + QStringList{QStringLiteral("--profile"), QStringLiteral("scpi-lcr-slots"), QStringLiteral("--tcp"),
+        QStringLiteral("0"), QStringLiteral("--drop-every"), QStringLiteral("5"), QStringLiteral("--split"), QStringLiteral("3")});
+    ASSERT_TRUE(dropping.isRunning()) << qPrintable(dropping.errorText());
+    const CliResult d = runCli({QStringLiteral("run"), procedure(threeSteps()), QStringLiteral("--port"), dropping.devicePath(),
+        QStringLiteral("--meter"), QStringLiteral("scpi-lcr-slots"), QStringLiteral("--loops"), QStringLiteral("3"),
+        QStringLiteral("--reply-timeout"), QStringLiteral("1500"), QStringLiteral("--no-db")});
+    EXPECT_EQ(d.exitCode, 4) << d.describe();
+    EXPECT_EQ(d.outLines().size(), 2) << d.describe();
+    EXPECT_EQ(rowCells(d, 1), PassingCells);
+    EXPECT_TRUE(isOneSentenceNaming(d, QStringLiteral("no reply from ") + dropping.devicePath())) << d.describe();
+
     // Nothing listening: one sentence, connection failure.
     const QString gone = sim.devicePath();
     sim.stop();
