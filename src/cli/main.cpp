@@ -99,7 +99,8 @@ Usage:
       "meter","procedure","lot","rows","fails","outcome"}; outcome is
       completed, stopped, meter-lost, timeout or recording-interrupted
       (then "unrecorded": the rows that could not be recorded); null while
-      unknown.
+      unknown. A run on a meter profile other than legacy adds
+      "meterProfile".
   qel-cli history rows (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
               (--json | --csv OUT | --xlsx OUT)
       The rows of the selected runs with their readings and verdicts. JSON:

@@ -338,3 +338,32 @@ TEST_F(Fixture, MetersListsTheProfilesAndABrokenFileIsRefusedNamingItsKey)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Fixture, TheHistoryRecordsTheProfileOfEachRunAndNothingNewForLegacy)
+{
+    const QString db = path(QStringLiteral("results.sqlite"));
+    MeterSim scpi(Capacitor + QStringList{QStringLiteral("--profile"), QStringLiteral("scpi-lcr-slots"), QStringLiteral("--tcp"), QStringLiteral("0")});
+    MeterSim legacy(Capacitor);
+    ASSERT_TRUE(scpi.isRunning() && legacy.isRunning()) << qPrintable(scpi.errorText() + legacy.errorText());
+    const CliResult a = runCli({QStringLiteral("run"), procedure(threeSteps()), QStringLiteral("--port"), legacy.devicePath(),
+        QStringLiteral("--db"), db});
+    ASSERT_EQ(a.exitCode, 0) << a.describe();
+    const CliResult b = runCli({QStringLiteral("run"), procedure(threeSteps()), QStringLiteral("--port"), scpi.devicePath(),
+        QStringLiteral("--meter"), QStringLiteral("auto"), QStringLiteral("--db"), db});
+    ASSERT_EQ(b.exitCode, 0) << b.describe();
+
+    const CliResult h = runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), db, QStringLiteral("--json")});
+    ASSERT_EQ(h.exitCode, 0) << h.describe();
+    const QJsonArray runs = QJsonDocument::fromJson(h.out).array();
+    ASSERT_EQ(runs.size(), 2) << h.describe();
+    // Newest first: the profile's run names it, the legacy run keeps its keys.
+    EXPECT_EQ(runs[0][QStringLiteral("meterProfile")].toString(), QStringLiteral("scpi-lcr-slots"));
+    EXPECT_EQ(runs[0][QStringLiteral("meter")].toString(), QStringLiteral("QEL,SIMULATED LCR-S300,SIM0003,1.00"));
+    EXPECT_EQ(runs[0][QStringLiteral("rows")].toInt(), 1);
+    EXPECT_FALSE(runs[1].toObject().contains(QStringLiteral("meterProfile")));
+    EXPECT_EQ(runs[1].toObject().keys().size(), 11);
+}
+
+} // namespace
