@@ -14,3 +14,4 @@ int cliHistory(const QStringList &args);
 int cliStats(const QStringList &args);
 int cliFit(const QStringList &args);
 int cliServe(const QStringList &args);
+int cliMeters(const QStringList &args);

@@ -249,6 +249,9 @@ History::RunRecord CliRecording::runContext(const MeterConnector &meter, const Q
     History::RunRecord r;
     r.meter = QString::fromLatin1(meter.identification()).trimmed();
     r.device = meter.link().settings().devicePath;
+    // Legacy runs stay as they always were recorded.
+    if (!meter.link().profile().isLegacy())
+        r.meterProfile = meter.link().profile().name;
     r.procedure = QFileInfo(procedurePath).fileName();
     r.loops = loops;
     r.operatorName = m_args.value(QStringLiteral("operator"));

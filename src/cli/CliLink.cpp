@@ -2,6 +2,7 @@
 
 #include "cli/CliCommon.h"
 #include "meter/InstrumentLink.h"
+#include "session/QelSession.h"
 
 #include <QEventLoop>
 
@@ -23,8 +24,19 @@ void connectOrThrow(MeterConnector &meter, const QString &device, const QString 
     QObject::connect(&link, &InstrumentLink::linkLost, &wait, [&] { wait.quit(); });
     if (meter.isIdentifying())
         wait.exec();
+    if ((!ok || !link.isConnected()) && !meter.failure().isEmpty())
+        throw CliError(ExitConnection, meter.failure());
     if (!ok || !link.isConnected())
         throw CliError(ExitConnection, QStringLiteral("No meter answered the identification on %1.").arg(device));
+}
+
+void chooseMeterOrThrow(QelSession &session, const QString &name)
+{
+    if (name.isEmpty())
+        return;
+    QString error;
+    if (!session.chooseMeter(name, &error))
+        throw CliError(ExitUsage, error);
 }
 
 QString lostLinkSentence(const QString &device, const QString &reason, const QString &kept)

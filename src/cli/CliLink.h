@@ -4,6 +4,12 @@
 
 #include <QString>
 
+class QelSession;
+
+// Chooses the meter profile named by --meter (nothing when empty); throws
+// CliError(ExitUsage) with the profiles' sentence for an unknown or broken one.
+void chooseMeterOrThrow(QelSession &session, const QString &name);
+
 // Connects as the desktop program does and waits for the identification
 // check; throws CliError(ExitConnection) naming the device when it fails.
 void connectOrThrow(MeterConnector &meter, const QString &device, const QString &settingsText);

@@ -33,7 +33,7 @@ int cliRun(const QStringList &args)
 {
     CliArgs a(args, {CliRecording::flag()});
     a.allowOnly(QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
-        QStringLiteral("reply-timeout"), QStringLiteral("stats")} + CliRecording::runOptions());
+        QStringLiteral("reply-timeout"), QStringLiteral("stats"), QStringLiteral("meter")} + CliRecording::runOptions());
     if (a.positional.size() != 1 || !a.has(QStringLiteral("port")))
         throw CliError(ExitUsage, QStringLiteral("run needs a procedure and a device: qel-cli run PROCEDURE.pro --port DEVICE"));
     const QString procedurePath = a.positional[0];
@@ -71,6 +71,7 @@ int cliRun(const QStringList &args)
     // A URL that cannot be read is refused before the meter is touched.
     CliRecording recording(a);
     const QString port = a.value(QStringLiteral("port"));
+    chooseMeterOrThrow(session, a.value(QStringLiteral("meter")));
     connectOrThrow(session.connector(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.execution().setLoopText(QString::number(loops));
     session.setReplyTimeout(replyTimeout);
@@ -98,6 +99,8 @@ int cliRun(const QStringList &args)
         if (reason.cause == EndReason::Cause::ReplyTimeout) {
             std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the run was stopped.\n", qPrintable(port),
                 replyTimeout);
+        } else if (reason.cause == EndReason::Cause::MeterError) {
+            std::fprintf(stderr, "qel-cli: %s\n", qPrintable(reason.text));
         } else {
             const int rows = results.rowCount();
             const QString kept = QStringLiteral("the run was stopped after %1 completed row%2").arg(rows).arg(rows == 1 ? "" : "s");

@@ -11,6 +11,7 @@
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "session/QelSession.h"
+#include "measurement/SweepSequencer.h"
 
 #include <QBuffer>
 #include <QEventLoop>
@@ -76,7 +77,7 @@ int cliSweep(const QStringList &args)
         QStringLiteral("end"), QStringLiteral("points"), QStringLiteral("unit"), QStringLiteral("fixed-freq"),
         QStringLiteral("fixed-freq-unit"), QStringLiteral("fixed-level"), QStringLiteral("fixed-level-unit"),
         QStringLiteral("draws"), QStringLiteral("pic"), QStringLiteral("xlsx"), QStringLiteral("png"),
-        QStringLiteral("reply-timeout")});
+        QStringLiteral("reply-timeout"), QStringLiteral("meter")});
     for (const char *required : {"port", "item", "kind", "start", "end", "points"})
         if (!a.has(QLatin1String(required)))
             throw CliError(ExitUsage, QStringLiteral("sweep needs --%1; see qel-cli --help.").arg(QLatin1String(required)));
@@ -128,6 +129,7 @@ int cliSweep(const QStringList &args)
         throw CliError(ExitUsage, QStringLiteral("--points %1: %2").arg(a.value(QStringLiteral("points")), commands.lastRefusal()));
 
     const QString port = a.value(QStringLiteral("port"));
+    chooseMeterOrThrow(session, a.value(QStringLiteral("meter")));
     connectOrThrow(session.connector(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.setReplyTimeout(replyTimeout);
     CliRecording recording(a);
@@ -147,6 +149,8 @@ int cliSweep(const QStringList &args)
             if (reason.cause == EndReason::Cause::ReplyTimeout) {
                 std::fprintf(stderr, "qel-cli: no reply from %s within %d ms; the sweep was stopped.\n", qPrintable(port),
                     replyTimeout);
+            } else if (reason.cause == EndReason::Cause::MeterError) {
+                std::fprintf(stderr, "qel-cli: %s\n", qPrintable(reason.text));
             } else {
                 const QString kept = QStringLiteral("the sweep was stopped in draw %1 and the points taken are kept").arg(d + 1);
                 std::fprintf(stderr, "qel-cli: %s\n", qPrintable(lostLinkSentence(port, reason.text, kept)));
@@ -154,6 +158,8 @@ int cliSweep(const QStringList &args)
             loop.exit(1);
         });
         session.draw();
+        if (!session.isSweeping() && !session.sweep().lastRefusal().isEmpty())
+            throw CliError(ExitUsage, session.sweep().lastRefusal());
         if (!session.isSweeping())
             throw CliError(ExitUsage, commands.lastRefusal().isEmpty() ? QStringLiteral("The sweep did not start.") : commands.lastRefusal());
         interrupted = loop.exec() != 0;

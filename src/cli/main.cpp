@@ -24,7 +24,7 @@ Usage:
   qel-cli convert IN OUT
       From that JSON to the binary file and back, by the names' types
       (.json <-> .pro/.rpt/.pic). A round trip keeps the file byte for byte.
-  qel-cli run PROCEDURE.pro --port DEVICE [--settings 9600,n,8,1] [--loops N]
+  qel-cli run PROCEDURE.pro --port DEVICE [--meter PROFILE|auto] [--settings 9600,n,8,1] [--loops N]
               [--report OUT.rpt] [--stats OUT.json] [--reply-timeout MS] [--db URL | --no-db]
               [--operator NAME] [--company C] [--customer C] [--instrument I]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
@@ -37,7 +37,7 @@ Usage:
       judged (as qel-cli stats --json prints them).
       Every row is recorded in the results database as it is judged (see
       "Results history" below); the texts go into the run's record.
-  qel-cli sweep --port DEVICE [--settings ...] --item C [--second off]
+  qel-cli sweep --port DEVICE [--meter PROFILE|auto] [--settings ...] --item C [--second off]
               [--circuit SER] [--speed MED] --kind freq|volt --start 20 --end 100
               --points 10 [--unit Hz] [--fixed-freq 20 --fixed-freq-unit Hz]
               [--fixed-level 10 --fixed-level-unit mV] [--draws K] [--pic OUT.pic]
@@ -53,6 +53,11 @@ Usage:
       --csv writes the result list as CSV. --mask judges every point against
       the limit lines of a mask file (docs/sweep-mask.md): exit 1 when a point
       fails, each failing point named on stderr.
+  qel-cli meters [--json]
+      The meter profiles found: the built-in legacy one, the installed ones
+      and the user's (~/.local/share/Qel/meters, a file of the same name
+      wins); --json prints [{"name","file","identity","terminator","items",
+      "transports"}]. A broken profile file is named on stderr and left out.
   qel-cli export REPORT.rpt --procedure PROCEDURE.pro [--xlsx OUT.xlsx]
               [--csv OUT.csv]
       The result export to a workbook file (the results sheet, then a sheet
@@ -94,7 +99,8 @@ Usage:
       "meter","procedure","lot","rows","fails","outcome"}; outcome is
       completed, stopped, meter-lost, timeout or recording-interrupted
       (then "unrecorded": the rows that could not be recorded); null while
-      unknown.
+      unknown. A run on a meter profile other than legacy adds
+      "meterProfile".
   qel-cli history rows (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
               (--json | --csv OUT | --xlsx OUT)
       The rows of the selected runs with their readings and verdicts. JSON:
@@ -134,7 +140,11 @@ history opens the database read-only. ISO-DATE: 2026-12-07 or
 2026-12-07T14:30:00 (local time unless it ends in Z or an offset).
 
 DEVICE is a serial device path (/dev/ttyUSB0, /dev/ttyS0, or the pseudo-terminal
-printed by qel-meter-sim). --reply-timeout: milliseconds to wait for each reply
+printed by qel-meter-sim), tcp://HOST[:PORT] (a raw socket, port 5025 unless
+given) or /dev/usbtmc* (USB); --settings applies to serial lines only.
+--meter chooses the meter profile (default legacy; see qel-cli meters); auto
+identifies the meter by its *IDN? reply. A step the profile cannot measure is
+refused (2) before anything is sent; a meter error status ends the run (4). --reply-timeout: milliseconds to wait for each reply
 (default 10000; 0 waits for ever).
 
 Exit status: 0 success (all rows passed), 1 some verdict "fail", 2 usage or file
@@ -196,6 +206,8 @@ int main(int argc, char **argv)
             return cliFit(args);
         if (command == QLatin1String("serve"))
             return cliServe(args);
+        if (command == QLatin1String("meters"))
+            return cliMeters(args);
         throw CliError(ExitUsage, QStringLiteral("Unknown command \"%1\"; see qel-cli --help.").arg(command));
     } catch (const CliError &e) {
         std::fprintf(stderr, "qel-cli: %s\n", qPrintable(asSentence(QString::fromStdString(e.what()))));

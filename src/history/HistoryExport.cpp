@@ -321,6 +321,9 @@ QByteArray runsJson(const QVector<HistoryDatabase::RunSummary> &runs)
         // Only where rows are missing: every other run keeps its eleven keys.
         if (r.unrecorded > 0)
             o.insert(QStringLiteral("unrecorded"), double(r.unrecorded));
+        // Only for a run on a meter profile other than the legacy one.
+        if (!r.meterProfile.isEmpty())
+            o.insert(QStringLiteral("meterProfile"), r.meterProfile);
         a.append(o);
     }
     return QJsonDocument(a).toJson(QJsonDocument::Indented);

@@ -4,6 +4,8 @@
 #include "execution/ResultTableModel.h"
 #include "measurement/StepSettings.h"
 #include "meter/MeterCommands.h"
+#include "meter/InstrumentLink.h"
+#include "meter/ProfileDriver.h"
 #include "measurement/PassEvaluator.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
@@ -44,6 +46,8 @@ void MeasurementSequencer::start()
     m_exec.setFinishedLamp(false);
     m_exec.setRunEnabled(false);
     m_exchange.clearReplies();
+    m_profileLines.clear();
+    m_overloadSteps.clear();
     m_state = State::Sending;
     m_sendTimer.start(0);
 }
@@ -83,14 +87,49 @@ void MeasurementSequencer::sendStep()
     // Waiting already while the settings go out: a meter may answer the
     // trigger before the write returns.
     m_state = State::Waiting;
-    if (!m_exchange.request(MeterCommands::stepSettings(m_procedure.step(m_step))))
+    const MeterProfile &profile = m_exchange.link().profile();
+    const ProcedureStep &step = m_procedure.step(m_step);
+    if (!m_exchange.request(profile.isLegacy() ? MeterCommands::stepSettings(step) : planFor(m_step).settings))
         return; // the link went away under a write, and the run with it
 }
 
-void MeasurementSequencer::onReplied()
+const ProfileDriver::Plan &MeasurementSequencer::planFor(int index)
+{
+    if (m_plans.size() < m_procedure.stepCount())
+        m_plans.resize(m_procedure.stepCount());
+    const ProcedureStep &step = m_procedure.step(index);
+    const MeterProfile &profile = m_exchange.link().profile();
+    StepPlan &p = m_plans[index];
+    if (p.fields != step.fields || p.profile != profile.name) {
+        p.fields = step.fields;
+        p.profile = profile.name;
+        p.plan = ProfileDriver::plan(profile, measureSettings(step));
+    }
+    return p.plan;
+}
+
+void MeasurementSequencer::onReplied(const QByteArray &line)
 {
     if (m_state != State::Waiting)
         return;
+    const MeterProfile &profile = m_exchange.link().profile();
+    if (!profile.isLegacy() && m_step < m_procedure.stepCount()) {
+        const ProfileDriver::Reading r = ProfileDriver::read(profile, planFor(m_step), line);
+        if (r.kind == ProfileDriver::Reading::Kind::Error) {
+            const QString reason = tr("The meter reported %1 at step %2; the run was stopped. "
+                                      "The rows already measured are kept.").arg(r.error).arg(m_step + 1);
+            stopTimers();
+            m_state = State::Idle;
+            endRun();
+            emit meterFailed(reason);
+            return;
+        }
+        while (m_profileLines.size() <= m_step)
+            m_profileLines << QByteArray();
+        m_profileLines[m_step] = r.line;
+        if (r.kind == ProfileDriver::Reading::Kind::Overload)
+            m_overloadSteps << m_step;
+    }
     m_state = State::Advancing;
     m_advanceTimer.start(0);
 }
@@ -134,9 +173,21 @@ void MeasurementSequencer::evaluate()
     }
     QList<QByteArray> lines;
     lines.reserve(steps);
+    const bool legacy = m_exchange.link().profile().isLegacy();
     for (int j = 0; j < steps; ++j)
-        lines << m_exchange.takeFirstLine();
-    const PassEvaluator::Row row = PassEvaluator::evaluate(m_procedure.steps(), lines);
+        lines << (legacy ? m_exchange.takeFirstLine() : m_profileLines.value(j));
+    PassEvaluator::Row row = PassEvaluator::evaluate(m_procedure.steps(), lines);
+    // An overloaded step fails whatever its limits say.
+    for (int j : std::as_const(m_overloadSteps)) {
+        int cell = 0;
+        for (int k = 0; k < j && k < steps; ++k)
+            cell += m_procedure.step(k).hasSecondItem() ? 4 : 2;
+        if (cell + 1 < row.cells.size())
+            row.cells[cell + 1] = PassEvaluator::failText();
+        row.image = ResultTableModel::Failed;
+    }
+    m_profileLines.clear();
+    m_overloadSteps.clear();
     const int index = m_results.appendRow(row.cells, row.image, row.values);
     const QDateTime now = m_clock();
     m_results.setRowDateTime(index, PassEvaluator::dateText(now.date()), PassEvaluator::timeText(now.time()));

@@ -2,6 +2,8 @@
 
 #include "measurement/PassEvaluator.h"
 #include "meter/MeterExchange.h"
+#include "meter/ProfileDriver.h"
+#include "procedure/ProcedureStep.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -54,6 +56,9 @@ signals:
     void finished();
     // The run ended without finishing (the meter went away).
     void interrupted(const QString &reason);
+    // The meter answered with an error status; the run was stopped, the
+    // rows before kept.
+    void meterFailed(const QString &reason);
     // The meter did not answer within the exchange's reply timeout; the run
     // was stopped as Emergency Stop stops it.
     void timedOut();
@@ -61,7 +66,7 @@ signals:
 
 private:
     void sendStep();
-    void onReplied();
+    void onReplied(const QByteArray &line);
     void onTimedOut();
     void advance();
     void evaluate();
@@ -84,4 +89,18 @@ private:
     State m_state = State::Idle;
     int m_step = 0;
     std::function<QDateTime()> m_clock;
+    // With a meter profile: the pass's readings as the profile read them,
+    // and which steps read an overload.
+    QList<QByteArray> m_profileLines;
+    QList<int> m_overloadSteps;
+    // A profile's plan per step, worked out again only when the step's
+    // fields or the profile changed.
+    struct StepPlan
+    {
+        decltype(ProcedureStep::fields) fields;
+        QString profile;
+        ProfileDriver::Plan plan;
+    };
+    QVector<StepPlan> m_plans;
+    const ProfileDriver::Plan &planFor(int step);
 };

@@ -2,6 +2,8 @@
 
 #include "common/Prompter.h"
 #include "meter/InstrumentLink.h"
+#include "meter/ProfileDriver.h"
+#include "measurement/StepSettings.h"
 #include "measurement/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 
@@ -39,6 +41,15 @@ bool RunCommands::run()
         m_lastRefusal = noProcedureText();
         tell(m_lastRefusal);
         return false;
+    }
+    const MeterProfile &profile = m_link.profile();
+    for (int i = 0; i < m_procedure.stepCount() && !profile.isLegacy(); ++i) {
+        const QString why = ProfileDriver::cannot(profile, measureSettings(m_procedure.step(i)));
+        if (!why.isEmpty()) {
+            m_lastRefusal = QStringLiteral("Step %1 cannot be measured: %2; nothing was sent.").arg(i + 1).arg(why);
+            tell(m_lastRefusal);
+            return false;
+        }
     }
     m_sequencer.start();
     return true;

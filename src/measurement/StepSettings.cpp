@@ -19,3 +19,17 @@ QList<Setting> stepSettings(const ProcedureStep &step)
 }
 
 } // namespace MeterCommands
+
+MeasureSettings measureSettings(const ProcedureStep &step)
+{
+    using C = ProcedureStep;
+    MeasureSettings m;
+    m.firstItem = step[C::FItem];
+    m.secondItem = step[C::SItem].isEmpty() ? QStringLiteral("off") : step[C::SItem];
+    m.circuit = step[C::Circuit];
+    m.speed = step[C::Speed];
+    m.frequencyHz = FieldParsing::frequencyHz(step[C::Freq]);
+    m.current = step[C::Level].contains(QLatin1Char('A'), Qt::CaseInsensitive);
+    m.level = FieldParsing::levelVolts(step[C::Level]);
+    return m;
+}

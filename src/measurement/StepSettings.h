@@ -1,6 +1,7 @@
 #pragma once
 
 #include "meter/MeterCommands.h"
+#include "meter/ProfileDriver.h"
 
 struct ProcedureStep;
 
@@ -11,3 +12,7 @@ namespace MeterCommands {
 QList<Setting> stepSettings(const ProcedureStep &step);
 
 } // namespace MeterCommands
+
+// What a procedure step measures at, for a meter profile: a level text
+// with "A" in it is a current.
+MeasureSettings measureSettings(const ProcedureStep &step);

@@ -2,6 +2,7 @@
 
 #include "meter/InstrumentLink.h"
 #include "meter/MeterCommands.h"
+#include "meter/ProfileDriver.h"
 #include "meter/ReplySplitter.h"
 #include "meter/SettingsCache.h"
 
@@ -31,6 +32,14 @@ void SweepSequencer::startSweep(const SweepPlan &plan)
 {
     m_plan = plan;
     m_point = 0;
+    m_refusal.clear();
+    const QString why = ProfileDriver::cannot(m_link.profile(), measureSettings());
+    if (!why.isEmpty()) {
+        m_refusal = tr("The sweep cannot be measured: %1; nothing was sent.").arg(why);
+        if (m_prompter)
+            m_prompter->inform(QStringLiteral("Exception"), m_refusal, Prompter::Icon::Warning);
+        return;
+    }
     m_exchange.clearReplies();
     m_state = State::Sending;
     m_sendTimer.start(0);
@@ -62,8 +71,28 @@ void SweepSequencer::sendPoint()
     // Waiting already while the settings go out: a meter may answer the
     // trigger before the write returns.
     m_state = State::Waiting;
+    const MeterProfile &profile = m_link.profile();
+    if (!profile.isLegacy()) {
+        m_profilePlan = ProfileDriver::plan(profile, measureSettings());
+        m_exchange.request(m_profilePlan.settings);
+        return;
+    }
     if (!m_exchange.request(MeterCommands::sweepSettings(point)))
         return; // the link went away under a write, and the sweep with it
+}
+
+MeasureSettings SweepSequencer::measureSettings() const
+{
+    MeasureSettings m;
+    m.firstItem = m_plan.firstItem;
+    m.secondItem = m_plan.secondItem.isEmpty() ? QStringLiteral("off") : m_plan.secondItem;
+    m.circuit = m_plan.circuit;
+    m.speed = m_plan.speed;
+    if (m_point < m_plan.points.size()) {
+        m.frequencyHz = m_plan.points.at(m_point).frequencyHz;
+        m.level = m_plan.points.at(m_point).levelVolts;
+    }
+    return m;
 }
 
 void SweepSequencer::onReplied(const QByteArray &line)
@@ -87,7 +116,20 @@ void SweepSequencer::takeReading()
 {
     if (m_state != State::Reading)
         return;
-    const ReplySplitter::Parts parts = ReplySplitter::split(std::exchange(m_reply, QByteArray()));
+    QByteArray reply = std::exchange(m_reply, QByteArray());
+    const MeterProfile &profile = m_link.profile();
+    if (!profile.isLegacy()) {
+        const ProfileDriver::Reading r = ProfileDriver::read(profile, m_profilePlan, reply);
+        if (r.kind == ProfileDriver::Reading::Kind::Error) {
+            stopSweep();
+            m_recorder.finish();
+            emit meterFailed(tr("The meter reported %1 at point %2; the sweep was stopped. "
+                                "The points already measured are kept.").arg(r.error).arg(m_point + 1));
+            return;
+        }
+        reply = r.line;
+    }
+    const ReplySplitter::Parts parts = ReplySplitter::split(reply);
     m_exchange.clearReplies();
 
     const int index = m_point;

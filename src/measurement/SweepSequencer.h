@@ -3,6 +3,7 @@
 #include "plotter/SweepRecorder.h"
 #include "plotter/SweepRunner.h"
 #include "meter/MeterExchange.h"
+#include "meter/ProfileDriver.h"
 
 #include <QObject>
 #include <QTimer>
@@ -36,6 +37,9 @@ public:
     void stopSweep() override;
     void setSpeed(const QString &speed) override { m_plan.speed = speed; }
     const SweepPlan &plan() const { return m_plan; }
+    // Why the last startSweep() did not start (a setting the meter profile
+    // cannot do); empty when it started.
+    QString lastRefusal() const { return m_refusal; }
 
     bool isRunning() const { return m_state != State::Idle; }
     State state() const { return m_state; }
@@ -48,12 +52,16 @@ signals:
     void finished();
     // The sweep ended early (the meter went away); its points stay.
     void interrupted(const QString &reason);
+    // The meter answered with an error status; the sweep was stopped, its
+    // points kept.
+    void meterFailed(const QString &reason);
     // The meter did not answer within the exchange's reply timeout; the
     // sweep was stopped as Stop / Reset stops it.
     void timedOut();
 
 private:
     void sendPoint();
+    MeasureSettings measureSettings() const;
     void onReplied(const QByteArray &line);
     void onTimedOut();
     void takeReading();
@@ -68,4 +76,6 @@ private:
     SweepPlan m_plan;
     int m_point = 0;
     QByteArray m_reply;
+    QString m_refusal;
+    ProfileDriver::Plan m_profilePlan; // the point's, with a profile
 };

@@ -3,6 +3,8 @@
 #include "common/Prompter.h"
 #include "meter/SerialPortTransport.h"
 #include "meter/SerialTransport.h"
+#include "meter/TcpTransport.h"
+#include "meter/UsbtmcTransport.h"
 
 namespace {
 // Errors raised while opening the port are shown like any other program error.
@@ -16,11 +18,44 @@ InstrumentLink::InstrumentLink(Prompter *prompter, SerialTransport *transport, Q
         m_transport = new SerialPortTransport(this);
         m_ownsTransport = true;
     }
+    watchTransport();
+}
+
+void InstrumentLink::watchTransport()
+{
     connect(m_transport, &SerialTransport::readyRead, this, &InstrumentLink::onReadyRead);
     connect(m_transport, &SerialTransport::errorOccurred, this,
             [this](SerialTransport::Fault fault, const QString &message) {
                 onTransportError(int(fault), message);
             });
+}
+
+void InstrumentLink::chooseTransport(const QString &device)
+{
+    // A transport handed in (a test's) is used whatever the connection says.
+    if (!m_ownsTransport)
+        return;
+    SerialTransport *wanted = nullptr;
+    if (TcpTransport::isAddress(device)) {
+        if (!qobject_cast<TcpTransport *>(m_transport))
+            wanted = new TcpTransport(this);
+    } else if (UsbtmcTransport::isDevice(device)) {
+        if (!qobject_cast<UsbtmcTransport *>(m_transport))
+            wanted = new UsbtmcTransport(this);
+    } else if (!qobject_cast<SerialPortTransport *>(m_transport)) {
+        wanted = new SerialPortTransport(this);
+    }
+    if (!wanted)
+        return;
+    m_transport->disconnect(this);
+    m_transport->deleteLater();
+    m_transport = wanted;
+    watchTransport();
+}
+
+bool InstrumentLink::isSerial(const QString &device)
+{
+    return !TcpTransport::isAddress(device) && !UsbtmcTransport::isDevice(device);
 }
 
 InstrumentLink::~InstrumentLink()
@@ -56,8 +91,10 @@ bool InstrumentLink::open()
         fail(QStringLiteral("Invalid port number %1: ports are numbered from 1.").arg(m_settings.portNumber));
         return false;
     }
+    chooseTransport(request.device);
     QString error;
-    if (!SerialLineSettings::parse(m_settings.settingsText, &request.line, &error)) {
+    // Line settings mean something on a serial line only.
+    if (isSerial(request.device) && !SerialLineSettings::parse(m_settings.settingsText, &request.line, &error)) {
         fail(error);
         return false;
     }

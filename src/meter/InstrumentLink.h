@@ -2,6 +2,7 @@
 // Public API of the serial link (implemented by InstrumentLink.cpp).
 
 #include "meter/LinkSettings.h"
+#include "meter/MeterProfile.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -32,6 +33,9 @@ public:
     // The device a settings record opens: the typed or picked path, else
     // /dev/ttyS<n-1> for port n; empty for a port number below 1.
     static QString devicePathFor(const LinkSettings &settings);
+    // Whether a connection string is a serial device (not tcp:// nor
+    // /dev/usbtmc*): only then do the line settings apply.
+    static bool isSerial(const QString &connection);
 
     // The reply buffer never grows past this many bytes: a device that keeps
     // sending without being read is cut off and reported as lost.
@@ -42,6 +46,11 @@ public:
     QString lastError() const { return m_lastError; }
 
     SerialTransport *transport() const { return m_transport; }
+
+    // The meter family spoken over this link: legacy unless chosen. The
+    // connector sets it when "auto" identified another.
+    const MeterProfile &profile() const { return m_profile; }
+    void setProfile(const MeterProfile &profile) { m_profile = profile; }
 
     // Writes the bytes unchanged and in order.
     void writeLine(const QByteArray &line);
@@ -79,11 +88,15 @@ private:
     QByteArray takeFirstLine();
 
     void onReadyRead();
+    void watchTransport();
+    // The owned transport follows the connection string's kind.
+    void chooseTransport(const QString &device);
     void onTransportError(int fault, const QString &message);
     void fail(const QString &text);
     void loseLink(const QString &message);
 
     LinkSettings m_settings;
+    MeterProfile m_profile = MeterProfile::legacy();
     Prompter *m_prompter;
     SerialTransport *m_transport;
     bool m_ownsTransport = false;

@@ -22,4 +22,6 @@ struct LinkSettings
     // A device path typed or picked by the operator; empty means the
     // default mapping of the port number (/dev/ttyS<n-1>).
     QString devicePath;
+    // The meter profile to speak ("legacy", a profile's name, or "auto").
+    QString meterProfile = QStringLiteral("legacy");
 };

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 class InstrumentLink;
+class MeterProfiles;
 
 // Connecting to the meter, the one exchange that comes before any request:
 // the link opened with its settings, "*IDN?\n" and "*LOC\n" written, and
@@ -36,6 +37,16 @@ public:
     // its reply line, not bytes that were waiting from before the request.
     const QByteArray &identification() const { return m_identification; }
 
+    // With a profile other than legacy chosen on the link, or automatic
+    // choice on, the identification is the profile's (or "*IDN?\n") and
+    // the first line answered is the identity; automatic choice then puts
+    // the profile whose pattern matches on the link (refused, with the
+    // patterns listed, when none does). The profiles must outlive this.
+    void setAutomatic(bool automatic, const MeterProfiles *profiles);
+    bool isAutomatic() const { return m_automatic; }
+    // Why the last identification failed, when it was more than no answer.
+    QString failure() const { return m_failure; }
+
     // Time from connect to the identification check (1000 ms).
     int identificationDelay() const { return m_delay; }
     void setIdentificationDelay(int ms) { m_delay = ms; }
@@ -47,6 +58,8 @@ signals:
 
 private:
     void onCheck();
+    void onProfileReply();
+    void finishProfile(bool timedOut);
     void onLinkLost();
 
     InstrumentLink &m_link;
@@ -56,4 +69,9 @@ private:
     // Where this connection's reply starts in the reply buffer.
     qsizetype m_replyStart = 0;
     QMetaObject::Connection m_lossWatch;
+    QMetaObject::Connection m_replyWatch;
+    bool m_automatic = false;
+    bool m_profileMode = false;
+    const MeterProfiles *m_profiles = nullptr;
+    QString m_failure;
 };

@@ -1,6 +1,7 @@
 #include "meter/MeterExchange.h"
 
 #include "meter/InstrumentLink.h"
+#include "meter/ProfileDriver.h"
 #include "meter/SettingsCache.h"
 
 MeterExchange::MeterExchange(InstrumentLink &link, SettingsCache &cache, QObject *parent)
@@ -16,8 +17,23 @@ bool MeterExchange::request(const QList<MeterCommands::Setting> &settings)
 {
     cancel();
     const quint64 before = m_interruptions;
-    for (const QByteArray &line : m_cache.filter(settings)) {
-        m_link.writeLine(line);
+    const MeterProfile &profile = m_link.profile();
+    const bool legacy = profile.isLegacy();
+    if (legacy) {
+        for (const QByteArray &line : m_cache.filter(settings)) {
+            m_link.writeLine(line);
+            if (m_interruptions != before)
+                return false;
+        }
+    } else {
+        // One write for the step's settings: on a socket that is one packet,
+        // not one per line. A cache line ends in a line feed already, so only
+        // another terminator needs work.
+        QByteArray lines;
+        for (const QByteArray &line : m_cache.filter(settings))
+            lines += profile.terminator == "\n" ? line : ProfileDriver::wire(profile, line.chopped(1));
+        if (!lines.isEmpty())
+            m_link.writeLine(lines);
         if (m_interruptions != before)
             return false;
     }
@@ -27,7 +43,7 @@ bool MeterExchange::request(const QList<MeterCommands::Setting> &settings)
     m_waiting = true;
     if (m_timeoutMs > 0)
         m_timeout.start(m_timeoutMs);
-    m_link.writeLine(MeterCommands::trigger());
+    m_link.writeLine(legacy ? MeterCommands::trigger() : ProfileDriver::wire(profile, profile.measure.toLatin1()));
     return m_interruptions == before;
 }
 
@@ -42,7 +58,12 @@ void MeterExchange::cancel()
 
 void MeterExchange::finish()
 {
-    m_link.writeLine(MeterCommands::local());
+    const MeterProfile &profile = m_link.profile();
+    if (profile.isLegacy())
+        m_link.writeLine(MeterCommands::local());
+    else
+        for (const QString &line : profile.finish)
+            m_link.writeLine(ProfileDriver::wire(profile, line.toLatin1()));
     m_cache.clear();
 }
 

@@ -16,6 +16,8 @@ struct EndReason
         ProcedureChanged, // the steps changed under a run
         NotConnected,     // refused: no meter connected
         NoProcedure,      // refused: no steps
+        Unsupported,      // refused: a step the meter profile cannot measure (text says which)
+        MeterError,       // the meter answered with an error status (text names it)
     };
 
     Cause cause = Cause::Completed;

@@ -59,6 +59,10 @@ QelSession::QelSession(Prompter *prompter, QObject *parent)
     connect(m_measure, &MeasurementSequencer::finished, this,
         [this] { emit runEnded(reason(EndReason::Cause::Completed, QString(), QString())); });
     connect(m_measure, &MeasurementSequencer::interrupted, this, &QelSession::onRunInterrupted);
+    connect(m_measure, &MeasurementSequencer::meterFailed, this,
+        [this](const QString &text) { emit runEnded(reason(EndReason::Cause::MeterError, text, text)); });
+    connect(m_sweep, &SweepSequencer::meterFailed, this,
+        [this](const QString &text) { emit sweepEnded(reason(EndReason::Cause::MeterError, text, text)); });
     connect(m_measure, &MeasurementSequencer::timedOut, this, [this] {
         const QString ms = QString::number(m_measure->exchange().replyTimeout());
         emit runEnded(reason(EndReason::Cause::ReplyTimeout, ms, QString()));
@@ -90,6 +94,37 @@ QelSession::~QelSession()
     m_sweep->stopSweep();
 }
 
+const MeterProfiles &QelSession::profiles()
+{
+    if (!m_profiles)
+        m_profiles = std::make_unique<MeterProfiles>();
+    return *m_profiles;
+}
+
+bool QelSession::chooseMeter(const QString &name, QString *error)
+{
+    if (name == MeterProfile::autoName()) {
+        m_connector.setAutomatic(true, &profiles());
+        return true;
+    }
+    const MeterProfile *p = profiles().find(name);
+    if (!p) {
+        if (error)
+            *error = profiles().unknownText(name);
+        return false;
+    }
+    m_connector.setAutomatic(false, nullptr);
+    m_link.setProfile(*p);
+    return true;
+}
+
+QString QelSession::meterName() const
+{
+    if (m_connector.isAutomatic() && !m_link.isConnected())
+        return MeterProfile::autoName();
+    return m_link.profile().name;
+}
+
 void QelSession::setReplyTimeout(int ms)
 {
     m_measure->exchange().setReplyTimeout(ms);
@@ -99,8 +134,9 @@ void QelSession::setReplyTimeout(int ms)
 bool QelSession::run()
 {
     if (!m_runCommands->run()) {
-        const EndReason::Cause cause =
-            m_link.isConnected() ? EndReason::Cause::NoProcedure : EndReason::Cause::NotConnected;
+        const EndReason::Cause cause = !m_link.isConnected() ? EndReason::Cause::NotConnected
+            : m_procedure->stepCount() == 0                  ? EndReason::Cause::NoProcedure
+                                                             : EndReason::Cause::Unsupported;
         emit runRefused(reason(cause, QString(), m_runCommands->lastRefusal()));
         return false;
     }

@@ -63,6 +63,15 @@ public:
     RunCommands &runCommands() const { return *m_runCommands; }
     PlotterCommands &plotterCommands() const { return *m_plotCommands; }
 
+    // The meter profiles found (read on first use).
+    const MeterProfiles &profiles();
+    // Chooses the meter family for the next connect: a profile's name,
+    // "auto" (identified at connect), or "legacy" (the default). False with
+    // one sentence in *error for a name that is not a profile.
+    bool chooseMeter(const QString &name, QString *error);
+    // The profile chosen ("auto" while automatic) or identified.
+    QString meterName() const;
+
     // Milliseconds to wait for each reply of a run or sweep; 0 (the
     // default) waits for ever.
     void setReplyTimeout(int ms);
@@ -135,6 +144,7 @@ private:
     void onSweepInterrupted(const QString &text);
 
     std::unique_ptr<Prompter> m_silent;
+    std::unique_ptr<MeterProfiles> m_profiles;
     InstrumentLink m_link;
     MeterConnector m_connector;
     SettingsCache m_cache;

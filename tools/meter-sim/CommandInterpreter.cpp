@@ -95,6 +95,15 @@ double CommandInterpreter::noisy(double v)
     return v * (1.0 + m_noise * speedNoiseFactor(m_setup.speed) * m_normal(m_rng));
 }
 
+MeterReading CommandInterpreter::takeReading()
+{
+    MeterReading r = measure(m_parts ? m_parts->nextTrigger() : m_component, m_setup);
+    r.primary = noisy(r.primary);
+    if (r.hasSecondary)
+        r.secondary = noisy(r.secondary);
+    return r;
+}
+
 bool CommandInterpreter::setFunction(const std::string &arg)
 {
     const auto semi = arg.find(';');
@@ -129,12 +138,8 @@ CommandInterpreter::Action CommandInterpreter::handle(std::string line)
         return a;
     }
     if (u == "MEAS:TRIG") {
-        MeterReading r = measure(m_parts ? m_parts->nextTrigger() : m_component, m_setup);
-        r.primary = noisy(r.primary);
-        if (r.hasSecondary)
-            r.secondary = noisy(r.secondary);
         a.kind = K::Trigger;
-        a.reply = r.format();
+        a.reply = takeReading().format();
         return a;
     }
 

@@ -20,6 +20,7 @@ public:
     };
 
     CommandInterpreter(const ComponentModel &component, std::string identification);
+    virtual ~CommandInterpreter() = default;
 
     // Relative noise (standard deviation) on every reading, with a seed so a
     // run can be repeated exactly. Slower speeds average more noise away.
@@ -30,14 +31,20 @@ public:
     void setParts(PartPlan *plan) { m_parts = plan; }
 
     // `line` is one command without its line feed (a carriage return is ignored).
-    Action handle(std::string line);
+    virtual Action handle(std::string line);
 
     const MeterSetup &setup() const { return m_setup; }
     const ComponentModel &component() const { return m_component; }
 
+protected:
+    // The reading of one trigger, noise included, at the current setup.
+    MeterReading takeReading();
+    double noisy(double v);
+
 private:
     bool setFunction(const std::string &arg);
-    double noisy(double v);
+
+protected:
 
     ComponentModel m_component;
     std::string m_identification;

@@ -4,7 +4,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -66,6 +70,55 @@ PtyMeter::~PtyMeter()
 {
     if (m_master >= 0)
         ::close(m_master);
+    if (m_listen >= 0)
+        ::close(m_listen);
+}
+
+bool PtyMeter::openTcp(int port, std::string *error)
+{
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listen < 0) {
+        *error = std::string("cannot create a socket: ") + std::strerror(errno);
+        return false;
+    }
+    const int one = 1;
+    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(m_listen, 4) != 0) {
+        *error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
+        return false;
+    }
+    socklen_t len = sizeof a;
+    getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &len);
+    m_device = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    // Bytes cross a socket at once; there is no line rate to pace at.
+    m_timing.pace = false;
+    return true;
+}
+
+bool PtyMeter::acceptClient(volatile std::sig_atomic_t *stop)
+{
+    while (!*stop) {
+        pollfd p {m_listen, POLLIN, 0};
+        const int r = poll(&p, 1, -1);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        const int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        m_master = fd;
+        m_clientPresent = true;
+        m_log.note("client opened the line");
+        return true;
+    }
+    return false;
 }
 
 bool PtyMeter::open(std::string *error)
@@ -256,6 +309,10 @@ void PtyMeter::clientGone()
     if (m_clientPresent)
         m_log.note("client closed the line");
     m_clientPresent = false;
+    if (m_listen >= 0 && m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
 }
 
 void PtyMeter::hangUp()
@@ -272,12 +329,21 @@ void PtyMeter::hangUp()
     m_log.note("hung up");
     ::close(m_master);
     m_master = -1;
+    if (m_listen >= 0) {
+        ::close(m_listen);
+        m_listen = -1;
+    }
 }
 
 int PtyMeter::run(volatile std::sig_atomic_t *stop, bool exitWhenClosed)
 {
     char buf[4096];
     while (!*stop) {
+        if (m_listen >= 0 && m_master < 0) {
+            if (!acceptClient(stop))
+                return 0;
+            continue;
+        }
         const double now = simClock();
         if (!writeDue(now))
             return 0;
@@ -314,8 +380,22 @@ int PtyMeter::run(volatile std::sig_atomic_t *stop, bool exitWhenClosed)
                     onBytes(buf, size_t(n));
                     continue;
                 }
+                // A socket's peer that closed reads as the end of the stream.
+                if (m_listen >= 0 && (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))) {
+                    clientGone();
+                    if (exitWhenClosed)
+                        return 0;
+                }
                 break; // EAGAIN, or EIO when the client is gone
             }
+        }
+        if (m_listen >= 0) {
+            if (m_master >= 0 && (p.revents & (POLLHUP | POLLERR))) {
+                clientGone();
+                if (exitWhenClosed)
+                    return 0;
+            }
+            continue;
         }
         if (p.revents & POLLHUP) {
             if (m_clientPresent) {

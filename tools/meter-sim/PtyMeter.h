@@ -27,6 +27,9 @@ public:
     ~PtyMeter();
 
     bool open(std::string *error);
+    // Serves on 127.0.0.1:port (0: a free port) instead, one client at a
+    // time; devicePath() is then "tcp://127.0.0.1:PORT".
+    bool openTcp(int port, std::string *error);
     const std::string &devicePath() const { return m_device; }
 
     // Runs until *stop becomes non-zero, a planned hang-up, or (with
@@ -59,7 +62,11 @@ private:
     FaultPlan &m_faults;
     MeterTiming m_timing;
     SimLog &m_log;
-    int m_master = -1;
+    // Waits for the next client on the socket; false when stopped.
+    bool acceptClient(volatile std::sig_atomic_t *stop);
+
+    int m_master = -1; // the pseudo-terminal's master, or the client's socket
+    int m_listen = -1; // the listening socket (TCP only)
     std::string m_device;
     std::string m_line;
     std::deque<Out> m_out;

@@ -5,6 +5,7 @@
 #include "FaultPlan.h"
 #include "PartPlan.h"
 #include "PtyMeter.h"
+#include "ScpiInterpreter.h"
 #include "SimLog.h"
 
 #include <QCommandLineParser>
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -28,9 +30,24 @@ void onSignal(int)
 const char *const kDescription = R"(A simulated impedance (LCR) meter for Qel, on a pseudo-terminal.
 
 The first line printed on standard output is the device to open, for example
-/dev/pts/7; with --link a fixed symlink points to it as well. The simulator
-keeps running when a client closes the line, so the program can reconnect.
-SIGINT or SIGTERM end it.
+/dev/pts/7; with --link a fixed symlink points to it as well. With --tcp PORT
+it serves on 127.0.0.1:PORT instead (0: a free port), one client at a time,
+and the first line is tcp://127.0.0.1:PORT. The simulator keeps running when
+a client closes the line, so the program can reconnect. SIGINT or SIGTERM
+end it.
+
+--profile chooses the command set (default legacy, described below):
+  scpi-lcr        LF; *IDN?, :TRIG:SOUR BUS, :FREQ <Hz>, :VOLT <V>, :CURR <A>,
+                  :FUNC:IMP CSD|CSQ|CSRS|CPD|CPQ|CPRP|CPG|LSD|LSQ|LSRS|LPD|LPQ|
+                  LPRP|LPG|ZTD|YTD|RX|GB, :APER SHOR|MED|LONG; *TRG answers
+                  <A>,<B>,<status> in NR3 (+1.00000E-07,+1.23456E-03,+0);
+                  status +1 is an overload (values 9.9E37). RX and GB give
+                  R and G as A. Identification "...LCR-E2000...".
+  scpi-lcr-slots  CR LF; *IDN?, :TRIG EXT, :FREQ, :LEV V|CC, :LEV:VOLT,
+                  :LEV:CURR, :PAR1 CS|CP|LS|LP|Z|Y|X|B|RDC, :PAR2 D|Q|RS|RP|G|
+                  PHASE|OFF, :SPEE FAST|MED|SLOW; "*TRG;:MEAS?" answers
+                  <PAR1>[,<PAR2>]. Identification "...LCR-S300...".
+--status-at N --status-code C (scpi-lcr): the Nth trigger answers status C.
 
 Commands (one a line, ended by a line feed):
   *IDN?                     the identification (contains the model digits 44)
@@ -159,7 +176,11 @@ int main(int argc, char **argv)
     p.addVersionOption();
     p.addOptions({
         {"component", "The component under test (default C=100n).", "model", "C=100n"},
-        {"idn", "The identification reply.", "text", "QEL,SIMULATED LCR-4410,SIM0001,1.00"},
+        {"idn", "The identification reply.", "text"},
+        {"profile", "The command set: legacy, scpi-lcr or scpi-lcr-slots.", "name", "legacy"},
+        {"tcp", "Serve on 127.0.0.1:PORT instead of a pseudo-terminal (0: any free port).", "port"},
+        {"status-at", "The Nth trigger answers with --status-code (scpi-lcr).", "n"},
+        {"status-code", "The status of that trigger, e.g. -1 (default), 3, 4.", "code", "-1"},
         {"log", "Log every byte received and sent to this file.", "file"},
         {"link", "Keep a symlink at this path pointing to the device.", "path"},
         {"zero-time", "No measuring time and no pacing."},
@@ -262,14 +283,49 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    CommandInterpreter interpreter(component, p.value("idn").toStdString());
+    const QString profile = p.value("profile");
+    std::unique_ptr<CommandInterpreter> owned;
+    if (profile == QLatin1String("legacy")) {
+        owned = std::make_unique<CommandInterpreter>(component,
+            p.isSet("idn") ? p.value("idn").toStdString() : std::string("QEL,SIMULATED LCR-4410,SIM0001,1.00"));
+    } else if (profile == QLatin1String("scpi-lcr") || profile == QLatin1String("scpi-lcr-slots")) {
+        const bool slotted = profile == QLatin1String("scpi-lcr-slots");
+        const std::string id = p.isSet("idn") ? p.value("idn").toStdString()
+            : slotted ? std::string("QEL,SIMULATED LCR-S300,SIM0003,1.00") : std::string("QEL,SIMULATED LCR-E2000,SIM0002,1.00");
+        auto scpi = std::make_unique<ScpiInterpreter>(slotted ? ScpiInterpreter::Dialect::Slots : ScpiInterpreter::Dialect::Lcr,
+            component, id);
+        int at = 0;
+        if (!positive(p, "status-at", &at))
+            return 2;
+        bool ok = false;
+        const int code = p.value("status-code").toInt(&ok);
+        if (!ok) {
+            std::fprintf(stderr, "qel-meter-sim: --status-code needs a whole number\n");
+            return 2;
+        }
+        scpi->setStatusFault(at, code);
+        owned = std::move(scpi);
+    } else {
+        std::fprintf(stderr, "qel-meter-sim: --profile must be legacy, scpi-lcr or scpi-lcr-slots\n");
+        return 2;
+    }
+    CommandInterpreter &interpreter = *owned;
     interpreter.setNoise(noise, seed);
     PartPlan partPlan(component, parts, seed);
     if (parts.varies())
         interpreter.setParts(&partPlan);
     FaultPlan plan(faults, seed);
     PtyMeter meter(interpreter, plan, timing, log);
-    if (!meter.open(&error)) {
+    int tcpPort = -1;
+    if (p.isSet("tcp")) {
+        bool ok = false;
+        tcpPort = p.value("tcp").toInt(&ok);
+        if (!ok || tcpPort < 0 || tcpPort > 65535) {
+            std::fprintf(stderr, "qel-meter-sim: --tcp needs a port from 0 to 65535\n");
+            return 2;
+        }
+    }
+    if (tcpPort >= 0 ? !meter.openTcp(tcpPort, &error) : !meter.open(&error)) {
         std::fprintf(stderr, "qel-meter-sim: %s\n", error.c_str());
         return 1;
     }
@@ -283,7 +339,7 @@ int main(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     const std::string link = p.value("link").toStdString();
-    if (!link.empty())
+    if (!link.empty() && tcpPort < 0)
         makeLink(link, meter.devicePath());
 
     std::printf("%s\n", meter.devicePath().c_str());

@@ -21,6 +21,11 @@ int main(int argc, char **argv)
                        "by default port 1, /dev/ttyS0."),
         QStringLiteral("path"));
     parser.addOption(device);
+    QCommandLineOption meter(QStringLiteral("meter"),
+        QStringLiteral("The meter profile (legacy, scpi-lcr, scpi-lcr-slots, one of your own, or auto); "
+                       "the device may then be tcp://HOST:PORT."),
+        QStringLiteral("profile"));
+    parser.addOption(meter);
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A .pro, .rpt or .pic file to open."), QStringLiteral("[file]"));
     parser.process(app);
     if (parser.positionalArguments().size() > 1)
@@ -28,6 +33,7 @@ int main(int argc, char **argv)
 
     CQelApp::Options options;
     options.device = parser.value(device);
+    options.meter = parser.value(meter);
     options.file = parser.positionalArguments().value(0);
     CQelApp qel(options);
     if (!qel.start())

@@ -35,6 +35,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSettings>
@@ -58,6 +59,13 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
 {
     if (!options.device.isEmpty())
         link().settings().devicePath = options.device;
+    if (!options.meter.isEmpty()) {
+        QString error;
+        if (m_session->chooseMeter(options.meter, &error))
+            link().settings().meterProfile = options.meter;
+        else
+            m_prompter->inform(QStringLiteral("Qel"), error, Prompter::Icon::Error);
+    }
 
     QelSession &s = *m_session;
     m_view = new CQelView(s.procedure(), s.results(), s.execution(), m_prompter);
@@ -152,6 +160,21 @@ void CQelApp::wireFrame()
     state.documentPath = [this] { return m_doc->pathName(); };
     state.busy = [] { return BackgroundTask::running() > 0; };
     f->setState(state);
+    // Which meter answered, and where, while connected.
+    auto *meter = new QLabel(f);
+    meter->setObjectName(QStringLiteral("meterStatus"));
+    meter->hide();
+    f->statusBar()->addPermanentWidget(meter);
+    connect(&link(), &InstrumentLink::connectedChanged, meter, [this, meter](bool connected) {
+        meter->setVisible(connected);
+        if (!connected) {
+            meter->clear();
+            return;
+        }
+        meter->setText(QStringLiteral("%1 (%2) on %3")
+                           .arg(QString::fromLatin1(m_session->connector().identification()).trimmed(),
+                               link().profile().name, InstrumentLink::devicePathFor(link().settings())));
+    });
     f->addResultsCommand(QStringLiteral("Export Results to &CSV..."),
         QStringLiteral("Write the result table to a CSV file (UTF-8, comma-separated)"),
         [this] { m_background->exportResultsCsv(); });
@@ -294,8 +317,12 @@ bool CQelApp::saveTo(const QString &path)
 
 void CQelApp::communication()
 {
+    QStringList meters;
+    for (const MeterProfile &p : m_session->profiles().all())
+        meters << p.name;
+    m_commDlg->setMeters(meters);
     m_commDlg->setSettings(link().settings());
-    CommunicationCommand::run(m_session->connector(), *m_commDlg);
+    CommunicationCommand::run(m_session->connector(), *m_commDlg, &m_session->profiles());
     m_frame->updateCommands();
 }
 

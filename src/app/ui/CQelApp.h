@@ -34,6 +34,7 @@ public:
         QString device;    // a device path for the link instead of port 1's default
         QString file;      // a file to open at start-up
         bool connect = true;
+        QString meter;     // a meter profile's name or "auto"; empty: legacy
     };
 
     explicit CQelApp(const Options &options, Prompter *prompter = nullptr, QObject *parent = nullptr);

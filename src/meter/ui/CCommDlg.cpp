@@ -15,6 +15,7 @@
 
 namespace {
 const QString kByNumber = QStringLiteral("By port number");
+const QString kAutomatic = QStringLiteral("Automatic");
 }
 
 CCommDlg::CCommDlg(Prompter *prompter, QWidget *parent) : QDialog(parent), m_prompter(prompter)
@@ -31,7 +32,13 @@ CCommDlg::CCommDlg(Prompter *prompter, QWidget *parent) : QDialog(parent), m_pro
     m_device->setEditable(true);
     m_device->setInsertPolicy(QComboBox::NoInsert);
     m_device->setToolTip(QStringLiteral("Pick a detected serial device or type a device path "
-                                        "(for example the simulated meter's /dev/pts/N)."));
+                                        "(for example the simulated meter's /dev/pts/N), tcp://HOST:PORT "
+                                        "for a meter on the network or /dev/usbtmcN for one on USB."));
+    m_meter = new QComboBox(this);
+    m_meter->setObjectName(QStringLiteral("meterBox"));
+    m_meter->setToolTip(QStringLiteral("The meter's command set (docs/meter-profiles.md); Automatic asks the "
+                                       "meter who it is."));
+    setMeters({QStringLiteral("legacy")});
     m_mapping = new QLabel(this);
     m_mapping->setObjectName(QStringLiteral("mappingLabel"));
     m_mapping->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -41,6 +48,7 @@ CCommDlg::CCommDlg(Prompter *prompter, QWidget *parent) : QDialog(parent), m_pro
     form->addRow(QStringLiteral("Settings"), m_settingsText);
     form->addRow(QStringLiteral("Device"), m_device);
     form->addRow(QString(), m_mapping);
+    form->addRow(QStringLiteral("Meter"), m_meter);
 
     m_ok = new QPushButton(QStringLiteral("Connecting && Exit"), this);
     m_ok->setDefault(true);
@@ -57,6 +65,17 @@ CCommDlg::CCommDlg(Prompter *prompter, QWidget *parent) : QDialog(parent), m_pro
     connect(m_device, &QComboBox::currentTextChanged, this, &CCommDlg::updateMapping);
     refreshDevices();
     loadFields();
+}
+
+void CCommDlg::setMeters(const QStringList &names)
+{
+    const QString keep = m_meter->currentData().toString();
+    m_meter->clear();
+    for (const QString &name : names)
+        m_meter->addItem(name, name);
+    m_meter->addItem(kAutomatic, QStringLiteral("auto"));
+    const int index = m_meter->findData(keep.isEmpty() ? m_settings.meterProfile : keep);
+    m_meter->setCurrentIndex(index >= 0 ? index : 0);
 }
 
 void CCommDlg::setSettings(const LinkSettings &settings)
@@ -104,6 +123,8 @@ void CCommDlg::loadFields()
         m_device->setCurrentIndex(index);
     else
         m_device->setEditText(path);
+    const int meter = m_meter->findData(m_settings.meterProfile);
+    m_meter->setCurrentIndex(meter >= 0 ? meter : 0);
     updateMapping();
 }
 
@@ -155,5 +176,6 @@ void CCommDlg::accept()
     m_settings.portNumber = port;
     m_settings.settingsText = m_settingsText->text();
     m_settings.devicePath = chosenDevice();
+    m_settings.meterProfile = m_meter->currentData().toString();
     QDialog::accept();
 }

@@ -36,6 +36,9 @@ public:
     QLineEdit *portEdit() const { return m_port; }
     QLineEdit *settingsEdit() const { return m_settingsText; }
     QComboBox *deviceBox() const { return m_device; }
+    QComboBox *meterBox() const { return m_meter; }
+    // The profiles offered in "Meter" besides "Automatic" (legacy first).
+    void setMeters(const QStringList &names);
     QPushButton *okButton() const { return m_ok; }
 
 private:
@@ -50,6 +53,7 @@ private:
     QLineEdit *m_port;
     QLineEdit *m_settingsText;
     QComboBox *m_device;
+    QComboBox *m_meter;
     QLabel *m_mapping;
     QPushButton *m_ok;
 };

@@ -4,7 +4,8 @@
 #include "meter/MeterConnector.h"
 #include "meter/ui/CCommDlg.h"
 
-CommunicationCommand::Outcome CommunicationCommand::run(MeterConnector &meter, CCommDlg &dialog)
+CommunicationCommand::Outcome CommunicationCommand::run(MeterConnector &meter, CCommDlg &dialog,
+                                                       const MeterProfiles *profiles)
 {
     InstrumentLink &link = meter.link();
     if (link.isConnected()) {
@@ -15,5 +16,11 @@ CommunicationCommand::Outcome CommunicationCommand::run(MeterConnector &meter, C
     if (dialog.exec() != QDialog::Accepted)
         return Outcome::Cancelled;
     link.settings() = dialog.settings();
+    if (profiles) {
+        const QString chosen = link.settings().meterProfile;
+        const MeterProfile *profile = profiles->find(chosen);
+        meter.setAutomatic(chosen == MeterProfile::autoName(), profiles);
+        link.setProfile(profile ? *profile : MeterProfile::legacy());
+    }
     return meter.connectToMeter() ? Outcome::Connecting : Outcome::Failed;
 }

@@ -2,6 +2,7 @@
 
 class CCommDlg;
 class MeterConnector;
+class MeterProfiles;
 
 // The Setup > Communication command: a connected link is disconnected at once
 // (no dialog, nothing sent); otherwise the Communication Setup dialog is shown
@@ -16,5 +17,7 @@ public:
         Failed        // the port could not be opened; the error was shown
     };
 
-    static Outcome run(MeterConnector &meter, CCommDlg &dialog);
+    // profiles: where the dialog's meter choice is looked up; null keeps
+    // the link's profile.
+    static Outcome run(MeterConnector &meter, CCommDlg &dialog, const MeterProfiles *profiles = nullptr);
 };

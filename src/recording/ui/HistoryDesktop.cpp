@@ -32,6 +32,8 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
         const InstrumentLink *link = &m_parts.session->link();
         r.meter = QString::fromLatin1(m_parts.session->connector().identification()).trimmed();
         r.device = InstrumentLink::devicePathFor(link->settings());
+        if (!link->profile().isLegacy())
+            r.meterProfile = link->profile().name;
         r.procedure = QFileInfo(m_parts.procedurePath ? m_parts.procedurePath() : QString()).fileName();
         r.loops = std::max(1, m_parts.session->execution().loopTextValue());
         if (const ReportDescription *d = &m_parts.session->description()) {

@@ -6,6 +6,7 @@
 
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
+#include "meter/MeterProfile.h"
 #include "meter/ui/CCommDlg.h"
 #include "meter/ui/CommunicationCommand.h"
 
@@ -211,4 +212,53 @@ TEST_F(CommunicationCommandTest, CancelChangesNothing)
     EXPECT_FALSE(link.isConnected());
     EXPECT_EQ(link.settings().portNumber, 1);
     EXPECT_TRUE(prompter.said.isEmpty());
+}
+
+TEST(CommunicationMeterChoice, AutomaticOverTcpIdentifiesTheProfileAndLegacyStaysTheDefault)
+{
+    const MeterProfiles profiles({qelSourceDir() + QStringLiteral("/resources/meters")});
+    MeterSim sim({QStringLiteral("--profile"), QStringLiteral("scpi-lcr"), QStringLiteral("--tcp"), QStringLiteral("0")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    RecordingPrompter prompter;
+    InstrumentLink link(&prompter);
+    MeterConnector connector(link);
+    CCommDlg dlg(&prompter);
+    QStringList names;
+    for (const MeterProfile &p : profiles.all())
+        names << p.name;
+    dlg.setMeters(names);
+    dlg.setSettings(link.settings());
+    QStringList offered;
+    for (int i = 0; i < dlg.meterBox()->count(); ++i)
+        offered << dlg.meterBox()->itemText(i);
+    EXPECT_EQ(offered, (QStringList{"legacy", "scpi-lcr-slots", "scpi-lcr", "Automatic"}));
+    EXPECT_EQ(dlg.meterBox()->currentText(), QStringLiteral("legacy"));
+
+    whileShown(dlg, [&] {
+        dlg.deviceBox()->setEditText(sim.devicePath());
+        EXPECT_EQ(mappingLabel(dlg), QStringLiteral("Opens %1 (the port number is not used)").arg(sim.devicePath()));
+        dlg.meterBox()->setCurrentIndex(dlg.meterBox()->findText(QStringLiteral("Automatic")));
+        dlg.okButton()->click();
+    });
+    ASSERT_EQ(CommunicationCommand::run(connector, dlg, &profiles), CommunicationCommand::Outcome::Connecting)
+        << qPrintable(prompter.texts().join('\n'));
+    ASSERT_TRUE(MeterSim::waitUntil([&] { return link.isConnected(); }, 5000)) << qPrintable(prompter.texts().join('\n'));
+    EXPECT_EQ(link.settings().meterProfile, QStringLiteral("auto"));
+    EXPECT_EQ(link.profile().name, QStringLiteral("scpi-lcr"));
+    EXPECT_TRUE(connector.identification().contains("LCR-E2000"));
+    ASSERT_TRUE(sim.waitForCommands(2));
+    EXPECT_EQ(sim.receivedBytes(), QByteArray("*IDN?\n:TRIG:SOUR BUS\n"));
+    EXPECT_TRUE(prompter.said.isEmpty());
+
+    // Choosing legacy again puts the legacy bytes back on the next connect.
+    CommunicationCommand::run(connector, dlg, &profiles); // disconnects
+    whileShown(dlg, [&] {
+        dlg.meterBox()->setCurrentIndex(0);
+        dlg.okButton()->click();
+    });
+    ASSERT_EQ(CommunicationCommand::run(connector, dlg, &profiles), CommunicationCommand::Outcome::Connecting);
+    EXPECT_TRUE(link.profile().isLegacy());
+    EXPECT_FALSE(connector.isAutomatic());
+    ASSERT_TRUE(sim.waitForCommands(4));
+    EXPECT_EQ(sim.receivedBytes(), QByteArray("*IDN?\n:TRIG:SOUR BUS\n*IDN?\n*LOC\n"));
 }
