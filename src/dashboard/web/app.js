@@ -35,6 +35,8 @@ function percent(fraction) {
 
 // A reading's unit by its item (the meter's vocabulary).
 const Units = { C: 'F', L: 'H', X: '\u03a9', Z: '\u03a9', R: '\u03a9', Rdc: '\u03a9', B: 'S', Y: 'S', G: 'S', Angle: '\u00b0' };
+// Colours told apart with any colour vision (Okabe and Ito).
+const OkabeIto = { blue: '#0072b2', skyBlue: '#56b4e9', green: '#009e73', vermilion: '#d55e00', black: '#000000' };
 const Prefixes = { '-15': 'f', '-12': 'p', '-9': 'n', '-6': '\u00b5', '-3': 'm', '0': '', '3': 'k', '6': 'M', '9': 'G', '12': 'T' };
 
 function unitOf(item) {
@@ -111,8 +113,10 @@ function renderYieldChart(stations) {
   if (!yieldChart) {
     yieldChart = new Chart(document.getElementById('yield-chart'), {
       type: 'bar',
-      data: { labels, datasets: [{ label: "Today's yield (%)", data, backgroundColor: '#2563eb' }] },
-      options: { animation: false, maintainAspectRatio: false, scales: { y: { min: 0, max: 100 } } },
+      data: { labels, datasets: [{ label: "Today's yield (%)", data, backgroundColor: OkabeIto.blue }] },
+      options: { animation: false, maintainAspectRatio: false,
+        scales: { x: { title: { display: true, text: 'Station' } },
+          y: { min: 0, max: 100, ticks: { callback: v => v + ' %' }, title: { display: true, text: "Today's yield (%)" } } } },
     });
   } else {
     yieldChart.data.labels = labels;
@@ -237,10 +241,10 @@ function renderHistogram(h) {
   const bars = h.bins.map(b => ({ x: (b.from + b.to) / 2, y: b.count }));
   const top = Math.max(1, ...h.bins.map(b => b.count));
   const datasets = [{ type: 'bar', label: `${name} readings`, pointStyle: 'rect',
-    data: bars, backgroundColor: '#60a5fa', barPercentage: 1, categoryPercentage: 1, grouped: false, order: 1 }];
-  if (h.low !== null) datasets.push(marker('low limit', h.low, top, '#b91c1c', [6, 4]));
-  if (h.high !== null) datasets.push(marker('high limit', h.high, top, '#b91c1c', [6, 4]));
-  if (h.standard !== null) datasets.push(marker('standard', h.standard, top, '#15803d', []));
+    data: bars, backgroundColor: OkabeIto.skyBlue, barPercentage: 1, categoryPercentage: 1, grouped: false, order: 1 }];
+  if (h.low !== null) datasets.push(marker('low limit', h.low, top, OkabeIto.vermilion, [6, 4]));
+  if (h.high !== null) datasets.push(marker('high limit', h.high, top, OkabeIto.vermilion, [6, 4]));
+  if (h.standard !== null) datasets.push(marker('standard', h.standard, top, OkabeIto.black, [2, 3]));
   if (histogramChart) {
     histogramChart.data.datasets = datasets;
     histogramChart.options.scales.x.title.text = axis;
@@ -255,7 +259,7 @@ function renderHistogram(h) {
       // Swatches drawn in each dataset's own style: the limits as (dashed) lines.
       plugins: { legend: { labels: { usePointStyle: true, pointStyleWidth: 28 } } },
       scales: { x: { type: 'linear', ticks: { callback: v => engineering(v, unit) }, title: { display: true, text: axis } },
-        y: { beginAtZero: true, title: { display: true, text: 'count' }, ticks: { precision: 0 } } } },
+        y: { beginAtZero: true, title: { display: true, text: 'Count' }, ticks: { precision: 0 } } } },
   });
 }
 

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "common/AxisTicks.h"
 #include "statistics/Histogram.h"
 
 #include <QWidget>
 
 #include <optional>
 
-// A histogram of one result column with its limits (red) and standard
-// (green, dashed) drawn across it; values shown in the step's unit.
+// A histogram of one result column with its limits (vermilion) and
+// standard (green, dashed) drawn across it; ticks in engineering notation
+// with the column's unit.
 class HistogramView : public QWidget
 {
     Q_OBJECT
@@ -25,6 +27,10 @@ public:
     void clear(const QString &message);
 
     const Histogram &histogram() const { return m_histogram; }
+    // The value axis: its range and ticks, labelled with the unit.
+    AxisTicks::Scale valueScale() const;
+    // The base unit of a step's unit text ("nF" -> "F"); empty for Q and D.
+    static QString baseUnit(const QString &unit);
     QSize sizeHint() const override { return {640, 300}; }
 
 protected:
