@@ -61,6 +61,15 @@ function engineering(v, unit) {
   return String(mantissa) + ' ' + Prefixes[String(exp)] + unit;
 }
 
+// Every chart writes its axes' tick labels onto its canvas (data-x-ticks,
+// data-y-ticks), for screen readers and for checking what it drew.
+if (typeof Chart !== 'undefined') {
+  Chart.register({ id: 'tickLabels', afterUpdate(chart) {
+    for (const [id, scale] of Object.entries(chart.scales))
+      chart.canvas.dataset[id + 'Ticks'] = scale.ticks.map(t => [].concat(t.label).join(' ')).join(' | ');
+  } });
+}
+
 class NeedToken extends Error {}
 
 // The answer's body, and with whole set its headers too.
@@ -116,7 +125,7 @@ function renderYieldChart(stations) {
       data: { labels, datasets: [{ label: "Today's yield (%)", data, backgroundColor: OkabeIto.blue }] },
       options: { animation: false, maintainAspectRatio: false,
         scales: { x: { title: { display: true, text: 'Station' } },
-          y: { min: 0, max: 100, ticks: { callback: v => v + ' %' }, title: { display: true, text: "Today's yield (%)" } } } },
+          y: { min: 0, max: 100, ticks: { stepSize: 25, callback: v => v + ' %' }, title: { display: true, text: "Today's yield (%)" } } } },
     });
   } else {
     yieldChart.data.labels = labels;
