@@ -16,12 +16,10 @@ HistogramView::HistogramView(QWidget *parent) : QWidget(parent)
     setPalette(p);
 }
 
-void HistogramView::setData(std::vector<double> values, const Marks &marks, double toUnit, const QString &unit,
-                            const QString &title)
+void HistogramView::setData(std::vector<double> values, const Marks &marks, const QString &unit, const QString &title)
 {
     m_histogram = Histogram::of(values);
     m_marks = marks;
-    m_toUnit = toUnit;
     m_unit = unit;
     m_title = title;
     m_message = m_histogram.counts.isEmpty() ? QStringLiteral("No readings with a number in this column.") : QString();

@@ -20,10 +20,9 @@ public:
     {
         std::optional<double> low, high, standard; // base units
     };
-    // values in base units (sorted in place); toUnit scales them for the
-    // labels, unit is appended to them.
-    void setData(std::vector<double> values, const Marks &marks, double toUnit, const QString &unit,
-                 const QString &title);
+    // values in base units (sorted in place); unit is the column's unit
+    // text ("nF"), whose base unit labels the ticks.
+    void setData(std::vector<double> values, const Marks &marks, const QString &unit, const QString &title);
     void clear(const QString &message);
 
     const Histogram &histogram() const { return m_histogram; }
@@ -39,7 +38,6 @@ protected:
 private:
     Histogram m_histogram;
     Marks m_marks;
-    double m_toUnit = 1;
     QString m_unit;
     QString m_title;
     QString m_message;

@@ -23,6 +23,7 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QScatterSeries>
 #include <QXYSeries>
 
 #include <cmath>
@@ -155,6 +156,25 @@ TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
     f.write(R"({"x": "log", "lines": [{"line": 1, "lower": [[1000, 0.06], [20000000, 0.06]]}]})");
     f.close();
     ASSERT_TRUE(w->loadMask(good));
+    // Fit, mask limit and failing points in three styles told apart without
+    // colour vision too; each Y axis in the colour of its one line.
+    QMap<QString, QXYSeries *> byName;
+    for (QAbstractSeries *s : chart->series())
+        byName.insert(s->name(), static_cast<QXYSeries *>(s));
+    ASSERT_TRUE(byName.contains("Z fit (capacitor)") && byName.contains("Z1 lower limit") && byName.contains("failing points"))
+        << qPrintable(byName.keys().join(QLatin1Char(',')));
+    const QPen fitPen = byName["Z fit (capacitor)"]->pen(), maskPen = byName["Z1 lower limit"]->pen();
+    auto *failing = qobject_cast<QScatterSeries *>(byName["failing points"]);
+    ASSERT_NE(failing, nullptr);
+    EXPECT_EQ(fitPen.style(), Qt::DashLine);
+    EXPECT_EQ(maskPen.style(), Qt::DashDotLine);
+    EXPECT_EQ(failing->markerShape(), QScatterSeries::MarkerShapeTriangle);
+    EXPECT_EQ(byName["Z1"]->pen().style(), Qt::SolidLine);
+    const QSet<QRgb> colours{fitPen.color().rgb(), maskPen.color().rgb(), failing->color().rgb(), byName["Z1"]->pen().color().rgb(),
+        byName["Angle2"]->pen().color().rgb()};
+    EXPECT_EQ(colours.size(), 5);
+    for (QAbstractAxis *a : chart->axes(Qt::Vertical))
+        EXPECT_EQ(a->labelsColor(), byName[a->alignment() == Qt::AlignLeft ? "Z1" : "Angle2"]->pen().color());
     EXPECT_FALSE(w->analysis().verdict.passed());
     EXPECT_EQ(w->analysis().verdict.judged, 81);
     for (const LimitMask::Failure &fail : w->analysis().verdict.failures) {
