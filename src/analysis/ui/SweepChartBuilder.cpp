@@ -6,6 +6,7 @@
 
 #include <QCategoryAxis>
 #include <QChart>
+#include <QLegend>
 #include <QLineSeries>
 #include <QScatterSeries>
 
@@ -51,6 +52,8 @@ int SweepChartBuilder::build()
     for (QAbstractAxis *a : m_chart->axes())
         m_chart->removeAxis(a), delete a;
     m_leftOut = 0;
+    // The legend shows each line as drawn: dashes, dash-dots, triangles.
+    m_chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     addAxes();
     addLines();
     addFit();
