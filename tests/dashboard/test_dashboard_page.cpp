@@ -137,6 +137,8 @@ TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
             } else {
                 // Readings in engineering notation with their unit (100.003 nF); Cp and Cpk plain.
                 const double shown = k < 4 ? engineeringValue(cells[3 + k], unit) : cells[3 + k].toDouble();
+                // One notation: never an exponent beside plain numbers.
+                EXPECT_FALSE(cells[3 + k].contains(QLatin1Char('e'))) << keys[k] << qPrintable(cells[3 + k]);
                 EXPECT_NEAR(shown, v.toDouble(), 1e-5 * std::abs(v.toDouble())) << keys[k] << qPrintable(cells[3 + k]);
                 if (k < 4 && v.toDouble() != 0 && unit == QLatin1String("F"))
                     EXPECT_TRUE(QRegularExpression(QStringLiteral("^-?[0-9]{1,3}(\\.[0-9]+)? [fpn\u00b5m]F$")).match(cells[3 + k]).hasMatch())

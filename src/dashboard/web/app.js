@@ -43,12 +43,22 @@ function unitOf(item) {
   return Units[item] || '';
 }
 
+// Six figures and never an exponent: 0.00000379093, 1548240000.
+function plainNumber(v) {
+  if (v === 0 || !isFinite(v)) return String(v);
+  const decimals = 5 - Math.floor(Math.log10(Math.abs(v)));
+  if (decimals <= 0) return String(Number(v.toPrecision(6)));
+  let t = v.toFixed(Math.min(20, decimals));
+  if (t.includes('.')) t = t.replace(/0+$/, '').replace(/\.$/, '');
+  return t;
+}
+
 // 100.003 nF: six figures, the mantissa from 1 to below 1000 with a prefix
 // when the reading has a unit that takes one; without a unit a plain number.
 function engineering(v, unit) {
   if (v === null || v === undefined) return '';
   if (!unit || unit === '\u00b0' || v === 0 || !isFinite(v)) {
-    const plain = String(Number(v.toPrecision(6)));
+    const plain = plainNumber(v);
     return unit ? plain + (unit === '\u00b0' ? unit : ' ' + unit) : plain;
   }
   let exp = Math.floor(Math.log10(Math.abs(v)) / 3) * 3;
