@@ -312,15 +312,16 @@ Input fromColumns(const SweepColumns &columns, bool withSecondItem, bool paralle
     const SweepColumns::Draw &d = draws[draw > 0 ? draw - 1 : 0];
     in.draw = d.number;
     for (int row = 0; row < columns.rows.size(); ++row) {
-        double f = 0, p = 0, s = 0, rp = 0, rs = 0;
+        double f = 0, p = 0, s = 0, rp = 0, rs = 0, printed = 0;
         cd z;
-        const bool read = CellValue::parse(columns.cell(row, 0), &f) && f > 0
-            && CellValue::parse(columns.cell(row, d.firstLine), &p, &rp)
-            && CellValue::parse(columns.cell(row, d.secondLine), &s, &rs)
+        // The numbers the list holds; the printed cells give their resolution.
+        const bool read = columns.sweptValue(row, &f) && f > 0 && columns.lineValue(row, d.firstLine, &p)
+            && CellValue::parse(columns.cell(row, d.firstLine), &printed, &rp)
+            && columns.lineValue(row, d.secondLine, &s) && CellValue::parse(columns.cell(row, d.secondLine), &printed, &rs)
             && ImpedanceItems::impedance(d.firstItem, d.secondItem, parallel, 2 * Pi * f, p, s, &z);
         // A primary reading printed as 0 in the column's unit has lost every
         // digit; it gives no impedance, which is not the part's fault.
-        if ((!read || z == cd(0)) && p == 0 && rp > 0 && f > 0 && CellValue::parse(columns.cell(row, d.secondLine), &s)) {
+        if ((!read || z == cd(0)) && p == 0 && rp > 0 && f > 0 && columns.lineValue(row, d.secondLine, &s)) {
             ++in.roundedToZero;
             continue;
         }

@@ -1,5 +1,7 @@
 #include "analysis/FitReport.h"
 
+#include "common/AxisTicks.h"
+
 #include <QJsonValue>
 
 #include <cmath>
@@ -65,6 +67,20 @@ QString text(const CircuitFit::Result &r)
     out += QStringLiteral("points: %1 used, %2 left out (empty or unreadable)\n").arg(r.points).arg(r.leftOut);
     for (const QString &w : warnings(r))
         out += QStringLiteral("warning: %1\n").arg(w);
+    return out;
+}
+
+QString shownText(const CircuitFit::Result &r)
+{
+    QString out = QStringLiteral("model: %1\n").arg(CircuitFit::modelName(r.model));
+    for (const CircuitFit::Parameter &p : r.parameters)
+        out += QStringLiteral("%1 = %2 \u00b1 %3\n")
+                   .arg(p.name, AxisTicks::format(p.value, p.unit, 6), AxisTicks::format(p.uncertainty, p.unit, 2));
+    out += r.srf > 0 ? QStringLiteral("self-resonant frequency: %1\n").arg(AxisTicks::format(r.srf, QStringLiteral("Hz"), 6))
+                     : QStringLiteral("self-resonant frequency: none\n");
+    const QString plain = text(r);
+    // The lines after the parameters and frequency read the same.
+    out += plain.mid(plain.indexOf(QLatin1String("residual:")));
     return out;
 }
 

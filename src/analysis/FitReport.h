@@ -16,6 +16,8 @@ QJsonObject toJson(const CircuitFit::Result &result);
 // the self-resonant frequency, the residual, the points used and the
 // warnings.
 QString text(const CircuitFit::Result &result);
+// The same text as a window shows it: Ω, µ and ± for Ohm, u and +/-.
+QString shownText(const CircuitFit::Result &result);
 // Sentences about readings the plot's cells print coarsely or as 0.
 QStringList warnings(const CircuitFit::Result &result);
 // 100.02n, 4.97M: three to five significant digits with a prefix letter.

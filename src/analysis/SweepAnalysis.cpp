@@ -2,6 +2,7 @@
 
 #include "analysis/FitReport.h"
 #include "analysis/SweepMarkers.h"
+#include "common/AxisTicks.h"
 
 #include <cmath>
 
@@ -22,11 +23,19 @@ QString SweepAnalysis::unitFor(const QString &item)
 
 QString SweepAnalysis::format(double value, const QString &unit)
 {
-    if (!std::isfinite(value))
-        return QStringLiteral("-");
-    if (unit == QStringLiteral("\u00b0") || unit.isEmpty())
-        return QString::number(value, 'g', 6) + unit;
-    return FitReport::engineering(value, 6) + unit;
+    return AxisTicks::format(value, unit, 6);
+}
+
+QString SweepAnalysis::describe(const LimitMask::Failure &f) const
+{
+    const QString unit = unitFor(m_columns.lineItem(f.line));
+    const QString xUnit = isFrequencySweep() ? QStringLiteral("Hz") : QStringLiteral("V");
+    return QStringLiteral("%1 step %2 at %3: %4 %5 the %6 limit %7")
+        .arg(m_columns.lineTitles.value(f.line - 1, QStringLiteral("line %1").arg(f.line)))
+        .arg(f.row + 1)
+        .arg(AxisTicks::format(f.x, xUnit), AxisTicks::format(f.value, unit),
+            f.above ? QStringLiteral("above") : QStringLiteral("below"), f.above ? QStringLiteral("upper") : QStringLiteral("lower"),
+            AxisTicks::format(f.limit, unit));
 }
 
 bool SweepAnalysis::setData(const SweepColumns &columns, bool withSecondItem)

@@ -67,7 +67,10 @@ public:
     // The X span of the data; false without data.
     bool xSpan(double *lo, double *hi) const;
 
-    // "15.916 kOhm" style, with the unit sign.
+    // A failing point as the window says it, in engineering notation with
+    // the unit signs: "Z1 step 70 at 5.124 MHz: 51.28 mΩ below the lower limit 60 mΩ".
+    QString describe(const LimitMask::Failure &failure) const;
+    // "15.9155 kΩ" style: engineering notation with the unit sign.
     static QString format(double value, const QString &unit);
     static QString unitFor(const QString &item);
 

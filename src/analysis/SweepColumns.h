@@ -4,21 +4,27 @@
 #include <QStringList>
 #include <QVector>
 
+#include "plotter/CellValue.h"
+
 class PlotTableModel;
 
 // A plain copy of a sweep's result list (swept value and up to four line
-// columns), read into numbers: cells carry a number, a unit prefix and a
-// unit letter ("15.915500KO", "-89.9982°", "2.51327mD", "1000.000000Hz").
+// columns): the cells as shown ("15.915500KO", "-89.9982°", "2.51327mD",
+// "1000.000000Hz") and beside them the numbers the list holds in base
+// units, at the precision the sweep measured them.
 struct SweepColumns
 {
     QString sweptTitle;       // "Frequence" or "Voltage"
     QStringList lineTitles;   // "Z1", "Angle2", ...
     QVector<QStringList> rows; // cells: swept value, then one per line
+    // Per row, the cells' numbers (NaN: none). A row without them (columns
+    // built by hand) has its cells read instead.
+    QVector<QVector<double>> values;
 
     static SweepColumns fromTable(const PlotTableModel &table);
     bool operator==(const SweepColumns &o) const
     {
-        return sweptTitle == o.sweptTitle && lineTitles == o.lineTitles && rows == o.rows;
+        return sweptTitle == o.sweptTitle && lineTitles == o.lineTitles && rows == o.rows && sameValues(o);
     }
 
     // By the title, or (a plot file keeps no title) by the swept cells' unit.
@@ -45,11 +51,8 @@ struct SweepColumns
         QString secondItem;
     };
     QVector<Draw> draws(bool withSecondItem) const;
-};
 
-namespace CellValue {
-// The number of a cell in base units; false when it holds none. The unit
-// letter and the prefix in front of it are taken from the text after the
-// number ("m" milli, "M" mega, "K" kilo, "u", "n", "p").
-bool parse(const QString &cell, double *out, double *resolution = nullptr);
-}
+private:
+    bool number(int row, int column, double *out) const;
+    bool sameValues(const SweepColumns &o) const;
+};

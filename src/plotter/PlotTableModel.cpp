@@ -1,5 +1,7 @@
 #include "plotter/PlotTableModel.h"
 
+#include "plotter/CellValue.h"
+
 PlotTableModel::PlotTableModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 int PlotTableModel::rowCount(const QModelIndex &parent) const
@@ -60,9 +62,12 @@ void PlotTableModel::insertLineColumn(int column, const QString &title)
     m_lineTitles.insert(column - 2, title);
     // Cells follow their column, as in a list control.
     for (Row &r : m_rows) {
-        for (int c = CellCount - 1; c > column; --c)
+        for (int c = CellCount - 1; c > column; --c) {
             r.cells[c] = r.cells[c - 1];
+            r.values[c] = r.values[c - 1];
+        }
         r.cells[column].clear();
+        r.values[column] = nan();
     }
     endInsertColumns();
 }
@@ -74,8 +79,10 @@ void PlotTableModel::removeLineColumns()
     beginRemoveColumns({}, 2, columnCount() - 1);
     m_lineTitles.clear();
     for (Row &r : m_rows)
-        for (int c = 2; c < CellCount; ++c)
+        for (int c = 2; c < CellCount; ++c) {
             r.cells[c].clear();
+            r.values[c] = nan();
+        }
     endRemoveColumns();
 }
 
@@ -98,11 +105,24 @@ QString PlotTableModel::cell(int row, int column) const
     return m_rows.at(row).cells[column];
 }
 
+double PlotTableModel::value(int row, int column) const
+{
+    if (row < 0 || row >= tableRowCount() || column < 0 || column >= CellCount)
+        return nan();
+    return m_rows.at(row).values[column];
+}
+
 void PlotTableModel::setCell(int row, int column, const QString &text)
+{
+    setCell(row, column, text, column == 0 ? nan() : CellValue::of(text));
+}
+
+void PlotTableModel::setCell(int row, int column, const QString &text, double value)
 {
     if (row < 0 || row >= tableRowCount() || column < 0 || column >= CellCount)
         return;
     m_rows[row].cells[column] = text;
+    m_rows[row].values[column] = value;
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i, {Qt::DisplayRole});
 }
@@ -147,8 +167,10 @@ int PlotTableModel::appendJoinedRow(const QString &stepText, const QString &join
     const int row = insertRow(tableRowCount(), stepText);
     const QStringList pieces = joined.split(QLatin1Char('\n'));
     // A joined row ends with a line feed; the piece after it is not a cell.
-    for (int c = 1; c < CellCount && c - 1 < pieces.size(); ++c)
+    for (int c = 1; c < CellCount && c - 1 < pieces.size(); ++c) {
         m_rows[row].cells[c] = pieces.at(c - 1);
+        m_rows[row].values[c] = CellValue::of(pieces.at(c - 1));
+    }
     m_rows[row].picture = picture;
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     return row;

@@ -6,11 +6,15 @@
 #include <QVector>
 
 #include <array>
+#include <limits>
 
 // The Plotter View's result list: column 0 "Step", column 1 the swept value
 // ("Frequence" or "Voltage"), then one column per line in use, line n at
 // column n + 1. A row holds six cells and the index of its curve picture.
 // Cells of columns that do not exist are kept but neither shown nor saved.
+// Beside its text each cell holds its number in base units (NaN: none): the
+// reading at full precision as the sweep measured it, or, for a cell given
+// only its text (a plot file), the text's number read once as it comes in.
 class PlotTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -44,6 +48,9 @@ public:
     int tableRowCount() const { return int(m_rows.size()); }
     QString cell(int row, int column) const;
     void setCell(int row, int column, const QString &text);
+    void setCell(int row, int column, const QString &text, double value);
+    // The cell's number in base units; NaN when it holds none.
+    double value(int row, int column) const;
     int picture(int row) const;
     void setPicture(int row, int picture);
     void removeAllRows();
@@ -58,9 +65,11 @@ public:
     void setPictures(const QVector<QIcon> &pictures);
 
 private:
+    static constexpr double nan() { return std::numeric_limits<double>::quiet_NaN(); }
     struct Row
     {
         std::array<QString, CellCount> cells;
+        std::array<double, CellCount> values = {nan(), nan(), nan(), nan(), nan(), nan()};
         int picture = 0;
     };
 

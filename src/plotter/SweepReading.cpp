@@ -1,7 +1,10 @@
 #include "plotter/SweepReading.h"
 
+#include "plotter/CellValue.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/Vocabulary.h"
+
+#include <QLocale>
 
 #include <algorithm>
 #include <cmath>
@@ -88,6 +91,22 @@ double SweepReading::shifted(double mantissa, long long from, long long to)
     return mantissa;
 }
 
+double SweepReading::reading(const QString &meterText, const QString &cell)
+{
+    if (std::isnan(CellValue::of(cell)))
+        return CellValue::None;
+    bool ok = false;
+    const double v = QLocale::c().toDouble(meterText.trimmed(), &ok);
+    if (ok)
+        return CellValue::reading(v);
+    // Text after the number (a garbled tail): the mantissa and exponent as
+    // the cell read them.
+    const int e = meterText.indexOf(QLatin1Char('E'));
+    const double mantissa = FieldParsing::leadingDouble(e < 0 ? meterText : meterText.left(e));
+    const long long n = e < 0 ? 0 : FieldParsing::leadingInt(meterText.mid(e + 1));
+    return CellValue::reading(shifted(mantissa, n, 0));
+}
+
 SweepReading SweepReading::make(const QString &primary, const QString &secondary, bool withSecondary,
                                 const QString &reference, int firstItemIndex, int secondItemIndex)
 {
@@ -116,6 +135,7 @@ SweepReading SweepReading::make(const QString &primary, const QString &secondary
     const QString unit = primaryUnit(firstItemIndex);
     r.primaryCell += unit;
     r.primaryLabel = quoted(prefix + unit);
+    r.primaryReading = reading(primary, r.primaryCell);
 
     if (withSecondary) {
         QString suffix;
@@ -137,6 +157,7 @@ SweepReading SweepReading::make(const QString &primary, const QString &secondary
         r.secondaryCell += suffix + secondUnit;
         r.secondaryLabel = quoted(secondUnit);
         r.secondaryValue = FieldParsing::leadingDouble(secondary);
+        r.secondaryReading = reading(secondary, r.secondaryCell);
     }
     return r;
 }

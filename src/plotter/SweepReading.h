@@ -19,6 +19,11 @@ struct SweepReading
     QString secondaryCell;
     QString secondaryLabel;
     double secondaryValue = 0.0;
+    // The readings in base units at the meter's own precision, for the
+    // session to keep beside the cells; NaN when a cell shows no number
+    // (an overload or a garbled reply).
+    double primaryReading = 0.0;
+    double secondaryReading = 0.0;
 
     // reference: empty for the very first reading of a table.
     static SweepReading make(const QString &primary, const QString &secondary, bool withSecondary,
@@ -36,6 +41,10 @@ struct SweepReading
     // The degree sign for items with an angle, else Q, D, O or G.
     static QString secondaryUnit(int firstItemIndex, int secondItemIndex);
     static QString quoted(const QString &text);
+    // The meter's number text ("1.23456E-10", "-89.95") in base units with
+    // the unit's prefix factor; NaN unless cell, the text shown for it,
+    // holds a number too.
+    static double reading(const QString &meterText, const QString &cell);
     // mantissa * 10^(from - to), by repeated steps of ten.
     static double shifted(double mantissa, long long from, long long to);
 };

@@ -34,10 +34,10 @@ void SweepRecorder::record(const QString &primary, const QString &secondary)
 
     const SweepReading r = SweepReading::make(primary, secondary, second, table.cell(0, 2),
                                               m_state.firstItemIndex(), m_state.secondItemIndex());
-    table.setCell(p, a + 1, r.primaryCell);
+    table.setCell(p, a + 1, r.primaryCell, r.primaryReading);
     graph.setAxisLabel(a + 1, r.primaryLabel);
     if (second) {
-        table.setCell(p, b + 1, r.secondaryCell);
+        table.setCell(p, b + 1, r.secondaryCell, r.secondaryReading);
         graph.setAxisLabel(b + 1, r.secondaryLabel);
     }
     m_state.showRow(p);

@@ -131,8 +131,8 @@ void GraphPrint::paint(QPainter &painter, const QRectF &area, const QImage &pict
     painter.restore();
 }
 
-void GraphPrint::paint(QPainter &painter, const QRectF &area, const GraphData &graph, const QSize &pictureSize,
-                       const QString &description, const QDate &date)
+void GraphPrint::paint(QPainter &painter, const QRectF &area, const GraphDrawer &drawGraph,
+                       const QSize &pictureSize, const QString &description, const QDate &date)
 {
     // The page with an empty picture of the right size, then the graph
     // drawn in the picture's own pixels, scaled to where it goes.
@@ -146,10 +146,30 @@ void GraphPrint::paint(QPainter &painter, const QRectF &area, const GraphData &g
     painter.scale(pl.picture.width() / pictureSize.width(), pl.picture.height() / pictureSize.height());
     const QRectF bounds(QPointF(0, 0), QSizeF(pictureSize));
     painter.setClipRect(bounds);
-    painter.fillRect(bounds, QColor(240, 240, 240));
-    painter.setRenderHint(QPainter::Antialiasing);
-    GraphPainter::paint(painter, graph, bounds);
+    drawGraph(painter, bounds);
     painter.restore();
+}
+
+void GraphPrint::paint(QPainter &painter, const QRectF &area, const GraphData &graph, const QSize &pictureSize,
+                       const QString &description, const QDate &date)
+{
+    paint(painter, area, [&graph](QPainter &p, const QRectF &bounds) {
+        p.fillRect(bounds, QColor(240, 240, 240));
+        p.setRenderHint(QPainter::Antialiasing);
+        GraphPainter::paint(p, graph, bounds);
+    }, pictureSize, description, date);
+}
+
+bool GraphPrint::print(QPagedPaintDevice &device, const GraphDrawer &drawGraph, const QSize &pictureSize,
+                       const QString &description, bool landscape, const QDate &date)
+{
+    device.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const QRectF area(QPointF(0, 0), QSizeF(device.width(), device.height()));
+    paint(painter, area, drawGraph, pictureSize, description, date);
+    return painter.end();
 }
 
 bool GraphPrint::print(QPagedPaintDevice &device, const GraphData &graph, const QSize &pictureSize,

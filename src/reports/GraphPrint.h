@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class GraphData;
 class QPagedPaintDevice;
 class QPainter;
@@ -54,6 +56,14 @@ public:
     static void paint(QPainter &painter, const QRectF &area, const GraphData &graph, const QSize &pictureSize,
                       const QString &description, const QDate &date);
     static bool print(QPagedPaintDevice &device, const GraphData &graph, const QSize &pictureSize,
+                      const QString &description, bool landscape, const QDate &date = QDate::currentDate());
+
+    // The same page with the graph drawn by drawGraph into bounds, in the
+    // pixels of a picture of pictureSize.
+    using GraphDrawer = std::function<void(QPainter &painter, const QRectF &bounds)>;
+    static void paint(QPainter &painter, const QRectF &area, const GraphDrawer &drawGraph, const QSize &pictureSize,
+                      const QString &description, const QDate &date);
+    static bool print(QPagedPaintDevice &device, const GraphDrawer &drawGraph, const QSize &pictureSize,
                       const QString &description, bool landscape, const QDate &date = QDate::currentDate());
 };
 

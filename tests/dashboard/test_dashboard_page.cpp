@@ -137,6 +137,8 @@ TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
             } else {
                 // Readings in engineering notation with their unit (100.003 nF); Cp and Cpk plain.
                 const double shown = k < 4 ? engineeringValue(cells[3 + k], unit) : cells[3 + k].toDouble();
+                // One notation: never an exponent beside plain numbers.
+                EXPECT_FALSE(cells[3 + k].contains(QLatin1Char('e'))) << keys[k] << qPrintable(cells[3 + k]);
                 EXPECT_NEAR(shown, v.toDouble(), 1e-5 * std::abs(v.toDouble())) << keys[k] << qPrintable(cells[3 + k]);
                 if (k < 4 && v.toDouble() != 0 && unit == QLatin1String("F"))
                     EXPECT_TRUE(QRegularExpression(QStringLiteral("^-?[0-9]{1,3}(\\.[0-9]+)? [fpn\u00b5m]F$")).match(cells[3 + k]).hasMatch())
@@ -155,6 +157,21 @@ TEST(DashboardPage, ChromiumShowsStationsRunsAndYieldWithHostileTextAsText)
     const QString axis = first.value(QStringLiteral("item")).toString() + QString::number(first.value(QStringLiteral("step")).toInt());
     EXPECT_TRUE(lotDom.contains(QStringLiteral("aria-label=\"Histogram of %1 (%2)\"").arg(axis, units.value(first.value(QStringLiteral("item")).toString()))))
         << qPrintable(lotDom.left(6000));
+    // Its value axis ticks in engineering notation with the unit, the counts plain.
+    const QRegularExpressionMatch ticks =
+        QRegularExpression(QStringLiteral("id=\"histogram-chart\"[^>]*data-x-ticks=\"([^\"]*)\"")).match(lotDom);
+    ASSERT_TRUE(ticks.hasMatch()) << qPrintable(lotDom.left(6000));
+    const QStringList xTicks = ticks.captured(1).split(QStringLiteral(" | "));
+    EXPECT_GE(xTicks.size(), 3);
+    for (const QString &t : xTicks)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^-?[0-9]{1,3}(\\.[0-9]+)? [fpn\u00b5m]?F$")).match(t).hasMatch()) << qPrintable(t);
+    // Today's yield per station in percent.
+    const QRegularExpressionMatch yields =
+        QRegularExpression(QStringLiteral("id=\"yield-chart\"[^>]*data-y-ticks=\"([^\"]*)\"")).match(lotDom);
+    ASSERT_TRUE(yields.hasMatch()) << qPrintable(lotDom.left(3000));
+    EXPECT_TRUE(yields.captured(1).startsWith(QLatin1String("0 % | "))) << qPrintable(yields.captured(1));
+    for (const QString &t : yields.captured(1).split(QStringLiteral(" | ")))
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9]{1,3} %$")).match(t).hasMatch()) << qPrintable(t);
     EXPECT_TRUE(lotDom.contains(QLatin1String("<div id=\"lot-body\">")));
     EXPECT_EQ(serve.terminate(), 0);
 

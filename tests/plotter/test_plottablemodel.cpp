@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 TEST(PlotTableColumns, TitlesInsertAndRemove)
 {
     PlotTableModel m;
@@ -81,4 +83,36 @@ TEST(PlotTableSignals, ViewsHearOfEveryChange)
     EXPECT_EQ(cols, 1);
     EXPECT_EQ(data, 1);
     EXPECT_EQ(header, 1);
+}
+
+// Each cell's number sits beside its text: given with it, or read once from
+// a text given alone; it follows its cell when a line column moves in.
+TEST(PlotTableValues, NumbersBesideTheTextsFollowTheirCells)
+{
+    PlotTableModel t;
+    t.insertLineColumn(2, QStringLiteral("Z1"));
+    t.insertLineColumn(3, QStringLiteral("Angle2"));
+    t.insertRow(0, QStringLiteral("1"));
+    t.setCell(0, 1, QStringLiteral("1000.000000Hz"));
+    t.setCell(0, 2, QStringLiteral("0.000084KO"), 0.0836269);
+    t.setCell(0, 3, QStringLiteral("-53.280800\u00b0"), -53.2808);
+    EXPECT_DOUBLE_EQ(t.value(0, 1), 1000);
+    EXPECT_DOUBLE_EQ(t.value(0, 2), 0.0836269);
+    EXPECT_EQ(t.cell(0, 2), QStringLiteral("0.000084KO"));
+    // The plot file keeps the text only.
+    EXPECT_EQ(t.joinedRow(0), QStringLiteral("1000.000000Hz\n0.000084KO\n-53.280800\u00b0\n\n\n"));
+
+    t.insertLineColumn(2, QStringLiteral("Z3"));
+    EXPECT_TRUE(std::isnan(t.value(0, 2)));
+    EXPECT_DOUBLE_EQ(t.value(0, 3), 0.0836269);
+    EXPECT_DOUBLE_EQ(t.value(0, 4), -53.2808);
+
+    // A row read from a file: its texts read once, "OVER" and blanks none.
+    const int r = t.appendJoinedRow(QStringLiteral("2"), QStringLiteral("2.5KHz\n1.591550KO\nOVER\n\n\n"), 0);
+    EXPECT_DOUBLE_EQ(t.value(r, 1), 2500);
+    EXPECT_DOUBLE_EQ(t.value(r, 2), 1591.55);
+    EXPECT_TRUE(std::isnan(t.value(r, 3)));
+    EXPECT_TRUE(std::isnan(t.value(r, 4)));
+    t.removeLineColumns();
+    EXPECT_TRUE(std::isnan(t.value(0, 3)));
 }

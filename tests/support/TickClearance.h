@@ -9,6 +9,7 @@
 #include <QGraphicsLineItem>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -51,9 +52,9 @@ inline Report check(QGraphicsScene *scene, double minGap)
         if (!item->isVisible())
             continue;
         if (auto *t = dynamic_cast<QGraphicsTextItem *>(item)) {
-            bool number = false;
-            t->toPlainText().trimmed().toDouble(&number);
-            if (number)
+            // A tick label: a number, maybe with a unit after it ("-50°", "10 kHz").
+            static const QRegularExpression number(QStringLiteral("^[+-]?\\d+(\\.\\d+)?([eE][+-]?\\d+)?(\\s*\\S{0,3})?$"));
+            if (number.match(t->toPlainText().trimmed()).hasMatch())
                 labels.append({inkOf(t), t->toPlainText().trimmed()});
         } else if (auto *l = dynamic_cast<QGraphicsLineItem *>(item)) {
             const QLineF line(l->mapToScene(l->line().p1()), l->mapToScene(l->line().p2()));

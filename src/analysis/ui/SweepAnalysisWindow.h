@@ -2,22 +2,23 @@
 
 #include "analysis/CircuitFit.h"
 #include "analysis/SweepAnalysis.h"
+#include "analysis/ui/SweepChartBuilder.h"
 
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
-class GraphData;
 class PlotterState;
 class ReportPrinting;
 class QCheckBox;
 class QChart;
 class QComboBox;
 class QLabel;
+class QLayout;
+class QPainter;
 class QLineEdit;
 class QSpinBox;
 class QTableWidget;
-class QXYSeries;
 class SweepChartView;
 
 // The "Sweep Analysis" window: the Plotter View's sweep on its own chart
@@ -54,8 +55,11 @@ public:
     ReportPrinting *printing();
     bool printGraph();
     bool previewGraph();
-    // The lines as the print draws them: plot n is line n against axis n + 1.
-    GraphData printableGraph() const;
+    // The graph as the print draws it, into bounds (pixels of a picture of
+    // PrintedGraphSize): the chart with a legend below it and the note of
+    // values left out of log axes.
+    void paintPrintedGraph(QPainter &painter, const QRectF &bounds) const;
+    static const QSize PrintedGraphSize;
     // Re-reads the result list (done by itself when it changes).
     void refresh();
     // The note under the chart (left-out points, mask and fit messages).
@@ -64,11 +68,20 @@ public:
     void dragMarker(int index, double x);
 
 private:
+    // The rows of controls above the chart, and the results below it.
+    QLayout *makeAxesRow();
+    QLayout *makeMarkerRow();
+    QLayout *makeFitRow();
+    QLayout *makeResultsPanel();
+    // Follows the result list and the page's resets.
+    void followPlotter();
+
+    SweepChartBuilder::Options chartOptions() const;
     void rebuildChart();
+    void showMaskVerdict();
     // The fit asked for, on the data shown; its text or refusal in the panel.
     bool showFit();
     void updateMarkers(bool repaintChart = true);
-    QXYSeries *addSeries(QXYSeries *series, bool secondItem);
     void say(const QString &text);
 
     QPointer<PlotterState> m_plotter;

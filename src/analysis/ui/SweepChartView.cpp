@@ -1,8 +1,8 @@
 #include "analysis/ui/SweepChartView.h"
 
 #include "analysis/SweepAnalysis.h"
+#include "analysis/ui/SweepChartBuilder.h"
 
-#include <QLogValueAxis>
 #include <QMouseEvent>
 #include <QValueAxis>
 
@@ -19,31 +19,22 @@ double SweepChartView::pixelOf(double x) const
 {
     const QRectF area = chart()->plotArea();
     const QList<QAbstractAxis *> axes = chart()->axes(Qt::Horizontal);
-    if (axes.isEmpty())
+    auto *axis = axes.isEmpty() ? nullptr : qobject_cast<QValueAxis *>(axes[0]);
+    if (!axis || axis->max() == axis->min() || (m_logX && !(x > 0)))
         return area.left();
-    if (auto *log = qobject_cast<QLogValueAxis *>(axes[0])) {
-        if (!(x > 0))
-            return area.left();
-        return area.left()
-            + area.width() * std::log10(x / log->min()) / std::log10(log->max() / log->min());
-    }
-    auto *lin = qobject_cast<QValueAxis *>(axes[0]);
-    if (!lin || lin->max() == lin->min())
-        return area.left();
-    return area.left() + area.width() * (x - lin->min()) / (lin->max() - lin->min());
+    const double v = m_logX ? std::log10(x) : x;
+    return area.left() + area.width() * (v - axis->min()) / (axis->max() - axis->min());
 }
 
 double SweepChartView::valueAt(double pixelX) const
 {
     const QRectF area = chart()->plotArea();
     const QList<QAbstractAxis *> axes = chart()->axes(Qt::Horizontal);
-    if (axes.isEmpty() || area.width() <= 0)
+    auto *axis = axes.isEmpty() ? nullptr : qobject_cast<QValueAxis *>(axes[0]);
+    if (!axis || area.width() <= 0)
         return 0;
-    const double t = (pixelX - area.left()) / area.width();
-    if (auto *log = qobject_cast<QLogValueAxis *>(axes[0]))
-        return log->min() * std::pow(log->max() / log->min(), t);
-    auto *lin = qobject_cast<QValueAxis *>(axes[0]);
-    return lin ? lin->min() + t * (lin->max() - lin->min()) : 0;
+    const double v = axis->min() + (pixelX - area.left()) / area.width() * (axis->max() - axis->min());
+    return m_logX ? std::pow(10.0, v) : v;
 }
 
 void SweepChartView::updateMarkerStrip(double x)
@@ -92,9 +83,9 @@ void SweepChartView::drawForeground(QPainter *painter, const QRectF &)
     for (int i = 0; i < m_analysis.markers().size(); ++i) {
         const SweepAnalysis::Marker &m = m_analysis.markers()[i];
         const double x = pixelOf(m.x);
-        painter->setPen(QPen(QColor(255, 140, 0), 1.5, Qt::DashLine));
+        painter->setPen(QPen(SweepChartStyle::Marker, 1.5, Qt::DashDotDotLine));
         painter->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        painter->setPen(QColor(255, 140, 0));
+        painter->setPen(SweepChartStyle::Marker);
         // Names one under the other, so markers close together stay readable.
         painter->drawText(QPointF(x + 3, area.top() + 12 + 14 * i), m.name);
     }

@@ -14,6 +14,8 @@ class SweepChartView : public QChartView
 public:
     SweepChartView(QChart *chart, SweepAnalysis &analysis, QWidget *parent = nullptr);
 
+    // A log X axis holds log10 of the values: pixelOf and valueAt see through it.
+    void setLogX(bool on) { m_logX = on; }
     // Pixel X of a value and back, on the chart's X axis.
     double pixelOf(double x) const;
     double valueAt(double pixelX) const;
@@ -33,4 +35,5 @@ protected:
 private:
     SweepAnalysis &m_analysis;
     int m_dragging = -1;
+    bool m_logX = false;
 };

@@ -35,10 +35,22 @@ function percent(fraction) {
 
 // A reading's unit by its item (the meter's vocabulary).
 const Units = { C: 'F', L: 'H', X: '\u03a9', Z: '\u03a9', R: '\u03a9', Rdc: '\u03a9', B: 'S', Y: 'S', G: 'S', Angle: '\u00b0' };
+// Colours told apart with any colour vision (Okabe and Ito).
+const OkabeIto = { blue: '#0072b2', skyBlue: '#56b4e9', green: '#009e73', vermilion: '#d55e00', black: '#000000' };
 const Prefixes = { '-15': 'f', '-12': 'p', '-9': 'n', '-6': '\u00b5', '-3': 'm', '0': '', '3': 'k', '6': 'M', '9': 'G', '12': 'T' };
 
 function unitOf(item) {
   return Units[item] || '';
+}
+
+// Six figures and never an exponent: 0.00000379093, 1548240000.
+function plainNumber(v) {
+  if (v === 0 || !isFinite(v)) return String(v);
+  const decimals = 5 - Math.floor(Math.log10(Math.abs(v)));
+  if (decimals <= 0) return String(Number(v.toPrecision(6)));
+  let t = v.toFixed(Math.min(20, decimals));
+  if (t.includes('.')) t = t.replace(/0+$/, '').replace(/\.$/, '');
+  return t;
 }
 
 // 100.003 nF: six figures, the mantissa from 1 to below 1000 with a prefix
@@ -46,7 +58,7 @@ function unitOf(item) {
 function engineering(v, unit) {
   if (v === null || v === undefined) return '';
   if (!unit || unit === '\u00b0' || v === 0 || !isFinite(v)) {
-    const plain = String(Number(v.toPrecision(6)));
+    const plain = plainNumber(v);
     return unit ? plain + (unit === '\u00b0' ? unit : ' ' + unit) : plain;
   }
   let exp = Math.floor(Math.log10(Math.abs(v)) / 3) * 3;
@@ -57,6 +69,15 @@ function engineering(v, unit) {
     mantissa = Number((v / Math.pow(10, exp)).toPrecision(6));
   }
   return String(mantissa) + ' ' + Prefixes[String(exp)] + unit;
+}
+
+// Every chart writes its axes' tick labels onto its canvas (data-x-ticks,
+// data-y-ticks), for screen readers and for checking what it drew.
+if (typeof Chart !== 'undefined') {
+  Chart.register({ id: 'tickLabels', afterUpdate(chart) {
+    for (const [id, scale] of Object.entries(chart.scales))
+      chart.canvas.dataset[id + 'Ticks'] = scale.ticks.map(t => [].concat(t.label).join(' ')).join(' | ');
+  } });
 }
 
 class NeedToken extends Error {}
@@ -111,8 +132,10 @@ function renderYieldChart(stations) {
   if (!yieldChart) {
     yieldChart = new Chart(document.getElementById('yield-chart'), {
       type: 'bar',
-      data: { labels, datasets: [{ label: "Today's yield (%)", data, backgroundColor: '#2563eb' }] },
-      options: { animation: false, maintainAspectRatio: false, scales: { y: { min: 0, max: 100 } } },
+      data: { labels, datasets: [{ label: "Today's yield (%)", data, backgroundColor: OkabeIto.blue }] },
+      options: { animation: false, maintainAspectRatio: false,
+        scales: { x: { title: { display: true, text: 'Station' } },
+          y: { min: 0, max: 100, ticks: { stepSize: 25, callback: v => v + ' %' }, title: { display: true, text: "Today's yield (%)" } } } },
     });
   } else {
     yieldChart.data.labels = labels;
@@ -237,10 +260,10 @@ function renderHistogram(h) {
   const bars = h.bins.map(b => ({ x: (b.from + b.to) / 2, y: b.count }));
   const top = Math.max(1, ...h.bins.map(b => b.count));
   const datasets = [{ type: 'bar', label: `${name} readings`, pointStyle: 'rect',
-    data: bars, backgroundColor: '#60a5fa', barPercentage: 1, categoryPercentage: 1, grouped: false, order: 1 }];
-  if (h.low !== null) datasets.push(marker('low limit', h.low, top, '#b91c1c', [6, 4]));
-  if (h.high !== null) datasets.push(marker('high limit', h.high, top, '#b91c1c', [6, 4]));
-  if (h.standard !== null) datasets.push(marker('standard', h.standard, top, '#15803d', []));
+    data: bars, backgroundColor: OkabeIto.skyBlue, barPercentage: 1, categoryPercentage: 1, grouped: false, order: 1 }];
+  if (h.low !== null) datasets.push(marker('low limit', h.low, top, OkabeIto.vermilion, [6, 4]));
+  if (h.high !== null) datasets.push(marker('high limit', h.high, top, OkabeIto.vermilion, [6, 4]));
+  if (h.standard !== null) datasets.push(marker('standard', h.standard, top, OkabeIto.black, [2, 3]));
   if (histogramChart) {
     histogramChart.data.datasets = datasets;
     histogramChart.options.scales.x.title.text = axis;
@@ -255,7 +278,7 @@ function renderHistogram(h) {
       // Swatches drawn in each dataset's own style: the limits as (dashed) lines.
       plugins: { legend: { labels: { usePointStyle: true, pointStyleWidth: 28 } } },
       scales: { x: { type: 'linear', ticks: { callback: v => engineering(v, unit) }, title: { display: true, text: axis } },
-        y: { beginAtZero: true, title: { display: true, text: 'count' }, ticks: { precision: 0 } } } },
+        y: { beginAtZero: true, title: { display: true, text: 'Count' }, ticks: { precision: 0 } } } },
   });
 }
 

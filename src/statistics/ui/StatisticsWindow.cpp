@@ -286,7 +286,7 @@ void StatisticsWindow::updateHistogram()
     marks.low = c.low;
     marks.high = c.high;
     marks.standard = c.standard;
-    m_histogram->setData(statistics.readings(m_selected), marks, FieldParsing::baseToUnit(c.unit, c.secondItem), c.unit, c.title());
+    m_histogram->setData(statistics.readings(m_selected), marks, c.unit, c.title());
 }
 
 void StatisticsWindow::showSummary()

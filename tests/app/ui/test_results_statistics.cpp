@@ -31,6 +31,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QMenuBar>
 #include <QPrinter>
@@ -231,6 +232,13 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
     for (int c : window->histogram()->histogram().counts)
         total += c;
     EXPECT_EQ(total, 60);
+    // Its axis ticks in nanofarads, ending on whole ticks around the limits.
+    const AxisTicks::Scale c1 = window->histogram()->valueScale();
+    ASSERT_GE(c1.labels.size(), 3);
+    for (const QString &label : c1.labels)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+(\\.\\d+)? nF$")).match(label).hasMatch()) << qPrintable(label);
+    EXPECT_LE(c1.lo, 95e-9);
+    EXPECT_GE(c1.hi, 105e-9);
     // Rdc of a capacitor reads "infinite": no numbers, no figures, no bins.
     const ColumnStatistics &rdc = live.columns()[9];
     EXPECT_EQ(rdc.stats.n, 0);
@@ -243,6 +251,8 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
     for (int c : window->histogram()->histogram().counts)
         total += c;
     EXPECT_EQ(total, 60);
+    for (const QString &label : window->histogram()->valueScale().labels)
+        EXPECT_TRUE(label.endsWith(QStringLiteral("\u03a9")) && !label.contains(QLatin1String("e+"))) << qPrintable(label);
 
     // Printing: the report alone, then with the statistics page after it.
     const QString without = printedText(dir.path() + QStringLiteral("/a.pdf"));

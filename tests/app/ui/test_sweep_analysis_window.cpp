@@ -17,12 +17,13 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QLabel>
-#include <QLogValueAxis>
+#include <QCategoryAxis>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QScatterSeries>
 #include <QXYSeries>
 
 #include <cmath>
@@ -81,10 +82,28 @@ TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
     w->setLogY(false, true);
     QChart *chart = w->chartView()->chart();
     ASSERT_EQ(chart->axes(Qt::Horizontal).size(), 1);
-    auto *x = qobject_cast<QLogValueAxis *>(chart->axes(Qt::Horizontal)[0]);
+    // Whole decades, each labelled in engineering notation with its unit.
+    auto *x = qobject_cast<QCategoryAxis *>(chart->axes(Qt::Horizontal)[0]);
     ASSERT_NE(x, nullptr);
-    EXPECT_DOUBLE_EQ(x->min(), 1000);
-    EXPECT_DOUBLE_EQ(x->max(), 1e8);
+    QStringList xLabels;
+    for (const QString &l : x->categoriesLabels())
+        if (!l.trimmed().remove(QChar(0x200b)).isEmpty())
+            xLabels << l;
+    EXPECT_EQ(xLabels, (QStringList{"1 kHz", "10 kHz", "100 kHz", "1 MHz", "10 MHz", "100 MHz"}));
+    EXPECT_EQ(x->titleText(), QStringLiteral("Frequency (Hz)"));
+    Desktop::settle(50);
+    EXPECT_NEAR(w->chartView()->valueAt(chart->plotArea().left()) / 1000, 1, 1e-9);
+    EXPECT_NEAR(w->chartView()->valueAt(chart->plotArea().right()) / 1e8, 1, 1e-9);
+    // |Z| on its log axis in ohms; the angle's axis in degrees.
+    QStringList yLabels[2];
+    for (QAbstractAxis *a : chart->axes(Qt::Vertical))
+        for (const QString &l : static_cast<QCategoryAxis *>(a)->categoriesLabels())
+            if (!l.trimmed().remove(QChar(0x200b)).isEmpty())
+                yLabels[a->alignment() == Qt::AlignRight ? 1 : 0] << QString(l).replace(QStringLiteral("&#160;"), QString());
+    EXPECT_TRUE(yLabels[0].contains(QStringLiteral("100 m\u03a9")) && yLabels[0].contains(QStringLiteral("1 k\u03a9")))
+        << qPrintable(yLabels[0].join(QLatin1Char(' ')));
+    EXPECT_TRUE(yLabels[1].contains(QStringLiteral("-50\u00b0")) && yLabels[1].contains(QStringLiteral("50\u00b0")))
+        << qPrintable(yLabels[1].join(QLatin1Char(' ')));
     // The angle axis stays linear: its negative values are drawn, not counted.
     EXPECT_TRUE(w->note().isEmpty()) << qPrintable(w->note());
 
@@ -137,6 +156,25 @@ TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
     f.write(R"({"x": "log", "lines": [{"line": 1, "lower": [[1000, 0.06], [20000000, 0.06]]}]})");
     f.close();
     ASSERT_TRUE(w->loadMask(good));
+    // Fit, mask limit and failing points in three styles told apart without
+    // colour vision too; each Y axis in the colour of its one line.
+    QMap<QString, QXYSeries *> byName;
+    for (QAbstractSeries *s : chart->series())
+        byName.insert(s->name(), static_cast<QXYSeries *>(s));
+    ASSERT_TRUE(byName.contains("Z fit (capacitor)") && byName.contains("Z1 lower limit") && byName.contains("failing points"))
+        << qPrintable(byName.keys().join(QLatin1Char(',')));
+    const QPen fitPen = byName["Z fit (capacitor)"]->pen(), maskPen = byName["Z1 lower limit"]->pen();
+    auto *failing = qobject_cast<QScatterSeries *>(byName["failing points"]);
+    ASSERT_NE(failing, nullptr);
+    EXPECT_EQ(fitPen.style(), Qt::DashLine);
+    EXPECT_EQ(maskPen.style(), Qt::DashDotLine);
+    EXPECT_EQ(failing->markerShape(), QScatterSeries::MarkerShapeTriangle);
+    EXPECT_EQ(byName["Z1"]->pen().style(), Qt::SolidLine);
+    const QSet<QRgb> colours{fitPen.color().rgb(), maskPen.color().rgb(), failing->color().rgb(), byName["Z1"]->pen().color().rgb(),
+        byName["Angle2"]->pen().color().rgb()};
+    EXPECT_EQ(colours.size(), 5);
+    for (QAbstractAxis *a : chart->axes(Qt::Vertical))
+        EXPECT_EQ(a->labelsColor(), byName[a->alignment() == Qt::AlignLeft ? "Z1" : "Angle2"]->pen().color());
     EXPECT_FALSE(w->analysis().verdict.passed());
     EXPECT_EQ(w->analysis().verdict.judged, 81);
     for (const LimitMask::Failure &fail : w->analysis().verdict.failures) {
@@ -196,9 +234,13 @@ TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(30000));
-    const QString page = QString::fromUtf8(text.readAllStandardOutput()).simplified();
-    for (const char *decade : {"1000", "1e+05", "1e+07", "1e+08"})
-        EXPECT_TRUE(page.split(QLatin1Char(' ')).contains(QLatin1String(decade))) << decade << "\n" << qPrintable(page);
+    const QString page = QString::fromUtf8(text.readAllStandardOutput()).replace(QChar(0xfb01), QLatin1String("fi")).simplified();
+    for (const char *decade : {"1 kHz", "100 kHz", "10 MHz", "100 MHz"})
+        EXPECT_TRUE(page.contains(QLatin1String(decade))) << decade << "\n" << qPrintable(page);
+    EXPECT_FALSE(page.contains(QLatin1String("e+0"))) << qPrintable(page);
+    // A legend names the lines, the fit curves, the mask limit and the failures.
+    for (const char *entry : {"Z1", "Angle2", "Z fit (capacitor)", "Z1 lower limit", "failing points"})
+        EXPECT_TRUE(page.contains(QLatin1String(entry))) << entry << "\n" << qPrintable(page);
     EXPECT_TRUE(page.contains(QStringLiteral("%1 point(s) at or below 0 left out of the log axes").arg(nonPositive)))
         << qPrintable(page);
 }
