@@ -188,6 +188,8 @@ int main(int argc, char **argv)
             return cliPrint(args);
         if (command == QLatin1String("stats"))
             return cliStats(args);
+        if (command == QLatin1String("bins"))
+            return cliBins(args);
         if (command == QLatin1String("print-graph"))
             return cliPrintGraph(args);
         if (command == QLatin1String("history"))
