@@ -132,32 +132,45 @@ std::optional<ControlLimits> ControlChart::limits() const
     return l;
 }
 
-QVector<int> ControlChart::rulesAt(int i, const ControlLimits &l) const
+unsigned ControlChart::rulesMask(int i, const ControlLimits &l) const
 {
-    QVector<int> rules;
     const double c = l.center;
     const double s = l.sigma();
     const double *x = m_points.data();
-    // side: +1 above, -1 below; k sigmas beyond the center on that side.
-    auto beyond = [&](int j, int side, double k) { return side > 0 ? x[j] > c + k * s : x[j] < c - k * s; };
-    auto count = [&](int from, int side, double k) {
-        int n = 0;
-        for (int j = from; j <= i; ++j)
-            n += beyond(j, side, k);
-        return n;
-    };
+    unsigned mask = 0;
+    // side +1 above, -1 below: points beyond center + side * k sigma.
     for (int side : {1, -1}) {
-        if (beyond(i, side, 3))
-            rules << 1;
-        if (i >= 2 && beyond(i, side, 2) && count(i - 2, side, 2) >= 2)
-            rules << 2;
-        if (i >= 4 && beyond(i, side, 1) && count(i - 4, side, 1) >= 4)
-            rules << 3;
-        if (i >= 7 && count(i - 7, side, 0) == 8)
-            rules << 4;
+        const double one = c + side * s, two = c + side * 2 * s, three = c + side * 3 * s;
+        auto beyond = [side](double v, double bound) { return side > 0 ? v > bound : v < bound; };
+        if (beyond(x[i], three))
+            mask |= 1u << 1;
+        if (i >= 2 && beyond(x[i], two) && beyond(x[i - 1], two) + beyond(x[i - 2], two) >= 1)
+            mask |= 1u << 2;
+        if (i >= 4 && beyond(x[i], one)) {
+            int n = 0;
+            for (int j = i - 4; j < i; ++j)
+                n += beyond(x[j], one);
+            if (n >= 3)
+                mask |= 1u << 3;
+        }
+        if (i >= 7) {
+            bool all = true;
+            for (int j = i - 7; j <= i && all; ++j)
+                all = beyond(x[j], c);
+            if (all)
+                mask |= 1u << 4;
+        }
     }
-    std::sort(rules.begin(), rules.end());
-    rules.erase(std::unique(rules.begin(), rules.end()), rules.end());
+    return mask;
+}
+
+QVector<int> ControlChart::rulesAt(int i, const ControlLimits &l) const
+{
+    QVector<int> rules;
+    const unsigned mask = rulesMask(i, l);
+    for (int r = 1; r <= 4; ++r)
+        if (mask & (1u << r))
+            rules << r;
     return rules;
 }
 
@@ -167,9 +180,15 @@ QVector<RuleViolation> ControlChart::violations() const
     const std::optional<ControlLimits> l = limits();
     if (!l)
         return out;
-    for (int i = 0; i < points(); ++i)
-        for (int r : rulesAt(i, *l))
-            out.append({i, r});
+    const int n = points();
+    for (int i = 0; i < n; ++i) {
+        const unsigned mask = rulesMask(i, *l);
+        if (!mask)
+            continue;
+        for (int r = 1; r <= 4; ++r)
+            if (mask & (1u << r))
+                out.append({i, r});
+    }
     return out;
 }
 

@@ -74,6 +74,8 @@ public:
     static double d4(int n);
 
 private:
+    unsigned rulesMask(int i, const ControlLimits &limits) const; // bit r for rule r
+
     int m_n = 1;
     int m_baseline = 0;
     std::optional<ControlLimits> m_fixed;
