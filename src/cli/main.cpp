@@ -28,6 +28,7 @@ Usage:
               [--report OUT.rpt] [--stats OUT.json] [--reply-timeout MS] [--db URL | --no-db]
               [--operator NAME] [--company C] [--customer C] [--instrument I]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
+              [--bins PLAN.json]
       Connects as the program does (identification included; DEVICE is a
       path, relative ones from the working folder, or a name under /dev),
       runs N passes
@@ -35,6 +36,8 @@ Usage:
       tab-separated line per completed row, and writes the report file if asked.
       --stats writes the statistics of the run's rows, from the readings as
       judged (as qel-cli stats --json prints them).
+      --bins sorts every row by a bin plan (docs/bins.md) and prints its bin
+      (BIN1..BIN9, AUX, OUT) in a last column "Bin".
       Every row is recorded in the results database as it is judged (see
       "Results history" below); the texts go into the run's record.
   qel-cli sweep --port DEVICE [--settings ...] --item C [--second off]
@@ -64,6 +67,7 @@ Usage:
       The printed test report, to PDF; --statistics adds a statistics page
       after the report's last page.
   qel-cli stats REPORT.rpt --procedure PROCEDURE.pro [--json]
+              [--control [--subgroup N] [--baseline K | --limits FILE]]
       Statistics of the report's result columns: count, mean, sample standard
       deviation, minimum, maximum, Cp, Cpk, fails and yield per measured item,
       and the first-pass yield of the rows. --json prints
@@ -72,6 +76,18 @@ Usage:
          "yield":F},...]}
       in SI base units (D and Q plain), yields as fractions, null where a
       figure is undefined. Formulas: docs/statistics.md.
+      --control adds each column's control chart: I-MR, or X-bar R over
+      subgroups of N consecutive readings (2..10); limits from all points,
+      the first K subgroups, or a limits file; Western Electric rules 1-4:
+        "control":{"chart":"I-MR"|"Xbar-R","subgroup":N,"center":..,"ucl":..,
+         "lcl":..,"rangeCenter":..,"rangeUcl":..,"rangeLcl":..,
+         "violations":[{"point":I,"rule":R},...]}
+      (I: 0-based subgroup). Formulas and the limits file: docs/bins.md.
+  qel-cli bins REPORT.rpt --procedure PROCEDURE.pro --bins PLAN.json [--json]
+      Counts the report's rows by bin plan (docs/bins.md); --json prints
+        {"rows":N,"bins":[{"name":"BIN1","low":..,"high":..,"count":N,
+         "share":F},...],"aux":{"count":N,"share":F},"out":{"count":N,"share":F}}
+      (low, high in SI base units; share = count / rows).
   qel-cli print-graph PLOT.pic --pdf OUT.pdf [--landscape] [--description TEXT]
               [--log-x] [--log-y]
       The graph print, to PDF ("<newline>" in TEXT breaks a line); --log-x and
@@ -107,7 +123,7 @@ Usage:
       Forwards the rows waiting in the local spool for that server and says
       how many went.
   qel-cli history stats (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
-              [--json]
+              [--json] [--control [--subgroup N] [--baseline K | --limits FILE]]
       The statistics of the selected rows, as qel-cli stats prints them for a
       report, against the limits of the oldest selected run's procedure (rows
       of runs with other steps are left out and counted on stderr).
