@@ -1,8 +1,8 @@
 #pragma once
 
 #include "statistics/Statistics.h"
+#include "statistics/ui/StatisticsTableModel.h"
 
-#include <QAbstractTableModel>
 #include <QDate>
 #include <QPointer>
 #include <QTimer>
@@ -21,29 +21,6 @@ class QPushButton;
 class QTableView;
 class ReportPrinting;
 class ResultTableModel;
-
-// The figures of every result column as a table: an undefined figure is an
-// empty cell whose tooltip says why.
-class StatisticsTableModel : public QAbstractTableModel
-{
-    Q_OBJECT
-public:
-    enum Column { Title, N, Mean, Stdev, Min, Max, Cp, Cpk, Fails, Yield, ColumnCount };
-
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-    explicit StatisticsTableModel(const TableStatistics *statistics, QObject *parent = nullptr);
-    // The figures changed; resets only when the columns did.
-    void refresh();
-    void setStatistics(const TableStatistics *statistics);
-
-private:
-    const TableStatistics *m_statistics;
-    int m_rows = 0;
-};
 
 // The "Statistics" window: the statistics of the Executive View's result
 // table, kept live while a run adds rows (each row is taken once, with the
