@@ -5,6 +5,7 @@
 #include "procedure/ProcedureModel.h"
 #include "reports/ui/ReportPrinting.h"
 #include "statistics/StatisticsOutputs.h"
+#include "statistics/ui/ControlChartView.h"
 #include "statistics/ui/HistogramView.h"
 
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -54,6 +56,10 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
     m_table->horizontalHeader()->setSectionResizeMode(StatisticsTableModel::Title, QHeaderView::Stretch);
     m_table->verticalHeader()->hide();
     m_histogram = new HistogramView;
+    m_chart = new ControlChartView;
+    m_subgroup = new QSpinBox;
+    m_subgroup->setRange(1, ControlChart::MaxSubgroup);
+    m_subgroup->setToolTip(QStringLiteral("1: individuals and moving ranges; 2 to 10: X-bar and R of that many consecutive readings"));
     m_print = new QCheckBox(QStringLiteral("Print a statistics page after the report"));
 
     m_choice = new QWidget;
@@ -82,16 +88,29 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
     connect(m_lot, &QLineEdit::returnPressed, this, &StatisticsWindow::showHistory);
     sourceChanged();
 
+    auto *chartPane = new QWidget;
+    auto *chartLayout = new QVBoxLayout(chartPane);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    auto *subgroupRow = new QHBoxLayout;
+    subgroupRow->addWidget(new QLabel(QStringLiteral("Control chart subgroup size:")));
+    subgroupRow->addWidget(m_subgroup);
+    subgroupRow->addStretch(1);
+    chartLayout->addLayout(subgroupRow);
+    chartLayout->addWidget(m_chart, 1);
+    connect(m_subgroup, &QSpinBox::valueChanged, this, &StatisticsWindow::updateHistogram);
+    auto *charts = new QSplitter(Qt::Horizontal);
+    charts->addWidget(m_histogram);
+    charts->addWidget(chartPane);
     auto *split = new QSplitter(Qt::Vertical);
     split->addWidget(m_table);
-    split->addWidget(m_histogram);
+    split->addWidget(charts);
     split->setStretchFactor(1, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_choice);
     layout->addWidget(m_summary);
     layout->addWidget(split, 1);
     layout->addWidget(m_print);
-    resize(900, 620);
+    resize(1200, 660);
 
     // Rows arrive in bursts during a fast run: they are taken a little later,
     // together.
@@ -189,17 +208,22 @@ void StatisticsWindow::selectColumn(int column)
 
 void StatisticsWindow::updateHistogram()
 {
-    // Sorting every reading is the one step here that grows with the table:
-    // done only where someone can see it.
+    // Sorting every reading, and checking every point for the rules, are
+    // the steps here that grow with the table: done only where someone can
+    // see them.
     if (!isVisible())
         return;
     const TableStatistics &statistics = shown();
     if (m_selected < 0) {
-        if (historyShown() && statistics.columns().isEmpty())
+        if (historyShown() && statistics.columns().isEmpty()) {
             m_histogram->clear(m_historyMessage);
-        else
+            m_chart->clear(m_historyMessage);
+        } else {
             m_histogram->clear(statistics.columns().isEmpty() ? QStringLiteral("The procedure has no steps.")
                                                               : QStringLiteral("Choose a column for its histogram."));
+            m_chart->clear(statistics.columns().isEmpty() ? QStringLiteral("The procedure has no steps.")
+                                                          : QStringLiteral("Choose a column for its control chart."));
+        }
         return;
     }
     const ColumnStatistics &c = statistics.columns().at(m_selected);
@@ -207,7 +231,12 @@ void StatisticsWindow::updateHistogram()
     marks.low = c.low;
     marks.high = c.high;
     marks.standard = c.standard;
-    m_histogram->setData(statistics.readings(m_selected), marks, FieldParsing::baseToUnit(c.unit, c.secondItem), c.unit, c.title());
+    const double toUnit = FieldParsing::baseToUnit(c.unit, c.secondItem);
+    m_histogram->setData(statistics.readings(m_selected), marks, toUnit, c.unit, c.title());
+    ControlChart chart(m_subgroup->value());
+    for (double v : statistics.readings(m_selected))
+        chart.add(v);
+    m_chart->setChart(chart, c.low, c.high, toUnit, c.unit, c.title());
 }
 
 void StatisticsWindow::showSummary()
