@@ -57,15 +57,17 @@ Usage:
       the limit lines of a mask file (docs/sweep-mask.md): exit 1 when a point
       fails, each failing point named on stderr.
   qel-cli export REPORT.rpt --procedure PROCEDURE.pro [--xlsx OUT.xlsx]
-              [--csv OUT.csv]
+              [--csv OUT.csv] [--bins PLAN.json]
       The result export to a workbook file (the results sheet, then a sheet
-      "Statistics"), a CSV file (UTF-8, the title row and the data rows), or
-      both.
+      "Statistics"; with --bins a sheet "Bins" after it), a CSV file (UTF-8,
+      the title row and the data rows), or both.
   qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf [--title T]
               [--company C] [--customer C] [--instrument I] [--date D]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R] [--statistics]
+              [--bins PLAN.json]
       The printed test report, to PDF; --statistics adds a statistics page
-      after the report's last page.
+      after the report's last page, --bins a page of the bin counts after
+      that.
   qel-cli stats REPORT.rpt --procedure PROCEDURE.pro [--json]
               [--control [--subgroup N] [--baseline K | --limits FILE]]
       Statistics of the report's result columns: count, mean, sample standard

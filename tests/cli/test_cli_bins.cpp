@@ -326,3 +326,76 @@ TEST_F(BinsFixture, TheFourRulesAreReportedWhereTheyCompleteAgainstFixedLimits)
         EXPECT_TRUE(isOneSentenceNaming(e, opts.at(opts.size() - 2))) << e.describe();
     }
 }
+
+TEST_F(BinsFixture, TheWorkbookGainsASheetBinsAndThePrintABinsPageAfterTheOthers)
+{
+    const QString pro = write(QStringLiteral("z.pro"), ohmProcedure());
+    const QString rpt = write(QStringLiteral("z_1.rpt"), ohmReport({10, 15, 20, 20.5, 25, 30, 9.9e37}));
+    const QString plan = write(QStringLiteral("seq.json"), R"({"step": 1, "mode": "sequential", "bins": [[10, 20], [15, 24], [30, 40]]})");
+    const QString xlsx = path(QStringLiteral("z.xlsx")), plain = path(QStringLiteral("plain.xlsx"));
+    ASSERT_EQ(runCli({QStringLiteral("export"), rpt, QStringLiteral("--procedure"), pro, QStringLiteral("--xlsx"), xlsx,
+                      QStringLiteral("--bins"), plan})
+                  .exitCode,
+              0);
+    ASSERT_EQ(runCli({QStringLiteral("export"), rpt, QStringLiteral("--procedure"), pro, QStringLiteral("--xlsx"), plain})
+                  .exitCode,
+              0);
+    auto sheets = [](const QString &file) {
+        QProcess py;
+        py.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import openpyxl,sys,json; wb=openpyxl.load_workbook(sys.argv[1]); "
+                                 "print(json.dumps([wb.sheetnames, [[[c.value for c in r] for r in ws.iter_rows()] for ws in wb]]))"),
+                  file});
+        EXPECT_TRUE(py.waitForFinished(60000));
+        return QJsonDocument::fromJson(py.readAllStandardOutput()).array();
+    };
+    const QJsonArray with = sheets(xlsx), without = sheets(plain);
+    ASSERT_EQ(with.size(), 2);
+    EXPECT_EQ(with[0].toArray(), (QJsonArray{without[0].toArray().at(0), QStringLiteral("Statistics"), QStringLiteral("Bins")}));
+    // The sheets before it as they were.
+    EXPECT_EQ(with[1].toArray().at(0), without[1].toArray().at(0));
+    EXPECT_EQ(with[1].toArray().at(1), without[1].toArray().at(1));
+    const QJsonArray bins = with[1].toArray().at(2).toArray();
+    ASSERT_GE(bins.size(), 8);
+    EXPECT_EQ(bins[0].toArray(), (QJsonArray{"Bin", "Low", "High", "Count", "Share"}));
+    // Numbers as numbers: BIN1 10..20 holds 10, 15 and 20.
+    const QJsonArray bin1 = bins[1].toArray();
+    EXPECT_EQ(QJsonArray({bin1.at(0), bin1.at(1), bin1.at(2), bin1.at(3)}), (QJsonArray{"BIN1", 10, 20, 3}))
+        << QJsonDocument(bin1).toJson().toStdString();
+    EXPECT_NEAR(bins[1].toArray().at(4).toDouble(), 3.0 / 7, 1e-14);
+    EXPECT_EQ(bins[4].toArray().at(0).toString(), QStringLiteral("AUX"));
+    EXPECT_EQ(bins[5].toArray().at(0).toString(), QStringLiteral("OUT"));
+    EXPECT_EQ(bins[5].toArray().at(3).toInt(), 2);
+    EXPECT_EQ(bins[7].toArray().at(0).toString(), QStringLiteral("Rows"));
+    EXPECT_EQ(bins[7].toArray().at(3).toInt(), 7);
+
+    auto pdfText = [](const QString &pdf, int page) {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                              QString::number(page), pdf, QStringLiteral("-")});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    const QString pdf = path(QStringLiteral("z.pdf"));
+    ASSERT_EQ(runCli({QStringLiteral("print"), rpt, QStringLiteral("--procedure"), pro, QStringLiteral("--pdf"), pdf,
+                      QStringLiteral("--statistics"), QStringLiteral("--bins"), plan})
+                  .exitCode,
+              0);
+    EXPECT_TRUE(pdfText(pdf, 1).contains(QStringLiteral("1/1")));
+    EXPECT_TRUE(pdfText(pdf, 2).contains(QStringLiteral("Cpk"))) << "the statistics page second";
+    const QString page3 = pdfText(pdf, 3);
+    EXPECT_TRUE(page3.contains(QStringLiteral("Bins"))) << page3.toStdString();
+    EXPECT_TRUE(page3.contains(QStringLiteral("Rows: 7")));
+    EXPECT_TRUE(page3.contains(QStringLiteral("42.86%"))) << "BIN1's share";
+    EXPECT_TRUE(pdfText(pdf, 4).trimmed().isEmpty());
+
+    // A plan that does not fit the procedure is refused before anything is written.
+    const QString bad = write(QStringLiteral("bad.json"), R"({"step": 3, "mode": "sequential", "bins": [[1, 2]]})");
+    const QString none = path(QStringLiteral("none.xlsx"));
+    const CliResult e = runCli({QStringLiteral("export"), rpt, QStringLiteral("--procedure"), pro, QStringLiteral("--xlsx"),
+                                none, QStringLiteral("--bins"), bad});
+    EXPECT_EQ(e.exitCode, 2);
+    EXPECT_TRUE(isOneSentenceNaming(e, QStringLiteral("\"step\" 3"))) << e.describe();
+    EXPECT_FALSE(QFile::exists(none));
+}

@@ -106,7 +106,7 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
             }
             default: return QString();
             }
-        }, m_frame));
+        }, m_printing, m_frame, [this](const std::optional<BinPlan> &plan) { m_session->setBinPlan(plan); }));
     m_frame->addResultsCommand(QStringLiteral("Sweep Analysis..."),
         QStringLiteral("Markers, log axes, equivalent-circuit fit and limit masks for the sweep"),
         [this] { SweepAnalysisWindow::showFor(m_plotter, m_frame)->attachPrinting(m_printing); });

@@ -3,8 +3,11 @@
 #include "execution/ResultTableModel.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
+#include "reports/ui/ReportPrinting.h"
+#include "statistics/BinOutputs.h"
 #include "statistics/StatisticsJson.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
@@ -150,6 +153,7 @@ BinsWindow::BinsWindow(const ProcedureModel *procedure, const ResultTableModel *
     m_current->setAlignment(Qt::AlignCenter);
     m_current->setMinimumHeight(QFontMetrics(big).height() + 8);
     m_bars = new BinBarsView;
+    m_print = new QCheckBox(QStringLiteral("Print a bins page after the report"));
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Step:"), m_step);
@@ -171,7 +175,11 @@ BinsWindow::BinsWindow(const ProcedureModel *procedure, const ResultTableModel *
     liveLayout->setContentsMargins(0, 0, 0, 0);
     liveLayout->addWidget(m_current);
     liveLayout->addWidget(m_bars, 1);
-    liveLayout->addWidget(m_reset, 0, Qt::AlignRight);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_print);
+    buttons->addStretch(1);
+    buttons->addWidget(m_reset);
+    liveLayout->addLayout(buttons);
 
     auto *split = new QSplitter(Qt::Horizontal);
     split->addWidget(editor);
@@ -201,16 +209,35 @@ BinsWindow::BinsWindow(const ProcedureModel *procedure, const ResultTableModel *
 }
 
 std::function<void()> BinsWindow::opener(const ProcedureModel *procedure, const ResultTableModel *results,
-                                         std::function<QString()> planPath, QWidget *owner)
+                                         std::function<QString()> planPath, ReportPrinting *printing, QWidget *owner,
+                                         std::function<void(const std::optional<BinPlan> &)> planInUse)
 {
     auto window = std::make_shared<QPointer<BinsWindow>>();
     return [=] {
-        if (!*window)
+        if (!*window) {
             *window = new BinsWindow(procedure, results, planPath, owner);
+            if (planInUse) {
+                connect(*window, &BinsWindow::planInUse, *window, planInUse);
+                planInUse((*window)->hasPlan() ? std::optional<BinPlan>((*window)->sorter().plan()) : std::nullopt);
+            }
+            if (printing)
+                (*window)->attachPrinting(printing);
+        }
         (*window)->show();
         (*window)->raise();
         (*window)->activateWindow();
     };
+}
+
+void BinsWindow::attachPrinting(ReportPrinting *printing)
+{
+    printing->setAppendix([this, guard = QPointer<BinsWindow>(this), before = printing->appendix()]() {
+        const ReportPainter::Appendix others = before ? before() : ReportPainter::Appendix();
+        if (!guard || !m_print->isChecked() || !m_planUsable)
+            return others;
+        refreshNow();
+        return BinOutputs::chain(others, BinOutputs::appendix(m_sorter));
+    });
 }
 
 void BinsWindow::showEvent(QShowEvent *event)
@@ -237,6 +264,7 @@ void BinsWindow::loadPlan()
                 m_message->setText(misfit);
                 m_planUsable = false;
                 recount();
+                emit planInUse(std::nullopt);
             }
             return;
         }
@@ -258,6 +286,7 @@ void BinsWindow::loadPlan()
     else {
         m_planUsable = false;
         recount();
+        emit planInUse(std::nullopt);
     }
 }
 
@@ -366,6 +395,7 @@ void BinsWindow::use(const BinPlan &plan)
     m_sorter.setPlan(plan, m_procedure->steps());
     m_planUsable = true;
     recount();
+    emit planInUse(plan);
 }
 
 void BinsWindow::resetCounts()

@@ -9,6 +9,8 @@
 #include <functional>
 
 class ProcedureModel;
+class QCheckBox;
+class ReportPrinting;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -47,8 +49,14 @@ public:
     BinsWindow(const ProcedureModel *procedure, const ResultTableModel *results, std::function<QString()> planPath,
                QWidget *parent = nullptr);
 
+    // planInUse: told each plan the window counts by (for the outputs).
     static std::function<void()> opener(const ProcedureModel *procedure, const ResultTableModel *results,
-                                        std::function<QString()> planPath, QWidget *owner);
+                                        std::function<QString()> planPath, ReportPrinting *printing, QWidget *owner,
+                                        std::function<void(const std::optional<BinPlan> &)> planInUse = {});
+
+    // The check box decides whether the printing adds a bins page (after
+    // the pages other windows add).
+    void attachPrinting(ReportPrinting *printing);
 
     // Reads the plan kept beside the procedure, or starts one from step 1's standard.
     void loadPlan();
@@ -74,6 +82,10 @@ public:
     QLabel *currentLabel() const { return m_current; }
     QLabel *messageLabel() const { return m_message; }
     BinBarsView *bars() const { return m_bars; }
+    QCheckBox *printCheckBox() const { return m_print; }
+
+signals:
+    void planInUse(const std::optional<BinPlan> &plan);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -103,5 +115,6 @@ private:
     QPushButton *m_save, *m_reset;
     QLabel *m_current, *m_message, *m_where;
     BinBarsView *m_bars;
+    QCheckBox *m_print;
     QTimer m_timer;
 };

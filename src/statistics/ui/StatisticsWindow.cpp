@@ -4,6 +4,7 @@
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
 #include "reports/ui/ReportPrinting.h"
+#include "statistics/BinOutputs.h"
 #include "statistics/StatisticsOutputs.h"
 #include "statistics/ui/ControlChartView.h"
 #include "statistics/ui/HistogramView.h"
@@ -132,11 +133,13 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
 
 void StatisticsWindow::attachPrinting(ReportPrinting *printing)
 {
-    printing->setAppendix([this, guard = QPointer<StatisticsWindow>(this)]() {
+    // Pages another window added come after the statistics page.
+    printing->setAppendix([this, guard = QPointer<StatisticsWindow>(this), after = printing->appendix()]() {
+        const ReportPainter::Appendix others = after ? after() : ReportPainter::Appendix();
         if (!guard || !m_print->isChecked())
-            return ReportPainter::Appendix();
+            return others;
         refreshNow();
-        return SO::appendix(m_statistics);
+        return BinOutputs::chain(SO::appendix(m_statistics), others);
     });
 }
 
