@@ -137,11 +137,14 @@ unsigned ControlChart::rulesMask(int i, const ControlLimits &l) const
     const double c = l.center;
     const double s = l.sigma();
     const double *x = m_points.data();
+    // Equal readings averaged may land a rounding hair off their own value:
+    // a point that close to a line is on it (far below any meter's digits).
+    const double hair = 1e-9 * std::max(std::fabs(c), std::fabs(s));
     unsigned mask = 0;
     // side +1 above, -1 below: points beyond center + side * k sigma.
     for (int side : {1, -1}) {
         const double one = c + side * s, two = c + side * 2 * s, three = c + side * 3 * s;
-        auto beyond = [side](double v, double bound) { return side > 0 ? v > bound : v < bound; };
+        auto beyond = [side, hair](double v, double bound) { return side > 0 ? v > bound + hair : v < bound - hair; };
         if (beyond(x[i], three))
             mask |= 1u << 1;
         if (i >= 2 && beyond(x[i], two) && beyond(x[i - 1], two) + beyond(x[i - 2], two) >= 1)

@@ -278,6 +278,13 @@ TEST_F(BinsFixture, ControlLimitsOfIndividualsAndSubgroupsAsWorkedByHand)
     EXPECT_NEAR(c.value("rangeUcl").toDouble(), 1.924 * 5, 1e-12);
     EXPECT_NEAR(c.value("rangeLcl").toDouble(), 0.076 * 5, 1e-12);
 
+    // Twelve equal readings: their mean may be a rounding hair off them,
+    // which must not put every point beyond the limits.
+    c = control(QList<double>(12, 1591.55), {});
+    EXPECT_NEAR(c.value("center").toDouble(), 1591.55, 1e-9);
+    EXPECT_EQ(c.value("rangeCenter").toDouble(-1), 0.0);
+    EXPECT_TRUE(violationsOf(c).isEmpty()) << QJsonDocument(c).toJson().toStdString();
+
     // One reading: no moving range, so no limits yet.
     c = control({100}, {});
     EXPECT_TRUE(c.value("center").isNull());
