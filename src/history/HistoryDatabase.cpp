@@ -91,8 +91,21 @@ const QVector<QStringList> &migrations()
             // for a while): NULL when every row was recorded.
             QStringLiteral("ALTER TABLE runs ADD COLUMN unrecorded INTEGER"),
         },
+        {
+            // NULL where nothing was recorded: the legacy meter's runs, parts
+            // without a serial number, rows of a run without a bin plan.
+            QStringLiteral("ALTER TABLE runs ADD COLUMN meter_profile TEXT"),
+            QStringLiteral("ALTER TABLE result_rows ADD COLUMN serial TEXT"),
+            QStringLiteral("ALTER TABLE result_rows ADD COLUMN bin TEXT"),
+            QStringLiteral("CREATE INDEX result_rows_serial ON result_rows (serial)"),
+        },
     };
     return m;
+}
+
+QVariant orNull(const QString &s)
+{
+    return s.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(s);
 }
 
 QVariant text(const QString &s)
@@ -421,7 +434,7 @@ bool HistoryDatabase::insertRun(const RunRecord &r, QString *error)
     for (const QVariant &v : {text(r.id), text(timeText(r.started)), text(r.station), text(r.operatorName), text(r.meter),
              text(r.device), text(r.procedure), text(r.procedureHash), text(r.steps), text(columnsJson(r.columns)),
              QVariant(r.loops), text(r.title), text(r.company), text(r.customer), text(r.instrument), text(r.partNo),
-             text(r.lotNo), text(r.quantity), text(r.remark)})
+             text(r.lotNo), text(r.quantity), text(r.remark), orNull(r.meterProfile)})
         q.addBindValue(v);
     return exec(q, error);
 }
@@ -494,6 +507,8 @@ void bindRow(QSqlQuery &q, const RowRecord &r)
     q.addBindValue(text(texts));
     q.addBindValue(text(values));
     q.addBindValue(text(verdicts));
+    q.addBindValue(orNull(r.serial));
+    q.addBindValue(orNull(r.bin));
 }
 
 QString rowsInsert(int rows)
@@ -539,7 +554,15 @@ bool HistoryDatabase::insertRowsSqlite(const RowRecord *rows, qsizetype count, Q
             return failed();
     }
     QString texts, values, verdicts;
-    QByteArray id, at, verdict, t, v, p;
+    QByteArray id, at, verdict, t, v, p, serial, bin;
+    auto bindOptional = [&](int index, const QString &text, QByteArray &utf8) {
+        if (text.isEmpty()) {
+            sqlite3_bind_null(m_bulk, index);
+            return;
+        }
+        utf8 = text.toUtf8();
+        sqlite3_bind_text(m_bulk, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+    };
     for (const RowRecord *r = rows; r != rows + count; ++r) {
         rowLists(*r, texts, values, verdicts);
         id = r->runId.toUtf8();
@@ -555,6 +578,8 @@ bool HistoryDatabase::insertRowsSqlite(const RowRecord *rows, qsizetype count, Q
         sqlite3_bind_text(m_bulk, 5, t.constData(), int(t.size()), SQLITE_STATIC);
         sqlite3_bind_text(m_bulk, 6, v.constData(), int(v.size()), SQLITE_STATIC);
         sqlite3_bind_text(m_bulk, 7, p.constData(), int(p.size()), SQLITE_STATIC);
+        bindOptional(8, r->serial, serial);
+        bindOptional(9, r->bin, bin);
         if (sqlite3_step(m_bulk) != SQLITE_DONE)
             return failed();
         sqlite3_reset(m_bulk);
@@ -688,8 +713,9 @@ bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, Q
     const bool kept = m_version >= 2;
     QString sql = QStringLiteral(
         "SELECT r.id, r.started, r.finished, r.station, r.operator_name, r.meter, r.procedure_name, r.lot_no, r.outcome, "
-        "%1, %2, %3 FROM runs r").arg(rowCount(kept), failCount(kept),
-        m_version >= 3 ? QStringLiteral("r.unrecorded") : QStringLiteral("NULL"));
+        "%1, %2, %3, %4 FROM runs r").arg(rowCount(kept), failCount(kept),
+        m_version >= 3 ? QStringLiteral("r.unrecorded") : QStringLiteral("NULL"),
+        m_version >= 4 ? QStringLiteral("r.meter_profile") : QStringLiteral("NULL"));
     sql += whereClause(filter, values, kept);
     sql += QStringLiteral(" ORDER BY r.started DESC, r.id DESC");
     if (limit >= 0) {
@@ -717,6 +743,7 @@ bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, Q
         s.rows = q.value(9).toLongLong();
         s.fails = q.value(10).toLongLong();
         s.unrecorded = q.value(11).toLongLong();
+        s.meterProfile = q.value(12).toString();
         out.append(s);
     }
     return true;
@@ -764,8 +791,9 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
         while (c.next())
             runs.append({c.value(0).toString(), columnsFromJson(c.value(1).toString())});
     }
-    QString sql = QStringLiteral("SELECT seq, measured_at, verdict, texts, vals, verdicts FROM result_rows "
-                                 "WHERE run_id = ? AND seq > ? ORDER BY seq");
+    QString sql = QStringLiteral("SELECT seq, measured_at, verdict, texts, vals, verdicts, %1 FROM result_rows "
+                                 "WHERE run_id = ? AND seq > ? ORDER BY seq")
+                      .arg(m_version >= 4 ? QStringLiteral("serial, bin") : QStringLiteral("NULL, NULL"));
     if (limit >= 0)
         sql += QStringLiteral(" LIMIT ?");
     qint64 left = limit;
@@ -789,6 +817,8 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
             r.rawTexts = q.value(3).toString();
             r.rawValues = q.value(4).toString();
             r.rawVerdicts = q.value(5).toString();
+            r.serial = q.value(6).toString();
+            r.bin = q.value(7).toString();
             if (!raw) {
                 r.texts = splitList(r.rawTexts);
                 r.values = splitList(r.rawValues);

@@ -79,6 +79,7 @@ public:
         QString id, started, finished, station, operatorName, meter, procedure, lot, outcome;
         qint64 rows = 0, fails = 0;
         qint64 unrecorded = 0; // rows the run could not record
+        QString meterProfile;  // empty: none recorded
     };
     // Newest first; limit < 0: all.
     bool listRuns(const Filter &filter, QVector<RunSummary> &out, QString *error, int limit = -1, int offset = 0);
@@ -96,6 +97,7 @@ public:
         QStringList texts, values, verdicts;
         // The stored lists as joined (History::splitList); raw reads fill only these.
         QString rawTexts, rawValues, rawVerdicts;
+        QString serial, bin; // empty: none
     };
     // Rows of the selected runs, oldest run first, in sequence; the
     // callback returns false to stop. afterSeq/limit page one run's rows.
