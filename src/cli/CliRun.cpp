@@ -74,6 +74,8 @@ int cliRun(const QStringList &args)
     if (a.has(QStringLiteral("bins"))) {
         bins.emplace();
         bins->setPlan(loadBinPlan(a.value(QStringLiteral("bins")), procedure.steps()), procedure.steps());
+        // Each recorded row keeps its bin.
+        session.setBinPlan(bins->plan());
     }
 
     // A URL that cannot be read is refused before the meter is touched.

@@ -119,7 +119,8 @@ Usage:
       [{"run":ID,"seq":N,"measuredAt":ISO-TIME,"verdict":"pass"|"fail",
         "cells":[{"step":N,"item":"C","text":"100nF","value":1e-07,
                   "verdict":"pass"|"fail"|""},...]},...] (value in SI base
-      units, null without a number). CSV/XLSX: run, seq, measuredAt, verdict,
+      units, null without a number); "bin": the row's bin when the run sorted
+      by a bin plan (run --bins), else null. CSV/XLSX: run, seq, measuredAt, verdict,
       then per step and item its text, value and P/F. OUT "-" is stdout.
   qel-cli history sync --db URL
       Forwards the rows waiting in the local spool for that server and says

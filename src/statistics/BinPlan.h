@@ -30,6 +30,11 @@ struct BinPlan
     std::optional<double> secondaryLow, secondaryHigh;
 
     bool hasSecondary() const { return secondaryLow || secondaryHigh; }
+    bool operator==(const BinPlan &o) const
+    {
+        return step == o.step && mode == o.mode && nominal == o.nominal && bins == o.bins
+            && secondaryLow == o.secondaryLow && secondaryHigh == o.secondaryHigh;
+    }
     int binCount() const { return int(bins.size()); }
     // Bin i's bounds in base units, low <= high.
     double low(int i) const;

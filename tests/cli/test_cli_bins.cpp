@@ -135,9 +135,10 @@ TEST_F(BinsFixture, SpreadPartsWithOutliersAreCountedAsPythonCountsThePrintedRow
                                R"({"step": 1, "mode": "nested", "nominal": 1e-7, "bins": [[-1, 1], [-2, 2], [-5, 5]],
                                    "secondary": {"low": 0, "high": 0.001}})");
     const QString rpt = path(QStringLiteral("cd_1.rpt"));
+    const QString db = path(QStringLiteral("history.sqlite"));
     const CliResult run = runCli({QStringLiteral("run"), pro, QStringLiteral("--port"), sim.devicePath(),
                                   QStringLiteral("--loops"), QStringLiteral("400"), QStringLiteral("--report"), rpt,
-                                  QStringLiteral("--bins"), plan, QStringLiteral("--no-db")},
+                                  QStringLiteral("--bins"), plan, QStringLiteral("--db"), db},
                                  180000);
     ASSERT_TRUE(run.finished && (run.exitCode == 0 || run.exitCode == 1)) << run.describe();
     EXPECT_TRUE(run.outLines().value(0).endsWith(QLatin1String("\tDate\tTime\tBin"))) << run.describe();
@@ -179,6 +180,32 @@ TEST_F(BinsFixture, SpreadPartsWithOutliersAreCountedAsPythonCountsThePrintedRow
     EXPECT_EQ(b.value("aux").toObject().value("count").toInt(), py.value("AUX").toInt());
     EXPECT_DOUBLE_EQ(b.value("aux").toObject().value("share").toDouble(), py.value("AUX").toInt() / 400.0);
     EXPECT_EQ(b.value("out").toObject().value("count").toInt(), py.value("OUT").toInt());
+
+    // Every recorded row keeps the bin printed for it; a run without a plan
+    // records none.
+    const CliResult plain = runCli({QStringLiteral("run"), pro, QStringLiteral("--port"), sim.devicePath(),
+                                    QStringLiteral("--loops"), QStringLiteral("2"), QStringLiteral("--db"), db});
+    ASSERT_TRUE(plain.finished && plain.exitCode <= 1) << plain.describe();
+    const CliResult runs = runCli({QStringLiteral("history"), QStringLiteral("runs"), QStringLiteral("--db"), db,
+                                   QStringLiteral("--json")});
+    const QJsonArray runList = QJsonDocument::fromJson(runs.out).array();
+    ASSERT_EQ(runList.size(), 2) << runs.describe();
+    auto rowsOf = [&](const QJsonValue &r) {
+        const CliResult rows = runCli({QStringLiteral("history"), QStringLiteral("rows"), r.toObject().value("id").toString(),
+                                       QStringLiteral("--db"), db, QStringLiteral("--json")});
+        EXPECT_EQ(rows.exitCode, 0) << rows.describe();
+        return QJsonDocument::fromJson(rows.out).array();
+    };
+    const QJsonArray binned = rowsOf(runList.at(1)), unbinned = rowsOf(runList.at(0)); // newest first
+    const QJsonArray printedBins = py.value("printed").toArray();
+    ASSERT_EQ(binned.size(), 400);
+    for (int i = 0; i < 400; ++i)
+        ASSERT_EQ(binned.at(i).toObject().value("bin").toString(), printedBins.at(i).toString()) << "row " << i;
+    ASSERT_EQ(unbinned.size(), 2);
+    for (const QJsonValue &r : unbinned) {
+        EXPECT_TRUE(r.toObject().contains("bin"));
+        EXPECT_TRUE(r.toObject().value("bin").isNull());
+    }
 }
 
 TEST_F(BinsFixture, SequentialBoundsAreInclusiveOverlapsGoLowAndBadPlansNameTheirKey)
