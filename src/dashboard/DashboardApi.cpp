@@ -12,11 +12,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -225,12 +227,14 @@ DashboardReply DashboardApi::route(const QByteArray &path, const QByteArray &que
         return histogram(query);
     if (path == "/api/control")
         return control(query);
+    if (path == "/api/bins")
+        return bins(query);
     static const QRegularExpression rowsPath(QStringLiteral("^/api/runs/([A-Za-z0-9._~%-]{1,200})/rows$"));
     const QRegularExpressionMatch m = rowsPath.match(QString::fromLatin1(path));
     if (m.hasMatch())
         return rows(QUrl::fromPercentEncoding(m.captured(1).toLatin1()), query);
     return DashboardReply::error(404, QStringLiteral("There is nothing at this address; the API has /api/runs, "
-                                                     "/api/runs/ID/rows, /api/stats, /api/histogram, /api/control and /api/stations."));
+                                                     "/api/runs/ID/rows, /api/stats, /api/histogram, /api/control, /api/bins and /api/stations."));
 }
 
 DashboardReply DashboardApi::runs(const QByteArray &query)
@@ -401,6 +405,42 @@ DashboardReply DashboardApi::control(const QByteArray &query)
         + optional(c.high) + ", \"control\": " + chart.toJson() + ", \"firstPoint\": " + QByteArray::number(first)
         + ", \"points\": " + points + "}\n";
     return json(body);
+}
+
+DashboardReply DashboardApi::bins(const QByteArray &query)
+{
+    const auto p = parameters(query, {QStringLiteral("lot")});
+    const QString lot = p.value(QStringLiteral("lot"));
+    if (lot.isEmpty())
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("/api/bins needs lot."))};
+    HistoryDatabase::Filter filter;
+    filter.lot = lot;
+    QMap<QString, qint64> counts;
+    qint64 rows = 0, unbinned = 0;
+    QString error;
+    // Raw reads: only the bin is wanted, not the cells.
+    if (!m_db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &row) {
+            ++rows;
+            if (row.bin.isEmpty())
+                ++unbinned;
+            else
+                ++counts[row.bin];
+            return true;
+        }, &error, 0, -1, true))
+        throw Failed{error};
+    // BIN1..BIN9 in order, then AUX and OUT.
+    QStringList names = counts.keys();
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        auto rank = [](const QString &n) { return n.startsWith(QLatin1String("BIN")) ? 0 : n == QLatin1String("AUX") ? 1 : 2; };
+        return rank(a) != rank(b) ? rank(a) < rank(b) : a < b;
+    });
+    QJsonArray list;
+    for (const QString &n : names)
+        list.append(QJsonObject{{QStringLiteral("name"), n}, {QStringLiteral("count"), double(counts.value(n))},
+                                {QStringLiteral("share"), double(counts.value(n)) / double(rows)}});
+    const QJsonObject out{{QStringLiteral("lot"), lot}, {QStringLiteral("rows"), double(rows)},
+                          {QStringLiteral("bins"), list}, {QStringLiteral("unbinned"), double(unbinned)}};
+    return json(QJsonDocument(out).toJson(QJsonDocument::Indented));
 }
 
 QJsonArray DashboardApi::alarms(const QString &runId, int rows)

@@ -98,6 +98,7 @@ private:
     DashboardReply histogram(const QByteArray &query);
     DashboardReply stations(const QByteArray &query);
     DashboardReply control(const QByteArray &query);
+    DashboardReply bins(const QByteArray &query);
     // The rules the last points of a run's newest rows complete, per column.
     QJsonArray alarms(const QString &runId, int rows);
 

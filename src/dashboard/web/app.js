@@ -315,10 +315,25 @@ async function loadHistogram() {
   renderControl(c);
 }
 
+// The lot's parts by the bin each was sorted into when measured.
+function renderLotBins(b) {
+  const box = document.getElementById('lot-bins');
+  if (!b.bins.length) {
+    box.textContent = 'Bins: none recorded for this lot.';
+    return;
+  }
+  const parts = b.bins.map(x => `${x.name} ${x.count} (${percent(x.share)})`);
+  if (b.unbinned) parts.push(`no bin ${b.unbinned}`);
+  box.textContent = 'Bins: ' + parts.join(' · ');
+}
+
 async function loadLot() {
   showLot(!!selectedLot);
   if (!selectedLot) return;
-  renderLotStats(await api('/api/stats?lot=' + encodeURIComponent(selectedLot)));
+  const lot = encodeURIComponent(selectedLot);
+  const [stats, bins] = await Promise.all([api('/api/stats?lot=' + lot), api('/api/bins?lot=' + lot)]);
+  renderLotStats(stats);
+  renderLotBins(bins);
   await loadHistogram();
 }
 

@@ -13,12 +13,17 @@
 #include "execution/ui/CExecDlg.h"
 #include "procedure/ui/CQelView.h"
 #include "document/CQelDoc.h"
+#include "reports/ui/ReportPrinting.h"
+#include "session/SessionOutputs.h"
+#include "sheets/WorkbookWriter.h"
 #include "statistics/BinPlan.h"
 #include "statistics/ui/BinsWindow.h"
 #include "statistics/ui/ControlChartView.h"
 #include "statistics/ui/StatisticsWindow.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QPrinter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -83,6 +88,35 @@ protected:
     }
 };
 
+// Keeps the rows of the sheet named, as texts.
+class SheetRows : public WorkbookWriter
+{
+public:
+    explicit SheetRows(const QString &sheet) : m_wanted(sheet) {}
+    void centreColumn(int) override {}
+    void boldRow(int) override {}
+    void blueRow(int) override {}
+    void writeRow(int, const QStringList &cells) override
+    {
+        if (m_in)
+            rows << cells;
+    }
+    bool addSheet(const QString &name) override
+    {
+        names << name;
+        m_in = name == m_wanted;
+        return true;
+    }
+    bool close() override { return true; }
+    QString errorText() const override { return {}; }
+    QList<QStringList> rows;
+    QStringList names;
+
+private:
+    QString m_wanted;
+    bool m_in = false;
+};
+
 } // namespace
 
 TEST_F(ResultsBins, TheBinsWindowCountsARunLiveKeepsItsPlanAndResets)
@@ -136,6 +170,32 @@ TEST_F(ResultsBins, TheBinsWindowCountsARunLiveKeepsItsPlanAndResets)
     ASSERT_EQ(lastPart.size(), 1);
     EXPECT_EQ(window->currentLabel()->text(), lastPart.firstKey());
     EXPECT_GE(window->currentLabel()->font().pointSize(), 72);
+
+    // The workbook gains the sheet "Bins" after "Statistics", with these counts.
+    SheetRows sheet(QStringLiteral("Bins"));
+    app->session().resultOutputs().writeWorkbook(sheet);
+    EXPECT_EQ(sheet.names, (QStringList{QStringLiteral("Statistics"), QStringLiteral("Bins")}));
+    ASSERT_GE(sheet.rows.size(), 6);
+    for (int i = 0; i <= s.plan().out(); ++i) {
+        EXPECT_EQ(sheet.rows.at(i + 1).value(0), s.plan().name(i));
+        EXPECT_EQ(sheet.rows.at(i + 1).value(3), QString::number(hand.value(s.plan().name(i))));
+    }
+
+    // The print's bins page, when asked for, after the report.
+    window->printCheckBox()->setChecked(true);
+    QPrinter *printer = app->printing()->printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = dir.path() + QStringLiteral("/bins.pdf");
+    printer->setOutputFileName(pdf);
+    app->printing()->setDialogRunner([](QDialog *) { return int(QDialog::Accepted); });
+    ASSERT_TRUE(app->printing()->print());
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    const QString lastPage = printed.section(QLatin1Char('\f'), -2, -2);
+    EXPECT_TRUE(lastPage.contains(QStringLiteral("Bins"))) << lastPage.toStdString();
+    EXPECT_TRUE(lastPage.contains(QStringLiteral("Rows: 40")));
 
     // Reset: the next run alone is counted.
     GuiDriver::click(window->resetButton());
