@@ -205,6 +205,10 @@ BinsWindow::BinsWindow(const ProcedureModel *procedure, const ResultTableModel *
     });
     // Another procedure: its own plan (read once its name is known).
     connect(procedure, &QAbstractItemModel::modelReset, this, [this] { QTimer::singleShot(0, this, &BinsWindow::loadPlan); });
+    // Steps edited: the plan is set up again over them (a step number may now mean another step).
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(procedure, signal, this, &BinsWindow::stepsChanged);
+    connect(procedure, &QAbstractItemModel::dataChanged, this, &BinsWindow::stepsChanged);
     loadPlan();
 }
 
@@ -396,6 +400,21 @@ void BinsWindow::use(const BinPlan &plan)
     m_planUsable = true;
     recount();
     emit planInUse(plan);
+}
+
+void BinsWindow::stepsChanged()
+{
+    QString error;
+    const std::optional<BinPlan> plan = planFromFields(&error);
+    if (plan) {
+        m_message->clear();
+        use(*plan);
+        return;
+    }
+    m_message->setText(error);
+    m_planUsable = false;
+    recount();
+    emit planInUse(std::nullopt);
 }
 
 void BinsWindow::resetCounts()

@@ -92,6 +92,7 @@ protected:
 
 private:
     void showPlan(const BinPlan &plan);
+    void stepsChanged();
     std::optional<BinPlan> planFromFields(QString *error) const;
     void use(const BinPlan &plan);
     void recount();
