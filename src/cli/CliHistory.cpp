@@ -7,6 +7,7 @@
 #include "history/HistoryStatistics.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
+#include "statistics/ControlChart.h"
 #include "statistics/Statistics.h"
 #include "statistics/StatisticsJson.h"
 
@@ -150,14 +151,17 @@ int historyRows(const QStringList &args)
 
 int historyStats(const QStringList &args)
 {
-    CliArgs a(args, {QStringLiteral("json")});
-    a.allowOnly({QStringLiteral("db"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
-        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json")});
+    CliArgs a(args, {QStringLiteral("json"), QStringLiteral("control")});
+    a.allowOnly(QStringList{QStringLiteral("db"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
+        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json")} + controlOptions());
+    ControlSettings control;
+    const bool charts = controlSettings(a, control);
     const char *usage = "history stats needs a selection: qel-cli history stats (RUN-ID | --lot LOT | --since ISO-DATE ...) [--json]";
     const HistoryDatabase::Filter filter = selectionFrom(a, usage);
     HistoryDatabase db;
     openOrThrow(db, historyTarget(a), HistoryDatabase::Mode::ReadOnly);
     TableStatistics statistics;
+    statistics.setKeepReadings(charts);
     qint64 skipped = 0;
     QString error;
     if (!HistoryStatistics::compute(db, filter, statistics, &skipped, &error))
@@ -168,8 +172,10 @@ int historyStats(const QStringList &args)
         say(QStringLiteral("%1 row%2 of runs with other steps than the first selected run left out")
                 .arg(skipped)
                 .arg(skipped == 1 ? "" : "s"));
-    const QByteArray out = a.has(QStringLiteral("json")) ? StatisticsJson::toJson(statistics)
-                                                         : StatisticsJson::toText(statistics);
+    const QVector<ControlChart> chartList = charts ? controlCharts(statistics, control) : QVector<ControlChart>();
+    const QVector<ControlChart> *c = charts ? &chartList : nullptr;
+    const QByteArray out = a.has(QStringLiteral("json")) ? StatisticsJson::toJson(statistics, c)
+                                                         : StatisticsJson::toText(statistics, c);
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return ExitOk;
 }

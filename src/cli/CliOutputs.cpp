@@ -1,7 +1,9 @@
 #include "cli/CliCommands.h"
 
 #include "reports/GraphPrint.h"
+#include "procedure/ProcedureModel.h"
 #include "session/QelSession.h"
+#include "statistics/BinPlan.h"
 
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -48,7 +50,7 @@ void printAtomically(const QString &out, const std::function<bool(const QString 
 int cliExport(const QStringList &args)
 {
     CliArgs a(args, {});
-    a.allowOnly({QStringLiteral("procedure"), QStringLiteral("xlsx"), QStringLiteral("csv")});
+    a.allowOnly({QStringLiteral("procedure"), QStringLiteral("xlsx"), QStringLiteral("csv"), QStringLiteral("bins")});
     const char *usage = "export needs a report, its procedure and an output: "
                         "qel-cli export REPORT.rpt --procedure PROCEDURE.pro --xlsx OUT.xlsx | --csv OUT.csv";
     const QString xlsx = a.value(QStringLiteral("xlsx"));
@@ -60,6 +62,8 @@ int cliExport(const QStringList &args)
             checkOutputPath(out);
     QelSession session(nullptr);
     loadReport(a, usage, session);
+    if (a.has(QStringLiteral("bins")))
+        session.setBinPlan(loadBinPlan(a.value(QStringLiteral("bins")), session.procedure().steps()));
     const ResultOutputs outputs = session.resultOutputs();
     QString error;
     if (!xlsx.isEmpty() && !outputs.workbookToFile(xlsx, &error))
@@ -83,7 +87,7 @@ int cliPrint(const QStringList &args)
         {QStringLiteral("remark"), ReportDescription::Remark},
     };
     CliArgs a(args, {QStringLiteral("statistics")});
-    QStringList allowed{QStringLiteral("procedure"), QStringLiteral("pdf"), QStringLiteral("statistics")};
+    QStringList allowed{QStringLiteral("procedure"), QStringLiteral("pdf"), QStringLiteral("statistics"), QStringLiteral("bins")};
     for (const auto &f : fields)
         allowed << f.first;
     a.allowOnly(allowed);
@@ -98,8 +102,11 @@ int cliPrint(const QStringList &args)
         if (a.has(f.first))
             session.description().setText(f.second, a.value(f.first));
     const bool statistics = a.has(QStringLiteral("statistics"));
+    const bool bins = a.has(QStringLiteral("bins"));
+    if (bins)
+        session.setBinPlan(loadBinPlan(a.value(QStringLiteral("bins")), session.procedure().steps()));
     printAtomically(a.value(QStringLiteral("pdf")),
-        [&](const QString &file) { return session.printReport(file, statistics); });
+        [&](const QString &file) { return session.printReport(file, statistics, bins); });
     return ExitOk;
 }
 

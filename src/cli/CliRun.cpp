@@ -9,6 +9,7 @@
 #include "measurement/MeasurementSequencer.h"
 #include "procedure/ProcedureModel.h"
 #include "session/QelSession.h"
+#include "statistics/BinPlan.h"
 #include "statistics/Statistics.h"
 #include "statistics/StatisticsJson.h"
 
@@ -33,7 +34,7 @@ int cliRun(const QStringList &args)
 {
     CliArgs a(args, {CliRecording::flag()});
     a.allowOnly(QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
-        QStringLiteral("reply-timeout"), QStringLiteral("stats"), QStringLiteral("meter")} + CliRecording::runOptions());
+        QStringLiteral("reply-timeout"), QStringLiteral("stats"), QStringLiteral("meter"), QStringLiteral("bins")} + CliRecording::runOptions());
     if (a.positional.size() != 1 || !a.has(QStringLiteral("port")))
         throw CliError(ExitUsage, QStringLiteral("run needs a procedure and a device: qel-cli run PROCEDURE.pro --port DEVICE"));
     const QString procedurePath = a.positional[0];
@@ -68,6 +69,15 @@ int cliRun(const QStringList &args)
     if (procedure.stepCount() == 0)
         throw CliError(ExitUsage, QStringLiteral("%1 holds no steps.").arg(procedurePath));
 
+    // A plan that does not fit is refused before the meter is touched.
+    std::optional<BinSorter> bins;
+    if (a.has(QStringLiteral("bins"))) {
+        bins.emplace();
+        bins->setPlan(loadBinPlan(a.value(QStringLiteral("bins")), procedure.steps()), procedure.steps());
+        // Each recorded row keeps its bin.
+        session.setBinPlan(bins->plan());
+    }
+
     // A URL that cannot be read is refused before the meter is touched.
     CliRecording recording(a);
     const QString port = a.value(QStringLiteral("port"));
@@ -78,7 +88,10 @@ int cliRun(const QStringList &args)
     RunRecording recorded(recording.recorder(), session,
         [&] { return recording.runContext(session.connector(), procedurePath, loops); });
 
-    printLine(results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time"));
+    QStringList titles = results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time");
+    if (bins)
+        titles << QStringLiteral("Bin");
+    printLine(titles);
     int status = ExitOk;
     QEventLoop loop;
     QObject::connect(&session.measurement(), &MeasurementSequencer::rowCompleted, &loop, [&](int row) {
@@ -86,6 +99,11 @@ int cliRun(const QStringList &args)
         for (int c = 0; c < results.columnCount(); ++c)
             cells << results.cell(row, c);
         cells << results.reportDates().value(row) << results.reportTimes().value(row);
+        if (bins) {
+            const int bin = bins->sortTableRow(results, row);
+            bins->count(bin);
+            cells << bins->plan().name(bin);
+        }
         printLine(cells);
         if (results.image(row) == ResultTableModel::Failed && status == ExitOk)
             status = ExitFailVerdict;

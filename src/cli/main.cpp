@@ -28,6 +28,7 @@ Usage:
               [--report OUT.rpt] [--stats OUT.json] [--reply-timeout MS] [--db URL | --no-db]
               [--operator NAME] [--company C] [--customer C] [--instrument I]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
+              [--bins PLAN.json]
       Connects as the program does (identification included; DEVICE is a
       path, relative ones from the working folder, or a name under /dev),
       runs N passes
@@ -35,6 +36,8 @@ Usage:
       tab-separated line per completed row, and writes the report file if asked.
       --stats writes the statistics of the run's rows, from the readings as
       judged (as qel-cli stats --json prints them).
+      --bins sorts every row by a bin plan (docs/bins.md) and prints its bin
+      (BIN1..BIN9, AUX, OUT) in a last column "Bin".
       Every row is recorded in the results database as it is judged (see
       "Results history" below); the texts go into the run's record.
   qel-cli sweep --port DEVICE [--meter PROFILE|auto] [--settings ...] --item C [--second off]
@@ -59,16 +62,19 @@ Usage:
       wins); --json prints [{"name","file","identity","terminator","items",
       "transports"}]. A broken profile file is named on stderr and left out.
   qel-cli export REPORT.rpt --procedure PROCEDURE.pro [--xlsx OUT.xlsx]
-              [--csv OUT.csv]
+              [--csv OUT.csv] [--bins PLAN.json]
       The result export to a workbook file (the results sheet, then a sheet
-      "Statistics"), a CSV file (UTF-8, the title row and the data rows), or
-      both.
+      "Statistics"; with --bins a sheet "Bins" after it), a CSV file (UTF-8,
+      the title row and the data rows), or both.
   qel-cli print REPORT.rpt --procedure PROCEDURE.pro --pdf OUT.pdf [--title T]
               [--company C] [--customer C] [--instrument I] [--date D]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R] [--statistics]
+              [--bins PLAN.json]
       The printed test report, to PDF; --statistics adds a statistics page
-      after the report's last page.
+      after the report's last page, --bins a page of the bin counts after
+      that.
   qel-cli stats REPORT.rpt --procedure PROCEDURE.pro [--json]
+              [--control [--subgroup N] [--baseline K | --limits FILE]]
       Statistics of the report's result columns: count, mean, sample standard
       deviation, minimum, maximum, Cp, Cpk, fails and yield per measured item,
       and the first-pass yield of the rows. --json prints
@@ -77,6 +83,18 @@ Usage:
          "yield":F},...]}
       in SI base units (D and Q plain), yields as fractions, null where a
       figure is undefined. Formulas: docs/statistics.md.
+      --control adds each column's control chart: I-MR, or X-bar R over
+      subgroups of N consecutive readings (2..10); limits from all points,
+      the first K subgroups, or a limits file; Western Electric rules 1-4:
+        "control":{"chart":"I-MR"|"Xbar-R","subgroup":N,"center":..,"ucl":..,
+         "lcl":..,"rangeCenter":..,"rangeUcl":..,"rangeLcl":..,
+         "violations":[{"point":I,"rule":R},...]}
+      (I: 0-based subgroup). Formulas and the limits file: docs/bins.md.
+  qel-cli bins REPORT.rpt --procedure PROCEDURE.pro --bins PLAN.json [--json]
+      Counts the report's rows by bin plan (docs/bins.md); --json prints
+        {"rows":N,"bins":[{"name":"BIN1","low":..,"high":..,"count":N,
+         "share":F},...],"aux":{"count":N,"share":F},"out":{"count":N,"share":F}}
+      (low, high in SI base units; share = count / rows).
   qel-cli print-graph PLOT.pic --pdf OUT.pdf [--landscape] [--description TEXT]
               [--log-x] [--log-y]
       The graph print, to PDF ("<newline>" in TEXT breaks a line); --log-x and
@@ -107,13 +125,14 @@ Usage:
       [{"run":ID,"seq":N,"measuredAt":ISO-TIME,"verdict":"pass"|"fail",
         "cells":[{"step":N,"item":"C","text":"100nF","value":1e-07,
                   "verdict":"pass"|"fail"|""},...]},...] (value in SI base
-      units, null without a number). CSV/XLSX: run, seq, measuredAt, verdict,
+      units, null without a number); "bin": the row's bin when the run sorted
+      by a bin plan (run --bins), else null. CSV/XLSX: run, seq, measuredAt, verdict,
       then per step and item its text, value and P/F. OUT "-" is stdout.
   qel-cli history sync --db URL
       Forwards the rows waiting in the local spool for that server and says
       how many went.
   qel-cli history stats (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
-              [--json]
+              [--json] [--control [--subgroup N] [--baseline K | --limits FILE]]
       The statistics of the selected rows, as qel-cli stats prints them for a
       report, against the limits of the oldest selected run's procedure (rows
       of runs with other steps are left out and counted on stderr).
@@ -198,6 +217,8 @@ int main(int argc, char **argv)
             return cliPrint(args);
         if (command == QLatin1String("stats"))
             return cliStats(args);
+        if (command == QLatin1String("bins"))
+            return cliBins(args);
         if (command == QLatin1String("print-graph"))
             return cliPrintGraph(args);
         if (command == QLatin1String("history"))

@@ -2,6 +2,7 @@
 
 #include "history/HistoryExport.h"
 #include "history/HistoryStatistics.h"
+#include "statistics/ControlChart.h"
 #include "statistics/Histogram.h"
 #include "statistics/Statistics.h"
 #include "statistics/StatisticsJson.h"
@@ -11,17 +12,24 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
 namespace {
 
 const QByteArray Json = QByteArrayLiteral("application/json; charset=utf-8");
+// A lot's control chart gives its newest points; a station is marked when
+// one of the last few points of its newest rows completes a rule.
+constexpr int MaxControlPoints = 1000;
+constexpr int AlarmRows = 100;
+constexpr int AlarmPoints = 5;
 
 struct BadRequest
 {
@@ -217,12 +225,16 @@ DashboardReply DashboardApi::route(const QByteArray &path, const QByteArray &que
         return stats(query);
     if (path == "/api/histogram")
         return histogram(query);
+    if (path == "/api/control")
+        return control(query);
+    if (path == "/api/bins")
+        return bins(query);
     static const QRegularExpression rowsPath(QStringLiteral("^/api/runs/([A-Za-z0-9._~%-]{1,200})/rows$"));
     const QRegularExpressionMatch m = rowsPath.match(QString::fromLatin1(path));
     if (m.hasMatch())
         return rows(QUrl::fromPercentEncoding(m.captured(1).toLatin1()), query);
     return DashboardReply::error(404, QStringLiteral("There is nothing at this address; the API has /api/runs, "
-                                                     "/api/runs/ID/rows, /api/stats, /api/histogram and /api/stations."));
+                                                     "/api/runs/ID/rows, /api/stats, /api/histogram, /api/control, /api/bins and /api/stations."));
 }
 
 DashboardReply DashboardApi::runs(const QByteArray &query)
@@ -345,6 +357,140 @@ DashboardReply DashboardApi::histogram(const QByteArray &query)
     return json(QJsonDocument(out).toJson(QJsonDocument::Indented));
 }
 
+DashboardReply DashboardApi::control(const QByteArray &query)
+{
+    const auto p = parameters(query, {QStringLiteral("lot"), QStringLiteral("column"), QStringLiteral("subgroup")});
+    const QString lot = p.value(QStringLiteral("lot"));
+    if (lot.isEmpty() || !p.contains(QStringLiteral("column")))
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("/api/control needs lot and column."))};
+    bool ok = false;
+    const int column = p.value(QStringLiteral("column")).toInt(&ok);
+    if (!ok || column < 0)
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("column must be a whole number from 0."))};
+    int subgroup = 1;
+    if (p.contains(QStringLiteral("subgroup"))) {
+        subgroup = p.value(QStringLiteral("subgroup")).toInt(&ok);
+        if (!ok || subgroup < 1 || subgroup > ControlChart::MaxSubgroup)
+            throw BadRequest{DashboardReply::error(400, QStringLiteral("subgroup must be a whole number from 1 to 10."))};
+    }
+    HistoryDatabase::Filter filter;
+    filter.lot = lot;
+    TableStatistics statistics;
+    statistics.setKeepReadings(true);
+    QString error;
+    if (!HistoryStatistics::compute(m_db, filter, statistics, nullptr, &error))
+        throw Failed{error};
+    if (statistics.columns().isEmpty())
+        return DashboardReply::error(404, QStringLiteral("There is no lot %1.").arg(lot.left(80)));
+    if (column >= statistics.columns().size())
+        return DashboardReply::error(404, QStringLiteral("Lot %1 has columns 0 to %2.")
+                                              .arg(lot.left(80))
+                                              .arg(statistics.columns().size() - 1));
+    const ColumnStatistics &c = statistics.columns().at(column);
+    ControlChart chart(subgroup);
+    for (double v : statistics.readings(column))
+        chart.add(v);
+    // The newest points only: a lot's chart stays a page's worth.
+    const int first = std::max(0, chart.points() - MaxControlPoints);
+    QByteArray points = "[";
+    for (int i = first; i < chart.points(); ++i)
+        points += (i > first ? ", " : "") + StatisticsJson::number(chart.point(i)).toUtf8();
+    points += "]";
+    auto optional = [](const std::optional<double> &v) {
+        return v ? StatisticsJson::number(*v).toUtf8() : QByteArrayLiteral("null");
+    };
+    const QByteArray body = "{\"column\": {\"index\": " + QByteArray::number(column) + ", \"step\": " + QByteArray::number(c.step)
+        + ", \"item\": " + QJsonDocument(QJsonArray{c.item}).toJson(QJsonDocument::Compact).mid(1).chopped(1)
+        + ", \"n\": " + QByteArray::number(qint64(c.stats.n)) + "}, \"low\": " + optional(c.low) + ", \"high\": "
+        + optional(c.high) + ", \"control\": " + chart.toJson() + ", \"firstPoint\": " + QByteArray::number(first)
+        + ", \"points\": " + points + "}\n";
+    return json(body);
+}
+
+DashboardReply DashboardApi::bins(const QByteArray &query)
+{
+    const auto p = parameters(query, {QStringLiteral("lot")});
+    const QString lot = p.value(QStringLiteral("lot"));
+    if (lot.isEmpty())
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("/api/bins needs lot."))};
+    HistoryDatabase::Filter filter;
+    filter.lot = lot;
+    QMap<QString, qint64> counts;
+    qint64 rows = 0, unbinned = 0;
+    QString error;
+    // Raw reads: only the bin is wanted, not the cells.
+    if (!m_db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &row) {
+            ++rows;
+            if (row.bin.isEmpty())
+                ++unbinned;
+            else
+                ++counts[row.bin];
+            return true;
+        }, &error, 0, -1, true))
+        throw Failed{error};
+    // BIN1..BIN9 in order, then AUX and OUT.
+    QStringList names = counts.keys();
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        auto rank = [](const QString &n) { return n.startsWith(QLatin1String("BIN")) ? 0 : n == QLatin1String("AUX") ? 1 : 2; };
+        return rank(a) != rank(b) ? rank(a) < rank(b) : a < b;
+    });
+    QJsonArray list;
+    for (const QString &n : names)
+        list.append(QJsonObject{{QStringLiteral("name"), n}, {QStringLiteral("count"), double(counts.value(n))},
+                                {QStringLiteral("share"), double(counts.value(n)) / double(rows)}});
+    const QJsonObject out{{QStringLiteral("lot"), lot}, {QStringLiteral("rows"), double(rows)},
+                          {QStringLiteral("bins"), list}, {QStringLiteral("unbinned"), double(unbinned)}};
+    return json(QJsonDocument(out).toJson(QJsonDocument::Indented));
+}
+
+QJsonArray DashboardApi::alarms(const QString &runId, int rows)
+{
+    HistoryDatabase::Filter filter;
+    filter.runId = runId;
+    // The newest rows only: what the station does now, at the same cost however long the run.
+    int newest = 0;
+    QSqlQuery q(m_db.database());
+    q.prepare(QStringLiteral("SELECT MAX(seq) FROM result_rows WHERE run_id = ?"));
+    q.addBindValue(runId);
+    if (!q.exec())
+        throw Failed{m_db.describe(q.lastError())};
+    if (q.next())
+        newest = q.value(0).toInt();
+    q.finish();
+    QVector<ControlChart> charts;
+    QVector<QString> titles;
+    QString error;
+    const bool read = m_db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &row) {
+        if (charts.isEmpty() && row.columns) {
+            for (const History::Column &c : *row.columns) {
+                charts.append(ControlChart(1));
+                titles.append(c.item + QString::number(c.step));
+            }
+        }
+        for (int k = 0; k < charts.size() && k < row.values.size(); ++k) {
+            bool ok = false;
+            const double v = row.values.at(k).toDouble(&ok);
+            if (ok && TableStatistics::usable(v))
+                charts[k].add(v);
+        }
+        return true;
+    }, &error, std::max(0, newest - rows));
+    if (!read)
+        throw Failed{error};
+    QJsonArray out;
+    for (int k = 0; k < charts.size(); ++k) {
+        const ControlChart &chart = charts[k];
+        const std::optional<ControlLimits> l = chart.limits();
+        if (!l)
+            continue;
+        for (int i = std::max(0, chart.points() - AlarmPoints); i < chart.points(); ++i)
+            for (int rule : chart.rulesAt(i, *l))
+                out.append(QJsonObject{{QStringLiteral("column"), titles[k]}, {QStringLiteral("point"), i},
+                                       {QStringLiteral("rule"), rule}});
+    }
+    return out;
+}
+
 DashboardReply DashboardApi::stations(const QByteArray &query)
 {
     parameters(query, {});
@@ -420,7 +566,8 @@ DashboardReply DashboardApi::stations(const QByteArray &query)
         out.append(QJsonObject{{QStringLiteral("station"), station}, {QStringLiteral("lastSeen"), lastSeen},
             {QStringLiteral("lastRun"), run}, {QStringLiteral("runsToday"), double(runsToday.value(station))},
             {QStringLiteral("rowsToday"), double(rows)},
-            {QStringLiteral("yieldToday"), rows ? QJsonValue(double(passToday.value(station)) / double(rows)) : QJsonValue()}});
+            {QStringLiteral("yieldToday"), rows ? QJsonValue(double(passToday.value(station)) / double(rows)) : QJsonValue()},
+            {QStringLiteral("controlAlarms"), alarms(last[0].id, AlarmRows)}});
     }
     return json(QJsonDocument(out).toJson(QJsonDocument::Indented));
 }

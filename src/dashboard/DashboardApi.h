@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QJsonArray>
 #include <QList>
 #include <QMutex>
 #include <QPair>
@@ -96,6 +97,10 @@ private:
     DashboardReply stats(const QByteArray &query);
     DashboardReply histogram(const QByteArray &query);
     DashboardReply stations(const QByteArray &query);
+    DashboardReply control(const QByteArray &query);
+    DashboardReply bins(const QByteArray &query);
+    // The rules the last points of a run's newest rows complete, per column.
+    QJsonArray alarms(const QString &runId, int rows);
 
     DashboardReply fresh(const QByteArray &path, const QByteArray &query);
 

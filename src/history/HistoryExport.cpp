@@ -164,7 +164,8 @@ bool jsonRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Output
                 {QStringLiteral("value"), v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null)},
                 {QStringLiteral("verdict"), r.verdicts.value(i)}});
         }
-        const QJsonObject row{{QStringLiteral("run"), r.runId}, {QStringLiteral("seq"), r.seq},
+        const QJsonObject row{{QStringLiteral("bin"), r.bin.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(r.bin)},
+            {QStringLiteral("run"), r.runId}, {QStringLiteral("seq"), r.seq},
             {QStringLiteral("measuredAt"), r.measuredAt}, {QStringLiteral("verdict"), r.verdict},
             {QStringLiteral("cells"), cells}};
         o.write(count ? ",\n" : "\n");

@@ -30,7 +30,8 @@ QString outcomeName(EndReason::Cause cause)
 
 RunRecording::RunRecording(HistoryRecorder &recorder, QelSession &session, std::function<History::RunRecord()> context,
                            QObject *parent)
-    : QObject(parent), m_recorder(recorder), m_procedure(session.procedure()), m_context(std::move(context))
+    : QObject(parent), m_recorder(recorder), m_session(session), m_procedure(session.procedure()),
+      m_context(std::move(context))
 {
     connect(&session, &QelSession::runStarted, this, &RunRecording::started);
     connect(&session, &QelSession::rowJudged, this,
@@ -72,6 +73,7 @@ void RunRecording::started()
     m_runId = run.id;
     m_columns = run.columns;
     m_seq = 0;
+    m_binsFor.reset();
     m_recorder.beginRun(run);
 }
 
@@ -102,6 +104,13 @@ void RunRecording::onRowJudged(const PassEvaluator::Row &judged, const QDateTime
         if (std::isfinite(v))
             c.value = v;
         row.cells.append(c);
+    }
+    if (const std::optional<BinPlan> &plan = m_session.binPlan()) {
+        if (!(m_binsFor == plan)) {
+            m_bins.setPlan(*plan, m_procedure.steps());
+            m_binsFor = plan;
+        }
+        row.bin = plan->name(m_bins.sortValues(judged.values.constData(), n));
     }
     m_recorder.recordRow(row);
 }

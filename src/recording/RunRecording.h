@@ -3,6 +3,7 @@
 #include "history/HistoryRecords.h"
 #include "measurement/PassEvaluator.h"
 #include "session/EndReason.h"
+#include "statistics/BinPlan.h"
 
 #include <QObject>
 
@@ -17,7 +18,8 @@ class QelSession;
 QString outcomeName(EndReason::Cause cause);
 
 // Records the runs of a session: the run record when a run starts, each
-// judged row as it is judged (before the table shows it), the end.
+// judged row as it is judged (before the table shows it) with its bin when
+// the session has a bin plan, the end.
 class RunRecording : public QObject
 {
     Q_OBJECT
@@ -39,8 +41,11 @@ private:
     void onRowJudged(const PassEvaluator::Row &judged, const QDateTime &measuredAtUtc);
 
     HistoryRecorder &m_recorder;
+    const QelSession &m_session;
     const ProcedureModel &m_procedure;
     std::function<History::RunRecord()> m_context;
+    BinSorter m_bins;
+    std::optional<BinPlan> m_binsFor; // the plan m_bins was set up for, this run
     QString m_runId;
     QVector<History::Column> m_columns;
     int m_seq = 0;

@@ -1,5 +1,7 @@
 #include "session/QelSession.h"
 
+#include "statistics/BinOutputs.h"
+
 #include "common/Prompter.h"
 #include "document/ArchiveError.h"
 #include "document/CQelDoc.h"
@@ -233,7 +235,9 @@ void QelSession::takePages(const DocumentData &data)
 
 ResultOutputs QelSession::resultOutputs() const
 {
-    return ResultOutputs(*m_procedure, *m_results);
+    ResultOutputs outputs(*m_procedure, *m_results);
+    outputs.setBinPlan(m_binPlan);
+    return outputs;
 }
 
 SweepOutputs QelSession::sweepOutputs() const
@@ -246,10 +250,12 @@ ReportDescription::Texts QelSession::reportHeader() const
     return m_description->texts();
 }
 
-bool QelSession::printReport(const QString &path, bool withStatistics) const
+bool QelSession::printReport(const QString &path, bool withStatistics, bool withBins) const
 {
     const ResultOutputs outputs = resultOutputs();
-    const ReportPainter::Appendix appendix = withStatistics ? outputs.statisticsAppendix() : ReportPainter::Appendix();
+    const ReportPainter::Appendix appendix
+        = BinOutputs::chain(withStatistics ? outputs.statisticsAppendix() : ReportPainter::Appendix(),
+                            withBins ? outputs.binsAppendix() : ReportPainter::Appendix());
     return printReportToPdf(outputs.reportLayout(), reportHeader(), path, appendix);
 }
 

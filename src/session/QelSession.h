@@ -110,12 +110,15 @@ public:
 
     // The result workbook, CSV and report of the result table as it is now.
     ResultOutputs resultOutputs() const;
+    // The bin plan the outputs count by (the sheet "Bins", the bins page); none by default.
+    void setBinPlan(const std::optional<BinPlan> &plan) { m_binPlan = plan; }
+    const std::optional<BinPlan> &binPlan() const { return m_binPlan; }
     // The sweep export of the Plotter View as it is now.
     SweepOutputs sweepOutputs() const;
     // The report's header texts: the report description as it stands.
     ReportDescription::Texts reportHeader() const;
     // The whole report as an A4 PDF; withStatistics adds the statistics page.
-    bool printReport(const QString &path, bool withStatistics) const;
+    bool printReport(const QString &path, bool withStatistics, bool withBins = false) const;
 
     // The size the graph has on the Plotter View, for pictures made without one.
     static const QSize GraphPictureSize;
@@ -153,6 +156,7 @@ private:
     ExecutionState *m_execution = nullptr;
     PlotterState *m_plotter = nullptr;
     std::unique_ptr<PlotterStateAccess> m_plotAccess;
+    std::optional<BinPlan> m_binPlan;
     CQelDoc *m_document = nullptr;
     ReportDescription *m_description = nullptr;
     MeasurementSequencer *m_measure = nullptr;

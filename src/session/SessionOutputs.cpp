@@ -7,6 +7,7 @@
 #include "sheets/XlsxWorkbook.h"
 #include "procedure/ProcedureModel.h"
 #include "statistics/Statistics.h"
+#include "statistics/BinOutputs.h"
 #include "statistics/StatisticsOutputs.h"
 
 namespace {
@@ -62,7 +63,7 @@ int ResultOutputs::sheetRows() const
 
 void ResultOutputs::writeWorkbook(WorkbookWriter &out) const
 {
-    StatisticsOutputs::writeWorkbook(*m_procedure, *m_results, out);
+    StatisticsOutputs::writeWorkbook(*m_procedure, *m_results, out, m_binPlan ? &*m_binPlan : nullptr);
 }
 
 void ResultOutputs::writeCsv(WorkbookWriter &out) const
@@ -101,6 +102,16 @@ ReportPainter::Appendix ResultOutputs::statisticsAppendix() const
     statistics.setSteps(m_procedure->steps());
     statistics.addTable(*m_results);
     return StatisticsOutputs::appendix(statistics);
+}
+
+ReportPainter::Appendix ResultOutputs::binsAppendix() const
+{
+    if (!m_binPlan || !m_binPlan->checkAgainst(m_procedure->steps()).isEmpty())
+        return {};
+    BinSorter sorter;
+    sorter.setPlan(*m_binPlan, m_procedure->steps());
+    sorter.countTable(*m_results);
+    return BinOutputs::appendix(sorter);
 }
 
 int SweepOutputs::sheetRows() const

@@ -3,6 +3,7 @@
 #include "plotter/SweepExport.h"
 #include "reports/ReportLayout.h"
 #include "reports/ReportPainter.h"
+#include "statistics/BinPlan.h"
 
 #include <QString>
 
@@ -43,6 +44,9 @@ public:
     int reportPageCount() const;
     // The statistics page printed after the report, of these rows.
     ReportPainter::Appendix statisticsAppendix() const;
+    // With a bin plan the workbook gains a sheet "Bins"; its page, of these rows.
+    void setBinPlan(const std::optional<BinPlan> &plan) { m_binPlan = plan; }
+    ReportPainter::Appendix binsAppendix() const;
 
     const ProcedureModel &procedure() const { return *m_procedure; }
     const ResultTableModel &results() const { return *m_results; }
@@ -50,6 +54,7 @@ public:
 private:
     std::shared_ptr<ProcedureModel> m_procedure;
     std::shared_ptr<const ResultTableModel> m_results;
+    std::optional<BinPlan> m_binPlan;
 };
 
 // The Plotter View's sweep export, from a copy of its texts and rows taken

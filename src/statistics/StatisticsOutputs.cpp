@@ -1,5 +1,8 @@
 #include "statistics/StatisticsOutputs.h"
 
+#include "statistics/BinOutputs.h"
+#include "statistics/BinPlan.h"
+
 #include "execution/ResultExport.h"
 #include "execution/ResultTableModel.h"
 #include "sheets/WorkbookWriter.h"
@@ -100,14 +103,23 @@ void writeSheet(const TableStatistics &st, WorkbookWriter &out)
     out.boldRow(row);
 }
 
-void writeWorkbook(const ProcedureModel &procedure, const ResultTableModel &results, WorkbookWriter &out)
+void writeWorkbook(const ProcedureModel &procedure, const ResultTableModel &results, WorkbookWriter &out,
+                   const BinPlan *bins)
 {
     ResultExport::write(procedure, results, out);
     TableStatistics st;
     st.setSteps(procedure.steps());
     st.addTable(results);
-    if (out.addSheet(QStringLiteral("Statistics")))
-        writeSheet(st, out);
+    if (!out.addSheet(QStringLiteral("Statistics")))
+        return;
+    writeSheet(st, out);
+    if (bins && bins->checkAgainst(procedure.steps()).isEmpty()) {
+        BinSorter sorter;
+        sorter.setPlan(*bins, procedure.steps());
+        sorter.countTable(results);
+        if (out.addSheet(QStringLiteral("Bins")))
+            BinOutputs::writeSheet(sorter, out);
+    }
 }
 
 bool exportToFile(const ProcedureModel &procedure, const ResultTableModel &results, const QString &path,

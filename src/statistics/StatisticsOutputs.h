@@ -5,6 +5,7 @@
 
 #include <QString>
 
+struct BinPlan;
 struct ColumnStatistics;
 class ProcedureModel;
 class Prompter;
@@ -30,8 +31,10 @@ QString displayYield(const Figure &figure); // "97.5%"
 // says why in the last column), then the rows and the first-pass yield.
 void writeSheet(const TableStatistics &statistics, WorkbookWriter &out);
 
-// The result export with the statistics sheet after it.
-void writeWorkbook(const ProcedureModel &procedure, const ResultTableModel &results, WorkbookWriter &out);
+// The result export with the statistics sheet after it, and with a bin
+// plan the sheet "Bins" after that.
+void writeWorkbook(const ProcedureModel &procedure, const ResultTableModel &results, WorkbookWriter &out,
+                   const BinPlan *bins = nullptr);
 bool exportToFile(const ProcedureModel &procedure, const ResultTableModel &results, const QString &path,
                   QString *error);
 QString exportAndOpen(const ProcedureModel &procedure, const ResultTableModel &results, Prompter &prompter,

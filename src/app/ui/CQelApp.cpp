@@ -31,6 +31,7 @@
 #include "reports/ReportDescription.h"
 #include "reports/ui/ReportPrinting.h"
 #include "statistics/StatisticsOutputs.h"
+#include "statistics/ui/BinsWindow.h"
 #include "statistics/ui/StatisticsWindow.h"
 
 #include <QApplication>
@@ -100,6 +101,20 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
                 // The database the recorder writes to, as chosen in Results Database.
                 return HistoryStatistics::computeFor(m_history->recorder()->target(), lot, from, to, out, error);
             }));
+    m_frame->addResultsCommand(QStringLiteral("&Bins..."), QStringLiteral("Sort the parts into bins by a step's reading"),
+        BinsWindow::opener(&s.procedure(), &s.results(), [this] {
+            // NAME.pro keeps NAME.bins.json beside it; a report NAME_stamp.rpt uses its procedure's.
+            const QString path = m_doc->pathName();
+            switch (DocumentNames::fileType(DocumentNames::fileName(path))) {
+            case DocumentNames::FileType::Procedure: return BinPlan::pathBeside(path);
+            case DocumentNames::FileType::Report: {
+                const QString stem = DocumentNames::stem(DocumentNames::fileName(path));
+                return stem.isEmpty() ? BinPlan::pathBeside(path)
+                                      : DocumentNames::folderOf(path) + stem + QStringLiteral(".bins.json");
+            }
+            default: return QString();
+            }
+        }, m_printing, m_frame, [this](const std::optional<BinPlan> &plan) { m_session->setBinPlan(plan); }));
     m_frame->addResultsCommand(QStringLiteral("Sweep Analysis..."),
         QStringLiteral("Markers, log axes, equivalent-circuit fit and limit masks for the sweep"),
         [this] { SweepAnalysisWindow::showFor(m_plotter, m_frame)->attachPrinting(m_printing); });

@@ -9,6 +9,7 @@ let selectedRun = null;
 let yieldChart = null;
 let selectedLot = null;
 let histogramChart = null;
+let controlChart = null;
 
 function el(tag, text, cls) {
   const e = document.createElement(tag);
@@ -110,7 +111,8 @@ function renderStations(stations) {
   for (const s of stations) {
     const run = s.lastRun || {};
     const testing = !run.finished && now - new Date(s.lastSeen).getTime() < TestingWithinMs;
-    const card = el('div', null, 'card ' + (testing ? 'testing' : 'idle'));
+    const alarms = s.controlAlarms || [];
+    const card = el('div', null, 'card ' + (testing ? 'testing' : 'idle') + (alarms.length ? ' alarm' : ''));
     card.dataset.station = s.station;
     card.append(el('h3', s.station));
     card.append(el('div', testing ? 'testing' : 'idle', 'state'));
@@ -119,6 +121,11 @@ function renderStations(stations) {
     card.append(el('div', `today: ${s.runsToday} runs, ${s.rowsToday} rows`, 'detail'));
     card.append(el('div', `last: ${run.procedure || ''} ${run.lot ? '· lot ' + run.lot : ''}`, 'detail'));
     card.append(el('div', `seen ${localTime(s.lastSeen)}`, 'detail'));
+    // The newest points of its last run that break a control-chart rule.
+    if (alarms.length) {
+      const said = [...new Set(alarms.map(a => `${a.column} rule ${a.rule}`))];
+      card.append(el('div', 'out of control: ' + said.join(', '), 'alarm-text'));
+    }
     box.append(card);
   }
   if (!stations.length) box.append(el('p', 'No runs recorded yet.'));
@@ -282,16 +289,74 @@ function renderHistogram(h) {
   });
 }
 
+// The lot's X chart of the chosen column: points, center and control limits,
+// the step's limits, and the points that complete a rule in red.
+function renderControl(c) {
+  if (typeof Chart === 'undefined') return;
+  const k = c.control;
+  const unit = unitOf(c.column.item);
+  const name = c.column.item + c.column.step;
+  const broken = new Map();
+  for (const v of k.violations) broken.set(v.point, (broken.get(v.point) || '') + v.rule);
+  const rules = k.violations.length ? `${k.violations.length} rule violation(s) at point(s) ${[...broken.keys()].join(', ')}` : 'no rule broken';
+  document.getElementById('control-summary').textContent =
+    `${name}: ${k.chart} chart, center ${engineering(k.center, unit)}, UCL ${engineering(k.ucl, unit)}, LCL ${engineering(k.lcl, unit)}; ${rules}.`;
+  const xs = c.points.map((y, i) => ({ x: c.firstPoint + i, y }));
+  const first = c.firstPoint, last = c.firstPoint + Math.max(0, c.points.length - 1);
+  const level = (label, y, color, dash) => ({ type: 'line', label, data: [{ x: first, y }, { x: last, y }],
+    borderColor: color, backgroundColor: color, borderDash: dash, borderWidth: 1.5, pointRadius: 0, pointStyle: 'line' });
+  const datasets = [{ type: 'line', label: `${name} points`, data: xs, borderColor: '#374151', backgroundColor: '#374151',
+    borderWidth: 1, pointRadius: xs.map(p => broken.has(p.x) ? 5 : 2),
+    pointBackgroundColor: xs.map(p => broken.has(p.x) ? '#dc2626' : '#374151') }];
+  if (k.center !== null) {
+    datasets.push(level('UCL', k.ucl, '#1d4ed8', [6, 4]), level('center', k.center, '#15803d', []), level('LCL', k.lcl, '#1d4ed8', [6, 4]));
+  }
+  if (c.low !== null) datasets.push(level('low limit', c.low, '#b91c1c', []));
+  if (c.high !== null) datasets.push(level('high limit', c.high, '#b91c1c', []));
+  if (controlChart) {
+    controlChart.data.datasets = datasets;
+    controlChart.options.scales.y.ticks.callback = v => engineering(v, unit);
+    controlChart.update();
+    return;
+  }
+  controlChart = new Chart(document.getElementById('control-chart'), {
+    type: 'line',
+    data: { datasets },
+    options: { animation: false, maintainAspectRatio: false,
+      plugins: { legend: { labels: { usePointStyle: true, pointStyleWidth: 28 } } },
+      scales: { x: { type: 'linear', title: { display: true, text: 'point' }, ticks: { precision: 0 } },
+        y: { ticks: { callback: v => engineering(v, unit) } } } },
+  });
+}
+
 async function loadHistogram() {
   const select = document.getElementById('lot-form').elements.column;
   if (!selectedLot || select.disabled) return;
-  renderHistogram(await api('/api/histogram?lot=' + encodeURIComponent(selectedLot) + '&column=' + select.value));
+  const query = '?lot=' + encodeURIComponent(selectedLot) + '&column=' + select.value;
+  const [h, c] = await Promise.all([api('/api/histogram' + query), api('/api/control' + query)]);
+  renderHistogram(h);
+  renderControl(c);
+}
+
+// The lot's parts by the bin each was sorted into when measured.
+function renderLotBins(b) {
+  const box = document.getElementById('lot-bins');
+  if (!b.bins.length) {
+    box.textContent = 'Bins: none recorded for this lot.';
+    return;
+  }
+  const parts = b.bins.map(x => `${x.name} ${x.count} (${percent(x.share)})`);
+  if (b.unbinned) parts.push(`no bin ${b.unbinned}`);
+  box.textContent = 'Bins: ' + parts.join(' · ');
 }
 
 async function loadLot() {
   showLot(!!selectedLot);
   if (!selectedLot) return;
-  renderLotStats(await api('/api/stats?lot=' + encodeURIComponent(selectedLot)));
+  const lot = encodeURIComponent(selectedLot);
+  const [stats, bins] = await Promise.all([api('/api/stats?lot=' + lot), api('/api/bins?lot=' + lot)]);
+  renderLotStats(stats);
+  renderLotBins(bins);
   await loadHistogram();
 }
 

@@ -83,6 +83,7 @@ public:
     // for each time a print or preview starts.
     using AppendixSource = std::function<ReportPainter::Appendix()>;
     void setAppendix(AppendixSource source) { m_appendix = std::move(source); }
+    const AppendixSource &appendix() const { return m_appendix; }
 
     QPrinter *printer() const { return m_printer.get(); }
     CReptDlg *reportDialog();

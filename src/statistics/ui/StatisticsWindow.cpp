@@ -4,7 +4,9 @@
 #include "procedure/FieldParsing.h"
 #include "procedure/ProcedureModel.h"
 #include "reports/ui/ReportPrinting.h"
+#include "statistics/BinOutputs.h"
 #include "statistics/StatisticsOutputs.h"
+#include "statistics/ui/ControlChartView.h"
 #include "statistics/ui/HistogramView.h"
 
 #include <QCheckBox>
@@ -15,90 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace SO = StatisticsOutputs;
-
-StatisticsTableModel::StatisticsTableModel(const TableStatistics *statistics, QObject *parent)
-    : QAbstractTableModel(parent), m_statistics(statistics), m_rows(int(statistics->columns().size()))
-{
-}
-
-int StatisticsTableModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_rows;
-}
-
-int StatisticsTableModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant StatisticsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    static const char *const titles[] = {"Column", "n", "Mean", "Std. dev.", "Min", "Max", "Cp", "Cpk", "Fails", "Yield"};
-    if (role != Qt::DisplayRole)
-        return {};
-    if (orientation == Qt::Vertical)
-        return section + 1;
-    return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section]) : QVariant();
-}
-
-QVariant StatisticsTableModel::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || index.row() >= rowCount() || index.row() >= m_statistics->columns().size())
-        return {};
-    const ColumnStatistics &c = m_statistics->columns().at(index.row());
-    Figure f;
-    bool isFigure = true;
-    switch (index.column()) {
-    case Mean: f = c.mean(); break;
-    case Stdev: f = c.stdev(); break;
-    case Min: f = c.minimum(); break;
-    case Max: f = c.maximum(); break;
-    case Cp: f = c.cp(); break;
-    case Cpk: f = c.cpk(); break;
-    case Yield: f = c.yield(); break;
-    default: isFigure = false;
-    }
-    if (role == Qt::TextAlignmentRole)
-        return index.column() == Title ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role == Qt::ToolTipRole)
-        return isFigure && !f.defined() ? f.why : QVariant();
-    if (role != Qt::DisplayRole)
-        return {};
-    switch (index.column()) {
-    case Title: return c.title();
-    case N: return QString::number(c.stats.n);
-    case Fails: return c.judged ? QString::number(c.fails) : QString();
-    case Cp:
-    case Cpk: return SO::displayIndex(f);
-    case Yield: return SO::displayYield(f);
-    default: return SO::display(c, f);
-    }
-}
-
-void StatisticsTableModel::refresh()
-{
-    const int rows = int(m_statistics->columns().size());
-    if (rows != m_rows) {
-        beginResetModel();
-        m_rows = rows;
-        endResetModel();
-    } else if (rows > 0) {
-        emit dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1));
-    }
-}
-
-void StatisticsTableModel::setStatistics(const TableStatistics *statistics)
-{
-    beginResetModel();
-    m_statistics = statistics;
-    m_rows = int(statistics->columns().size());
-    endResetModel();
-}
 
 namespace {
 
@@ -133,6 +57,10 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
     m_table->horizontalHeader()->setSectionResizeMode(StatisticsTableModel::Title, QHeaderView::Stretch);
     m_table->verticalHeader()->hide();
     m_histogram = new HistogramView;
+    m_chart = new ControlChartView;
+    m_subgroup = new QSpinBox;
+    m_subgroup->setRange(1, ControlChart::MaxSubgroup);
+    m_subgroup->setToolTip(QStringLiteral("1: individuals and moving ranges; 2 to 10: X-bar and R of that many consecutive readings"));
     m_print = new QCheckBox(QStringLiteral("Print a statistics page after the report"));
 
     m_choice = new QWidget;
@@ -161,16 +89,29 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
     connect(m_lot, &QLineEdit::returnPressed, this, &StatisticsWindow::showHistory);
     sourceChanged();
 
+    auto *chartPane = new QWidget;
+    auto *chartLayout = new QVBoxLayout(chartPane);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    auto *subgroupRow = new QHBoxLayout;
+    subgroupRow->addWidget(new QLabel(QStringLiteral("Control chart subgroup size:")));
+    subgroupRow->addWidget(m_subgroup);
+    subgroupRow->addStretch(1);
+    chartLayout->addLayout(subgroupRow);
+    chartLayout->addWidget(m_chart, 1);
+    connect(m_subgroup, &QSpinBox::valueChanged, this, &StatisticsWindow::updateHistogram);
+    auto *charts = new QSplitter(Qt::Horizontal);
+    charts->addWidget(m_histogram);
+    charts->addWidget(chartPane);
     auto *split = new QSplitter(Qt::Vertical);
     split->addWidget(m_table);
-    split->addWidget(m_histogram);
+    split->addWidget(charts);
     split->setStretchFactor(1, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_choice);
     layout->addWidget(m_summary);
     layout->addWidget(split, 1);
     layout->addWidget(m_print);
-    resize(900, 620);
+    resize(1200, 660);
 
     // Rows arrive in bursts during a fast run: they are taken a little later,
     // together.
@@ -192,11 +133,13 @@ StatisticsWindow::StatisticsWindow(const ProcedureModel *procedure, const Result
 
 void StatisticsWindow::attachPrinting(ReportPrinting *printing)
 {
-    printing->setAppendix([this, guard = QPointer<StatisticsWindow>(this)]() {
+    // Pages another window added come after the statistics page.
+    printing->setAppendix([this, guard = QPointer<StatisticsWindow>(this), after = printing->appendix()]() {
+        const ReportPainter::Appendix others = after ? after() : ReportPainter::Appendix();
         if (!guard || !m_print->isChecked())
-            return ReportPainter::Appendix();
+            return others;
         refreshNow();
-        return SO::appendix(m_statistics);
+        return BinOutputs::chain(SO::appendix(m_statistics), others);
     });
 }
 
@@ -268,17 +211,22 @@ void StatisticsWindow::selectColumn(int column)
 
 void StatisticsWindow::updateHistogram()
 {
-    // Sorting every reading is the one step here that grows with the table:
-    // done only where someone can see it.
+    // Sorting every reading, and checking every point for the rules, are
+    // the steps here that grow with the table: done only where someone can
+    // see them.
     if (!isVisible())
         return;
     const TableStatistics &statistics = shown();
     if (m_selected < 0) {
-        if (historyShown() && statistics.columns().isEmpty())
+        if (historyShown() && statistics.columns().isEmpty()) {
             m_histogram->clear(m_historyMessage);
-        else
+            m_chart->clear(m_historyMessage);
+        } else {
             m_histogram->clear(statistics.columns().isEmpty() ? QStringLiteral("The procedure has no steps.")
                                                               : QStringLiteral("Choose a column for its histogram."));
+            m_chart->clear(statistics.columns().isEmpty() ? QStringLiteral("The procedure has no steps.")
+                                                          : QStringLiteral("Choose a column for its control chart."));
+        }
         return;
     }
     const ColumnStatistics &c = statistics.columns().at(m_selected);
@@ -287,6 +235,11 @@ void StatisticsWindow::updateHistogram()
     marks.high = c.high;
     marks.standard = c.standard;
     m_histogram->setData(statistics.readings(m_selected), marks, c.unit, c.title());
+    const double toUnit = FieldParsing::baseToUnit(c.unit, c.secondItem);
+    ControlChart chart(m_subgroup->value());
+    for (double v : statistics.readings(m_selected))
+        chart.add(v);
+    m_chart->setChart(chart, c.low, c.high, toUnit, c.unit, c.title());
 }
 
 void StatisticsWindow::showSummary()

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "statistics/Statistics.h"
+#include "statistics/ui/StatisticsTableModel.h"
 
-#include <QAbstractTableModel>
 #include <QDate>
 #include <QPointer>
 #include <QTimer>
@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class ControlChartView;
 class HistogramView;
 class ProcedureModel;
 class QCheckBox;
@@ -18,37 +19,16 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTableView;
 class ReportPrinting;
 class ResultTableModel;
 
-// The figures of every result column as a table: an undefined figure is an
-// empty cell whose tooltip says why.
-class StatisticsTableModel : public QAbstractTableModel
-{
-    Q_OBJECT
-public:
-    enum Column { Title, N, Mean, Stdev, Min, Max, Cp, Cpk, Fails, Yield, ColumnCount };
-
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-    explicit StatisticsTableModel(const TableStatistics *statistics, QObject *parent = nullptr);
-    // The figures changed; resets only when the columns did.
-    void refresh();
-    void setStatistics(const TableStatistics *statistics);
-
-private:
-    const TableStatistics *m_statistics;
-    int m_rows = 0;
-};
-
 // The "Statistics" window: the statistics of the Executive View's result
 // table, kept live while a run adds rows (each row is taken once, with the
 // readings it was judged with when the table has them, from the cell texts
-// otherwise), a histogram of the selected column, and whether printing
+// otherwise), a histogram and a control chart of the selected column (its
+// subgroup size chosen here), and whether printing
 // adds a statistics page after the report. With a history source it can
 // show instead the figures of recorded rows: a lot and a range of days.
 class StatisticsWindow : public QWidget
@@ -91,6 +71,8 @@ public:
     StatisticsTableModel *tableModel() const { return m_model; }
     QTableView *tableView() const { return m_table; }
     HistogramView *histogram() const { return m_histogram; }
+    ControlChartView *controlChart() const { return m_chart; }
+    QSpinBox *subgroupBox() const { return m_subgroup; }
     QCheckBox *printCheckBox() const { return m_print; }
     void selectColumn(int column);
 
@@ -124,6 +106,8 @@ private:
     QPushButton *m_show;
     QTableView *m_table;
     HistogramView *m_histogram;
+    ControlChartView *m_chart;
+    QSpinBox *m_subgroup;
     QLabel *m_summary;
     QCheckBox *m_print;
     QTimer m_timer;
