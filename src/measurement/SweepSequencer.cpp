@@ -36,8 +36,6 @@ void SweepSequencer::startSweep(const SweepPlan &plan)
     const QString why = ProfileDriver::cannot(m_link.profile(), measureSettings());
     if (!why.isEmpty()) {
         m_refusal = tr("The sweep cannot be measured: %1; nothing was sent.").arg(why);
-        if (m_prompter)
-            m_prompter->inform(QStringLiteral("Exception"), m_refusal, Prompter::Icon::Warning);
         return;
     }
     m_exchange.clearReplies();

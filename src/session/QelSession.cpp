@@ -54,7 +54,8 @@ QelSession::QelSession(Prompter *prompter, QObject *parent)
     m_sweep = new SweepSequencer(m_link, m_cache, *m_plotter, this);
     if (!prompter)
         m_silent = std::make_unique<SilentPrompter>(true);
-    m_plotCommands = new PlotterCommands(*m_plotter, prompter ? *prompter : *m_silent, this);
+    m_prompter = prompter ? prompter : m_silent.get();
+    m_plotCommands = new PlotterCommands(*m_plotter, *m_prompter, this);
     m_plotCommands->setRunner(m_sweep);
 
     connect(m_measure, &MeasurementSequencer::rowJudged, this, &QelSession::rowJudged);
@@ -159,6 +160,8 @@ void QelSession::draw()
     m_plotCommands->draw();
     if (m_sweep->isRunning())
         emit sweepStarted();
+    else if (!m_sweep->lastRefusal().isEmpty())
+        m_prompter->inform(QStringLiteral("Exception"), m_sweep->lastRefusal(), Prompter::Icon::Warning);
 }
 
 void QelSession::stopReset()

@@ -147,6 +147,7 @@ private:
     void onSweepInterrupted(const QString &text);
 
     std::unique_ptr<Prompter> m_silent;
+    Prompter *m_prompter = nullptr; // the given one, or m_silent
     std::unique_ptr<MeterProfiles> m_profiles;
     InstrumentLink m_link;
     MeterConnector m_connector;
