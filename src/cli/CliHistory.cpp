@@ -1,6 +1,13 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHistory.h"
 
+#include "document/CQelDoc.h"
+#include "document/DocumentNames.h"
+#include "execution/ResultTableModel.h"
+#include "procedure/ProcedureModel.h"
+#include "recording/RecordedRun.h"
+#include "session/QelSession.h"
+
 #include "history/HistoryDatabase.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryForwarder.h"
@@ -174,6 +181,42 @@ int historyStats(const QStringList &args)
     return ExitOk;
 }
 
+int historyReport(const QStringList &args)
+{
+    CliArgs a(args, {});
+    a.allowOnly({QStringLiteral("db"), QStringLiteral("rpt"), QStringLiteral("pro")});
+    if (a.positional.size() != 1 || !a.has(QStringLiteral("rpt")) || !a.has(QStringLiteral("pro")))
+        throw CliError(ExitUsage, QStringLiteral("history report needs a run and two files: qel-cli history report RUN-ID --rpt OUT.rpt --pro OUT.pro"));
+    const QString rpt = a.value(QStringLiteral("rpt")), pro = a.value(QStringLiteral("pro"));
+    using DocumentNames::FileType;
+    if (DocumentNames::fileType(DocumentNames::fileName(rpt)) != FileType::Report)
+        throw CliError(ExitUsage, QStringLiteral("The report name %1 must end in \"rpt\".").arg(rpt));
+    if (DocumentNames::fileType(DocumentNames::fileName(pro)) != FileType::Procedure)
+        throw CliError(ExitUsage, QStringLiteral("The procedure name %1 must end in \"pro\".").arg(pro));
+    // The pair must pass the open check the desktop makes between them.
+    if (!DocumentNames::checkOpen(DocumentNames::fileName(pro), DocumentNames::fileName(rpt)).allowed)
+        throw CliError(ExitUsage, QStringLiteral("The report name %1 must begin with the procedure's name %2, or the report "
+                                                 "does not open beside it.")
+                                      .arg(DocumentNames::fileName(rpt), DocumentNames::fileName(pro).remove(QStringLiteral(".pro"))));
+    checkOutputPath(rpt);
+    checkOutputPath(pro);
+    HistoryDatabase db;
+    openOrThrow(db, historyTarget(a), HistoryDatabase::Mode::ReadOnly);
+    RecordedRun run;
+    QString error;
+    if (!run.read(db, a.positional[0], &error))
+        throw CliError(ExitUsage, error);
+    CliPrompter prompter;
+    QelSession session(&prompter);
+    CQelDoc &doc = session.document();
+    doc.onNewDocument();
+    run.takeInto(session.procedure(), session.results());
+    for (const QString &path : {pro, rpt})
+        if (!doc.saveDocument(path))
+            throw CliError(ExitUsage, cannotWrite(path, doc.lastError()));
+    return ExitOk;
+}
+
 int historySync(const QStringList &args)
 {
     CliArgs a(args, {});
@@ -297,5 +340,7 @@ int cliHistory(const QStringList &args)
         return historySync(args.mid(1));
     if (sub == QLatin1String("stats"))
         return historyStats(args.mid(1));
-    throw CliError(ExitUsage, QStringLiteral("history needs runs, rows, stats or sync; see qel-cli --help."));
+    if (sub == QLatin1String("report"))
+        return historyReport(args.mid(1));
+    throw CliError(ExitUsage, QStringLiteral("history needs runs, rows, stats, report or sync; see qel-cli --help."));
 }

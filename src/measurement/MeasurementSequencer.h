@@ -24,7 +24,7 @@ class MeasurementSequencer : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Idle, Sending, Waiting, Advancing, Evaluating };
+    enum class State { Idle, Holding, Sending, Waiting, Advancing, Evaluating };
 
     MeasurementSequencer(InstrumentLink &link, SettingsCache &cache, ProcedureModel &procedure,
                          ResultTableModel &results, ExecutionState &state, QObject *parent = nullptr);
@@ -45,6 +45,12 @@ public:
     // Where the row dates and times come from; the local clock by default.
     void setClock(std::function<QDateTime()> clock);
 
+    // Hold before each pass until resumePass() (a part to be named first);
+    // Emergency Stop ends a held run as any other.
+    void setHoldBeforePass(bool hold) { m_holdBeforePass = hold; }
+    bool holdsBeforePass() const { return m_holdBeforePass; }
+    void resumePass();
+
 signals:
     // Before rowCompleted: the judged row with its readings in base units
     // and the moment it was judged, for recorders.
@@ -58,6 +64,8 @@ signals:
     // was stopped as Emergency Stop stops it.
     void timedOut();
     void currentStepChanged(int step);
+    // Held before pass (0-based) of this run: nothing goes out until resumePass().
+    void passWaiting(int pass);
 
 private:
     void sendStep();
@@ -83,5 +91,8 @@ private:
 
     State m_state = State::Idle;
     int m_step = 0;
+    int m_pass = 0;
+    bool m_holdBeforePass = false;
+    bool m_released = false;
     std::function<QDateTime()> m_clock;
 };

@@ -1,0 +1,107 @@
+#include "recording/RecordedRun.h"
+
+#include "execution/ResultTableModel.h"
+#include "history/HistoryDatabase.h"
+#include "measurement/PassEvaluator.h"
+#include "procedure/ProcedureModel.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <limits>
+
+RecordedRun::RecordedRun() : m_rows(std::make_unique<ResultTableModel>()) {}
+
+RecordedRun::~RecordedRun() = default;
+
+int RecordedRun::rowCount() const
+{
+    return m_rows->resultCount();
+}
+
+bool RecordedRun::read(HistoryDatabase &db, const QString &runId, QString *error)
+{
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    HistoryDatabase::Filter filter;
+    filter.runId = runId;
+    QVector<HistoryDatabase::RunSummary> runs;
+    if (!db.listRuns(filter, runs, error))
+        return false;
+    if (runs.isEmpty())
+        return fail(QStringLiteral("%1 holds no run %2.").arg(db.target().display(), runId));
+    QString stepsJson;
+    if (!db.runSteps(runId, stepsJson, error))
+        return false;
+    const QString damaged = QStringLiteral("The run %1 in %2 cannot be made into a report: its steps and rows do not fit together.")
+                                .arg(runId, db.target().display());
+    QJsonParseError parsed;
+    const QJsonDocument doc = QJsonDocument::fromJson(stepsJson.toUtf8(), &parsed);
+    if (parsed.error != QJsonParseError::NoError || !doc.isArray())
+        return fail(damaged);
+    QVector<ProcedureStep> steps;
+    for (const QJsonValue &v : doc.array()) {
+        const QJsonArray fields = v.toArray();
+        if (fields.size() != ProcedureStep::ColumnCount)
+            return fail(damaged);
+        ProcedureStep s;
+        for (int k = 0; k < ProcedureStep::ColumnCount; ++k)
+            s.fields[size_t(k)] = fields[k].toString();
+        s.picture = ProcedureStep::pictureFor(s[ProcedureStep::FItem], s[ProcedureStep::Circuit]);
+        steps.append(s);
+    }
+    ProcedureModel procedure;
+    procedure.setSteps(steps);
+    const QStringList titles = ResultTableModel::stepColumnsFor(procedure);
+    const int readings = int(titles.size()) / 2;
+
+    auto rows = std::make_unique<ResultTableModel>();
+    rows->setStepColumns(titles);
+    QStringList dates, times;
+    bool fits = true;
+    QStringList cells;
+    QVector<double> values;
+    const bool ok = db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &r) {
+        if (r.texts.size() != readings || r.verdicts.size() != readings) {
+            fits = false;
+            return false;
+        }
+        cells.clear();
+        values.clear();
+        for (int i = 0; i < readings; ++i) {
+            cells << r.texts[i] << r.verdicts[i];
+            const std::optional<double> v = History::parseValue(r.values.value(i));
+            values << (v ? *v : std::numeric_limits<double>::quiet_NaN());
+        }
+        const int image = r.verdict == PassEvaluator::passText() ? ResultTableModel::Passed : ResultTableModel::Failed;
+        rows->appendRow(cells, image, values);
+        // The row's moment in local time, as the run dated it.
+        const QDateTime at = History::parseTime(r.measuredAt).toLocalTime();
+        dates << PassEvaluator::dateText(at.date());
+        times << PassEvaluator::timeText(at.time());
+        return true;
+    }, error);
+    if (!ok)
+        return false;
+    if (!fits)
+        return fail(damaged);
+    rows->setReportDates(dates);
+    rows->setReportTimes(times);
+    m_procedureName = runs.first().procedure;
+    m_steps = steps;
+    m_rows = std::move(rows);
+    return true;
+}
+
+void RecordedRun::takeInto(ProcedureModel &procedure, ResultTableModel &results)
+{
+    procedure.setSteps(m_steps);
+    results.removeAllRows();
+    results.setStepColumns(ResultTableModel::stepColumnsFor(procedure));
+    results.adoptRows(*m_rows);
+    results.setReportDates(m_rows->reportDates());
+    results.setReportTimes(m_rows->reportTimes());
+}
