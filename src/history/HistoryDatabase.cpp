@@ -6,6 +6,8 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QStorageInfo>
+#include <QUrl>
 #include <QVariant>
 
 #include <algorithm>
@@ -95,6 +97,16 @@ const QVector<QStringList> &migrations()
     return m;
 }
 
+// An existing file whose folder cannot take new files (a read-only mount,
+// or no permission), or which itself cannot be written.
+bool onReadOnlyMedium(const QString &path)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return false;
+    return QStorageInfo(file.absolutePath()).isReadOnly() || !QFileInfo(file.absolutePath()).isWritable() || !file.isWritable();
+}
+
 QVariant text(const QString &s)
 {
     // NOT NULL columns: an empty text is stored as an empty text.
@@ -141,15 +153,19 @@ void HistoryDatabase::close()
 QString HistoryDatabase::describe(const QSqlError &error) const
 {
     const QString where = m_target.display();
-    const QString code = error.nativeErrorCode();
     if (m_target.kind == HistoryTarget::Kind::SQLite) {
-        if (code == QLatin1String("26"))
+        // The driver gives SQLite's extended codes: the primary one is the low byte.
+        bool numeric = false;
+        const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;
+        if (numeric && code == SQLITE_NOTADB)
             return QStringLiteral("%1 is not a results database (not an SQLite file).").arg(where);
-        if (code == QLatin1String("5") || code == QLatin1String("6"))
+        if (numeric && (code == SQLITE_BUSY || code == SQLITE_LOCKED))
             return QStringLiteral("%1 is locked by another program.").arg(where);
-        if (code == QLatin1String("13"))
+        if (numeric && code == SQLITE_FULL)
             return QStringLiteral("%1 cannot be written: the disk is full.").arg(where);
-        if (code == QLatin1String("8"))
+        // A file on a read-only medium cannot even be opened for writing: its
+        // write-ahead log cannot be made beside it.
+        if (numeric && (code == SQLITE_READONLY || (code == SQLITE_CANTOPEN && onReadOnlyMedium(m_target.path))))
             return QStringLiteral("%1 cannot be written: it is read-only.").arg(where);
     }
     QString why = error.databaseText().trimmed();
@@ -233,6 +249,13 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout);
         if (mode == Mode::ReadOnly)
             options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        // On a read-only mount nothing can change the file, and its write-ahead
+        // log's index cannot be made beside it: read it as it stands.
+        if (mode == Mode::ReadOnly && QStorageInfo(info.absolutePath()).isReadOnly()) {
+            db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded)
+                               + QStringLiteral("?immutable=1"));
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+        }
         db.setConnectOptions(options);
         if (!db.open())
             return fail(describe(db.lastError()));
@@ -243,7 +266,7 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-                m_failedForGood = q.lastError().nativeErrorCode() == QLatin1String("26");
+                m_failedForGood = (q.lastError().nativeErrorCode().toInt() & 0xff) == SQLITE_NOTADB;
                 return fail(describe(q.lastError()));
             }
         }
