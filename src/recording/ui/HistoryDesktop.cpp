@@ -7,10 +7,12 @@
 #include "history/ui/ResultsDatabaseDialog.h"
 #include "history/ui/ResultsHistoryWindow.h"
 #include "meter/InstrumentLink.h"
+#include "recording/ui/OperatorWindow.h"
 #include "reports/ReportDescription.h"
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QSettings>
 #include <QStatusBar>
@@ -20,6 +22,7 @@
 namespace {
 
 const char *const UrlKey = "Results/Database";
+const char *const AskSerialsKey = "Operator/AskSerials";
 
 } // namespace
 
@@ -44,6 +47,12 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
             r.quantity = d->quantity();
             r.remark = d->remark();
         }
+        // A signed-in operator stands for the login name, the lot for the description's.
+        const QString name = OperatorWindow::signedInName();
+        if (!name.isEmpty()) {
+            r.operatorName = name;
+            r.lotNo = OperatorWindow::signedInLot();
+        }
         return r;
     }, this);
     m_sweeps = new SweepRecording(*m_recorder, session, [this] {
@@ -51,6 +60,7 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
         const InstrumentLink &link = m_parts.session->link();
         s.meter = QString::fromLatin1(m_parts.session->connector().identification()).trimmed();
         s.device = InstrumentLink::devicePathFor(link.settings());
+        s.operatorName = OperatorWindow::signedInName();
         return s;
     }, this);
 
@@ -58,6 +68,12 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
     // come with the window's own catching up.
     connect(&session, &QelSession::runStarted, this, [this] { catchUpSoon(); });
     connect(&session, &QelSession::runEnded, this, [this] { catchUpSoon(); });
+    connect(&session, &QelSession::passWaiting, this, &HistoryDesktop::askSerial);
+    // A run that ends while its serial is asked (the meter lost) takes the question with it.
+    connect(&session, &QelSession::runEnded, this, [this] {
+        if (m_serialDialog)
+            m_serialDialog->deleteLater();
+    });
 
     if (parts.frame) {
         m_pane = new QLabel(parts.frame);
@@ -83,6 +99,16 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
             tr("Choose where the rows of runs and sweeps are recorded\nResults Database"), [this] { chooseDatabase(); });
         m_historyAction = parts.addCommand(tr("Results &History..."),
             tr("Look back at recorded runs and export their rows\nResults History"), [this] { showHistory(); });
+        m_operatorAction = parts.addCommand(tr("&Operator and Lot..."),
+            tr("Sign an operator in for a lot; runs record them\nOperator and Lot"), [this] { showOperator(); });
+        m_askSerialsAction = parts.addCommand(tr("Ask for Each Part's Serial &Number"),
+            tr("Before each pass, ask for the serial number of the part (typed or scanned)"), [this] {
+                QSettings().setValue(QLatin1String(AskSerialsKey), m_askSerialsAction->isChecked());
+                m_parts.session->setHoldBeforePass(m_askSerialsAction->isChecked());
+            });
+        m_askSerialsAction->setCheckable(true);
+        m_askSerialsAction->setChecked(QSettings().value(QLatin1String(AskSerialsKey), false).toBool());
+        session.setHoldBeforePass(m_askSerialsAction->isChecked());
     }
     applyUrl(savedUrl());
 }
@@ -90,6 +116,50 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
 HistoryDesktop::~HistoryDesktop()
 {
     delete m_window;
+    delete m_serialDialog;
+}
+
+void HistoryDesktop::showOperator()
+{
+    OperatorWindow window(m_parts.frame);
+    window.exec();
+}
+
+QString HistoryDesktop::currentLot() const
+{
+    if (!OperatorWindow::signedInName().isEmpty())
+        return OperatorWindow::signedInLot();
+    return m_parts.session->description().lotNo();
+}
+
+void HistoryDesktop::askSerial(int pass)
+{
+    delete m_serialDialog;
+    auto *d = new PartSerialDialog(pass, currentLot(), m_parts.frame);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    m_serialDialog = d;
+    connect(d, &QDialog::accepted, this, [this, d] {
+        const QString serial = d->serial();
+        m_runs->setPartSerial(serial);
+        warnIfMeasuredBefore(serial);
+        m_parts.session->resumePass();
+    });
+    // Stop Run, Escape or closing the entry: the run ends as Emergency Stop ends it.
+    connect(d, &QDialog::rejected, this, [this] { m_parts.session->emergencyStop(); });
+    d->open();
+    d->serialEdit()->setFocus();
+}
+
+void HistoryDesktop::warnIfMeasuredBefore(const QString &serial)
+{
+    const QString lot = currentLot();
+    QSet<QString> &seen = m_serials[lot];
+    const bool again = seen.contains(serial);
+    seen.insert(serial);
+    if (!again || !m_parts.frame)
+        return;
+    m_parts.frame->statusBar()->showMessage(
+        tr("Serial %1 was measured before in lot \"%2\"; this part is measured and recorded again.").arg(serial, lot), 20000);
 }
 
 QString HistoryDesktop::savedUrl()

@@ -2,9 +2,12 @@
 
 #include "history/ui/ResultsHistoryWindow.h"
 #include "recording/RunRecording.h"
+#include "recording/ui/OperatorWindow.h"
 
 #include <QObject>
+#include <QHash>
 #include <QPointer>
+#include <QSet>
 
 #include <functional>
 
@@ -40,9 +43,17 @@ public:
     ResultsHistoryWindow *historyWindow() const { return m_window; }
     QAction *databaseAction() const { return m_databaseAction; }
     QAction *historyAction() const { return m_historyAction; }
+    QAction *operatorAction() const { return m_operatorAction; }
+    // Checkable: each pass of a run first asks for its part's serial number.
+    QAction *askSerialsAction() const { return m_askSerialsAction; }
+    // The serial entry while a pass waits for it.
+    PartSerialDialog *serialDialog() const { return m_serialDialog; }
 
     void chooseDatabase();
     void showHistory();
+    void showOperator();
+    // The lot runs record now: the signed-in one, else the report description's.
+    QString currentLot() const;
     // The saved URL (empty: the default file).
     static QString savedUrl();
 
@@ -50,6 +61,8 @@ private:
     void applyUrl(const QString &url);
     void updatePane();
     void catchUpSoon();
+    void askSerial(int pass);
+    void warnIfMeasuredBefore(const QString &serial);
 
     Parts m_parts;
     HistoryRecorder *m_recorder;
@@ -59,4 +72,10 @@ private:
     QPointer<ResultsHistoryWindow> m_window;
     QAction *m_databaseAction = nullptr;
     QAction *m_historyAction = nullptr;
+    QAction *m_operatorAction = nullptr;
+    QAction *m_askSerialsAction = nullptr;
+    QPointer<PartSerialDialog> m_serialDialog;
+    // Serials asked in this program, by lot: a repeat is said even before
+    // its row reaches the database.
+    QHash<QString, QSet<QString>> m_serials;
 };
