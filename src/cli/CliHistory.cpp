@@ -1,12 +1,8 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHistory.h"
 
-#include "document/CQelDoc.h"
 #include "document/DocumentNames.h"
-#include "execution/ResultTableModel.h"
-#include "procedure/ProcedureModel.h"
 #include "recording/RecordedRun.h"
-#include "session/QelSession.h"
 
 #include "history/HistoryDatabase.h"
 #include "history/HistoryExport.h"
@@ -18,6 +14,7 @@
 #include "statistics/StatisticsJson.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
 #include <cstdio>
@@ -206,14 +203,8 @@ int historyReport(const QStringList &args)
     QString error;
     if (!run.read(db, a.positional[0], &error))
         throw CliError(ExitUsage, error);
-    CliPrompter prompter;
-    QelSession session(&prompter);
-    CQelDoc &doc = session.document();
-    doc.onNewDocument();
-    run.takeInto(session.procedure(), session.results());
-    for (const QString &path : {pro, rpt})
-        if (!doc.saveDocument(path))
-            throw CliError(ExitUsage, cannotWrite(path, doc.lastError()));
+    if (!run.save(pro, rpt, &error))
+        throw CliError(ExitUsage, error);
     return ExitOk;
 }
 
@@ -307,6 +298,34 @@ History::SweepRecord CliRecording::sweepContext(const MeterConnector &meter) con
     s.device = meter.link().settings().devicePath;
     s.operatorName = m_args.value(QStringLiteral("operator"));
     return s;
+}
+
+void CliRecording::warnRecordedSerials(const QStringList &serials) const
+{
+    const QString lot = m_args.value(QStringLiteral("lot-no"));
+    if (lot.isEmpty() || !m_recorder.isRecording())
+        return;
+    HistoryDatabase db;
+    // Nothing recorded there yet, or not readable now: nothing to compare with.
+    if (!db.open(m_recorder.target(), HistoryDatabase::Mode::ReadOnly, nullptr))
+        return;
+    HistoryDatabase::Filter filter;
+    filter.lot = lot;
+    QSet<QString> asked;
+    for (const QString &serial : serials) {
+        if (asked.contains(serial))
+            continue;
+        asked.insert(serial);
+        filter.serial = serial;
+        qint64 rows = 0;
+        if (!db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &) { ++rows; return true; }, nullptr, 0, -1, true))
+            return;
+        if (rows > 0)
+            say(QStringLiteral("serial %1 was measured before in lot %2 (%3 row%4); it is measured and recorded again")
+                    .arg(serial, lot)
+                    .arg(rows)
+                    .arg(rows == 1 ? "" : "s"));
+    }
 }
 
 void CliRecording::finish()

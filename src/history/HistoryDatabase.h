@@ -73,6 +73,7 @@ public:
         QString since, until; // stored time texts (History::boundText)
         QString procedure, lot, station;
         QString verdict;      // runs: "pass" (no fails) or "fail"; empty: any
+        QString serial;       // rows of this part only (runs: those holding it)
     };
     struct RunSummary
     {

@@ -1,5 +1,7 @@
 #include "recording/RecordedRun.h"
 
+#include "document/CQelDoc.h"
+#include "document/DocumentNames.h"
 #include "execution/ResultTableModel.h"
 #include "history/HistoryDatabase.h"
 #include "measurement/PassEvaluator.h"
@@ -91,6 +93,7 @@ bool RecordedRun::read(HistoryDatabase &db, const QString &runId, QString *error
     rows->setReportDates(dates);
     rows->setReportTimes(times);
     m_procedureName = runs.first().procedure;
+    m_started = History::parseTime(runs.first().started);
     m_steps = steps;
     m_rows = std::move(rows);
     return true;
@@ -104,4 +107,30 @@ void RecordedRun::takeInto(ProcedureModel &procedure, ResultTableModel &results)
     results.adoptRows(*m_rows);
     results.setReportDates(m_rows->reportDates());
     results.setReportTimes(m_rows->reportTimes());
+}
+
+bool RecordedRun::save(const QString &procedurePath, const QString &reportPath, QString *error)
+{
+    ProcedureModel procedure;
+    ResultTableModel results;
+    takeInto(procedure, results);
+    CQelDoc doc(&procedure, &results, nullptr);
+    doc.onNewDocument();
+    for (const QString &path : {procedurePath, reportPath}) {
+        if (!doc.saveDocument(path)) {
+            if (error) {
+                const QString why = doc.lastError();
+                *error = why.contains(path) ? why : QStringLiteral("Cannot write %1: %2").arg(path, why);
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+QString RecordedRun::reportName(const QString &procedureName, const QDateTime &startedUtc)
+{
+    QString stem = procedureName;
+    stem.remove(QStringLiteral(".pro"));
+    return stem + QLatin1Char('_') + DocumentNames::timeStamp(startedUtc.toLocalTime()) + QStringLiteral(".rpt");
 }

@@ -2,6 +2,7 @@
 
 #include "procedure/ProcedureStep.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QVector>
 
@@ -33,9 +34,17 @@ public:
     // Puts the procedure and the rows into these models in place of theirs;
     // the rows are moved, not copied (read again to take them twice).
     void takeInto(ProcedureModel &procedure, ResultTableModel &results);
+    // Writes the procedure and the report (each atomically), as a run's own
+    // save would; takes the rows as takeInto does. error: one sentence.
+    bool save(const QString &procedurePath, const QString &reportPath, QString *error);
+    // The report name a run's save proposes beside the procedure: its stem,
+    // "_", the time stamp of the run's start.
+    static QString reportName(const QString &procedureName, const QDateTime &startedUtc);
+    QDateTime started() const { return m_started; }
 
 private:
     QString m_procedureName;
+    QDateTime m_started;
     QVector<ProcedureStep> m_steps;
     std::unique_ptr<ResultTableModel> m_rows;
 };

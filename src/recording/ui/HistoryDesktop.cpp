@@ -7,9 +7,13 @@
 #include "history/ui/ResultsDatabaseDialog.h"
 #include "history/ui/ResultsHistoryWindow.h"
 #include "meter/InstrumentLink.h"
+#include "document/DocumentNames.h"
+#include "history/HistoryDatabase.h"
+#include "recording/RecordedRun.h"
 #include "recording/ui/OperatorWindow.h"
 #include "reports/ReportDescription.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,6 +123,34 @@ HistoryDesktop::~HistoryDesktop()
     delete m_serialDialog;
 }
 
+bool HistoryDesktop::openRecordedRun(const QString &runId)
+{
+    auto tell = [this](const QString &text) {
+        if (m_parts.prompter)
+            m_parts.prompter->inform(QStringLiteral("Results"), text, Prompter::Icon::Warning);
+        return false;
+    };
+    if (m_parts.session->isRunning() || m_parts.session->isSweeping())
+        return tell(tr("A recorded run opens when no run or sweep goes on; stop it first."));
+    HistoryDatabase db;
+    RecordedRun run;
+    QString error;
+    if (!db.open(m_recorder->target(), HistoryDatabase::Mode::ReadOnly, &error) || !run.read(db, runId, &error))
+        return tell(error);
+    db.close();
+    QString name = run.procedureName();
+    if (DocumentNames::fileType(name) != DocumentNames::FileType::Procedure)
+        name = QStringLiteral("recorded.pro");
+    const QString folder = QFileInfo(HistoryTarget::defaultPath()).absolutePath() + QStringLiteral("/reopened/") + runId;
+    if (!QDir().mkpath(folder))
+        return tell(tr("The folder %1 cannot be made.").arg(folder));
+    const QString pro = folder + QLatin1Char('/') + name;
+    const QString rpt = folder + QLatin1Char('/') + RecordedRun::reportName(name, run.started());
+    if (!run.save(pro, rpt, &error))
+        return tell(error);
+    return m_parts.openFiles && m_parts.openFiles({pro, rpt}, 2);
+}
+
 void HistoryDesktop::showOperator()
 {
     OperatorWindow window(m_parts.frame);
@@ -216,6 +248,7 @@ void HistoryDesktop::showHistory()
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
     }
     m_window->setTarget(m_recorder->target());
+    connect(m_window, &ResultsHistoryWindow::openRunRequested, this, &HistoryDesktop::openRecordedRun, Qt::UniqueConnection);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

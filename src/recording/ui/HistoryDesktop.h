@@ -33,6 +33,9 @@ public:
         QelSession *session = nullptr;
         std::function<QString()> procedurePath;
         Prompter *prompter = nullptr;
+        // Opens files as File Open does, in order, then shows page (1..3);
+        // false when one was refused (the refusal is said there).
+        std::function<bool(const QStringList &paths, int page)> openFiles;
     };
 
     explicit HistoryDesktop(const Parts &parts, QObject *parent = nullptr);
@@ -52,6 +55,10 @@ public:
     void chooseDatabase();
     void showHistory();
     void showOperator();
+    // "Open as Report": the run and its procedure written as files of their
+    // own (beside the default results file, under reopened/RUN-ID) and
+    // opened into the Executive View.
+    bool openRecordedRun(const QString &runId);
     // The lot runs record now: the signed-in one, else the report description's.
     QString currentLot() const;
     // The saved URL (empty: the default file).
