@@ -866,3 +866,46 @@ bool HistoryDatabase::seqAfterOffset(const QString &runId, qint64 offset, qint64
     afterSeq = int(seq);
     return true;
 }
+
+bool HistoryDatabase::listSweeps(QVector<SweepSummary> &out, QString *error, int limit)
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    QString sql = QStringLiteral("SELECT s.id, s.started, s.station, s.operator_name, s.settings, "
+                                 "(SELECT COUNT(*) FROM sweep_points p WHERE p.sweep_id = s.id) "
+                                 "FROM sweeps s ORDER BY s.started DESC, s.id DESC");
+    if (limit >= 0)
+        sql += QStringLiteral(" LIMIT ?");
+    q.prepare(sql);
+    if (limit >= 0)
+        q.addBindValue(limit);
+    if (!exec(q, error))
+        return false;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+            q.value(4).toString(), q.value(5).toLongLong()});
+    return true;
+}
+
+bool HistoryDatabase::sweepPoints(const QString &sweepId, QVector<PointRecord> &out, QString *error)
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT draw, seq, measured_at, x, first_text, second_text FROM sweep_points "
+                             "WHERE sweep_id = ? ORDER BY draw, seq"));
+    q.addBindValue(sweepId);
+    if (!exec(q, error))
+        return false;
+    while (q.next()) {
+        PointRecord p;
+        p.sweepId = sweepId;
+        p.draw = q.value(0).toInt();
+        p.seq = q.value(1).toInt();
+        p.measuredAt = parseTime(q.value(2).toString());
+        p.x = q.value(3).toString();
+        p.first = q.value(4).toString();
+        p.second = q.value(5).toString();
+        out.append(p);
+    }
+    return true;
+}

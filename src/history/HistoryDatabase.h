@@ -107,6 +107,16 @@ public:
     // numbered 1..listedRows, else a walk over its keys.
     bool seqAfterOffset(const QString &runId, qint64 offset, qint64 listedRows, int &afterSeq, QString *error);
 
+    // Recorded sweeps, newest first (limit < 0: all), with their point counts.
+    struct SweepSummary
+    {
+        QString id, started, station, operatorName, settings;
+        qint64 points = 0;
+    };
+    bool listSweeps(QVector<SweepSummary> &out, QString *error, int limit = -1);
+    // A sweep's points in the order taken.
+    bool sweepPoints(const QString &sweepId, QVector<History::PointRecord> &out, QString *error);
+
     // Spool bookkeeping: which records wait for which server.
     bool markSpooled(const QString &id, const QString &kind, const QString &targetKey, QString *error);
 

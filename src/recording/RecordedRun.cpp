@@ -7,8 +7,14 @@
 #include "measurement/PassEvaluator.h"
 #include "procedure/ProcedureModel.h"
 
+#include "document/DocumentLayouts.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <algorithm>
 
 #include <limits>
 
@@ -134,3 +140,58 @@ QString RecordedRun::reportName(const QString &procedureName, const QDateTime &s
     stem.remove(QStringLiteral(".pro"));
     return stem + QLatin1Char('_') + DocumentNames::timeStamp(startedUtc.toLocalTime()) + QStringLiteral(".rpt");
 }
+
+namespace RecordedSweep {
+
+bool savePlot(HistoryDatabase &db, const QString &sweepId, const QString &path, QString *error)
+{
+    QVector<HistoryDatabase::SweepSummary> sweeps;
+    if (!db.listSweeps(sweeps, error))
+        return false;
+    const auto it = std::find_if(sweeps.cbegin(), sweeps.cend(), [&](const auto &s) { return s.id == sweepId; });
+    if (it == sweeps.cend()) {
+        if (error)
+            *error = QStringLiteral("%1 holds no sweep %2.").arg(db.target().display(), sweepId);
+        return false;
+    }
+    QVector<History::PointRecord> points;
+    if (!db.sweepPoints(sweepId, points, error))
+        return false;
+    const QJsonObject settings = QJsonDocument::fromJson(it->settings.toUtf8()).object();
+    DocumentData data;
+    data.plotFirstItem = settings.value(QStringLiteral("firstItem")).toString(data.plotFirstItem);
+    data.plotSecondItem = settings.value(QStringLiteral("secondItem")).toString(data.plotSecondItem);
+    const bool second = data.plotSecondItem != QLatin1String("off");
+    // The swept value, then the first line and, with a second item, the second.
+    data.plotColumnCount = second ? 3 : 2;
+    for (const History::PointRecord &p : points)
+        data.plotRows << p.x + QLatin1Char('\n') + p.first + QLatin1Char('\n') + (second ? p.second : QString())
+                + QStringLiteral("\n\n\n");
+    data.plotRowCount = qint32(data.plotRows.size());
+    QSaveFile file(path);
+    QString why;
+    if (!file.open(QIODevice::WriteOnly) || !DocumentLayouts::write(DocumentNames::FileType::Plot, data, &file, &why)
+        || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2.").arg(path, why.isEmpty() ? file.errorString() : why);
+        return false;
+    }
+    return true;
+}
+
+QString describe(const QString &started, const QString &station, const QString &operatorName, const QString &settings,
+                 qint64 points)
+{
+    const QJsonObject s = QJsonDocument::fromJson(settings.toUtf8()).object();
+    auto t = [&](const char *key) { return s.value(QLatin1String(key)).toString(); };
+    QString items = t("firstItem");
+    if (!t("secondItem").isEmpty() && t("secondItem") != QLatin1String("off"))
+        items += QLatin1Char('/') + t("secondItem");
+    const QDateTime at = History::parseTime(started).toLocalTime();
+    return QStringLiteral("%1  %2 %3 %4 to %5 %6, %7 points  (%8, %9)")
+        .arg(at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), items, t("kind"), t("start"), t("end"), t("unit"))
+        .arg(points)
+        .arg(station, operatorName);
+}
+
+} // namespace RecordedSweep

@@ -48,3 +48,12 @@ private:
     QVector<ProcedureStep> m_steps;
     std::unique_ptr<ResultTableModel> m_rows;
 };
+
+// A recorded sweep (one Draw) as a plot file: its points as the Plotter View
+// shows a first Draw of its items, so File Open takes it into the page.
+namespace RecordedSweep {
+bool savePlot(HistoryDatabase &db, const QString &sweepId, const QString &path, QString *error);
+// One line naming a sweep for a list to choose from.
+QString describe(const QString &started, const QString &station, const QString &operatorName, const QString &settings,
+                 qint64 points);
+} // namespace RecordedSweep

@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -151,6 +152,53 @@ bool HistoryDesktop::openRecordedRun(const QString &runId)
     return m_parts.openFiles && m_parts.openFiles({pro, rpt}, 2);
 }
 
+bool HistoryDesktop::chooseRecordedSweep()
+{
+    HistoryDatabase db;
+    QVector<HistoryDatabase::SweepSummary> sweeps;
+    QString error;
+    if (!db.open(m_recorder->target(), HistoryDatabase::Mode::ReadOnly, &error) || !db.listSweeps(sweeps, &error, 500)) {
+        if (m_parts.prompter)
+            m_parts.prompter->inform(QStringLiteral("Results"), error, Prompter::Icon::Warning);
+        return false;
+    }
+    db.close();
+    if (sweeps.isEmpty()) {
+        if (m_parts.prompter)
+            m_parts.prompter->inform(QStringLiteral("Results"), tr("No sweep has been recorded in %1.").arg(m_recorder->target().display()),
+                Prompter::Icon::Information);
+        return false;
+    }
+    QStringList names;
+    for (const auto &s : sweeps)
+        names << RecordedSweep::describe(s.started, s.station, s.operatorName, s.settings, s.points);
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(m_window ? static_cast<QWidget *>(m_window) : m_parts.frame, tr("Open Sweep"),
+        tr("Recorded sweeps, newest first:"), names, 0, false, &ok);
+    const qsizetype at = names.indexOf(chosen);
+    return ok && at >= 0 && openRecordedSweep(sweeps[at].id);
+}
+
+bool HistoryDesktop::openRecordedSweep(const QString &sweepId)
+{
+    auto tell = [this](const QString &text) {
+        if (m_parts.prompter)
+            m_parts.prompter->inform(QStringLiteral("Results"), text, Prompter::Icon::Warning);
+        return false;
+    };
+    if (m_parts.session->isRunning() || m_parts.session->isSweeping())
+        return tell(tr("A recorded sweep opens when no run or sweep goes on; stop it first."));
+    const QString folder = QFileInfo(HistoryTarget::defaultPath()).absolutePath() + QStringLiteral("/reopened/") + sweepId;
+    if (!QDir().mkpath(folder))
+        return tell(tr("The folder %1 cannot be made.").arg(folder));
+    const QString pic = folder + QStringLiteral("/sweep.pic");
+    HistoryDatabase db;
+    QString error;
+    if (!db.open(m_recorder->target(), HistoryDatabase::Mode::ReadOnly, &error) || !RecordedSweep::savePlot(db, sweepId, pic, &error))
+        return tell(error);
+    return m_parts.openFiles && m_parts.openFiles({pic}, 3);
+}
+
 void HistoryDesktop::showOperator()
 {
     OperatorWindow window(m_parts.frame);
@@ -249,6 +297,7 @@ void HistoryDesktop::showHistory()
     }
     m_window->setTarget(m_recorder->target());
     connect(m_window, &ResultsHistoryWindow::openRunRequested, this, &HistoryDesktop::openRecordedRun, Qt::UniqueConnection);
+    connect(m_window, &ResultsHistoryWindow::openSweepRequested, this, &HistoryDesktop::chooseRecordedSweep, Qt::UniqueConnection);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

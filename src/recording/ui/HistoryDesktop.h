@@ -59,6 +59,10 @@ public:
     // own (beside the default results file, under reopened/RUN-ID) and
     // opened into the Executive View.
     bool openRecordedRun(const QString &runId);
+    // "Open Sweep...": a recorded sweep chosen from a list (newest first),
+    // written as a plot file of its own and opened into the Plotter View.
+    bool chooseRecordedSweep();
+    bool openRecordedSweep(const QString &sweepId);
     // The lot runs record now: the signed-in one, else the report description's.
     QString currentLot() const;
     // The saved URL (empty: the default file).

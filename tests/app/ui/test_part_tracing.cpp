@@ -18,6 +18,10 @@
 #include "recording/ui/OperatorWindow.h"
 #include "document/CQelDoc.h"
 
+#include "plotter/PlotterState.h"
+#include "plotter/ui/CPlotDlg.h"
+
+#include <QInputDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
@@ -168,4 +172,39 @@ TEST_F(PartTracing, ARecordedRunOpensAsAReport)
     EXPECT_EQ(app->view()->procedureModel()->stepCount(), 6);
     EXPECT_TRUE(app->document()->pathName().endsWith(QLatin1String(".rpt"))) << qPrintable(app->document()->pathName());
     EXPECT_TRUE(app->document()->pathName().contains(QLatin1String("/reopened/"))) << qPrintable(app->document()->pathName());
+}
+
+// A recorded sweep chosen in Results History opens into the Plotter View
+// with the points as the sweep listed them, after the list moved on.
+TEST_F(PartTracing, ARecordedSweepOpensIntoThePlotterView)
+{
+    ASSERT_TRUE(startMeter());
+    ASSERT_TRUE(startApp());
+    trigger(F::PlotterView);
+    app->plotter()->editText(PlotterState::Points, QStringLiteral("6"));
+    GuiDriver::click(app->plotDlg()->drawButton());
+    ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }, 10000));
+    const PlotTableModel &table = app->plotter()->table();
+    ASSERT_EQ(table.tableRowCount(), 6);
+    QStringList listed;
+    for (int r = 0; r < 6; ++r)
+        listed << table.cell(r, 1) + QLatin1Char('|') + table.cell(r, 2);
+    GuiDriver::click(app->plotDlg()->stopResetButton());
+    ASSERT_EQ(table.tableRowCount(), 0);
+
+    history()->historyAction()->trigger();
+    ResultsHistoryWindow *w = history()->historyWindow();
+    ASSERT_TRUE(w && w->isVisible());
+    Desktop::ModalAnswer<QInputDialog> choose([](QInputDialog *d) {
+        EXPECT_EQ(d->comboBoxItems().size(), 1);
+        EXPECT_TRUE(d->comboBoxItems().value(0).contains(QLatin1String("6 points"))) << qPrintable(d->comboBoxItems().value(0));
+        d->accept();
+    });
+    w->openSweepButton()->click();
+    ASSERT_TRUE(choose.seen());
+    ASSERT_TRUE(Desktop::waitUntil([&] { return table.tableRowCount() == 6; }, 10000)) << qPrintable(prompter.texts().join('|'));
+    EXPECT_EQ(frame()->currentView(), int(F::PlotterPage));
+    for (int r = 0; r < 6; ++r)
+        EXPECT_EQ(table.cell(r, 1) + QLatin1Char('|') + table.cell(r, 2), listed[r]) << r;
+    EXPECT_TRUE(app->document()->pathName().endsWith(QLatin1String("/sweep.pic"))) << qPrintable(app->document()->pathName());
 }
