@@ -25,6 +25,7 @@ Usage:
       From that JSON to the binary file and back, by the names' types
       (.json <-> .pro/.rpt/.pic). A round trip keeps the file byte for byte.
   qel-cli run PROCEDURE.pro --port DEVICE [--settings 9600,n,8,1] [--loops N]
+              [--serials FILE]
               [--report OUT.rpt] [--stats OUT.json] [--reply-timeout MS] [--db URL | --no-db]
               [--operator NAME] [--company C] [--customer C] [--instrument I]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
@@ -37,6 +38,12 @@ Usage:
       judged (as qel-cli stats --json prints them).
       Every row is recorded in the results database as it is judged (see
       "Results history" below); the texts go into the run's record.
+      --serials: one part serial number a line (blanks around it and blank
+      lines left out); one pass a serial, each row recorded with its serial.
+      --loops, if given too, must equal the number of serials (otherwise
+      refused before the meter is touched). A serial listed twice, or
+      already recorded in the --lot-no lot, is warned about on stderr and
+      measured all the same.
   qel-cli sweep --port DEVICE [--settings ...] --item C [--second off]
               [--circuit SER] [--speed MED] --kind freq|volt --start 20 --end 100
               --points 10 [--unit Hz] [--fixed-freq 20 --fixed-freq-unit Hz]
@@ -103,6 +110,11 @@ Usage:
                   "verdict":"pass"|"fail"|""},...]},...] (value in SI base
       units, null without a number). CSV/XLSX: run, seq, measuredAt, verdict,
       then per step and item its text, value and P/F. OUT "-" is stdout.
+  qel-cli history report RUN-ID --rpt OUT.rpt --pro OUT.pro [--db URL]
+      A recorded run written again as a procedure file and a report file
+      (the run's rows, dated as the run dated them in this machine's time
+      zone), the bytes the run's own save would have written. The report
+      name must begin with the procedure's name, so the pair opens together.
   qel-cli history sync --db URL
       Forwards the rows waiting in the local spool for that server and says
       how many went.
