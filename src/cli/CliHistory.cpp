@@ -78,6 +78,7 @@ HistoryDatabase::Filter filterFrom(const CliArgs &a)
     f.procedure = a.value(QStringLiteral("procedure"));
     f.lot = a.value(QStringLiteral("lot"));
     f.station = a.value(QStringLiteral("station"));
+    f.serial = a.value(QStringLiteral("serial"));
     return f;
 }
 
@@ -89,7 +90,7 @@ HistoryDatabase::Filter selectionFrom(const CliArgs &a, const char *usage)
     HistoryDatabase::Filter filter = filterFrom(a);
     filter.runId = a.positional.value(0);
     if (filter.runId.isEmpty() && filter.lot.isEmpty() && filter.since.isEmpty() && filter.until.isEmpty()
-        && filter.procedure.isEmpty() && filter.station.isEmpty())
+        && filter.procedure.isEmpty() && filter.station.isEmpty() && filter.serial.isEmpty())
         throw CliError(ExitUsage, QString::fromLatin1(usage));
     return filter;
 }
@@ -98,7 +99,7 @@ int historyRuns(const QStringList &args)
 {
     CliArgs a(args, {QStringLiteral("json")});
     a.allowOnly({QStringLiteral("db"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
-        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json")});
+        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("serial"), QStringLiteral("json")});
     if (!a.positional.isEmpty())
         throw CliError(ExitUsage, QStringLiteral("history runs takes no argument but options; see qel-cli --help."));
     const HistoryDatabase::Filter filter = filterFrom(a);
@@ -117,9 +118,10 @@ int historyRows(const QStringList &args)
 {
     CliArgs a(args, {QStringLiteral("json")});
     a.allowOnly({QStringLiteral("db"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
-        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json"), QStringLiteral("csv"), QStringLiteral("xlsx")});
+        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("serial"), QStringLiteral("json"), QStringLiteral("csv"),
+        QStringLiteral("xlsx")});
     const char *usage = "history rows needs a selection and an output: qel-cli history rows (RUN-ID | --lot LOT | "
-                        "--since ISO-DATE ...) (--json | --csv OUT | --xlsx OUT)";
+                        "--serial S | --since ISO-DATE ...) (--json | --csv OUT | --xlsx OUT)";
     const HistoryDatabase::Filter filter = selectionFrom(a, usage);
     const int outputs = int(a.has(QStringLiteral("json"))) + int(a.has(QStringLiteral("csv"))) + int(a.has(QStringLiteral("xlsx")));
     if (outputs != 1)

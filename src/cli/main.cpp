@@ -95,21 +95,24 @@ Usage:
       in SI base units. --circuit: how C or L readings with R were measured
       (default SER). A sweep that cannot determine the model is refused (2).
   qel-cli history runs [--db URL] [--since ISO-DATE] [--until ISO-DATE]
-              [--procedure NAME] [--lot LOT] [--station HOST] [--json]
+              [--procedure NAME] [--lot LOT] [--station HOST] [--serial S] [--json]
       Recorded runs, newest first: a header line and one tab-separated line a
       run, or a JSON array of {"id","started","finished","station","operator",
       "meter","procedure","lot","rows","fails","outcome"}; outcome is
       completed, stopped, meter-lost, timeout or recording-interrupted
       (then "unrecorded": the rows that could not be recorded); null while
       unknown.
-  qel-cli history rows (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
-              (--json | --csv OUT | --xlsx OUT)
+  qel-cli history rows (RUN-ID | --lot LOT | --serial S | --since ISO-DATE ...)
+              [--db URL] (--json | --csv OUT | --xlsx OUT)
       The rows of the selected runs with their readings and verdicts. JSON:
       [{"run":ID,"seq":N,"measuredAt":ISO-TIME,"verdict":"pass"|"fail",
         "cells":[{"step":N,"item":"C","text":"100nF","value":1e-07,
-                  "verdict":"pass"|"fail"|""},...]},...] (value in SI base
-      units, null without a number). CSV/XLSX: run, seq, measuredAt, verdict,
+                  "verdict":"pass"|"fail"|""},...],"serial":S|null},...]
+      (value in SI base units, null without a number; serial: the part's,
+      null when none was named). CSV/XLSX: run, seq, measuredAt, verdict,
       then per step and item its text, value and P/F. OUT "-" is stdout.
+      --serial S: every row of that part (in every run; with runs, the runs
+      that measured it).
   qel-cli history report RUN-ID --rpt OUT.rpt --pro OUT.pro [--db URL]
       A recorded run written again as a procedure file and a report file
       (the run's rows, dated as the run dated them in this machine's time

@@ -662,9 +662,18 @@ QString failCount(bool kept)
 }
 
 // The WHERE clause of a filter over runs r, with its values in order.
-QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values, bool kept)
+QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values, bool kept, bool serials)
 {
     QStringList terms;
+    if (!f.serial.isEmpty()) {
+        // Rows name their part from version 4 on; none before.
+        if (serials) {
+            terms << QStringLiteral("EXISTS (SELECT 1 FROM result_rows s WHERE s.run_id = r.id AND s.serial = ?)");
+            values << f.serial;
+        } else {
+            terms << QStringLiteral("1 = 0");
+        }
+    }
     if (!f.runId.isEmpty()) {
         terms << QStringLiteral("r.id = ?");
         values << f.runId;
@@ -713,7 +722,7 @@ bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, Q
         "SELECT r.id, r.started, r.finished, r.station, r.operator_name, r.meter, r.procedure_name, r.lot_no, r.outcome, "
         "%1, %2, %3 FROM runs r").arg(rowCount(kept), failCount(kept),
         m_version >= 3 ? QStringLiteral("r.unrecorded") : QStringLiteral("NULL"));
-    sql += whereClause(filter, values, kept);
+    sql += whereClause(filter, values, kept, m_version >= 4);
     sql += QStringLiteral(" ORDER BY r.started DESC, r.id DESC");
     if (limit >= 0) {
         sql += QStringLiteral(" LIMIT ? OFFSET ?");
@@ -778,7 +787,7 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
         QVariantList values;
         QSqlQuery c(database());
         c.setForwardOnly(true);
-        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, values, m_version >= 2)
+        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, values, m_version >= 2, m_version >= 4)
                   + QStringLiteral(" ORDER BY r.started, r.id"));
         for (const QVariant &v : values)
             c.addBindValue(v);
@@ -787,8 +796,11 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
         while (c.next())
             runs.append({c.value(0).toString(), columnsFromJson(c.value(1).toString())});
     }
-    QString sql = QStringLiteral("SELECT seq, measured_at, verdict, texts, vals, verdicts FROM result_rows "
-                                 "WHERE run_id = ? AND seq > ? ORDER BY seq");
+    const bool serials = m_version >= 4;
+    QString sql = QStringLiteral("SELECT seq, measured_at, verdict, texts, vals, verdicts, %1 FROM result_rows "
+                                 "WHERE run_id = ? AND seq > ?%2 ORDER BY seq")
+                      .arg(serials ? QStringLiteral("serial") : QStringLiteral("NULL"),
+                          serials && !filter.serial.isEmpty() ? QStringLiteral(" AND serial = ?") : QString());
     if (limit >= 0)
         sql += QStringLiteral(" LIMIT ?");
     qint64 left = limit;
@@ -799,6 +811,8 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
         q.prepare(sql);
         q.addBindValue(run.first);
         q.addBindValue(afterSeq);
+        if (serials && !filter.serial.isEmpty())
+            q.addBindValue(filter.serial);
         if (limit >= 0)
             q.addBindValue(left);
         if (!exec(q, error))
@@ -812,6 +826,7 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
             r.rawTexts = q.value(3).toString();
             r.rawValues = q.value(4).toString();
             r.rawVerdicts = q.value(5).toString();
+            r.serial = q.value(6).toString();
             if (!raw) {
                 r.texts = splitList(r.rawTexts);
                 r.values = splitList(r.rawValues);

@@ -93,6 +93,7 @@ public:
         int seq = 0;
         QString measuredAt;
         QString verdict;
+        QString serial; // the part's; empty when none was named
         const QVector<History::Column> *columns = nullptr;
         QStringList texts, values, verdicts;
         // The stored lists as joined (History::splitList); raw reads fill only these.

@@ -166,7 +166,7 @@ bool jsonRows(HistoryDatabase &db, const HistoryDatabase::Filter &filter, Output
         }
         const QJsonObject row{{QStringLiteral("run"), r.runId}, {QStringLiteral("seq"), r.seq},
             {QStringLiteral("measuredAt"), r.measuredAt}, {QStringLiteral("verdict"), r.verdict},
-            {QStringLiteral("cells"), cells}};
+            {QStringLiteral("cells"), cells}, {QStringLiteral("serial"), orNull(r.serial)}};
         o.write(count ? ",\n" : "\n");
         o.write(QJsonDocument(row).toJson(QJsonDocument::Compact));
         ++count;

@@ -139,3 +139,73 @@ TEST(HistoryTrace, AResultsFileOnAReadOnlyMediumIsSaidAndStillRead)
     EXPECT_EQ(runs.exitCode, 0) << runs.describe();
     EXPECT_EQ(jsonOf(runs).size(), 1) << runs.describe();
 }
+
+// Serials from a file: a pass each, each row recorded with its own; a
+// serial listed twice or measured before in the lot is warned about and
+// measured all the same; every measurement of a part is found by its
+// serial across runs. A count of passes that does not fit is refused
+// before anything is recorded.
+TEST(HistoryTrace, SerialsNameEachPassAndFindEveryMeasurementOfAPart)
+{
+    MeterSim sim;
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("serials.sqlite"));
+    const QString first = dir.filePath(QStringLiteral("first.txt"));
+    writeBytes(first, "A-1\nA-2\n\n  A-1 \r\nB-9\n");
+    const CliResult a = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--serials"),
+        first, QStringLiteral("--lot-no"), QStringLiteral("L1"), QStringLiteral("--db"), db});
+    ASSERT_EQ(a.exitCode, 1) << a.describe();
+    EXPECT_EQ(a.outLines().size(), 1 + 4) << a.describe();
+    ASSERT_EQ(a.errLines().size(), 1) << a.describe();
+    EXPECT_TRUE(a.errLines()[0].contains(QLatin1String("serial A-1 is listed twice"))) << a.describe();
+    EXPECT_TRUE(a.errLines()[0].contains(QLatin1String("(lines 1 and 4)"))) << a.describe();
+    const QString runA = onlyRunId(db);
+    ASSERT_FALSE(runA.isEmpty());
+    const QJsonArray rowsA = jsonOf(runCli({QStringLiteral("history"), QStringLiteral("rows"), runA, QStringLiteral("--db"), db,
+        QStringLiteral("--json")}));
+    QStringList serials;
+    for (const QJsonValue &r : rowsA)
+        serials << r.toObject().value(QStringLiteral("serial")).toString();
+    EXPECT_EQ(serials, (QStringList{QStringLiteral("A-1"), QStringLiteral("A-2"), QStringLiteral("A-1"), QStringLiteral("B-9")}));
+
+    // Passes that do not fit the serials: refused, nothing recorded.
+    const CliResult misfit = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--serials"),
+        first, QStringLiteral("--loops"), QStringLiteral("5"), QStringLiteral("--db"), db});
+    EXPECT_EQ(misfit.exitCode, 2);
+    EXPECT_TRUE(misfit.errText().contains(QLatin1String("--loops 5 does not match the 4 serial numbers"))) << misfit.describe();
+    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
+    writeBytes(empty, "\n  \n");
+    const CliResult none = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--serials"),
+        empty, QStringLiteral("--db"), db});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(isOneSentenceNaming(none, empty)) << none.describe();
+
+    // B-9 again in the same lot: said, measured, recorded; a run without serials keeps none.
+    const QString second = dir.filePath(QStringLiteral("second.txt"));
+    writeBytes(second, "B-9\nC-3\n");
+    const CliResult b = runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--serials"),
+        second, QStringLiteral("--lot-no"), QStringLiteral("L1"), QStringLiteral("--db"), db});
+    ASSERT_EQ(b.exitCode, 1) << b.describe();
+    EXPECT_EQ(b.outLines().size(), 1 + 2) << b.describe();
+    EXPECT_TRUE(isOneSentenceNaming(b, QStringLiteral("serial B-9 was measured before in lot L1 (1 row)"))) << b.describe();
+    ASSERT_EQ(runCli({QStringLiteral("run"), procedure(), QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--db"), db}).exitCode, 1);
+    const QJsonArray all = jsonOf(runCli({QStringLiteral("history"), QStringLiteral("rows"), QStringLiteral("--since"),
+        QStringLiteral("2000-01-01"), QStringLiteral("--db"), db, QStringLiteral("--json")}));
+    ASSERT_EQ(all.size(), 7);
+    EXPECT_TRUE(all[6].toObject().value(QStringLiteral("serial")).isNull());
+
+    // Every measurement of B-9, over both runs, oldest first.
+    const CliResult part = runCli({QStringLiteral("history"), QStringLiteral("rows"), QStringLiteral("--serial"), QStringLiteral("B-9"),
+        QStringLiteral("--db"), db, QStringLiteral("--json")});
+    ASSERT_EQ(part.exitCode, 0) << part.describe();
+    const QJsonArray found = jsonOf(part);
+    ASSERT_EQ(found.size(), 2) << part.out.constData();
+    EXPECT_EQ(found[0].toObject().value(QStringLiteral("run")).toString(), runA);
+    EXPECT_EQ(found[0].toObject().value(QStringLiteral("seq")).toInt(), 4);
+    EXPECT_NE(found[1].toObject().value(QStringLiteral("run")).toString(), runA);
+    for (const QJsonValue &r : found)
+        EXPECT_EQ(r.toObject().value(QStringLiteral("serial")).toString(), QStringLiteral("B-9"));
+    EXPECT_EQ(jsonOf(runCli({QStringLiteral("history"), QStringLiteral("rows"), QStringLiteral("--serial"), QStringLiteral("Z-0"),
+                  QStringLiteral("--db"), db, QStringLiteral("--json")})).size(), 0);
+}

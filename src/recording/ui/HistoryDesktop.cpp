@@ -234,8 +234,17 @@ void HistoryDesktop::warnIfMeasuredBefore(const QString &serial)
 {
     const QString lot = currentLot();
     QSet<QString> &seen = m_serials[lot];
-    const bool again = seen.contains(serial);
+    bool again = seen.contains(serial);
     seen.insert(serial);
+    if (!again) {
+        // Measured in this lot by an earlier program or another bench.
+        HistoryDatabase db;
+        HistoryDatabase::Filter filter;
+        filter.lot = lot;
+        filter.serial = serial;
+        if (db.open(m_recorder->target(), HistoryDatabase::Mode::ReadOnly, nullptr))
+            db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &) { again = true; return false; }, nullptr, 0, 1, true);
+    }
     if (!again || !m_parts.frame)
         return;
     m_parts.frame->statusBar()->showMessage(
