@@ -93,6 +93,14 @@ const QVector<QStringList> &migrations()
             // for a while): NULL when every row was recorded.
             QStringLiteral("ALTER TABLE runs ADD COLUMN unrecorded INTEGER"),
         },
+        {
+            // NULL where nothing was recorded: the legacy meter's runs, parts
+            // without a serial number, rows of a run without a bin plan.
+            QStringLiteral("ALTER TABLE runs ADD COLUMN meter_profile TEXT"),
+            QStringLiteral("ALTER TABLE result_rows ADD COLUMN serial TEXT"),
+            QStringLiteral("ALTER TABLE result_rows ADD COLUMN bin TEXT"),
+            QStringLiteral("CREATE INDEX result_rows_serial ON result_rows (serial)"),
+        },
     };
     return m;
 }
@@ -105,6 +113,11 @@ bool onReadOnlyMedium(const QString &path)
     if (!file.exists())
         return false;
     return QStorageInfo(file.absolutePath()).isReadOnly() || !QFileInfo(file.absolutePath()).isWritable() || !file.isWritable();
+}
+
+QVariant orNull(const QString &s)
+{
+    return s.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(s);
 }
 
 QVariant text(const QString &s)
@@ -444,7 +457,7 @@ bool HistoryDatabase::insertRun(const RunRecord &r, QString *error)
     for (const QVariant &v : {text(r.id), text(timeText(r.started)), text(r.station), text(r.operatorName), text(r.meter),
              text(r.device), text(r.procedure), text(r.procedureHash), text(r.steps), text(columnsJson(r.columns)),
              QVariant(r.loops), text(r.title), text(r.company), text(r.customer), text(r.instrument), text(r.partNo),
-             text(r.lotNo), text(r.quantity), text(r.remark)})
+             text(r.lotNo), text(r.quantity), text(r.remark), orNull(r.meterProfile)})
         q.addBindValue(v);
     return exec(q, error);
 }
@@ -517,6 +530,8 @@ void bindRow(QSqlQuery &q, const RowRecord &r)
     q.addBindValue(text(texts));
     q.addBindValue(text(values));
     q.addBindValue(text(verdicts));
+    q.addBindValue(orNull(r.serial));
+    q.addBindValue(orNull(r.bin));
 }
 
 QString rowsInsert(int rows)
@@ -562,7 +577,15 @@ bool HistoryDatabase::insertRowsSqlite(const RowRecord *rows, qsizetype count, Q
             return failed();
     }
     QString texts, values, verdicts;
-    QByteArray id, at, verdict, t, v, p;
+    QByteArray id, at, verdict, t, v, p, serial, bin;
+    auto bindOptional = [&](int index, const QString &text, QByteArray &utf8) {
+        if (text.isEmpty()) {
+            sqlite3_bind_null(m_bulk, index);
+            return;
+        }
+        utf8 = text.toUtf8();
+        sqlite3_bind_text(m_bulk, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+    };
     for (const RowRecord *r = rows; r != rows + count; ++r) {
         rowLists(*r, texts, values, verdicts);
         id = r->runId.toUtf8();
@@ -578,6 +601,8 @@ bool HistoryDatabase::insertRowsSqlite(const RowRecord *rows, qsizetype count, Q
         sqlite3_bind_text(m_bulk, 5, t.constData(), int(t.size()), SQLITE_STATIC);
         sqlite3_bind_text(m_bulk, 6, v.constData(), int(v.size()), SQLITE_STATIC);
         sqlite3_bind_text(m_bulk, 7, p.constData(), int(p.size()), SQLITE_STATIC);
+        bindOptional(8, r->serial, serial);
+        bindOptional(9, r->bin, bin);
         if (sqlite3_step(m_bulk) != SQLITE_DONE)
             return failed();
         sqlite3_reset(m_bulk);
@@ -668,7 +693,7 @@ QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values, bool
     if (!f.serial.isEmpty()) {
         // Rows name their part from version 4 on; none before.
         if (serials) {
-            terms << QStringLiteral("EXISTS (SELECT 1 FROM result_rows s WHERE s.run_id = r.id AND s.serial = ?)");
+            terms << QStringLiteral("r.id IN (SELECT s.run_id FROM result_rows s WHERE s.serial = ?)");
             values << f.serial;
         } else {
             terms << QStringLiteral("1 = 0");
@@ -720,8 +745,9 @@ bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, Q
     const bool kept = m_version >= 2;
     QString sql = QStringLiteral(
         "SELECT r.id, r.started, r.finished, r.station, r.operator_name, r.meter, r.procedure_name, r.lot_no, r.outcome, "
-        "%1, %2, %3 FROM runs r").arg(rowCount(kept), failCount(kept),
-        m_version >= 3 ? QStringLiteral("r.unrecorded") : QStringLiteral("NULL"));
+        "%1, %2, %3, %4 FROM runs r").arg(rowCount(kept), failCount(kept),
+        m_version >= 3 ? QStringLiteral("r.unrecorded") : QStringLiteral("NULL"),
+        m_version >= 4 ? QStringLiteral("r.meter_profile") : QStringLiteral("NULL"));
     sql += whereClause(filter, values, kept, m_version >= 4);
     sql += QStringLiteral(" ORDER BY r.started DESC, r.id DESC");
     if (limit >= 0) {
@@ -749,6 +775,7 @@ bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, Q
         s.rows = q.value(9).toLongLong();
         s.fails = q.value(10).toLongLong();
         s.unrecorded = q.value(11).toLongLong();
+        s.meterProfile = q.value(12).toString();
         out.append(s);
     }
     return true;
@@ -799,7 +826,7 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
     const bool serials = m_version >= 4;
     QString sql = QStringLiteral("SELECT seq, measured_at, verdict, texts, vals, verdicts, %1 FROM result_rows "
                                  "WHERE run_id = ? AND seq > ?%2 ORDER BY seq")
-                      .arg(serials ? QStringLiteral("serial") : QStringLiteral("NULL"),
+                      .arg(serials ? QStringLiteral("serial, bin") : QStringLiteral("NULL, NULL"),
                           serials && !filter.serial.isEmpty() ? QStringLiteral(" AND serial = ?") : QString());
     if (limit >= 0)
         sql += QStringLiteral(" LIMIT ?");
@@ -827,6 +854,7 @@ bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(
             r.rawValues = q.value(4).toString();
             r.rawVerdicts = q.value(5).toString();
             r.serial = q.value(6).toString();
+            r.bin = q.value(7).toString();
             if (!raw) {
                 r.texts = splitList(r.rawTexts);
                 r.values = splitList(r.rawValues);

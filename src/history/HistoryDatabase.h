@@ -80,6 +80,7 @@ public:
         QString id, started, finished, station, operatorName, meter, procedure, lot, outcome;
         qint64 rows = 0, fails = 0;
         qint64 unrecorded = 0; // rows the run could not record
+        QString meterProfile;  // empty: none recorded
     };
     // Newest first; limit < 0: all.
     bool listRuns(const Filter &filter, QVector<RunSummary> &out, QString *error, int limit = -1, int offset = 0);
@@ -93,11 +94,11 @@ public:
         int seq = 0;
         QString measuredAt;
         QString verdict;
-        QString serial; // the part's; empty when none was named
         const QVector<History::Column> *columns = nullptr;
         QStringList texts, values, verdicts;
         // The stored lists as joined (History::splitList); raw reads fill only these.
         QString rawTexts, rawValues, rawVerdicts;
+        QString serial, bin; // empty: none
     };
     // Rows of the selected runs, oldest run first, in sequence; the
     // callback returns false to stop. afterSeq/limit page one run's rows.

@@ -199,13 +199,13 @@ const QStringList &runTableColumns()
 {
     static const QStringList c = {"id", "started", "finished", "outcome", "station", "operator_name", "meter", "device",
         "procedure_name", "procedure_hash", "steps", "columns_json", "loops", "title", "company", "customer", "instrument",
-        "part_no", "lot_no", "quantity", "remark", "unrecorded"};
+        "part_no", "lot_no", "quantity", "remark", "unrecorded", "meter_profile"};
     return c;
 }
 
 const QStringList &rowTableColumns()
 {
-    static const QStringList c = {"run_id", "seq", "measured_at", "verdict", "texts", "vals", "verdicts"};
+    static const QStringList c = {"run_id", "seq", "measured_at", "verdict", "texts", "vals", "verdicts", "serial", "bin"};
     return c;
 }
 

@@ -12,7 +12,7 @@ namespace History {
 
 // The schema version this program writes, and the oldest it reads without
 // migrating (a read-only open never changes a database).
-constexpr int SchemaVersion = 3;
+constexpr int SchemaVersion = 4;
 constexpr int OldestReadableVersion = 1;
 
 // One result column of a run: a step's first or second item.
@@ -45,6 +45,7 @@ struct RunRecord
     // Report description texts.
     QString title, company, customer, instrument, partNo, lotNo, quantity, remark;
     int loops = 1;
+    QString meterProfile; // the meter profile the run spoke; empty: none recorded
 };
 
 struct RowRecord
@@ -54,6 +55,8 @@ struct RowRecord
     QDateTime measuredAt;  // UTC
     QString verdict;       // "pass" or "fail"
     QVector<Cell> cells;   // one per column of the run
+    QString serial;        // the part's serial number; empty: none
+    QString bin;           // the sorting bin ("BIN1".., "AUX", "OUT"); empty: none
 };
 
 struct SweepRecord

@@ -104,6 +104,8 @@ void RunRecording::onRowJudged(const PassEvaluator::Row &judged, const QDateTime
     row.seq = ++m_seq;
     row.measuredAt = measuredAtUtc;
     row.verdict = judged.image == ResultTableModel::Passed ? PassEvaluator::passText() : PassEvaluator::failText();
+    row.serial = m_serial;
+    m_serial.clear();
     const int n = int(judged.values.size());
     row.cells.reserve(n);
     for (int i = 0; i < n; ++i) {

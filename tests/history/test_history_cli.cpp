@@ -489,7 +489,7 @@ TEST(HistoryCli, AFullDiskStopsRecordingNotTheRun)
 }
 
 // Databases left at schema version 1, a file and a server: read as they
-// are (a read-only open changes nothing), brought to version 3 by the next
+// are (a read-only open changes nothing), brought to version 4 by the next
 // run with every run and row kept, counts included.
 TEST(HistoryCli, VersionOneDatabasesAreReadThenMigrated)
 {
@@ -542,13 +542,15 @@ TEST(HistoryCli, VersionOneDatabasesAreReadThenMigrated)
         const QStringList dropped = sql(url, QStringLiteral("DROP INDEX result_rows_verdict; DROP INDEX runs_station; "
                                                             "ALTER TABLE runs DROP COLUMN row_count; ALTER TABLE runs DROP COLUMN fail_count; "
                                                             "ALTER TABLE runs DROP COLUMN unrecorded; "
+                                                            "DROP INDEX result_rows_serial; ALTER TABLE result_rows DROP COLUMN serial; "
+                                                            "ALTER TABLE result_rows DROP COLUMN bin; ALTER TABLE runs DROP COLUMN meter_profile; "
                                                             "DELETE FROM schema_version WHERE version >= 2"));
         EXPECT_FALSE(dropped.join(QLatin1Char('\n')).contains(QLatin1String("ERROR"))) << qPrintable(dropped.join(QLatin1Char('\n')));
         EXPECT_EQ(runsJson(), recorded);
         EXPECT_EQ(sql(url, QStringLiteral("SELECT MAX(version) FROM schema_version")), QStringList{QStringLiteral("1")});
 
         run(3, QStringLiteral("new"));
-        EXPECT_EQ(sql(url, QStringLiteral("SELECT MAX(version), COUNT(*) FROM schema_version")), QStringList{QStringLiteral("3|3")});
+        EXPECT_EQ(sql(url, QStringLiteral("SELECT MAX(version), COUNT(*) FROM schema_version")), QStringList{QStringLiteral("4|4")});
         EXPECT_EQ(sql(url, QStringLiteral("SELECT lot_no, row_count, fail_count FROM runs ORDER BY started")),
             (QStringList{QStringLiteral("old|2|2"), QStringLiteral("new|3|3")}));
         const QJsonArray both = runsJson();
