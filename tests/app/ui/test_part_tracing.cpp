@@ -72,6 +72,18 @@ protected:
         return Desktop::waitUntil([d = QPointer<PartSerialDialog>(d)] { return !d || !d->isVisible(); }, 5000);
     }
 
+    // The serial of every recorded row, oldest first ("" for none).
+    QStringList recordedSerials()
+    {
+        QStringList serials;
+        HistoryDatabase db;
+        HistoryDatabase::Filter all;
+        all.since = QStringLiteral("2000");
+        if (db.open(history()->recorder()->target(), HistoryDatabase::Mode::ReadOnly, nullptr))
+            db.forEachRow(all, [&](const HistoryDatabase::StoredRow &r) { serials << r.serial; return true; }, nullptr);
+        return serials;
+    }
+
     QVector<HistoryDatabase::RunSummary> recordedRuns()
     {
         QVector<HistoryDatabase::RunSummary> runs;
@@ -115,6 +127,7 @@ TEST_F(PartTracing, OperatorLotAndSerialsAreRecordedWithTheRows)
     EXPECT_EQ(runs[0].operatorName, QStringLiteral("Ann O'Neil"));
     EXPECT_EQ(runs[0].lot, QStringLiteral("L-42"));
     EXPECT_EQ(runs[0].rows, 3);
+    EXPECT_EQ(recordedSerials(), (QStringList{QStringLiteral("SN-001"), QStringLiteral("SN-002"), QStringLiteral("SN-001")}));
 
     // Stop Run at the second part: one row, the run stored as stopped.
     runLoops(QStringLiteral("5"));
@@ -127,6 +140,7 @@ TEST_F(PartTracing, OperatorLotAndSerialsAreRecordedWithTheRows)
     ASSERT_EQ(runs.size(), 2);
     EXPECT_EQ(runs[0].rows, 1);
     EXPECT_EQ(runs[0].outcome, QStringLiteral("stopped"));
+    EXPECT_EQ(recordedSerials().value(3), QStringLiteral("SN-003"));
 
     // Signed out and no serials asked: as before this option existed.
     OperatorWindow::signOut();
@@ -138,6 +152,8 @@ TEST_F(PartTracing, OperatorLotAndSerialsAreRecordedWithTheRows)
     ASSERT_EQ(runs.size(), 3);
     EXPECT_EQ(runs[0].lot, QStringLiteral("0"));
     EXPECT_EQ(runs[0].operatorName, History::loginName());
+    EXPECT_EQ(recordedSerials().size(), 5);
+    EXPECT_EQ(recordedSerials().value(4), QString());
 }
 
 // A recorded run opened from Results History: its procedure and rows in the
