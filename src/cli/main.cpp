@@ -132,8 +132,9 @@ Usage:
       line and serves until SIGINT or SIGTERM. HOST:PORT defaults to
       127.0.0.1:8080; any other than a loopback address needs a token file
       (one line), and then every API request needs "Authorization: Bearer
-      TOKEN". API: GET /api/runs?since=&until=&procedure=&lot=&station=&limit=
-      (as history runs --json), /api/runs/ID/rows?offset=&limit= (a page of
+      TOKEN". API: GET /api/runs?since=&until=&procedure=&lot=&station=&serial=
+      &limit= (as history runs --json), /api/rows?serial=S (as history rows
+      --serial S --json), /api/runs/ID/rows?offset=&limit= (a page of
       history rows ID --json: 1000 rows unless limit says, at most 10000;
       X-Total-Count and a Link rel="next" header tell what follows),
       /api/stations; errors are {"error": "..."} with 400, 401 or 404.
