@@ -11,10 +11,11 @@
 #include <memory>
 
 // One connection to a results database (SQLite or PostgreSQL) on the thread
-// that opened it: the schema made or migrated on a writable open, inserts
-// that keep a record already there, and the queries of the history. Every
-// value is bound, never pasted into SQL. Failures give one sentence naming
-// the database.
+// that opened it: the schema made or migrated on a writable open
+// (HistoryDatabase.cpp), inserts that keep a record already there
+// (HistoryDatabaseWrites.cpp), and the queries of the history
+// (HistoryDatabaseQueries.cpp). Every value is bound, never pasted into SQL.
+// Failures give one sentence naming the database.
 struct sqlite3;
 struct sqlite3_stmt;
 
