@@ -1,6 +1,9 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHistory.h"
 
+#include "document/DocumentNames.h"
+#include "recording/RecordedRun.h"
+
 #include "history/HistoryDatabase.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryForwarder.h"
@@ -12,6 +15,7 @@
 #include "statistics/StatisticsJson.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
 #include <cstdio>
@@ -75,6 +79,7 @@ HistoryDatabase::Filter filterFrom(const CliArgs &a)
     f.procedure = a.value(QStringLiteral("procedure"));
     f.lot = a.value(QStringLiteral("lot"));
     f.station = a.value(QStringLiteral("station"));
+    f.serial = a.value(QStringLiteral("serial"));
     return f;
 }
 
@@ -86,7 +91,7 @@ HistoryDatabase::Filter selectionFrom(const CliArgs &a, const char *usage)
     HistoryDatabase::Filter filter = filterFrom(a);
     filter.runId = a.positional.value(0);
     if (filter.runId.isEmpty() && filter.lot.isEmpty() && filter.since.isEmpty() && filter.until.isEmpty()
-        && filter.procedure.isEmpty() && filter.station.isEmpty())
+        && filter.procedure.isEmpty() && filter.station.isEmpty() && filter.serial.isEmpty())
         throw CliError(ExitUsage, QString::fromLatin1(usage));
     return filter;
 }
@@ -95,7 +100,7 @@ int historyRuns(const QStringList &args)
 {
     CliArgs a(args, {QStringLiteral("json")});
     a.allowOnly({QStringLiteral("db"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
-        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json")});
+        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("serial"), QStringLiteral("json")});
     if (!a.positional.isEmpty())
         throw CliError(ExitUsage, QStringLiteral("history runs takes no argument but options; see qel-cli --help."));
     const HistoryDatabase::Filter filter = filterFrom(a);
@@ -114,9 +119,10 @@ int historyRows(const QStringList &args)
 {
     CliArgs a(args, {QStringLiteral("json")});
     a.allowOnly({QStringLiteral("db"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
-        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("json"), QStringLiteral("csv"), QStringLiteral("xlsx")});
+        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("serial"), QStringLiteral("json"), QStringLiteral("csv"),
+        QStringLiteral("xlsx")});
     const char *usage = "history rows needs a selection and an output: qel-cli history rows (RUN-ID | --lot LOT | "
-                        "--since ISO-DATE ...) (--json | --csv OUT | --xlsx OUT)";
+                        "--serial S | --since ISO-DATE ...) (--json | --csv OUT | --xlsx OUT)";
     const HistoryDatabase::Filter filter = selectionFrom(a, usage);
     const int outputs = int(a.has(QStringLiteral("json"))) + int(a.has(QStringLiteral("csv"))) + int(a.has(QStringLiteral("xlsx")));
     if (outputs != 1)
@@ -177,6 +183,36 @@ int historyStats(const QStringList &args)
     const QByteArray out = a.has(QStringLiteral("json")) ? StatisticsJson::toJson(statistics, c)
                                                          : StatisticsJson::toText(statistics, c);
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return ExitOk;
+}
+
+int historyReport(const QStringList &args)
+{
+    CliArgs a(args, {});
+    a.allowOnly({QStringLiteral("db"), QStringLiteral("rpt"), QStringLiteral("pro")});
+    if (a.positional.size() != 1 || !a.has(QStringLiteral("rpt")) || !a.has(QStringLiteral("pro")))
+        throw CliError(ExitUsage, QStringLiteral("history report needs a run and two files: qel-cli history report RUN-ID --rpt OUT.rpt --pro OUT.pro"));
+    const QString rpt = a.value(QStringLiteral("rpt")), pro = a.value(QStringLiteral("pro"));
+    using DocumentNames::FileType;
+    if (DocumentNames::fileType(DocumentNames::fileName(rpt)) != FileType::Report)
+        throw CliError(ExitUsage, QStringLiteral("The report name %1 must end in \"rpt\".").arg(rpt));
+    if (DocumentNames::fileType(DocumentNames::fileName(pro)) != FileType::Procedure)
+        throw CliError(ExitUsage, QStringLiteral("The procedure name %1 must end in \"pro\".").arg(pro));
+    // The pair must pass the open check the desktop makes between them.
+    if (!DocumentNames::checkOpen(DocumentNames::fileName(pro), DocumentNames::fileName(rpt)).allowed)
+        throw CliError(ExitUsage, QStringLiteral("The report name %1 must begin with the procedure's name %2, or the report "
+                                                 "does not open beside it.")
+                                      .arg(DocumentNames::fileName(rpt), DocumentNames::fileName(pro).remove(QStringLiteral(".pro"))));
+    checkOutputPath(rpt);
+    checkOutputPath(pro);
+    HistoryDatabase db;
+    openOrThrow(db, historyTarget(a), HistoryDatabase::Mode::ReadOnly);
+    RecordedRun run;
+    QString error;
+    if (!run.read(db, a.positional[0], &error))
+        throw CliError(ExitUsage, error);
+    if (!run.save(pro, rpt, &error))
+        throw CliError(ExitUsage, error);
     return ExitOk;
 }
 
@@ -275,6 +311,34 @@ History::SweepRecord CliRecording::sweepContext(const MeterConnector &meter) con
     return s;
 }
 
+void CliRecording::warnRecordedSerials(const QStringList &serials) const
+{
+    const QString lot = m_args.value(QStringLiteral("lot-no"));
+    if (lot.isEmpty() || !m_recorder.isRecording())
+        return;
+    HistoryDatabase db;
+    // Nothing recorded there yet, or not readable now: nothing to compare with.
+    if (!db.open(m_recorder.target(), HistoryDatabase::Mode::ReadOnly, nullptr))
+        return;
+    HistoryDatabase::Filter filter;
+    filter.lot = lot;
+    QSet<QString> asked;
+    for (const QString &serial : serials) {
+        if (asked.contains(serial))
+            continue;
+        asked.insert(serial);
+        filter.serial = serial;
+        qint64 rows = 0;
+        if (!db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &) { ++rows; return true; }, nullptr, 0, -1, true))
+            return;
+        if (rows > 0)
+            say(QStringLiteral("serial %1 was measured before in lot %2 (%3 row%4); it is measured and recorded again")
+                    .arg(serial, lot)
+                    .arg(rows)
+                    .arg(rows == 1 ? "" : "s"));
+    }
+}
+
 void CliRecording::finish()
 {
     // A run whose end the database did not take yet: a few more tries.
@@ -306,5 +370,7 @@ int cliHistory(const QStringList &args)
         return historySync(args.mid(1));
     if (sub == QLatin1String("stats"))
         return historyStats(args.mid(1));
-    throw CliError(ExitUsage, QStringLiteral("history needs runs, rows, stats or sync; see qel-cli --help."));
+    if (sub == QLatin1String("report"))
+        return historyReport(args.mid(1));
+    throw CliError(ExitUsage, QStringLiteral("history needs runs, rows, stats, report or sync; see qel-cli --help."));
 }

@@ -24,6 +24,9 @@ public:
 
     History::RunRecord runContext(const MeterConnector &meter, const QString &procedurePath, int loops) const;
     History::SweepRecord sweepContext(const MeterConnector &meter) const;
+    // Says (stderr) each serial already recorded in the run's lot; a lot
+    // of its own is not looked up when recording is off or no lot is named.
+    void warnRecordedSerials(const QStringList &serials) const;
     // Forwards what waits for a server (a few seconds at most) and says
     // what could not be recorded or forwarded.
     void finish();

@@ -14,6 +14,8 @@
 #include "statistics/StatisticsJson.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QHash>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -28,17 +30,52 @@ void printLine(const QStringList &cells)
     std::fflush(stdout);
 }
 
+// One serial a line (surrounding blanks and blank lines left out), a pass
+// each; a serial listed twice is measured twice, with a warning.
+QStringList readSerials(const CliArgs &a)
+{
+    const QString path = a.value(QStringLiteral("serials"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw CliError(ExitUsage, QStringLiteral("Cannot read %1: %2.").arg(path, file.errorString()));
+    QStringList serials;
+    QHash<QString, int> firstLine;
+    int line = 0;
+    for (const QByteArray &raw : file.readAll().split('\n')) {
+        ++line;
+        const QString serial = QString::fromUtf8(raw).trimmed();
+        if (serial.isEmpty())
+            continue;
+        if (firstLine.contains(serial))
+            std::fprintf(stderr, "qel-cli: serial %s is listed twice in %s (lines %d and %d); both passes are measured and recorded.\n",
+                qPrintable(serial), qPrintable(path), firstLine.value(serial), line);
+        else
+            firstLine.insert(serial, line);
+        serials << serial;
+    }
+    if (serials.isEmpty())
+        throw CliError(ExitUsage, QStringLiteral("%1 holds no serial numbers.").arg(path));
+    if (a.has(QStringLiteral("loops")) && a.intValue(QStringLiteral("loops"), 0) != serials.size())
+        throw CliError(ExitUsage, QStringLiteral("--loops %1 does not match the %2 serial numbers in %3: a run with --serials "
+                                                 "has one pass a serial.")
+                                      .arg(a.value(QStringLiteral("loops")))
+                                      .arg(serials.size())
+                                      .arg(path));
+    return serials;
+}
+
 } // namespace
 
 int cliRun(const QStringList &args)
 {
     CliArgs a(args, {CliRecording::flag()});
     a.allowOnly(QStringList{QStringLiteral("port"), QStringLiteral("settings"), QStringLiteral("loops"), QStringLiteral("report"),
-        QStringLiteral("reply-timeout"), QStringLiteral("stats"), QStringLiteral("meter"), QStringLiteral("bins")} + CliRecording::runOptions());
+        QStringLiteral("reply-timeout"), QStringLiteral("stats"), QStringLiteral("meter"), QStringLiteral("bins"), QStringLiteral("serials")} + CliRecording::runOptions());
     if (a.positional.size() != 1 || !a.has(QStringLiteral("port")))
         throw CliError(ExitUsage, QStringLiteral("run needs a procedure and a device: qel-cli run PROCEDURE.pro --port DEVICE"));
     const QString procedurePath = a.positional[0];
-    const int loops = a.intValue(QStringLiteral("loops"), 1);
+    const QStringList serials = a.has(QStringLiteral("serials")) ? readSerials(a) : QStringList();
+    const int loops = serials.isEmpty() ? a.intValue(QStringLiteral("loops"), 1) : int(serials.size());
     const int replyTimeout = a.intValue(QStringLiteral("reply-timeout"), 10000);
     const QString reportPath = a.value(QStringLiteral("report"));
     const QString statsPath = a.value(QStringLiteral("stats"));
@@ -87,6 +124,15 @@ int cliRun(const QStringList &args)
     session.setReplyTimeout(replyTimeout);
     RunRecording recorded(recording.recorder(), session,
         [&] { return recording.runContext(session.connector(), procedurePath, loops); });
+    if (!serials.isEmpty()) {
+        recording.warnRecordedSerials(serials);
+        // Each pass measures the part named by the next serial.
+        session.setHoldBeforePass(true);
+        QObject::connect(&session, &QelSession::passWaiting, &recorded, [&](int pass) {
+            recorded.setPartSerial(serials.value(pass));
+            session.resumePass();
+        });
+    }
 
     QStringList titles = results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time");
     if (bins)

@@ -25,6 +25,7 @@ Usage:
       From that JSON to the binary file and back, by the names' types
       (.json <-> .pro/.rpt/.pic). A round trip keeps the file byte for byte.
   qel-cli run PROCEDURE.pro --port DEVICE [--meter PROFILE|auto] [--settings 9600,n,8,1] [--loops N]
+              [--serials FILE]
               [--report OUT.rpt] [--stats OUT.json] [--reply-timeout MS] [--db URL | --no-db]
               [--operator NAME] [--company C] [--customer C] [--instrument I]
               [--part-no P] [--lot-no L] [--quantity Q] [--remark R]
@@ -40,6 +41,12 @@ Usage:
       (BIN1..BIN9, AUX, OUT) in a last column "Bin".
       Every row is recorded in the results database as it is judged (see
       "Results history" below); the texts go into the run's record.
+      --serials: one part serial number a line (blanks around it and blank
+      lines left out); one pass a serial, each row recorded with its serial.
+      --loops, if given too, must equal the number of serials (otherwise
+      refused before the meter is touched). A serial listed twice, or
+      already recorded in the --lot-no lot, is warned about on stderr and
+      measured all the same.
   qel-cli sweep --port DEVICE [--meter PROFILE|auto] [--settings ...] --item C [--second off]
               [--circuit SER] [--speed MED] --kind freq|volt --start 20 --end 100
               --points 10 [--unit Hz] [--fixed-freq 20 --fixed-freq-unit Hz]
@@ -111,7 +118,7 @@ Usage:
       in SI base units. --circuit: how C or L readings with R were measured
       (default SER). A sweep that cannot determine the model is refused (2).
   qel-cli history runs [--db URL] [--since ISO-DATE] [--until ISO-DATE]
-              [--procedure NAME] [--lot LOT] [--station HOST] [--json]
+              [--procedure NAME] [--lot LOT] [--station HOST] [--serial S] [--json]
       Recorded runs, newest first: a header line and one tab-separated line a
       run, or a JSON array of {"id","started","finished","station","operator",
       "meter","procedure","lot","rows","fails","outcome"}; outcome is
@@ -119,15 +126,23 @@ Usage:
       (then "unrecorded": the rows that could not be recorded); null while
       unknown. A run on a meter profile other than legacy adds
       "meterProfile".
-  qel-cli history rows (RUN-ID | --lot LOT | --since ISO-DATE ...) [--db URL]
-              (--json | --csv OUT | --xlsx OUT)
+  qel-cli history rows (RUN-ID | --lot LOT | --serial S | --since ISO-DATE ...)
+              [--db URL] (--json | --csv OUT | --xlsx OUT)
       The rows of the selected runs with their readings and verdicts. JSON:
       [{"run":ID,"seq":N,"measuredAt":ISO-TIME,"verdict":"pass"|"fail",
         "cells":[{"step":N,"item":"C","text":"100nF","value":1e-07,
-                  "verdict":"pass"|"fail"|""},...]},...] (value in SI base
-      units, null without a number); "bin": the row's bin when the run sorted
-      by a bin plan (run --bins), else null. CSV/XLSX: run, seq, measuredAt, verdict,
+                  "verdict":"pass"|"fail"|""},...],"serial":S|null,"bin":B|null},...]
+      (value in SI base units, null without a number; serial: the part's,
+      null when none was named; bin: the row's bin when the run sorted by a
+      bin plan (run --bins), else null). CSV/XLSX: run, seq, measuredAt, verdict,
       then per step and item its text, value and P/F. OUT "-" is stdout.
+      --serial S: every row of that part (in every run; with runs, the runs
+      that measured it).
+  qel-cli history report RUN-ID --rpt OUT.rpt --pro OUT.pro [--db URL]
+      A recorded run written again as a procedure file and a report file
+      (the run's rows, dated as the run dated them in this machine's time
+      zone), the bytes the run's own save would have written. The report
+      name must begin with the procedure's name, so the pair opens together.
   qel-cli history sync --db URL
       Forwards the rows waiting in the local spool for that server and says
       how many went.
@@ -142,8 +157,9 @@ Usage:
       line and serves until SIGINT or SIGTERM. HOST:PORT defaults to
       127.0.0.1:8080; any other than a loopback address needs a token file
       (one line), and then every API request needs "Authorization: Bearer
-      TOKEN". API: GET /api/runs?since=&until=&procedure=&lot=&station=&limit=
-      (as history runs --json), /api/runs/ID/rows?offset=&limit= (a page of
+      TOKEN". API: GET /api/runs?since=&until=&procedure=&lot=&station=&serial=
+      &limit= (as history runs --json), /api/rows?serial=S (as history rows
+      --serial S --json), /api/runs/ID/rows?offset=&limit= (a page of
       history rows ID --json: 1000 rows unless limit says, at most 10000;
       X-Total-Count and a Link rel="next" header tell what follows),
       /api/stations; errors are {"error": "..."} with 400, 401 or 404.

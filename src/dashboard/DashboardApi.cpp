@@ -83,6 +83,7 @@ HistoryDatabase::Filter filterOf(const QHash<QString, QString> &p)
     f.procedure = p.value(QStringLiteral("procedure"));
     f.lot = p.value(QStringLiteral("lot"));
     f.station = p.value(QStringLiteral("station"));
+    f.serial = p.value(QStringLiteral("serial"));
     return f;
 }
 
@@ -229,18 +230,20 @@ DashboardReply DashboardApi::route(const QByteArray &path, const QByteArray &que
         return control(query);
     if (path == "/api/bins")
         return bins(query);
+    if (path == "/api/rows")
+        return partRows(query);
     static const QRegularExpression rowsPath(QStringLiteral("^/api/runs/([A-Za-z0-9._~%-]{1,200})/rows$"));
     const QRegularExpressionMatch m = rowsPath.match(QString::fromLatin1(path));
     if (m.hasMatch())
         return rows(QUrl::fromPercentEncoding(m.captured(1).toLatin1()), query);
     return DashboardReply::error(404, QStringLiteral("There is nothing at this address; the API has /api/runs, "
-                                                     "/api/runs/ID/rows, /api/stats, /api/histogram, /api/control, /api/bins and /api/stations."));
+                                                     "/api/runs/ID/rows, /api/rows, /api/stats, /api/histogram, /api/control, /api/bins and /api/stations."));
 }
 
 DashboardReply DashboardApi::runs(const QByteArray &query)
 {
     const auto p = parameters(query, {QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("procedure"),
-        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("limit")});
+        QStringLiteral("lot"), QStringLiteral("station"), QStringLiteral("serial"), QStringLiteral("limit")});
     const HistoryDatabase::Filter filter = filterOf(p);
     int limit = -1;
     if (p.contains(QStringLiteral("limit"))) {
@@ -298,6 +301,20 @@ DashboardReply DashboardApi::rows(const QString &runId, const QByteArray &query)
         reply.headers.append({QByteArrayLiteral("Link"), '<' + next + ">; rel=\"next\""});
     }
     return reply;
+}
+
+DashboardReply DashboardApi::partRows(const QByteArray &query)
+{
+    const auto p = parameters(query, {QStringLiteral("serial")});
+    HistoryDatabase::Filter filter;
+    filter.serial = p.value(QStringLiteral("serial"));
+    if (filter.serial.isEmpty())
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("/api/rows needs serial."))};
+    QByteArray body;
+    QString error;
+    if (!HistoryExport::rowsJson(m_db, filter, body, &error))
+        throw Failed{error};
+    return json(body);
 }
 
 DashboardReply DashboardApi::stats(const QByteArray &query)

@@ -94,6 +94,8 @@ private:
     DashboardReply route(const QByteArray &path, const QByteArray &query);
     DashboardReply runs(const QByteArray &query);
     DashboardReply rows(const QString &runId, const QByteArray &query);
+    // Every measurement of one part: ?serial=S, as history rows --serial S --json.
+    DashboardReply partRows(const QByteArray &query);
     DashboardReply stats(const QByteArray &query);
     DashboardReply histogram(const QByteArray &query);
     DashboardReply stations(const QByteArray &query);

@@ -6,10 +6,10 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QStorageInfo>
+#include <QUrl>
 #include <QVariant>
 
-#include <algorithm>
-#include <limits>
 #include <mutex>
 
 #include <sqlite3.h>
@@ -103,16 +103,16 @@ const QVector<QStringList> &migrations()
     return m;
 }
 
-QVariant orNull(const QString &s)
+// An existing file whose folder cannot take new files (a read-only mount,
+// or no permission), or which itself cannot be written.
+bool onReadOnlyMedium(const QString &path)
 {
-    return s.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(s);
+    const QFileInfo file(path);
+    if (!file.exists())
+        return false;
+    return QStorageInfo(file.absolutePath()).isReadOnly() || !QFileInfo(file.absolutePath()).isWritable() || !file.isWritable();
 }
 
-QVariant text(const QString &s)
-{
-    // NOT NULL columns: an empty text is stored as an empty text.
-    return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
-}
 
 } // namespace
 
@@ -154,15 +154,19 @@ void HistoryDatabase::close()
 QString HistoryDatabase::describe(const QSqlError &error) const
 {
     const QString where = m_target.display();
-    const QString code = error.nativeErrorCode();
     if (m_target.kind == HistoryTarget::Kind::SQLite) {
-        if (code == QLatin1String("26"))
+        // The driver gives SQLite's extended codes: the primary one is the low byte.
+        bool numeric = false;
+        const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;
+        if (numeric && code == SQLITE_NOTADB)
             return QStringLiteral("%1 is not a results database (not an SQLite file).").arg(where);
-        if (code == QLatin1String("5") || code == QLatin1String("6"))
+        if (numeric && (code == SQLITE_BUSY || code == SQLITE_LOCKED))
             return QStringLiteral("%1 is locked by another program.").arg(where);
-        if (code == QLatin1String("13"))
+        if (numeric && code == SQLITE_FULL)
             return QStringLiteral("%1 cannot be written: the disk is full.").arg(where);
-        if (code == QLatin1String("8"))
+        // A file on a read-only medium cannot even be opened for writing: its
+        // write-ahead log cannot be made beside it.
+        if (numeric && (code == SQLITE_READONLY || (code == SQLITE_CANTOPEN && onReadOnlyMedium(m_target.path))))
             return QStringLiteral("%1 cannot be written: it is read-only.").arg(where);
     }
     QString why = error.databaseText().trimmed();
@@ -246,6 +250,13 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout);
         if (mode == Mode::ReadOnly)
             options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        // On a read-only mount nothing can change the file, and its write-ahead
+        // log's index cannot be made beside it: read it as it stands.
+        if (mode == Mode::ReadOnly && QStorageInfo(info.absolutePath()).isReadOnly()) {
+            db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded)
+                               + QStringLiteral("?immutable=1"));
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+        }
         db.setConnectOptions(options);
         if (!db.open())
             return fail(describe(db.lastError()));
@@ -256,7 +267,7 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
         {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-                m_failedForGood = q.lastError().nativeErrorCode() == QLatin1String("26");
+                m_failedForGood = (q.lastError().nativeErrorCode().toInt() & 0xff) == SQLITE_NOTADB;
                 return fail(describe(q.lastError()));
             }
         }
@@ -405,471 +416,4 @@ bool HistoryDatabase::commit(QString *error)
 void HistoryDatabase::rollback()
 {
     database().rollback();
-}
-
-namespace {
-
-// A new run or sweep: the columns it starts with, kept when it is there already.
-QString headInsert(const QString &table, const QStringList &columns)
-{
-    const QStringList start = startColumns(columns);
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (id) DO NOTHING")
-        .arg(table, start.join(QStringLiteral(", ")), placeholders(int(start.size())));
-}
-
-const QString &pointInsert()
-{
-    static const QString sql =
-        QStringLiteral("INSERT INTO sweep_points (%1) VALUES (%2) ON CONFLICT (sweep_id, draw, seq) DO NOTHING")
-            .arg(pointTableColumns().join(QStringLiteral(", ")), placeholders(int(pointTableColumns().size())));
-    return sql;
-}
-
-} // namespace
-
-bool HistoryDatabase::insertRun(const RunRecord &r, QString *error)
-{
-    QSqlQuery &q = prepared(QStringLiteral("run"),
-        headInsert(QStringLiteral("runs"), runTableColumns()));
-    for (const QVariant &v : {text(r.id), text(timeText(r.started)), text(r.station), text(r.operatorName), text(r.meter),
-             text(r.device), text(r.procedure), text(r.procedureHash), text(r.steps), text(columnsJson(r.columns)),
-             QVariant(r.loops), text(r.title), text(r.company), text(r.customer), text(r.instrument), text(r.partNo),
-             text(r.lotNo), text(r.quantity), text(r.remark), orNull(r.meterProfile)})
-        q.addBindValue(v);
-    return exec(q, error);
-}
-
-// A run's kept counts, from its rows.
-#define RunCounts                                                                                                      \
-    "row_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id), "                                     \
-    "fail_count = (SELECT COUNT(*) FROM result_rows w WHERE w.run_id = runs.id AND w.verdict = 'fail') "
-
-bool HistoryDatabase::finishRun(const QString &id, const QDateTime &finished, const QString &outcome, QString *error,
-                                bool count, qint64 unrecorded)
-{
-    QSqlQuery &q = count
-        ? prepared(QStringLiteral("finishRunCounted"),
-              QStringLiteral("UPDATE runs SET finished = ?, outcome = ?, unrecorded = ?, " RunCounts "WHERE id = ?"))
-        : prepared(QStringLiteral("finishRun"),
-              QStringLiteral("UPDATE runs SET finished = ?, outcome = ?, unrecorded = ? WHERE id = ?"));
-    q.addBindValue(timeText(finished));
-    q.addBindValue(outcome);
-    q.addBindValue(unrecorded > 0 ? QVariant(unrecorded) : QVariant(QMetaType::fromType<qlonglong>()));
-    q.addBindValue(id);
-    return exec(q, error);
-}
-
-bool HistoryDatabase::countRun(const QString &id, QString *error)
-{
-    QSqlQuery &q = prepared(QStringLiteral("countRun"),
-        QStringLiteral("UPDATE runs SET " RunCounts "WHERE id = ? AND finished IS NOT NULL"));
-    q.addBindValue(id);
-    return exec(q, error);
-}
-
-namespace {
-
-const QString RowInsert =
-    QStringLiteral("INSERT INTO result_rows (%1) VALUES ").arg(rowTableColumns().join(QStringLiteral(", ")));
-const QString RowTuple = QLatin1Char('(') + placeholders(int(rowTableColumns().size())) + QLatin1Char(')');
-const QString RowKept = QStringLiteral(" ON CONFLICT (run_id, seq) DO NOTHING");
-
-// A row's readings as the three stored lists.
-void rowLists(const RowRecord &r, QString &texts, QString &values, QString &verdicts)
-{
-    texts.clear();
-    values.clear();
-    verdicts.clear();
-    texts.reserve(r.cells.size() * 12);
-    values.reserve(r.cells.size() * 12);
-    verdicts.reserve(r.cells.size() * 5);
-    for (int i = 0; i < r.cells.size(); ++i) {
-        const Cell &c = r.cells[i];
-        if (i) {
-            texts += QLatin1Char('\t');
-            values += QLatin1Char('\t');
-            verdicts += QLatin1Char('\t');
-        }
-        appendEntry(texts, c.text);
-        appendValue(values, c.value);
-        appendEntry(verdicts, c.verdict);
-    }
-}
-
-void bindRow(QSqlQuery &q, const RowRecord &r)
-{
-    QString texts, values, verdicts;
-    rowLists(r, texts, values, verdicts);
-    q.addBindValue(r.runId);
-    q.addBindValue(r.seq);
-    q.addBindValue(timeText(r.measuredAt));
-    q.addBindValue(r.verdict);
-    q.addBindValue(text(texts));
-    q.addBindValue(text(values));
-    q.addBindValue(text(verdicts));
-    q.addBindValue(orNull(r.serial));
-    q.addBindValue(orNull(r.bin));
-}
-
-QString rowsInsert(int rows)
-{
-    QString sql = RowInsert;
-    for (int i = 0; i < rows; ++i) {
-        if (i)
-            sql += QStringLiteral(", ");
-        sql += RowTuple;
-    }
-    return sql + RowKept;
-}
-
-} // namespace
-
-bool HistoryDatabase::insertRow(const RowRecord &r, QString *error)
-{
-    if (m_sqlite)
-        return insertRowsSqlite(&r, 1, error);
-    static const QString sql = rowsInsert(1);
-    QSqlQuery &q = prepared(QStringLiteral("row"), sql);
-    bindRow(q, r);
-    return exec(q, error);
-}
-
-bool HistoryDatabase::insertRowsSqlite(const RowRecord *rows, qsizetype count, QString *error)
-{
-    // Through Qt's driver a value costs more than the library's whole insert
-    // (variants, UTF-16): the same statement, bound here as the UTF-8 the
-    // file stores.
-    sqlite3 *db = m_sqlite;
-    auto failed = [&] {
-        if (error)
-            *error = describe(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)), QSqlError::StatementError,
-                QString::number(sqlite3_errcode(db) & 0xff)));
-        if (m_bulk)
-            sqlite3_reset(m_bulk);
-        return false;
-    };
-    if (!m_bulk) {
-        const QByteArray sql = rowsInsert(1).toUtf8();
-        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &m_bulk, nullptr) != SQLITE_OK)
-            return failed();
-    }
-    QString texts, values, verdicts;
-    QByteArray id, at, verdict, t, v, p, serial, bin;
-    auto bindOptional = [&](int index, const QString &text, QByteArray &utf8) {
-        if (text.isEmpty()) {
-            sqlite3_bind_null(m_bulk, index);
-            return;
-        }
-        utf8 = text.toUtf8();
-        sqlite3_bind_text(m_bulk, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-    };
-    for (const RowRecord *r = rows; r != rows + count; ++r) {
-        rowLists(*r, texts, values, verdicts);
-        id = r->runId.toUtf8();
-        at = timeText(r->measuredAt).toLatin1();
-        verdict = r->verdict.toUtf8();
-        t = texts.toUtf8();
-        v = values.toUtf8();
-        p = verdicts.toUtf8();
-        sqlite3_bind_text(m_bulk, 1, id.constData(), int(id.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(m_bulk, 2, r->seq);
-        sqlite3_bind_text(m_bulk, 3, at.constData(), int(at.size()), SQLITE_STATIC);
-        sqlite3_bind_text(m_bulk, 4, verdict.constData(), int(verdict.size()), SQLITE_STATIC);
-        sqlite3_bind_text(m_bulk, 5, t.constData(), int(t.size()), SQLITE_STATIC);
-        sqlite3_bind_text(m_bulk, 6, v.constData(), int(v.size()), SQLITE_STATIC);
-        sqlite3_bind_text(m_bulk, 7, p.constData(), int(p.size()), SQLITE_STATIC);
-        bindOptional(8, r->serial, serial);
-        bindOptional(9, r->bin, bin);
-        if (sqlite3_step(m_bulk) != SQLITE_DONE)
-            return failed();
-        sqlite3_reset(m_bulk);
-    }
-    return true;
-}
-
-bool HistoryDatabase::insertRows(const QVector<RowRecord> &rows, QString *error)
-{
-    if (m_sqlite)
-        return insertRowsSqlite(rows.constData(), rows.size(), error);
-    // Many rows a statement: the cost of a statement is paid once for them all.
-    constexpr int PerStatement = 64;
-    for (qsizetype done = 0; done < rows.size();) {
-        const int n = int(std::min<qsizetype>(PerStatement, rows.size() - done));
-        static const QString full = rowsInsert(PerStatement);
-        QSqlQuery &q = n == PerStatement ? prepared(QStringLiteral("rows"), full)
-                                         : prepared(QStringLiteral("rows%1").arg(n), rowsInsert(n));
-        for (int k = 0; k < n; ++k)
-            bindRow(q, rows[done + k]);
-        if (!exec(q, error))
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-bool HistoryDatabase::insertSweep(const SweepRecord &s, QString *error)
-{
-    QSqlQuery &q = prepared(QStringLiteral("sweep"),
-        headInsert(QStringLiteral("sweeps"), sweepTableColumns()));
-    for (const QVariant &v : {text(s.id), text(timeText(s.started)), text(s.station), text(s.operatorName), text(s.meter),
-             text(s.device), text(s.settings)})
-        q.addBindValue(v);
-    return exec(q, error);
-}
-
-bool HistoryDatabase::finishSweep(const QString &id, const QDateTime &finished, const QString &outcome, QString *error)
-{
-    QSqlQuery &q = prepared(QStringLiteral("finishSweep"),
-        QStringLiteral("UPDATE sweeps SET finished = ?, outcome = ? WHERE id = ?"));
-    q.addBindValue(timeText(finished));
-    q.addBindValue(outcome);
-    q.addBindValue(id);
-    return exec(q, error);
-}
-
-bool HistoryDatabase::insertPoint(const PointRecord &p, QString *error)
-{
-    QSqlQuery &q = prepared(QStringLiteral("point"),
-        pointInsert());
-    for (const QVariant &v : {text(p.sweepId), QVariant(p.draw), QVariant(p.seq), text(timeText(p.measuredAt)), text(p.x),
-             text(p.first), text(p.second)})
-        q.addBindValue(v);
-    return exec(q, error);
-}
-
-bool HistoryDatabase::markSpooled(const QString &id, const QString &kind, const QString &targetKey, QString *error)
-{
-    QSqlQuery &q = prepared(QStringLiteral("spooled"),
-        QStringLiteral("INSERT INTO spooled (id, kind, target) VALUES (?, ?, ?) ON CONFLICT (id) DO NOTHING"));
-    q.addBindValue(id);
-    q.addBindValue(kind);
-    q.addBindValue(targetKey);
-    return exec(q, error);
-}
-
-namespace {
-
-// A run's rows and fails: kept in the run once it has ended (version 2),
-// counted while it runs or when it was cut off.
-QString rowCount(bool kept)
-{
-    const QString live = QStringLiteral("(SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id)");
-    return kept ? QStringLiteral("COALESCE(r.row_count, %1)").arg(live) : live;
-}
-
-QString failCount(bool kept)
-{
-    const QString live = QStringLiteral("(SELECT COUNT(*) FROM result_rows w WHERE w.run_id = r.id AND w.verdict = 'fail')");
-    return kept ? QStringLiteral("COALESCE(r.fail_count, %1)").arg(live) : live;
-}
-
-// The WHERE clause of a filter over runs r, with its values in order.
-QString whereClause(const HistoryDatabase::Filter &f, QVariantList &values, bool kept)
-{
-    QStringList terms;
-    if (!f.runId.isEmpty()) {
-        terms << QStringLiteral("r.id = ?");
-        values << f.runId;
-    }
-    if (!f.runIds.isEmpty()) {
-        QStringList marks;
-        for (const QString &id : f.runIds) {
-            marks << QStringLiteral("?");
-            values << id;
-        }
-        terms << QStringLiteral("r.id IN (%1)").arg(marks.join(QStringLiteral(", ")));
-    }
-    if (!f.since.isEmpty()) {
-        terms << QStringLiteral("r.started >= ?");
-        values << f.since;
-    }
-    if (!f.until.isEmpty()) {
-        terms << QStringLiteral("r.started < ?");
-        values << f.until;
-    }
-    if (!f.procedure.isEmpty()) {
-        terms << QStringLiteral("(r.procedure_name = ? OR r.procedure_name = ?)");
-        values << f.procedure << f.procedure + QStringLiteral(".pro");
-    }
-    if (!f.lot.isEmpty()) {
-        terms << QStringLiteral("r.lot_no = ?");
-        values << f.lot;
-    }
-    if (!f.station.isEmpty()) {
-        terms << QStringLiteral("r.station = ?");
-        values << f.station;
-    }
-    if (f.verdict == QLatin1String("pass") || f.verdict == QLatin1String("fail")) {
-        terms << QStringLiteral("%1 %2 0").arg(failCount(kept), f.verdict == QLatin1String("pass") ? QStringLiteral("=") : QStringLiteral(">"));
-    }
-    return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
-}
-
-} // namespace
-
-bool HistoryDatabase::listRuns(const Filter &filter, QVector<RunSummary> &out, QString *error, int limit, int offset)
-{
-    QVariantList values;
-    const bool kept = m_version >= 2;
-    QString sql = QStringLiteral(
-        "SELECT r.id, r.started, r.finished, r.station, r.operator_name, r.meter, r.procedure_name, r.lot_no, r.outcome, "
-        "%1, %2, %3, %4 FROM runs r").arg(rowCount(kept), failCount(kept),
-        m_version >= 3 ? QStringLiteral("r.unrecorded") : QStringLiteral("NULL"),
-        m_version >= 4 ? QStringLiteral("r.meter_profile") : QStringLiteral("NULL"));
-    sql += whereClause(filter, values, kept);
-    sql += QStringLiteral(" ORDER BY r.started DESC, r.id DESC");
-    if (limit >= 0) {
-        sql += QStringLiteral(" LIMIT ? OFFSET ?");
-        values << limit << offset;
-    }
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!exec(q, error))
-        return false;
-    while (q.next()) {
-        RunSummary s;
-        s.id = q.value(0).toString();
-        s.started = q.value(1).toString();
-        s.finished = q.value(2).toString();
-        s.station = q.value(3).toString();
-        s.operatorName = q.value(4).toString();
-        s.meter = q.value(5).toString();
-        s.procedure = q.value(6).toString();
-        s.lot = q.value(7).toString();
-        s.outcome = q.value(8).toString();
-        s.rows = q.value(9).toLongLong();
-        s.fails = q.value(10).toLongLong();
-        s.unrecorded = q.value(11).toLongLong();
-        s.meterProfile = q.value(12).toString();
-        out.append(s);
-    }
-    return true;
-}
-
-bool HistoryDatabase::runColumns(const QString &runId, QVector<Column> &columns, QString *error)
-{
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("SELECT columns_json FROM runs WHERE id = ?"));
-    q.addBindValue(runId);
-    if (!exec(q, error))
-        return false;
-    columns = q.next() ? columnsFromJson(q.value(0).toString()) : QVector<Column>();
-    return true;
-}
-
-bool HistoryDatabase::runSteps(const QString &runId, QString &stepsJson, QString *error)
-{
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("SELECT steps FROM runs WHERE id = ?"));
-    q.addBindValue(runId);
-    if (!exec(q, error))
-        return false;
-    stepsJson = q.next() ? q.value(0).toString() : QString();
-    return true;
-}
-
-bool HistoryDatabase::forEachRow(const Filter &filter, const std::function<bool(const StoredRow &)> &row, QString *error,
-                                 int afterSeq, int limit, bool raw)
-{
-    // The runs first, oldest first, then each run's rows in key order: no
-    // sort over the rows, and PostgreSQL takes no second statement while
-    // it streams a forward-only result.
-    QVector<QPair<QString, QVector<Column>>> runs;
-    {
-        QVariantList values;
-        QSqlQuery c(database());
-        c.setForwardOnly(true);
-        c.prepare(QStringLiteral("SELECT r.id, r.columns_json FROM runs r") + whereClause(filter, values, m_version >= 2)
-                  + QStringLiteral(" ORDER BY r.started, r.id"));
-        for (const QVariant &v : values)
-            c.addBindValue(v);
-        if (!exec(c, error))
-            return false;
-        while (c.next())
-            runs.append({c.value(0).toString(), columnsFromJson(c.value(1).toString())});
-    }
-    QString sql = QStringLiteral("SELECT seq, measured_at, verdict, texts, vals, verdicts, %1 FROM result_rows "
-                                 "WHERE run_id = ? AND seq > ? ORDER BY seq")
-                      .arg(m_version >= 4 ? QStringLiteral("serial, bin") : QStringLiteral("NULL, NULL"));
-    if (limit >= 0)
-        sql += QStringLiteral(" LIMIT ?");
-    qint64 left = limit;
-    StoredRow r;
-    for (const auto &run : runs) {
-        QSqlQuery q(database());
-        q.setForwardOnly(true);
-        q.prepare(sql);
-        q.addBindValue(run.first);
-        q.addBindValue(afterSeq);
-        if (limit >= 0)
-            q.addBindValue(left);
-        if (!exec(q, error))
-            return false;
-        r.runId = run.first;
-        r.columns = &run.second;
-        while (q.next()) {
-            r.seq = q.value(0).toInt();
-            r.measuredAt = q.value(1).toString();
-            r.verdict = q.value(2).toString();
-            r.rawTexts = q.value(3).toString();
-            r.rawValues = q.value(4).toString();
-            r.rawVerdicts = q.value(5).toString();
-            r.serial = q.value(6).toString();
-            r.bin = q.value(7).toString();
-            if (!raw) {
-                r.texts = splitList(r.rawTexts);
-                r.values = splitList(r.rawValues);
-                r.verdicts = splitList(r.rawVerdicts);
-            }
-            if (!row(r))
-                return true;
-            if (limit >= 0 && --left <= 0)
-                return true;
-        }
-    }
-    return true;
-}
-
-bool HistoryDatabase::seqAfterOffset(const QString &runId, qint64 offset, qint64 listedRows, int &afterSeq, QString *error)
-{
-    afterSeq = 0;
-    if (offset <= 0)
-        return true;
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
-    auto first = [&](const QString &sql, const QVariantList &values, qint64 &out) {
-        q.prepare(sql);
-        for (const QVariant &v : values)
-            q.addBindValue(v);
-        if (!exec(q, error))
-            return false;
-        out = q.next() ? q.value(0).toLongLong() : 0;
-        q.finish();
-        return true;
-    };
-    if (offset <= listedRows) {
-        // Counted first, then found numbered 1..count with nothing above:
-        // rows only ever join, so the nth row is seq n.
-        qint64 max = 0, min = 0;
-        if (!first(QStringLiteral("SELECT MAX(seq) FROM result_rows WHERE run_id = ?"), {runId}, max)
-            || !first(QStringLiteral("SELECT MIN(seq) FROM result_rows WHERE run_id = ?"), {runId}, min))
-            return false;
-        if (min >= 1 && max == listedRows) {
-            afterSeq = int(offset);
-            return true;
-        }
-    }
-    qint64 seq = 0;
-    q.prepare(QStringLiteral("SELECT seq FROM result_rows WHERE run_id = ? ORDER BY seq LIMIT 1 OFFSET ?"));
-    q.addBindValue(runId);
-    q.addBindValue(offset - 1);
-    if (!exec(q, error))
-        return false;
-    seq = q.next() ? q.value(0).toLongLong() : std::numeric_limits<int>::max();
-    q.finish();
-    afterSeq = int(seq);
-    return true;
 }

@@ -11,10 +11,11 @@
 #include <memory>
 
 // One connection to a results database (SQLite or PostgreSQL) on the thread
-// that opened it: the schema made or migrated on a writable open, inserts
-// that keep a record already there, and the queries of the history. Every
-// value is bound, never pasted into SQL. Failures give one sentence naming
-// the database.
+// that opened it: the schema made or migrated on a writable open
+// (HistoryDatabase.cpp), inserts that keep a record already there
+// (HistoryDatabaseWrites.cpp), and the queries of the history
+// (HistoryDatabaseQueries.cpp). Every value is bound, never pasted into SQL.
+// Failures give one sentence naming the database.
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -73,6 +74,7 @@ public:
         QString since, until; // stored time texts (History::boundText)
         QString procedure, lot, station;
         QString verdict;      // runs: "pass" (no fails) or "fail"; empty: any
+        QString serial;       // rows of this part only (runs: those holding it)
     };
     struct RunSummary
     {
@@ -107,6 +109,16 @@ public:
     // rows as counted before this call. One seek when the run's rows are
     // numbered 1..listedRows, else a walk over its keys.
     bool seqAfterOffset(const QString &runId, qint64 offset, qint64 listedRows, int &afterSeq, QString *error);
+
+    // Recorded sweeps, newest first (limit < 0: all), with their point counts.
+    struct SweepSummary
+    {
+        QString id, started, station, operatorName, settings;
+        qint64 points = 0;
+    };
+    bool listSweeps(QVector<SweepSummary> &out, QString *error, int limit = -1);
+    // A sweep's points in the order taken.
+    bool sweepPoints(const QString &sweepId, QVector<History::PointRecord> &out, QString *error);
 
     // Spool bookkeeping: which records wait for which server.
     bool markSpooled(const QString &id, const QString &kind, const QString &targetKey, QString *error);

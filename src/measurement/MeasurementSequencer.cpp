@@ -48,6 +48,17 @@ void MeasurementSequencer::start()
     m_exchange.clearReplies();
     m_profileLines.clear();
     m_overloadSteps.clear();
+    m_pass = 0;
+    m_released = false;
+    m_state = State::Sending;
+    m_sendTimer.start(0);
+}
+
+void MeasurementSequencer::resumePass()
+{
+    if (m_state != State::Holding)
+        return;
+    m_released = true;
     m_state = State::Sending;
     m_sendTimer.start(0);
 }
@@ -82,6 +93,11 @@ void MeasurementSequencer::sendStep()
 {
     if (m_step >= m_procedure.stepCount()) {
         abandon(procedureChangedText());
+        return;
+    }
+    if (m_step == 0 && m_holdBeforePass && !m_released) {
+        m_state = State::Holding;
+        emit passWaiting(m_pass);
         return;
     }
     // Waiting already while the settings go out: a meter may answer the
@@ -191,13 +207,17 @@ void MeasurementSequencer::evaluate()
     const int index = m_results.appendRow(row.cells, row.image, row.values);
     const QDateTime now = m_clock();
     m_results.setRowDateTime(index, PassEvaluator::dateText(now.date()), PassEvaluator::timeText(now.time()));
-    emit rowJudged(index, row, QDateTime::currentDateTimeUtc());
+    // The recorded moment is the row's own, so a report made again from the
+    // history dates the row as this one does.
+    emit rowJudged(index, row, now.toUTC());
     emit rowCompleted(index);
 
     if (m_state != State::Evaluating)
         return; // stopped from a rowCompleted handler
     if (m_exec.loopCount() > 1) {
         m_exchange.clearReplies();
+        ++m_pass;
+        m_released = false;
         setStep(0);
         m_exec.setLoopCount(m_exec.loopCount() - 1);
         m_state = State::Sending;

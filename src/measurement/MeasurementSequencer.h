@@ -26,7 +26,7 @@ class MeasurementSequencer : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Idle, Sending, Waiting, Advancing, Evaluating };
+    enum class State { Idle, Holding, Sending, Waiting, Advancing, Evaluating };
 
     MeasurementSequencer(InstrumentLink &link, SettingsCache &cache, ProcedureModel &procedure,
                          ResultTableModel &results, ExecutionState &state, QObject *parent = nullptr);
@@ -47,6 +47,12 @@ public:
     // Where the row dates and times come from; the local clock by default.
     void setClock(std::function<QDateTime()> clock);
 
+    // Hold before each pass until resumePass() (a part to be named first);
+    // Emergency Stop ends a held run as any other.
+    void setHoldBeforePass(bool hold) { m_holdBeforePass = hold; }
+    bool holdsBeforePass() const { return m_holdBeforePass; }
+    void resumePass();
+
 signals:
     // Before rowCompleted: the judged row with its readings in base units
     // and the moment it was judged, for recorders.
@@ -63,6 +69,8 @@ signals:
     // was stopped as Emergency Stop stops it.
     void timedOut();
     void currentStepChanged(int step);
+    // Held before pass (0-based) of this run: nothing goes out until resumePass().
+    void passWaiting(int pass);
 
 private:
     void sendStep();
@@ -88,6 +96,9 @@ private:
 
     State m_state = State::Idle;
     int m_step = 0;
+    int m_pass = 0;
+    bool m_holdBeforePass = false;
+    bool m_released = false;
     std::function<QDateTime()> m_clock;
     // With a meter profile: the pass's readings as the profile read them,
     // and which steps read an overload.

@@ -13,6 +13,23 @@
 
 #include <cmath>
 
+namespace {
+
+// A new run or sweep: its own id and start, and the station and operator
+// where the front end named none.
+template <class Record>
+void stampNew(Record &record)
+{
+    record.id = History::newId();
+    record.started = QDateTime::currentDateTimeUtc();
+    if (record.station.isEmpty())
+        record.station = History::stationName();
+    if (record.operatorName.isEmpty())
+        record.operatorName = History::loginName();
+}
+
+} // namespace
+
 QString outcomeName(EndReason::Cause cause)
 {
     switch (cause) {
@@ -63,12 +80,7 @@ void RunRecording::started()
     if (!m_runId.isEmpty())
         ended(EndReason::Cause::EmergencyStop);
     History::RunRecord run = m_context ? m_context() : History::RunRecord();
-    run.id = History::newId();
-    run.started = QDateTime::currentDateTimeUtc();
-    if (run.station.isEmpty())
-        run.station = History::stationName();
-    if (run.operatorName.isEmpty())
-        run.operatorName = History::loginName();
+    stampNew(run);
     describeProcedure(m_procedure, run);
     m_runId = run.id;
     m_columns = run.columns;
@@ -94,6 +106,8 @@ void RunRecording::onRowJudged(const PassEvaluator::Row &judged, const QDateTime
     row.seq = ++m_seq;
     row.measuredAt = measuredAtUtc;
     row.verdict = judged.image == ResultTableModel::Passed ? PassEvaluator::passText() : PassEvaluator::failText();
+    row.serial = m_serial;
+    m_serial.clear();
     const int n = int(judged.values.size());
     row.cells.reserve(n);
     for (int i = 0; i < n; ++i) {
@@ -138,12 +152,7 @@ void SweepRecording::onPoint(int index)
         if (!m_sweepId.isEmpty())
             ended(EndReason::Cause::EmergencyStop);
         History::SweepRecord sweep = m_context ? m_context() : History::SweepRecord();
-        sweep.id = History::newId();
-        sweep.started = QDateTime::currentDateTimeUtc();
-        if (sweep.station.isEmpty())
-            sweep.station = History::stationName();
-        if (sweep.operatorName.isEmpty())
-            sweep.operatorName = History::loginName();
+        stampNew(sweep);
         QJsonObject settings;
         const QList<QPair<const char *, int>> controls = {{"kind", PlotterState::SweepKind},
             {"start", PlotterState::Start}, {"end", PlotterState::End}, {"points", PlotterState::Points},

@@ -33,6 +33,9 @@ public:
     void started();
     void ended(EndReason::Cause cause);
     QString runId() const { return m_runId; }
+    // The serial number of the part measured next: kept with the next row
+    // judged, then forgotten.
+    void setPartSerial(const QString &serial) { m_serial = serial; }
 
     // The run record of a procedure: steps, their hash and the columns.
     static void describeProcedure(const ProcedureModel &procedure, History::RunRecord &run);
@@ -48,6 +51,7 @@ private:
     std::optional<BinPlan> m_binsFor; // the plan m_bins was set up for, this run
     QString m_runId;
     QVector<History::Column> m_columns;
+    QString m_serial;
     int m_seq = 0;
 };
 

@@ -59,6 +59,7 @@ QelSession::QelSession(Prompter *prompter, QObject *parent)
     m_plotCommands->setRunner(m_sweep);
 
     connect(m_measure, &MeasurementSequencer::rowJudged, this, &QelSession::rowJudged);
+    connect(m_measure, &MeasurementSequencer::passWaiting, this, &QelSession::passWaiting);
     connect(m_measure, &MeasurementSequencer::finished, this,
         [this] { emit runEnded(reason(EndReason::Cause::Completed, QString(), QString())); });
     connect(m_measure, &MeasurementSequencer::interrupted, this, &QelSession::onRunInterrupted);
@@ -145,6 +146,16 @@ bool QelSession::run()
     }
     emit runStarted();
     return true;
+}
+
+void QelSession::setHoldBeforePass(bool hold)
+{
+    m_measure->setHoldBeforePass(hold);
+}
+
+void QelSession::resumePass()
+{
+    m_measure->resumePass();
 }
 
 void QelSession::emergencyStop()

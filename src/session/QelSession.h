@@ -78,6 +78,10 @@ public:
 
     // Run: refused (runRefused) without a meter or steps, else started.
     bool run();
+    // Each pass of a run waits (passWaiting) until resumePass(): the front
+    // end names the part first. Emergency Stop ends a waiting run.
+    void setHoldBeforePass(bool hold);
+    void resumePass();
     // Emergency Stop: always allowed, nothing is sent.
     void emergencyStop();
     // Draw and Stop / Reset of the Plotter View.
@@ -133,6 +137,7 @@ signals:
     // Recorders attach here (see README.md).
     void runStarted();
     void rowJudged(int row, const PassEvaluator::Row &judged, const QDateTime &measuredAtUtc);
+    void passWaiting(int pass);
     void runEnded(const EndReason &reason);
     void runRefused(const EndReason &reason);
     void sweepStarted();

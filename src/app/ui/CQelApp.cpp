@@ -93,7 +93,14 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
     wireCommands();
     wireFrame();
     HistoryDesktop::Parts history{m_frame.data(), [f = m_frame.data()](const QString &text, const QString &hint, std::function<void()> h) {
-        return f->addResultsCommand(text, hint, std::move(h)); }, &s, [this] { return m_doc->pathName(); }, m_prompter};
+        return f->addResultsCommand(text, hint, std::move(h)); }, &s, [this] { return m_doc->pathName(); }, m_prompter,
+        [this](const QStringList &paths, int page) {
+            for (const QString &path : paths)
+                if (!openFile(path))
+                    return false;
+            m_frame->showPage(page);
+            return true;
+        }};
     m_history = new HistoryDesktop(history, this);
     m_frame->addResultsCommand(QStringLiteral("&Statistics..."), QStringLiteral("Statistics and yield of the result table"),
         StatisticsWindow::opener(&s.procedure(), &s.results(), m_printing, m_frame,

@@ -154,7 +154,7 @@ function renderYieldChart(stations) {
 function filterQuery() {
   const form = document.getElementById('filters');
   const q = new URLSearchParams();
-  for (const name of ['procedure', 'lot', 'station', 'since', 'until']) {
+  for (const name of ['procedure', 'lot', 'station', 'serial', 'since', 'until']) {
     const v = form.elements[name].value.trim();
     if (v) q.set(name, v);
   }
@@ -386,14 +386,20 @@ function renderRows(rows, total) {
       if (!seen.has(key)) { seen.add(key); columns.push(c); }
     }
   const htr = el('tr');
+  // Serials only where parts were named; the part searched for stands out.
+  const serials = rows.some(r => r.serial);
+  const part = document.getElementById('filters').elements.serial.value.trim();
   htr.append(el('th', 'Seq.'), el('th', 'Measured'));
+  if (serials) htr.append(el('th', 'Serial'));
   for (const c of columns) htr.append(el('th', c.item + c.step));
   htr.append(el('th', 'P/F'));
   head.replaceChildren(htr);
   body.replaceChildren();
   for (const r of rows) {
     const tr = el('tr');
+    if (part && r.serial === part) tr.className = 'selected';
     tr.append(el('td', r.seq, 'num'), el('td', localTime(r.measuredAt)));
+    if (serials) tr.append(el('td', r.serial || ''));
     for (const c of columns) {
       const cell = r.cells.find(x => x.step === c.step && x.item === c.item);
       tr.append(el('td', cell ? cell.text : '', cell && cell.verdict === 'fail' ? 'num fail' : 'num'));

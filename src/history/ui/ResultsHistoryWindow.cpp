@@ -90,7 +90,18 @@ ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
     m_status->setObjectName(QStringLiteral("statusLabel"));
     auto *xlsx = new QPushButton(tr("Export to &Workbook..."), this);
     auto *csv = new QPushButton(tr("Export to &CSV..."), this);
+    // What the history holds back into the pages: a run with its procedure,
+    // a sweep into the Plotter View.
+    m_openReport = new QPushButton(tr("Open as &Report"), this);
+    m_openReport->setObjectName(QStringLiteral("openReportButton"));
+    m_openReport->setToolTip(tr("The selected run and its procedure into the Executive View, as files of their own"));
+    m_openReport->setEnabled(false);
+    m_openSweep = new QPushButton(tr("Open &Sweep..."), this);
+    m_openSweep->setObjectName(QStringLiteral("openSweepButton"));
+    m_openSweep->setToolTip(tr("A recorded sweep into the Plotter View"));
     bottom->addWidget(m_status, 1);
+    bottom->addWidget(m_openReport);
+    bottom->addWidget(m_openSweep);
     bottom->addWidget(xlsx);
     bottom->addWidget(csv);
 
@@ -112,6 +123,14 @@ ResultsHistoryWindow::ResultsHistoryWindow(Prompter *prompter, QWidget *parent)
     connect(m_verdict, &QComboBox::currentIndexChanged, this, &ResultsHistoryWindow::refresh);
     connect(m_runsView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &ResultsHistoryWindow::showSelectedRun);
+    connect(m_runsView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        [this] { m_openReport->setEnabled(selectedRunIds().size() == 1); });
+    connect(m_openReport, &QPushButton::clicked, this, [this] {
+        const QStringList ids = selectedRunIds();
+        if (ids.size() == 1)
+            emit openRunRequested(ids.first());
+    });
+    connect(m_openSweep, &QPushButton::clicked, this, &ResultsHistoryWindow::openSweepRequested);
     connect(xlsx, &QPushButton::clicked, this, [this] { exportAs(tr("Workbook (*.xlsx)"), QStringLiteral(".xlsx")); });
     connect(csv, &QPushButton::clicked, this, [this] { exportAs(tr("CSV (*.csv)"), QStringLiteral(".csv")); });
 }

@@ -59,6 +59,14 @@ public:
     QDateEdit *toEdit() const { return m_to; }
     QPushButton *refreshButton() const { return m_refresh; }
     QLabel *statusLabel() const { return m_status; }
+    QPushButton *openReportButton() const { return m_openReport; }
+    QPushButton *openSweepButton() const { return m_openSweep; }
+
+signals:
+    // "Open as Report" on the one selected run.
+    void openRunRequested(const QString &runId);
+    // "Open Sweep...".
+    void openSweepRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -88,6 +96,8 @@ private:
     QComboBox *m_verdict;
     QPushButton *m_refresh;
     QLabel *m_status;
+    QPushButton *m_openReport;
+    QPushButton *m_openSweep;
     QPointer<BackgroundTask> m_export;
     QTimer *m_live;
 };
