@@ -35,6 +35,8 @@
 #include "statistics/ui/StatisticsWindow.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QFileInfo>
@@ -108,20 +110,42 @@ CQelApp::CQelApp(const Options &options, Prompter *prompter, QObject *parent)
                 // The database the recorder writes to, as chosen in Results Database.
                 return HistoryStatistics::computeFor(m_history->recorder()->target(), lot, from, to, out, error);
             }));
+    // NAME.pro keeps NAME.bins.json beside it; a report NAME_stamp.rpt uses its procedure's.
+    auto planPath = [this] {
+        const QString path = m_doc->pathName();
+        switch (DocumentNames::fileType(DocumentNames::fileName(path))) {
+        case DocumentNames::FileType::Procedure: return BinPlan::pathBeside(path);
+        case DocumentNames::FileType::Report: {
+            const QString stem = DocumentNames::stem(DocumentNames::fileName(path));
+            return stem.isEmpty() ? BinPlan::pathBeside(path)
+                                  : DocumentNames::folderOf(path) + stem + QStringLiteral(".bins.json");
+        }
+        default: return QString();
+        }
+    };
+    auto binsOpened = std::make_shared<bool>(false);
+    const auto openBins = BinsWindow::opener(&s.procedure(), &s.results(), planPath, m_printing, m_frame,
+        [this](const std::optional<BinPlan> &plan) { m_session->setBinPlan(plan); });
     m_frame->addResultsCommand(QStringLiteral("&Bins..."), QStringLiteral("Sort the parts into bins by a step's reading"),
-        BinsWindow::opener(&s.procedure(), &s.results(), [this] {
-            // NAME.pro keeps NAME.bins.json beside it; a report NAME_stamp.rpt uses its procedure's.
-            const QString path = m_doc->pathName();
-            switch (DocumentNames::fileType(DocumentNames::fileName(path))) {
-            case DocumentNames::FileType::Procedure: return BinPlan::pathBeside(path);
-            case DocumentNames::FileType::Report: {
-                const QString stem = DocumentNames::stem(DocumentNames::fileName(path));
-                return stem.isEmpty() ? BinPlan::pathBeside(path)
-                                      : DocumentNames::folderOf(path) + stem + QStringLiteral(".bins.json");
-            }
-            default: return QString();
-            }
-        }, m_printing, m_frame, [this](const std::optional<BinPlan> &plan) { m_session->setBinPlan(plan); }));
+        [openBins, binsOpened] {
+            *binsOpened = true;
+            openBins();
+        });
+    // Until the window is opened (it then keeps the plan itself), a plan kept
+    // beside the opened procedure sorts its runs all the same.
+    auto keptPlan = [this, planPath, binsOpened] {
+        QTimer::singleShot(0, this, [this, planPath, binsOpened] {
+            if (*binsOpened)
+                return;
+            const QString path = planPath();
+            std::optional<BinPlan> plan = path.isEmpty() || !QFile::exists(path) ? std::nullopt : BinPlan::load(path, nullptr);
+            if (plan && !plan->checkAgainst(m_session->procedure().steps()).isEmpty())
+                plan.reset();
+            m_session->setBinPlan(plan);
+        });
+    };
+    connect(&s.procedure(), &QAbstractItemModel::modelReset, this, keptPlan);
+    keptPlan();
     m_frame->addResultsCommand(QStringLiteral("Sweep Analysis..."),
         QStringLiteral("Markers, log axes, equivalent-circuit fit and limit masks for the sweep"),
         [this] { SweepAnalysisWindow::showFor(m_plotter, m_frame)->attachPrinting(m_printing); });

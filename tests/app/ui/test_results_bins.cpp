@@ -265,3 +265,34 @@ TEST_F(ResultsBins, TheStatisticsWindowDrawsTheControlChartQelCliComputes)
     EXPECT_EQ(view->chart().points(), results()->rowCount() / 5);
     EXPECT_GT(results()->rowCount(), 0);
 }
+
+// A plan kept beside the procedure sorts the runs of a session that never
+// opened the Bins window; one that does not fit the steps sorts nothing.
+TEST_F(ResultsBins, APlanKeptBesideTheProcedureSortsWithoutTheWindow)
+{
+    ASSERT_TRUE(startMeter({QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05")}));
+    const QString pro = example(QStringLiteral("capacitor.pro"));
+    QFile plan(dir.path() + QStringLiteral("/capacitor.bins.json"));
+    ASSERT_TRUE(plan.open(QIODevice::WriteOnly));
+    plan.write(R"({"step": 1, "mode": "nested", "nominal": 1e-7, "bins": [[-1, 1], [-5, 5]]})");
+    plan.close();
+    ASSERT_TRUE(startApp(pro));
+    ASSERT_TRUE(Desktop::waitUntil([this] { return app->session().binPlan().has_value(); }, 10000));
+    EXPECT_EQ(app->session().binPlan()->bins.size(), 2);
+    EXPECT_EQ(frame()->findChild<BinsWindow *>(), nullptr);
+    ASSERT_TRUE(runLoops(3));
+    SheetRows sheet(QStringLiteral("Bins"));
+    app->session().resultOutputs().writeWorkbook(sheet);
+    EXPECT_EQ(sheet.names, (QStringList{QStringLiteral("Statistics"), QStringLiteral("Bins")}));
+    ASSERT_GE(sheet.rows.size(), 2);
+    EXPECT_EQ(sheet.rows.at(1).value(0), QStringLiteral("BIN1"));
+    EXPECT_EQ(sheet.rows.at(1).value(3), QStringLiteral("3"));
+
+    // Step 9 is not in the procedure: no plan.
+    ASSERT_TRUE(plan.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    plan.write(R"({"step": 9, "mode": "nested", "nominal": 1e-7, "bins": [[-1, 1]]})");
+    plan.close();
+    app->session().document().onNewDocument();
+    ASSERT_TRUE(app->openFile(pro));
+    EXPECT_TRUE(Desktop::waitUntil([this] { return !app->session().binPlan().has_value(); }, 10000));
+}
