@@ -277,8 +277,15 @@ void HistoryDesktop::updatePane()
 {
     if (!m_pane)
         return;
-    m_pane->setText(m_recorder->statusText());
-    m_pane->setToolTip(m_recorder->isRecording() && !m_recorder->isWaiting() ? QString() : m_recorder->lastProblem());
+    // A long path is shortened in its middle, so the status bar keeps room
+    // for its messages; the whole text stays in the tooltip and the name
+    // that screen readers read.
+    const QString full = m_recorder->statusText();
+    const int room = m_pane->fontMetrics().averageCharWidth() * 30;
+    m_pane->setText(m_pane->fontMetrics().elidedText(full, Qt::ElideMiddle, room));
+    m_pane->setAccessibleName(full);
+    const QString problem = m_recorder->isRecording() && !m_recorder->isWaiting() ? QString() : m_recorder->lastProblem();
+    m_pane->setToolTip(problem.isEmpty() ? full : full + QLatin1Char('\n') + problem);
 }
 
 void HistoryDesktop::catchUpSoon()

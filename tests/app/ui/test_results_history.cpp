@@ -59,7 +59,7 @@ TEST_F(ResultsHistory, ARunIsShownInTheHistoryWindowAsTheExecutiveViewShowedIt)
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
     auto *pane = frame()->findChild<QLabel *>(QStringLiteral("resultsPane"));
     ASSERT_NE(pane, nullptr);
-    EXPECT_EQ(pane->text(), QStringLiteral("Results: %1").arg(HistoryTarget::defaultPath()));
+    EXPECT_EQ(pane->accessibleName(), QStringLiteral("Results: %1").arg(HistoryTarget::defaultPath()));
 
     runLoops(QStringLiteral("3"));
     ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 3 && !runActive(); }, 10000));
@@ -124,7 +124,7 @@ TEST_F(ResultsHistory, ARunIsShownInTheHistoryWindowAsTheExecutiveViewShowedIt)
     resultsCommand(QStringLiteral("Results Database"))->trigger();
     ASSERT_TRUE(answer.seen());
     Desktop::settle(50);
-    EXPECT_EQ(pane->text(), QStringLiteral("Results: recording off"));
+    EXPECT_EQ(pane->accessibleName(), QStringLiteral("Results: recording off"));
     EXPECT_TRUE(prompter.texts().join('|').contains(junk + QStringLiteral(" is not a results database")))
         << qPrintable(prompter.texts().join('|'));
     const int before = results()->rowCount();
@@ -200,7 +200,7 @@ TEST_F(ResultsHistory, ALockedDatabaseIsWaitedOutNotSwitchedOff)
     ASSERT_EQ(prompter.texts().size(), told + 1) << qPrintable(prompter.texts().join('|'));
     EXPECT_TRUE(prompter.texts().last().startsWith(db + QStringLiteral(" is locked by another program.\nRows are recorded again")))
         << qPrintable(prompter.texts().last());
-    EXPECT_TRUE(pane->text().contains(QLatin1String("4 rows not recorded, trying again"))) << qPrintable(pane->text());
+    EXPECT_TRUE(pane->accessibleName().contains(QLatin1String("4 rows not recorded, trying again"))) << qPrintable(pane->accessibleName());
     EXPECT_TRUE(app->history()->recorder()->isRecording());
 
     ASSERT_TRUE(holder.release());
@@ -211,7 +211,7 @@ TEST_F(ResultsHistory, ALockedDatabaseIsWaitedOutNotSwitchedOff)
         return w->runsModel()->rowCount() == 2 && w->runsModel()->run(0).outcome == QLatin1String("recording-interrupted");
     }, 15000)) << qPrintable(w->statusLabel()->text());
     EXPECT_EQ(w->runsModel()->run(0).unrecorded, 4);
-    EXPECT_EQ(pane->text(), QStringLiteral("Results: %1").arg(db));
+    EXPECT_EQ(pane->accessibleName(), QStringLiteral("Results: %1").arg(db));
 
     runLoops(QStringLiteral("2"));
     ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 1 + 4 + 2 && !runActive(); }, 10000));
