@@ -1,5 +1,8 @@
 #include "statistics/ui/ControlChartView.h"
 
+#include "common/AxisTicks.h"
+#include "statistics/ui/HistogramView.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -75,8 +78,11 @@ void ControlChartView::paintEvent(QPaintEvent *)
     lo -= pad;
     hi += pad;
 
-    const QString topLabel = QString::number(hi * m_toUnit, 'g', 6) + m_unit;
-    const int labelWidth = std::max(fm.horizontalAdvance(topLabel), fm.horizontalAdvance(QString::number(lo * m_toUnit, 'g', 6) + m_unit));
+    // In engineering notation with the base unit, as the histogram beside it.
+    const QString base = HistogramView::baseUnit(m_unit);
+    const QString topLabel = AxisTicks::format(hi, base, 5);
+    const QString bottomLabel = AxisTicks::format(lo, base, 5);
+    const int labelWidth = std::max(fm.horizontalAdvance(topLabel), fm.horizontalAdvance(bottomLabel));
     const QRect plot = rect().adjusted(labelWidth + 12, fm.height() + 12, -std::max(60, fm.horizontalAdvance(QStringLiteral("UCL 0.00000e-00")) / 2), -(fm.height() + 12));
     auto xOf = [&](int i) { return plot.left() + (n - first > 1 ? double(i - first) / (n - first - 1) : 0.5) * plot.width(); };
     auto yOf = [&](double v) { return plot.bottom() - (v - lo) / (hi - lo) * plot.height(); };
@@ -93,8 +99,7 @@ void ControlChartView::paintEvent(QPaintEvent *)
     p.drawLine(plot.bottomLeft(), plot.bottomRight());
     p.drawLine(plot.bottomLeft(), plot.topLeft());
     p.drawText(QRect(0, plot.top() - fm.height() / 2, plot.left() - 4, fm.height()), Qt::AlignRight, topLabel);
-    p.drawText(QRect(0, plot.bottom() - fm.height() / 2, plot.left() - 4, fm.height()), Qt::AlignRight,
-               QString::number(lo * m_toUnit, 'g', 6) + m_unit);
+    p.drawText(QRect(0, plot.bottom() - fm.height() / 2, plot.left() - 4, fm.height()), Qt::AlignRight, bottomLabel);
 
     p.setRenderHint(QPainter::Antialiasing, true);
     auto line = [&](double v, const QColor &colour, Qt::PenStyle style, const QString &name) {
