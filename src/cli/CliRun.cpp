@@ -137,7 +137,6 @@ int cliRun(const QStringList &args)
     QStringList titles = results.columnTitles() << QStringLiteral("Date") << QStringLiteral("Time");
     if (bins)
         titles << QStringLiteral("Bin");
-    printLine(titles);
     int status = ExitOk;
     QEventLoop loop;
     QObject::connect(&session.measurement(), &MeasurementSequencer::rowCompleted, &loop, [&](int row) {
@@ -177,6 +176,8 @@ int cliRun(const QStringList &args)
 
     if (!session.run())
         throw CliError(ExitUsage, refusal.text.isEmpty() ? QStringLiteral("The run did not start.") : refusal.text);
+    // Only a run that started has a table: a refused one leaves stdout empty.
+    printLine(titles);
     const bool interrupted = loop.exec() != 0;
     recording.finish();
 

@@ -221,6 +221,7 @@ TEST_F(Fixture, AStepTheMeterCannotDoIsRefusedBeforeAnySettingIsSent)
     EXPECT_EQ(r.exitCode, 2) << r.describe();
     EXPECT_EQ(r.errLines(), QStringList{QStringLiteral(
         "qel-cli: Step 4 cannot be measured: the meter profile scpi-lcr cannot measure Rdc; nothing was sent.")});
+    EXPECT_TRUE(r.out.isEmpty()) << r.describe();
     sim.waitForCommands(2);
     EXPECT_EQ(QString::fromLatin1(sim.receivedBytes()), QString::fromLatin1("*IDN?\n:TRIG:SOUR BUS\n"));
 
