@@ -73,7 +73,7 @@ int cliBridge(const QStringList &arguments)
     const QStringList allows = takeAllows(args);
     CliArgs a(args, {CliRecording::flag()});
     a.allowOnly({QStringLiteral("port"), QStringLiteral("meter"), QStringLiteral("listen"), QStringLiteral("settings"),
-        QStringLiteral("db"), QStringLiteral("operator"), QStringLiteral("lot-no")});
+        QStringLiteral("db"), CliRecording::flag(), QStringLiteral("operator"), QStringLiteral("lot-no")});
     if (!a.positional.isEmpty() || !a.has(QStringLiteral("port")))
         throw CliError(ExitUsage, QStringLiteral("bridge needs a meter connection: qel-cli bridge --port CONNECTION [--meter PROFILE] [--listen HOST:PORT]."));
     QHostAddress address;
