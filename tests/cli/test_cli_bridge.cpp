@@ -144,6 +144,27 @@ struct BridgeOnProfile : ::testing::TestWithParam<const char *>
             a << QStringLiteral("--profile") << profile << QStringLiteral("--tcp") << QStringLiteral("0");
         return a;
     }
+    // What qel-cli run reads for sweepSteps(), from a meter of its own:
+    // C and D at each of the three frequencies.
+    QVector<double> runReadings(const QString &db)
+    {
+        QVector<double> out;
+        MeterSim sim(simArgs());
+        EXPECT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+        const QString pro = path(QStringLiteral("sweep.pro"));
+        EXPECT_TRUE(writeBytes(pro, procedureOf(sweepSteps())));
+        const CliResult r = runCli({QStringLiteral("run"), pro, QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--meter"),
+            QLatin1String(GetParam()), QStringLiteral("--db"), db, QStringLiteral("--lot-no"), QStringLiteral("RUN")});
+        EXPECT_EQ(r.exitCode, 0) << r.describe();
+        const QJsonArray rows = rowsOfLot(db, QStringLiteral("RUN"));
+        if (rows.size() != 1)
+            return out;
+        for (int step = 0; step < 3; ++step)
+            out << cellValue(rows[0], 2 * step) << cellValue(rows[0], 2 * step + 1);
+        EXPECT_GT(out[2], 0);
+        EXPECT_GT(out[3], 0);
+        return out;
+    }
 };
 
 TEST_P(BridgeOnProfile, AScriptReadsWhatARunReadsAndEveryReadingIsRecorded)
@@ -151,23 +172,8 @@ TEST_P(BridgeOnProfile, AScriptReadsWhatARunReadsAndEveryReadingIsRecorded)
     const QString profile = QLatin1String(GetParam());
     const QString db = path(QStringLiteral("results.sqlite"));
 
-    // What qel-cli run reads for the same settings, from a meter of its own.
-    QVector<double> expected;
-    {
-        MeterSim sim(simArgs());
-        ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
-        const QString pro = path(QStringLiteral("sweep.pro"));
-        ASSERT_TRUE(writeBytes(pro, procedureOf(sweepSteps())));
-        const CliResult r = runCli({QStringLiteral("run"), pro, QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--meter"),
-            profile, QStringLiteral("--db"), db, QStringLiteral("--lot-no"), QStringLiteral("RUN")});
-        ASSERT_EQ(r.exitCode, 0) << r.describe();
-        const QJsonArray rows = rowsOfLot(db, QStringLiteral("RUN"));
-        ASSERT_EQ(rows.size(), 1);
-        for (int step = 0; step < 3; ++step)
-            expected << cellValue(rows[0], 2 * step) << cellValue(rows[0], 2 * step + 1);
-        ASSERT_GT(expected[2], 0);
-        ASSERT_GT(expected[3], 0);
-    }
+    const QVector<double> expected = runReadings(db);
+    ASSERT_EQ(expected.size(), 6);
 
     MeterSim sim(simArgs());
     ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
@@ -248,6 +254,59 @@ TEST_P(BridgeOnProfile, AScriptReadsWhatARunReadsAndEveryReadingIsRecorded)
         EXPECT_TRUE(q.value(0).toString().startsWith(QLatin1String("client 127.0.0.1:"))) << qPrintable(q.value(0).toString());
     }
     QSqlDatabase::removeDatabase(connection);
+}
+
+// A real third-party client: PyMeasure's driver of the common set over
+// PyVISA's pure-Python backend sets mode, frequency and level, reads the
+// impedance and runs a frequency list sweep.
+TEST_P(BridgeOnProfile, PyMeasuresLcrDriverReadsWhatARunReads)
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    QProcess probe;
+    probe.start(python, {QStringLiteral("-c"), QStringLiteral("import pymeasure, pyvisa_py")});
+    if (!probe.waitForFinished(60000) || probe.exitCode() != 0)
+        GTEST_SKIP() << "python3-pymeasure and python3-pyvisa-py are not installed (scripts/setup installs them)";
+
+    const QString db = path(QStringLiteral("results.sqlite"));
+    const QVector<double> expected = runReadings(db);
+    ASSERT_EQ(expected.size(), 6);
+    MeterSim sim(simArgs());
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    Bridge bridge({QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--meter"), QLatin1String(GetParam()),
+        QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"), db, QStringLiteral("--lot-no"),
+        QStringLiteral("SCRIPT")});
+    ASSERT_TRUE(bridge.url().startsWith(QLatin1String("tcp://"))) << qPrintable(bridge.errText());
+
+    QProcess script;
+    script.start(python, {qelSourceDir() + QStringLiteral("/tests/cli/data/bridge_client.py"), QString::number(bridge.port())});
+    ASSERT_TRUE(script.waitForFinished(120000));
+    const QByteArray out = script.readAllStandardOutput();
+    ASSERT_EQ(script.exitCode(), 0) << out.constData() << script.readAllStandardError().constData();
+    const QJsonObject read = QJsonDocument::fromJson(out).object();
+    const QJsonArray impedance = read.value(QStringLiteral("impedance")).toArray();
+    ASSERT_EQ(impedance.size(), 2) << out.constData();
+    EXPECT_DOUBLE_EQ(impedance[0].toDouble(), expected[2]);
+    EXPECT_DOUBLE_EQ(impedance[1].toDouble(), expected[3]);
+    EXPECT_EQ(read.value(QStringLiteral("mode")).toString(), QStringLiteral("CPD"));
+    // The sweep as the driver gives it: the A values, then the B values.
+    const QJsonArray sweep = read.value(QStringLiteral("sweep")).toArray();
+    ASSERT_GE(sweep.size(), 2) << out.constData();
+    for (int p = 0; p < 3; ++p) {
+        EXPECT_DOUBLE_EQ(sweep[0].toArray().at(p).toDouble(), expected[2 * p]) << "point " << p;
+        EXPECT_DOUBLE_EQ(sweep[1].toArray().at(p).toDouble(), expected[2 * p + 1]) << "point " << p;
+    }
+
+    EXPECT_EQ(bridge.terminate(), 0) << qPrintable(bridge.errText());
+    const QJsonArray rows = rowsOfLot(db, QStringLiteral("SCRIPT"));
+    ASSERT_GE(rows.size(), 4);
+    EXPECT_DOUBLE_EQ(cellValue(rows[0], 0), expected[2]);
+    EXPECT_DOUBLE_EQ(cellValue(rows[0], 1), expected[3]);
+    for (int p = 0; p < 3; ++p) {
+        const QJsonValue row = rows[rows.size() - 3 + p];
+        EXPECT_DOUBLE_EQ(cellValue(row, 0), expected[2 * p]);
+        EXPECT_DOUBLE_EQ(cellValue(row, 1), expected[2 * p + 1]);
+        EXPECT_DOUBLE_EQ(cellValue(row, 3), std::pow(10, 3 + p));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, BridgeOnProfile, ::testing::Values("legacy", "scpi-lcr", "scpi-lcr-slots"),
