@@ -25,6 +25,8 @@ public:
     QString identity() const override { return m_identity; }
     int check(const BridgeSettings &settings) const override;
     void measure(const BridgeSettings &settings) override;
+    // How long a reply may take before the measurement fails (0: for ever).
+    void setReplyTimeout(int ms) { m_measurement.exchange().setReplyTimeout(ms); }
     // What ends the series (legacy: "*LOC").
     void finish() { m_measurement.finish(); }
 

@@ -92,6 +92,8 @@ int cliBridge(const QStringList &arguments)
 
     const QString identity = QString::fromLatin1(session.connector().identification()).trimmed();
     LinkedMeter meter(session.link(), session.cache(), identity);
+    // A meter that never answers must not hold the script for ever: run's default.
+    meter.setReplyTimeout(10000);
     BridgeInstrument instrument(meter, QCoreApplication::applicationVersion());
     BridgeServer server(instrument);
     QString error;

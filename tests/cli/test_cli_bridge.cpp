@@ -349,6 +349,39 @@ TEST(Bridge, AFunctionTheProfileLacksIsRefused)
     EXPECT_FALSE(sim.commands().contains(QByteArray(":FUNC:IMP GB")));
 }
 
+// A meter that never answers one trigger: the script gets -240 after the
+// reply timeout, the bridge goes on measuring, the row is not recorded.
+TEST(Bridge, AMeterThatDoesNotAnswerIsAnErrorNotAHang)
+{
+    QTemporaryDir dir;
+    const QString db = dir.path() + QStringLiteral("/results.sqlite");
+    MeterSim sim(Capacitor + QStringList{QStringLiteral("--profile"), QStringLiteral("scpi-lcr"), QStringLiteral("--tcp"), QStringLiteral("0"),
+        QStringLiteral("--drop-every"), QStringLiteral("2")});
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    Bridge bridge({QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--meter"), QStringLiteral("scpi-lcr"), QStringLiteral("--listen"),
+        QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"), db, QStringLiteral("--lot-no"), QStringLiteral("DROP")});
+    ASSERT_TRUE(bridge.url().startsWith(QLatin1String("tcp://"))) << qPrintable(bridge.errText());
+    Client c;
+    ASSERT_TRUE(c.connect(bridge.port()));
+    EXPECT_EQ(numbers(c.query("FETC?")).size(), 3);
+    c.send("FETC?");
+    c.send("SYST:ERR?");
+    QByteArray line;
+    QElapsedTimer clock;
+    clock.start();
+    while (!line.startsWith("-240") && clock.elapsed() < 60000 && c.socket.state() == QAbstractSocket::ConnectedState) {
+        if (c.socket.canReadLine())
+            line = c.socket.readLine().trimmed();
+        else
+            c.socket.waitForReadyRead(100);
+    }
+    EXPECT_TRUE(line.startsWith("-240,")) << line.constData();
+    EXPECT_EQ(numbers(c.query("FETC?")).size(), 3) << "the bridge measures again";
+    c.socket.disconnectFromHost();
+    EXPECT_EQ(bridge.terminate(), 0);
+    EXPECT_EQ(rowsOfLot(db, QStringLiteral("DROP")).size(), 2);
+}
+
 // Another machine may drive the meter only when named.
 TEST(Bridge, ANetworkListenNeedsAllow)
 {
