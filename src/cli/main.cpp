@@ -163,9 +163,9 @@ Usage:
       history rows ID --json: 1000 rows unless limit says, at most 10000;
       X-Total-Count and a Link rel="next" header tell what follows),
       /api/stations; errors are {"error": "..."} with 400, 401 or 404.
-  qel-cli bridge --port CONNECTION [--meter PROFILE] [--listen HOST:PORT]
-              [--allow CIDR ...] [--db URL | --no-db] [--operator NAME]
-              [--lot-no LOT]
+  qel-cli bridge --port CONNECTION [--meter PROFILE|auto] [--settings ...]
+              [--listen HOST:PORT] [--allow CIDR ...] [--db URL | --no-db]
+              [--operator NAME] [--lot-no LOT]
       The connected meter on the network as a common SCPI LCR meter
       (docs/bridge.md): one controlling client at a time. Prints
       tcp://HOST:PORT on its first line and serves until SIGINT or SIGTERM.
