@@ -382,6 +382,46 @@ TEST(Bridge, AMeterThatDoesNotAnswerIsAnErrorNotAHang)
     EXPECT_EQ(rowsOfLot(db, QStringLiteral("DROP")).size(), 2);
 }
 
+// A client that vanishes in the middle of a list sweep: the sweep still
+// ends and is recorded whole, and the next client finds the meter usable.
+TEST(Bridge, AClientVanishingMidListLeavesMeterAndRecordingConsistent)
+{
+    QTemporaryDir dir;
+    const QString db = dir.path() + QStringLiteral("/results.sqlite");
+    // Real measuring times (MED 150 ms a trigger), so the client is gone
+    // while the sweep runs.
+    MeterSim sim(Capacitor + QStringList{QStringLiteral("--profile"), QStringLiteral("scpi-lcr"), QStringLiteral("--tcp"), QStringLiteral("0")},
+        false);
+    ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
+    Bridge bridge({QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--meter"), QStringLiteral("scpi-lcr"), QStringLiteral("--listen"),
+        QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"), db, QStringLiteral("--lot-no"), QStringLiteral("GONE")});
+    ASSERT_TRUE(bridge.url().startsWith(QLatin1String("tcp://"))) << qPrintable(bridge.errText());
+    {
+        Client c;
+        ASSERT_TRUE(c.connect(bridge.port()));
+        c.send("LIST:FREQ 1e3,1e4,1e5;:LIST:MODE SEQ;:TRIG:SOUR BUS");
+        c.send("*TRG");
+        c.send("FETC?");
+        ASSERT_TRUE(sim.waitUntil([&] { return sim.commands().contains(QByteArray("*TRG")); }, 20000));
+        c.socket.abort();
+    }
+    Client next;
+    ASSERT_TRUE(next.connect(bridge.port()));
+    EXPECT_EQ(next.query("*OPC?"), QByteArray("1"));
+    next.send("*RST");
+    const QVector<double> one = numbers(next.query("FETC?"));
+    ASSERT_EQ(one.size(), 3);
+    EXPECT_DOUBLE_EQ(one[0], 100e-9);
+    EXPECT_EQ(next.query("SYST:ERR?"), QByteArray("0,\"No error\""));
+    next.socket.disconnectFromHost();
+    EXPECT_EQ(bridge.terminate(), 0);
+    const QJsonArray rows = rowsOfLot(db, QStringLiteral("GONE"));
+    ASSERT_EQ(rows.size(), 4);
+    for (int p = 0; p < 3; ++p)
+        EXPECT_DOUBLE_EQ(cellValue(rows[p], 3), std::pow(10, 3 + p));
+    EXPECT_EQ(cellText(rows[3], 2), QStringLiteral("CPD"));
+}
+
 // Another machine may drive the meter only when named.
 TEST(Bridge, ANetworkListenNeedsAllow)
 {
