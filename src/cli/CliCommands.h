@@ -19,6 +19,7 @@ int cliFit(const QStringList &args);
 int cliServe(const QStringList &args);
 int cliMeters(const QStringList &args);
 int cliBins(const QStringList &args);
+int cliBridge(const QStringList &args);
 
 struct ControlSettings;
 struct BinPlan;

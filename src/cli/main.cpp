@@ -163,6 +163,15 @@ Usage:
       history rows ID --json: 1000 rows unless limit says, at most 10000;
       X-Total-Count and a Link rel="next" header tell what follows),
       /api/stations; errors are {"error": "..."} with 400, 401 or 404.
+  qel-cli bridge --port CONNECTION [--meter PROFILE|auto] [--settings ...]
+              [--listen HOST:PORT] [--allow CIDR ...] [--db URL | --no-db]
+              [--operator NAME] [--lot-no LOT]
+      The connected meter on the network as a common SCPI LCR meter
+      (docs/bridge.md): one controlling client at a time. Prints
+      tcp://HOST:PORT on its first line and serves until SIGINT or SIGTERM.
+      HOST:PORT defaults to 127.0.0.1:5025; any other than a loopback
+      address needs --allow (loopback clients are always allowed). Every
+      reading is a row of one history run (procedure "remote").
 
 Results history: run and sweep record into a results database by default:
 results.sqlite in the user's data folder (~/.local/share/Qel/). --db URL or
@@ -245,6 +254,8 @@ int main(int argc, char **argv)
             return cliServe(args);
         if (command == QLatin1String("meters"))
             return cliMeters(args);
+        if (command == QLatin1String("bridge"))
+            return cliBridge(args);
         throw CliError(ExitUsage, QStringLiteral("Unknown command \"%1\"; see qel-cli --help.").arg(command));
     } catch (const CliError &e) {
         std::fprintf(stderr, "qel-cli: %s\n", qPrintable(asSentence(QString::fromStdString(e.what()))));
