@@ -232,6 +232,9 @@ TEST(SweepOnMeter, ThreeTwoItemDrawsAndCancelKeepsTheGraph)
     EXPECT_EQ(rig.plotter.graph().axisLabel(3), "\"D\"");
     EXPECT_TRUE(startingWith(rig.sweepCommands(), "MEAS:FUNC").contains("MEAS:FUNC:C;D"));
     rig.prompter.answers = {false};
+    // The simulator logs what it received a moment after answering: let the
+    // last draw's closing commands arrive before counting.
+    MeterSim::waitUntil([] { return false; }, 300);
     const int sent = rig.sim.commands().size();
     rig.commands.draw();
     EXPECT_EQ(rig.prompter.said.size(), 1);
