@@ -334,19 +334,18 @@ DashboardReply DashboardApi::stats(const QByteArray &query)
     return json(StatisticsJson::toJson(statistics));
 }
 
-DashboardReply DashboardApi::histogram(const QByteArray &query)
+std::optional<DashboardReply> DashboardApi::lotColumn(const QHash<QString, QString> &p, const char *path,
+                                                      TableStatistics &statistics, int &column)
 {
-    const auto p = parameters(query, {QStringLiteral("lot"), QStringLiteral("column")});
     const QString lot = p.value(QStringLiteral("lot"));
     if (lot.isEmpty() || !p.contains(QStringLiteral("column")))
-        throw BadRequest{DashboardReply::error(400, QStringLiteral("/api/histogram needs lot and column."))};
+        throw BadRequest{DashboardReply::error(400, QStringLiteral("%1 needs lot and column.").arg(QLatin1String(path)))};
     bool ok = false;
-    const int column = p.value(QStringLiteral("column")).toInt(&ok);
+    column = p.value(QStringLiteral("column")).toInt(&ok);
     if (!ok || column < 0)
         throw BadRequest{DashboardReply::error(400, QStringLiteral("column must be a whole number from 0."))};
     HistoryDatabase::Filter filter;
     filter.lot = lot;
-    TableStatistics statistics;
     statistics.setKeepReadings(true);
     QString error;
     if (!HistoryStatistics::compute(m_db, filter, statistics, nullptr, &error))
@@ -357,6 +356,16 @@ DashboardReply DashboardApi::histogram(const QByteArray &query)
         return DashboardReply::error(404, QStringLiteral("Lot %1 has columns 0 to %2.")
                                               .arg(lot.left(80))
                                               .arg(statistics.columns().size() - 1));
+    return std::nullopt;
+}
+
+DashboardReply DashboardApi::histogram(const QByteArray &query)
+{
+    const auto p = parameters(query, {QStringLiteral("lot"), QStringLiteral("column")});
+    TableStatistics statistics;
+    int column = 0;
+    if (const std::optional<DashboardReply> nothing = lotColumn(p, "/api/histogram", statistics, column))
+        return *nothing;
     const ColumnStatistics &c = statistics.columns().at(column);
     std::vector<double> values = statistics.readings(column);
     const Histogram h = Histogram::of(values);
@@ -377,32 +386,17 @@ DashboardReply DashboardApi::histogram(const QByteArray &query)
 DashboardReply DashboardApi::control(const QByteArray &query)
 {
     const auto p = parameters(query, {QStringLiteral("lot"), QStringLiteral("column"), QStringLiteral("subgroup")});
-    const QString lot = p.value(QStringLiteral("lot"));
-    if (lot.isEmpty() || !p.contains(QStringLiteral("column")))
-        throw BadRequest{DashboardReply::error(400, QStringLiteral("/api/control needs lot and column."))};
-    bool ok = false;
-    const int column = p.value(QStringLiteral("column")).toInt(&ok);
-    if (!ok || column < 0)
-        throw BadRequest{DashboardReply::error(400, QStringLiteral("column must be a whole number from 0."))};
     int subgroup = 1;
     if (p.contains(QStringLiteral("subgroup"))) {
+        bool ok = false;
         subgroup = p.value(QStringLiteral("subgroup")).toInt(&ok);
         if (!ok || subgroup < 1 || subgroup > ControlChart::MaxSubgroup)
             throw BadRequest{DashboardReply::error(400, QStringLiteral("subgroup must be a whole number from 1 to 10."))};
     }
-    HistoryDatabase::Filter filter;
-    filter.lot = lot;
     TableStatistics statistics;
-    statistics.setKeepReadings(true);
-    QString error;
-    if (!HistoryStatistics::compute(m_db, filter, statistics, nullptr, &error))
-        throw Failed{error};
-    if (statistics.columns().isEmpty())
-        return DashboardReply::error(404, QStringLiteral("There is no lot %1.").arg(lot.left(80)));
-    if (column >= statistics.columns().size())
-        return DashboardReply::error(404, QStringLiteral("Lot %1 has columns 0 to %2.")
-                                              .arg(lot.left(80))
-                                              .arg(statistics.columns().size() - 1));
+    int column = 0;
+    if (const std::optional<DashboardReply> nothing = lotColumn(p, "/api/control", statistics, column))
+        return *nothing;
     const ColumnStatistics &c = statistics.columns().at(column);
     ControlChart chart(subgroup);
     for (double v : statistics.readings(column))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "history/HistoryDatabase.h"
 
 #include <QByteArray>
@@ -97,6 +99,10 @@ private:
     // Every measurement of one part: ?serial=S, as history rows --serial S --json.
     DashboardReply partRows(const QByteArray &query);
     DashboardReply stats(const QByteArray &query);
+    // The lot and result column a chart asks for, with the lot's statistics
+    // (readings kept); a reply when there is nothing to chart.
+    std::optional<DashboardReply> lotColumn(const QHash<QString, QString> &p, const char *path,
+                                            class TableStatistics &statistics, int &column);
     DashboardReply histogram(const QByteArray &query);
     DashboardReply stations(const QByteArray &query);
     DashboardReply control(const QByteArray &query);
