@@ -14,6 +14,8 @@
 
 #include <sqlite3.h>
 
+#include <dlfcn.h>
+
 using namespace History;
 
 namespace {
@@ -41,6 +43,26 @@ void quietDriverLines()
 {
     static std::once_flag once;
     std::call_once(once, [] { previousHandler = qInstallMessageHandler(withoutDriverLines); });
+}
+
+// A server that shuts down tells its idle connections so ("FATAL: terminating
+// connection due to administrator command"), and libpq prints such notices on
+// stderr by itself. The history says what a lost server means in its own
+// sentence, so the connection's notices are dropped. libpq is reached
+// through the driver that loaded it: Qel does not link it.
+void quietServerNotices(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return;
+    using Processor = void (*)(void *, const char *);
+    using Setter = Processor (*)(void *, Processor, void *);
+    static const Setter setProcessor = [] {
+        void *libpq = dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD);
+        return libpq ? reinterpret_cast<Setter>(dlsym(libpq, "PQsetNoticeProcessor")) : nullptr;
+    }();
+    if (setProcessor)
+        setProcessor(*static_cast<void *const *>(handle.constData()), [](void *, const char *) {}, nullptr);
 }
 
 // Migrations: entry n - 1 takes a database from version n - 1 to n.
@@ -308,6 +330,7 @@ bool HistoryDatabase::connectTo(Mode mode, QString *error)
                                 .arg(target.display(), target.user));
             return fail(QStringLiteral("Cannot reach the results database %1: %2.").arg(target.display(), why));
         }
+        quietServerNotices(db);
         if (mode == Mode::ReadOnly && !execSql(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"), error))
             return false;
     } else {
