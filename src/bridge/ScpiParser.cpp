@@ -50,7 +50,7 @@ bool isHeaderChar(QChar c)
 void CommandTable::add(int id, const QString &pattern, bool settable, bool queryable)
 {
     Entry e;
-    e.spec = {id, pattern, settable, queryable};
+    e.command = {id, pattern, settable, queryable};
     e.common = pattern.startsWith(QLatin1Char('*'));
     // "[SOURce:]FREQuency[:CW]": bracketed groups are optional nodes.
     static const QRegularExpression node(QStringLiteral(R"((\[)?:?(\*?[A-Za-z0-9]+):?(\])?)"));
@@ -83,8 +83,8 @@ int CommandTable::match(const QStringList &mnemonics, bool query, bool *queryMis
     for (const Entry &e : m_entries) {
         if (!matches(e.nodes, 0, mnemonics, 0))
             continue;
-        if ((query && e.spec.queryable) || (!query && e.spec.settable))
-            return e.spec.id;
+        if ((query && e.command.queryable) || (!query && e.command.settable))
+            return e.command.id;
         *queryMismatch = true;
     }
     return -1;

@@ -14,7 +14,7 @@ namespace Scpi {
 
 // One command of a table, in the usual notation: "[SOURce:]FREQuency[:CW]"
 // or "FETCh[:IMPedance][:FORMatted]?"; common commands as "*IDN?".
-struct CommandSpec
+struct TableCommand
 {
     int id = 0;
     QString pattern;
@@ -50,7 +50,7 @@ private:
     };
     struct Entry
     {
-        CommandSpec spec;
+        TableCommand command;
         QVector<Node> nodes;
         bool common = false;
     };

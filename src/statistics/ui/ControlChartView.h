@@ -18,7 +18,7 @@ public:
 
     explicit ControlChartView(QWidget *parent = nullptr);
 
-    // spec: the step's low and high limit (base units).
+    // The step's own low and high limits (base units).
     void setChart(const ControlChart &chart, std::optional<double> specLow, std::optional<double> specHigh,
                   double toUnit, const QString &unit, const QString &title);
     void clear(const QString &message);
