@@ -5,7 +5,7 @@
 // Goal: each operation under 2 s and 400 MB. bench/files/compare runs two
 // builds of this side by side (before and after a change).
 #include "common/Prompter.h"
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "document/DocumentLayouts.h"
 #include "document/PageTransfer.h"
 #include "execution/ResultTableModel.h"
@@ -118,7 +118,7 @@ struct Scene
     ProcedureModel procedure;
     ResultTableModel results;
     SilentPrompter prompter;
-    CQelDoc doc{&procedure, &results, &prompter};
+    Document doc{&procedure, &results, &prompter};
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
 

@@ -25,7 +25,7 @@
 #include "history/HistoryDatabase.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryForwarder.h"
-#include "history/HistoryRecorder.h"
+#include "history/HistoryWriter.h"
 #include "recording/RunRecording.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
@@ -123,7 +123,7 @@ struct Runner
     ProcedureModel &procedure;
     ResultTableModel &results;
     ExecutionState &exec;
-    HistoryRecorder recorder;
+    HistoryWriter writer;
     std::unique_ptr<RunRecording> recording;
 };
 
@@ -153,8 +153,8 @@ void RecordedRun(benchmark::State &state)
         const HistoryTarget target = mode == 1
             ? HistoryTarget::parse(scratch().filePath(QStringLiteral("run.sqlite")), &error)
             : HistoryTarget::parse(pg->url(), &error);
-        runner.recorder.setTarget(target);
-        runner.recording = std::make_unique<RunRecording>(runner.recorder, runner.session,
+        runner.writer.setTarget(target);
+        runner.recording = std::make_unique<RunRecording>(runner.writer, runner.session,
             [] { return History::RunRecord(); });
     }
     const int loops = 300;
@@ -170,7 +170,7 @@ void RecordedRun(benchmark::State &state)
             state.PauseTiming();
             QElapsedTimer t;
             t.start();
-            runner.recorder.flush(60000);
+            runner.writer.flush(60000);
             flushMs += double(t.elapsed());
             state.ResumeTiming();
         }
@@ -328,20 +328,20 @@ void ForwardBacklog(benchmark::State &state)
 }
 BENCHMARK(ForwardBacklog)->Arg(1)->Arg(500)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
-// What recording adds to one row, without the meter: HistoryRecorder::recordRow
+// What recording adds to one row, without the meter: HistoryWriter::writeRow
 // (one committed insert) into SQLite (1) and into the spool for a server (2).
 void RecordRow(benchmark::State &state)
 {
-    HistoryRecorder recorder;
+    HistoryWriter writer;
     std::unique_ptr<PostgresServer> pg;
     if (state.range(0) == 2) {
         pg = std::make_unique<PostgresServer>();
-        recorder.setTarget(HistoryTarget::parse(pg->url()));
+        writer.setTarget(HistoryTarget::parse(pg->url()));
     } else {
-        recorder.setTarget(HistoryTarget::parse(scratch().filePath(QStringLiteral("rows.sqlite"))));
+        writer.setTarget(HistoryTarget::parse(scratch().filePath(QStringLiteral("rows.sqlite"))));
     }
     const History::RunRecord run = benchRun(QStringLiteral("rows"));
-    recorder.beginRun(run);
+    writer.beginRun(run);
     History::RowRecord row;
     row.runId = run.id;
     row.verdict = QStringLiteral("pass");
@@ -352,11 +352,11 @@ void RecordRow(benchmark::State &state)
     for (auto _ : state) {
         row.seq = ++seq;
         row.measuredAt = QDateTime::currentDateTimeUtc();
-        recorder.recordRow(row);
+        writer.writeRow(row);
     }
-    if (!recorder.isRecording())
-        state.SkipWithError(recorder.lastProblem().toStdString().c_str());
-    recorder.flush(60000);
+    if (!writer.isRecording())
+        state.SkipWithError(writer.lastProblem().toStdString().c_str());
+    writer.flush(60000);
     state.SetLabel(state.range(0) == 1 ? "SQLite" : "PostgreSQL spool");
 }
 BENCHMARK(RecordRow)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(3000);

@@ -4,7 +4,7 @@
 
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 
 #include <QApplication>
 #include <QFile>
@@ -121,7 +121,7 @@ void BM_AppendWithPageShown(benchmark::State &state)
         ResultTableModel model;
         ExecutionState run;
         model.setStepColumns(titles(true));
-        CExecDlg page(&model, &run);
+        ExecutiveView page(&model, &run);
         page.resize(1000, 600);
         page.show();
         QApplication::processEvents();

@@ -23,7 +23,7 @@
 #include "measurement/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
-#include "plotter/ui/CPlotDlg.h"
+#include "plotter/ui/PlotterView.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -50,13 +50,9 @@ struct Rig
     explicit Rig(const QStringList &component) : sim(QStringList{QStringLiteral("--component")} + component)
     {
         commands.setRunner(&sequencer);
-        page = std::make_unique<CPlotDlg>(&plotter, &commands, [this](int id, int) {
-            if (id == PlotterState::Draw)
-                commands.draw();
-            else if (id == PlotterState::StopReset)
-                commands.stopReset();
-            return 0;
-        });
+        page = std::make_unique<PlotterView>(&plotter, &commands);
+        QObject::connect(page.get(), &PlotterView::drawClicked, [this] { commands.draw(); });
+        QObject::connect(page.get(), &PlotterView::stopResetClicked, [this] { commands.stopReset(); });
         page->resize(1280, 760);
         page->show();
     }
@@ -94,7 +90,7 @@ struct Rig
     PlotterState plotter;
     PlotterCommands commands{plotter, prompter};
     SweepSequencer sequencer{link, cache, plotter};
-    std::unique_ptr<CPlotDlg> page;
+    std::unique_ptr<PlotterView> page;
 };
 
 void Sweep200Points(benchmark::State &state)

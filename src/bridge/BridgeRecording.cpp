@@ -1,6 +1,6 @@
 #include "bridge/BridgeRecording.h"
 
-#include "history/HistoryRecorder.h"
+#include "history/HistoryWriter.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ History::Cell textCell(const QString &text)
 
 } // namespace
 
-BridgeRecording::BridgeRecording(HistoryRecorder &recorder, History::RunRecord run, QObject *parent)
-    : QObject(parent), m_recorder(recorder), m_run(std::move(run))
+BridgeRecording::BridgeRecording(HistoryWriter &writer, History::RunRecord run, QObject *parent)
+    : QObject(parent), m_writer(writer), m_run(std::move(run))
 {
     m_run.id = History::newId();
     m_run.started = QDateTime::currentDateTimeUtc();
@@ -63,7 +63,7 @@ void BridgeRecording::begin()
         return;
     m_begun = true;
     m_run.started = QDateTime::currentDateTimeUtc();
-    m_recorder.beginRun(m_run);
+    m_writer.beginRun(m_run);
 }
 
 void BridgeRecording::record(const BridgeSettings &s, const BridgeReading &r)
@@ -81,7 +81,7 @@ void BridgeRecording::record(const BridgeSettings &s, const BridgeReading &r)
                  textCell(s.function), numberCell(s.frequency, QString::number(s.frequency, 'g', 10)),
                  numberCell(level, QString::number(level, 'g', 10) + (s.currentLevel ? QStringLiteral(" A") : QStringLiteral(" V"))),
                  textCell(s.aperture)};
-    m_recorder.recordRow(row);
+    m_writer.writeRow(row);
 }
 
 void BridgeRecording::end(const QString &outcome)
@@ -90,5 +90,5 @@ void BridgeRecording::end(const QString &outcome)
         return;
     m_ended = true;
     if (m_begun)
-        m_recorder.endRun(m_run.id, outcome);
+        m_writer.endRun(m_run.id, outcome);
 }

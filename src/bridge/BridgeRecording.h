@@ -5,7 +5,7 @@
 
 #include <QObject>
 
-class HistoryRecorder;
+class HistoryWriter;
 
 // One history run a bridge session: procedure "remote", every reading a
 // row with the settings it was taken at (columns A, B, Function,
@@ -19,7 +19,7 @@ public:
     // The run's context (meter, device, profile, operator, lot) is the
     // caller's; the run begins with the first client (its address in the
     // remark) or the first reading.
-    BridgeRecording(HistoryRecorder &recorder, History::RunRecord run, QObject *parent = nullptr);
+    BridgeRecording(HistoryWriter &writer, History::RunRecord run, QObject *parent = nullptr);
     ~BridgeRecording() override;
 
     // The client now in control.
@@ -30,7 +30,7 @@ public:
     const QString &runId() const { return m_run.id; }
 
 private:
-    HistoryRecorder &m_recorder;
+    HistoryWriter &m_writer;
     History::RunRecord m_run;
     void begin();
 

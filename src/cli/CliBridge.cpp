@@ -108,7 +108,7 @@ int cliBridge(const QStringList &arguments)
         run.meterProfile = session.link().profile().name;
     run.operatorName = a.value(QStringLiteral("operator"));
     run.lotNo = a.value(QStringLiteral("lot-no"));
-    BridgeRecording recorded(recording.recorder(), run);
+    BridgeRecording recorded(recording.writer(), run);
 
     QObject::connect(&server, &BridgeServer::logged, &server, logLine);
     QObject::connect(&server, &BridgeServer::controllerChanged, &recorded, &BridgeRecording::setClient);

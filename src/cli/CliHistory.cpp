@@ -275,15 +275,15 @@ QStringList CliRecording::runOptions()
 
 CliRecording::CliRecording(const CliArgs &args) : m_args(args)
 {
-    QObject::connect(&m_recorder, &HistoryRecorder::problem, &m_recorder, [this](const QString &sentence) {
+    QObject::connect(&m_writer, &HistoryWriter::problem, &m_writer, [this](const QString &sentence) {
         say(withoutStop(sentence)
-            + (m_recorder.isWaiting() ? QStringLiteral("; rows are recorded again as soon as it can be written")
+            + (m_writer.isWaiting() ? QStringLiteral("; rows are recorded again as soon as it can be written")
                                       : QStringLiteral("; nothing more of this run is recorded")));
         m_told = true;
     });
     if (args.has(flag()))
         return;
-    m_recorder.setTarget(historyTarget(args));
+    m_writer.setTarget(historyTarget(args));
 }
 
 History::RunRecord CliRecording::runContext(const MeterConnector &meter, const QString &procedurePath, int loops) const
@@ -314,11 +314,11 @@ History::SweepRecord CliRecording::sweepContext(const MeterConnector &meter) con
 void CliRecording::warnRecordedSerials(const QStringList &serials) const
 {
     const QString lot = m_args.value(QStringLiteral("lot-no"));
-    if (lot.isEmpty() || !m_recorder.isRecording())
+    if (lot.isEmpty() || !m_writer.isRecording())
         return;
     HistoryDatabase db;
     // Nothing recorded there yet, or not readable now: nothing to compare with.
-    if (!db.open(m_recorder.target(), HistoryDatabase::Mode::ReadOnly, nullptr))
+    if (!db.open(m_writer.target(), HistoryDatabase::Mode::ReadOnly, nullptr))
         return;
     HistoryDatabase::Filter filter;
     filter.lot = lot;
@@ -342,20 +342,20 @@ void CliRecording::warnRecordedSerials(const QStringList &serials) const
 void CliRecording::finish()
 {
     // A run whose end the database did not take yet: a few more tries.
-    for (int i = 0; i < 3 && m_recorder.isRecording() && !m_recorder.retryNow(); ++i)
+    for (int i = 0; i < 3 && m_writer.isRecording() && !m_writer.retryNow(); ++i)
         QThread::msleep(1000);
-    if (!m_recorder.isRecording() || !m_recorder.target().isServer())
+    if (!m_writer.isRecording() || !m_writer.target().isServer())
         return;
-    if (m_recorder.flush(5000))
+    if (m_writer.flush(5000))
         return;
-    const qint64 waiting = m_recorder.pending();
+    const qint64 waiting = m_writer.pending();
     if (waiting <= 0)
         return;
-    QString why = withoutStop(m_recorder.lastProblem());
+    QString why = withoutStop(m_writer.lastProblem());
     say(QStringLiteral("%1 %2 in %3 for %4 (%5); the next run or \"qel-cli history sync\" forwards them")
             .arg(waiting)
             .arg(waiting == 1 ? QStringLiteral("row waits") : QStringLiteral("rows wait"))
-            .arg(HistoryTarget::spoolPath(), m_recorder.target().display(),
+            .arg(HistoryTarget::spoolPath(), m_writer.target().display(),
                 why.isEmpty() ? QStringLiteral("the server did not answer in time") : why));
 }
 

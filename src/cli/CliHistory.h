@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CliCommon.h"
-#include "history/HistoryRecorder.h"
+#include "history/HistoryWriter.h"
 #include "history/HistoryRecords.h"
 
 class MeterConnector;
@@ -20,7 +20,7 @@ public:
     // Throws CliError(ExitUsage) for a URL that cannot be read. A database
     // that cannot be opened is said in one sentence; recording is then off.
     explicit CliRecording(const CliArgs &args);
-    HistoryRecorder &recorder() { return m_recorder; }
+    HistoryWriter &writer() { return m_writer; }
 
     History::RunRecord runContext(const MeterConnector &meter, const QString &procedurePath, int loops) const;
     History::SweepRecord sweepContext(const MeterConnector &meter) const;
@@ -33,7 +33,7 @@ public:
 
 private:
     const CliArgs &m_args;
-    HistoryRecorder m_recorder;
+    HistoryWriter m_writer;
     bool m_told = false;
 };
 

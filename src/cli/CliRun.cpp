@@ -2,7 +2,7 @@
 #include "cli/CliHistory.h"
 #include "cli/CliLink.h"
 
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "recording/RunRecording.h"
@@ -95,7 +95,7 @@ int cliRun(const QStringList &args)
 
     CliPrompter prompter;
     QelSession session(&prompter);
-    CQelDoc &doc = session.document();
+    Document &doc = session.document();
     const ProcedureModel &procedure = session.procedure();
     const ResultTableModel &results = session.results();
     doc.onNewDocument();
@@ -122,7 +122,7 @@ int cliRun(const QStringList &args)
     connectOrThrow(session.connector(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.execution().setLoopText(QString::number(loops));
     session.setReplyTimeout(replyTimeout);
-    RunRecording recorded(recording.recorder(), session,
+    RunRecording recorded(recording.writer(), session,
         [&] { return recording.runContext(session.connector(), procedurePath, loops); });
     if (!serials.isEmpty()) {
         recording.warnRecordedSerials(serials);

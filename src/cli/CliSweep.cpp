@@ -6,7 +6,7 @@
 #include "analysis/SweepColumns.h"
 #include "analysis/SweepCsv.h"
 
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "recording/RunRecording.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
@@ -133,7 +133,7 @@ int cliSweep(const QStringList &args)
     connectOrThrow(session.connector(), port, a.value(QStringLiteral("settings"), QStringLiteral("9600,n,8,1")));
     session.setReplyTimeout(replyTimeout);
     CliRecording recording(a);
-    SweepRecording recorded(recording.recorder(), session, [&] { return recording.sweepContext(session.connector()); });
+    SweepRecording recorded(recording.writer(), session, [&] { return recording.sweepContext(session.connector()); });
 
     bool interrupted = false;
     for (int d = 0; d < draws && !interrupted; ++d) {
@@ -180,7 +180,7 @@ int cliSweep(const QStringList &args)
     std::fflush(stdout);
 
     if (!picPath.isEmpty()) {
-        CQelDoc &doc = session.document();
+        Document &doc = session.document();
         doc.onNewDocument();
         if (!doc.saveDocument(picPath))
             throw CliError(ExitUsage, cannotWrite(picPath, doc.lastError()));

@@ -1,8 +1,7 @@
 #pragma once
 
-// The legacy control and command ids in one place. Pages, commands and
-// tests name controls by these numbers, and a click reaches its command
-// as (id, ClickDispatch); the numbers never change.
+// The legacy control and command ids in one place. The pages keep them on
+// their controls and tests name controls by them; the numbers never change.
 namespace LegacyId {
 
 namespace Procedure {
@@ -75,7 +74,5 @@ enum : int {
     YAxisLock = 1070,
 };
 } // namespace Plotter
-
-constexpr int ClickDispatch = -600;
 
 } // namespace LegacyId

@@ -11,7 +11,7 @@
 
 SweepSequencer::SweepSequencer(InstrumentLink &link, SettingsCache &cache, PlotterState &plotter,
                                QObject *parent)
-    : QObject(parent), m_link(link), m_exchange(link, cache), m_recorder(plotter)
+    : QObject(parent), m_link(link), m_exchange(link, cache), m_collector(plotter)
 {
     m_sendTimer.setSingleShot(true);
     m_readTimer.setSingleShot(true);
@@ -120,7 +120,7 @@ void SweepSequencer::takeReading()
         const ProfileDriver::Reading r = ProfileDriver::read(profile, m_profilePlan, reply);
         if (r.kind == ProfileDriver::Reading::Kind::Error) {
             stopSweep();
-            m_recorder.finish();
+            m_collector.finish();
             emit meterFailed(tr("The meter reported %1 at point %2; the sweep was stopped. "
                                 "The points already measured are kept.").arg(r.error).arg(m_point + 1));
             return;
@@ -131,7 +131,7 @@ void SweepSequencer::takeReading()
     m_exchange.clearReplies();
 
     const int index = m_point;
-    m_recorder.record(parts.primary, parts.secondary);
+    m_collector.collect(parts.primary, parts.secondary);
     emit pointTaken(index);
     if (m_state != State::Reading)
         return; // stopped by a pointTaken handler
@@ -140,16 +140,16 @@ void SweepSequencer::takeReading()
     if (m_point + 1 >= m_plan.points.size()) {
         m_exchange.finish();
         m_state = State::Idle;
-        m_recorder.finish();
-        m_recorder.addProgress(step);
+        m_collector.finish();
+        m_collector.addProgress(step);
         emit finished();
         return;
     }
     ++m_point;
-    m_recorder.advance(step);
+    m_collector.advance(step);
     m_state = State::Sending;
     m_sendTimer.start(0);
-    m_recorder.addProgress(step);
+    m_collector.addProgress(step);
 }
 
 void SweepSequencer::onLinkLost(const QString &message)
@@ -160,7 +160,7 @@ void SweepSequencer::onLinkLost(const QString &message)
     // The meter may come back without the settings it had: send them all again.
     m_exchange.cache().clear();
     // The points taken stay; the lines drawn so far can be compared or reset.
-    m_recorder.finish();
+    m_collector.finish();
     QString reason = tr("The connection to the meter was lost during the sweep; the sweep was stopped. "
                         "The points already measured are kept.");
     if (!message.isEmpty())

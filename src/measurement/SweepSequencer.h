@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plotter/SweepRecorder.h"
+#include "plotter/SweepCollector.h"
 #include "plotter/SweepRunner.h"
 #include "meter/MeterExchange.h"
 #include "meter/ProfileDriver.h"
@@ -69,7 +69,7 @@ private:
 
     InstrumentLink &m_link;
     MeterExchange m_exchange;
-    SweepRecorder m_recorder;
+    SweepCollector m_collector;
     QTimer m_sendTimer;
     QTimer m_readTimer;
     State m_state = State::Idle;

@@ -1,6 +1,6 @@
 #include "meter/MeterCommands.h"
 
-#include "common/CNumbers.h"
+#include "common/LocaleNumbers.h"
 
 namespace MeterCommands {
 
@@ -37,7 +37,7 @@ QByteArray identityMark()
 
 Setting frequency(double hertz)
 {
-    return {Family::Frequency, "MEAS:FREQ " + CNumbers::formatFixedBytes(hertz)};
+    return {Family::Frequency, "MEAS:FREQ " + LocaleNumbers::formatFixedBytes(hertz)};
 }
 
 Setting testMode(const QString &firstItem)
@@ -48,7 +48,7 @@ Setting testMode(const QString &firstItem)
 
 Setting level(double volts)
 {
-    return {Family::Level, "MEAS:LEV " + CNumbers::formatFixedBytes(volts)};
+    return {Family::Level, "MEAS:LEV " + LocaleNumbers::formatFixedBytes(volts)};
 }
 
 Setting function(const QString &firstItem, const QString &secondItem)

@@ -1,6 +1,6 @@
 #include "meter/ProfileDriver.h"
 
-#include "common/CNumbers.h"
+#include "common/LocaleNumbers.h"
 
 #include <cmath>
 
@@ -222,7 +222,7 @@ Reading read(const MeterProfile &p, const Plan &plan, const QByteArray &reply)
     }
     auto reading = [&](const QString &field) {
         const QString t = plain(field);
-        const double v = CNumbers::leadingDouble(t);
+        const double v = LocaleNumbers::leadingDouble(t);
         if (std::fabs(v) >= p.overload * 0.999) {
             r.kind = Reading::Kind::Overload;
             return QString::fromLatin1(v < 0 ? "-9.90000E+37" : "9.90000E+37");

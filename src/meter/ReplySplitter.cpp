@@ -1,6 +1,6 @@
 #include "meter/ReplySplitter.h"
 
-#include "common/CNumbers.h"
+#include "common/LocaleNumbers.h"
 
 namespace {
 
@@ -47,5 +47,5 @@ ReplySplitter::Parts ReplySplitter::split(const QByteArray &line)
 
 double ReplySplitter::value(const QString &text)
 {
-    return CNumbers::leadingDouble(text);
+    return LocaleNumbers::leadingDouble(text);
 }

@@ -1,6 +1,6 @@
 #include "procedure/FieldParsing.h"
 
-#include "common/CNumbers.h"
+#include "common/LocaleNumbers.h"
 
 #include <QByteArray>
 
@@ -77,7 +77,7 @@ int leadingInt(const QString &text)
 
 double leadingDouble(const QString &text)
 {
-    return CNumbers::leadingDouble(text);
+    return LocaleNumbers::leadingDouble(text);
 }
 
 double unitToBase(const QString &unit, bool secondItem)
@@ -135,7 +135,7 @@ int delayMs(const QString &text)
 
 QByteArray formatFixedBytes(double value)
 {
-    return CNumbers::formatFixedBytes(value);
+    return LocaleNumbers::formatFixedBytes(value);
 }
 
 QString formatFixed(double value)

@@ -1,6 +1,6 @@
 #include "recording/RecordedRun.h"
 
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "document/DocumentNames.h"
 #include "execution/ResultTableModel.h"
 #include "history/HistoryDatabase.h"
@@ -120,7 +120,7 @@ bool RecordedRun::save(const QString &procedurePath, const QString &reportPath, 
     ProcedureModel procedure;
     ResultTableModel results;
     takeInto(procedure, results);
-    CQelDoc doc(&procedure, &results, nullptr);
+    Document doc(&procedure, &results, nullptr);
     doc.onNewDocument();
     for (const QString &path : {procedurePath, reportPath}) {
         if (!doc.saveDocument(path)) {

@@ -1,6 +1,6 @@
 #include "recording/RunRecording.h"
 
-#include "history/HistoryRecorder.h"
+#include "history/HistoryWriter.h"
 #include "execution/ResultTableModel.h"
 #include "plotter/PlotterState.h"
 #include "procedure/ProcedureModel.h"
@@ -45,9 +45,9 @@ QString outcomeName(EndReason::Cause cause)
     }
 }
 
-RunRecording::RunRecording(HistoryRecorder &recorder, QelSession &session, std::function<History::RunRecord()> context,
+RunRecording::RunRecording(HistoryWriter &writer, QelSession &session, std::function<History::RunRecord()> context,
                            QObject *parent)
-    : QObject(parent), m_recorder(recorder), m_session(session), m_procedure(session.procedure()),
+    : QObject(parent), m_writer(writer), m_session(session), m_procedure(session.procedure()),
       m_context(std::move(context))
 {
     connect(&session, &QelSession::runStarted, this, &RunRecording::started);
@@ -86,14 +86,14 @@ void RunRecording::started()
     m_columns = run.columns;
     m_seq = 0;
     m_binsFor.reset();
-    m_recorder.beginRun(run);
+    m_writer.beginRun(run);
 }
 
 void RunRecording::ended(EndReason::Cause cause)
 {
     if (m_runId.isEmpty())
         return;
-    m_recorder.endRun(m_runId, outcomeName(cause));
+    m_writer.endRun(m_runId, outcomeName(cause));
     m_runId.clear();
 }
 
@@ -126,12 +126,12 @@ void RunRecording::onRowJudged(const PassEvaluator::Row &judged, const QDateTime
         }
         row.bin = plan->name(m_bins.sortValues(judged.values.constData(), n));
     }
-    m_recorder.recordRow(row);
+    m_writer.writeRow(row);
 }
 
-SweepRecording::SweepRecording(HistoryRecorder &recorder, QelSession &session,
+SweepRecording::SweepRecording(HistoryWriter &writer, QelSession &session,
                                std::function<History::SweepRecord()> context, QObject *parent)
-    : QObject(parent), m_recorder(recorder), m_plotter(session.plotter()), m_context(std::move(context))
+    : QObject(parent), m_writer(writer), m_plotter(session.plotter()), m_context(std::move(context))
 {
     connect(&session, &QelSession::pointTaken, this, &SweepRecording::onPoint);
     connect(&session, &QelSession::sweepEnded, this, [this](const EndReason &r) { ended(r.cause); });
@@ -141,7 +141,7 @@ void SweepRecording::ended(EndReason::Cause cause)
 {
     if (m_sweepId.isEmpty())
         return;
-    m_recorder.endSweep(m_sweepId, outcomeName(cause));
+    m_writer.endSweep(m_sweepId, outcomeName(cause));
     m_sweepId.clear();
 }
 
@@ -167,7 +167,7 @@ void SweepRecording::onPoint(int index)
         sweep.settings = QString::fromUtf8(QJsonDocument(settings).toJson(QJsonDocument::Compact));
         m_sweepId = sweep.id;
         m_draw = s.firstItemLine;
-        m_recorder.beginSweep(sweep);
+        m_writer.beginSweep(sweep);
     }
     const PlotTableModel &table = m_plotter.table();
     History::PointRecord p;
@@ -179,5 +179,5 @@ void SweepRecording::onPoint(int index)
     p.first = table.cell(index, s.firstItemLine + 1);
     if (m_plotter.hasSecondItem())
         p.second = table.cell(index, s.secondItemLine + 1);
-    m_recorder.recordPoint(p);
+    m_writer.writePoint(p);
 }

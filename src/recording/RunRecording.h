@@ -9,7 +9,7 @@
 
 #include <functional>
 
-class HistoryRecorder;
+class HistoryWriter;
 class PlotterState;
 class ProcedureModel;
 class QelSession;
@@ -27,7 +27,7 @@ public:
     // context gives what only the front end knows: meter, device, procedure
     // file, report description texts, loops, operator (other fields are
     // filled here).
-    RunRecording(HistoryRecorder &recorder, QelSession &session, std::function<History::RunRecord()> context,
+    RunRecording(HistoryWriter &writer, QelSession &session, std::function<History::RunRecord()> context,
                  QObject *parent = nullptr);
 
     void started();
@@ -43,7 +43,7 @@ public:
 private:
     void onRowJudged(const PassEvaluator::Row &judged, const QDateTime &measuredAtUtc);
 
-    HistoryRecorder &m_recorder;
+    HistoryWriter &m_writer;
     const QelSession &m_session;
     const ProcedureModel &m_procedure;
     std::function<History::RunRecord()> m_context;
@@ -62,7 +62,7 @@ class SweepRecording : public QObject
     Q_OBJECT
 public:
     // context: meter, device, operator.
-    SweepRecording(HistoryRecorder &recorder, QelSession &session, std::function<History::SweepRecord()> context,
+    SweepRecording(HistoryWriter &writer, QelSession &session, std::function<History::SweepRecord()> context,
                    QObject *parent = nullptr);
     void ended(EndReason::Cause cause);
     QString sweepId() const { return m_sweepId; }
@@ -70,7 +70,7 @@ public:
 private:
     void onPoint(int index);
 
-    HistoryRecorder &m_recorder;
+    HistoryWriter &m_writer;
     const PlotterState &m_plotter;
     std::function<History::SweepRecord()> m_context;
     QString m_sweepId;

@@ -4,7 +4,7 @@
 
 #include "common/Prompter.h"
 #include "document/ArchiveError.h"
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "document/DocumentLayouts.h"
 #include "document/PageTransfer.h"
 #include "document/PlotterStateAccess.h"
@@ -30,7 +30,7 @@ QelSession::QelSession(Prompter *prompter, QObject *parent)
     m_results = new ResultTableModel(this);
     m_execution = new ExecutionState(this);
     m_plotter = new PlotterState(this);
-    m_document = new CQelDoc(m_procedure, m_results, prompter, this);
+    m_document = new Document(m_procedure, m_results, prompter, this);
     m_plotAccess = std::make_unique<PlotterStateAccess>(m_plotter);
     m_document->setPlotPage(m_plotAccess.get());
     m_description = new ReportDescription(this);

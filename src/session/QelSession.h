@@ -17,7 +17,7 @@
 
 #include <memory>
 
-class CQelDoc;
+class Document;
 class ExecutionState;
 class GraphData;
 class MeasurementSequencer;
@@ -52,7 +52,7 @@ public:
     ResultTableModel &results() const { return *m_results; }
     ExecutionState &execution() const { return *m_execution; }
     PlotterState &plotter() const { return *m_plotter; }
-    CQelDoc &document() const { return *m_document; }
+    Document &document() const { return *m_document; }
     ReportDescription &description() const { return *m_description; }
     InstrumentLink &link() { return m_link; }
     // Connect and disconnect through this, from every front end.
@@ -163,7 +163,7 @@ private:
     PlotterState *m_plotter = nullptr;
     std::unique_ptr<PlotterStateAccess> m_plotAccess;
     std::optional<BinPlan> m_binPlan;
-    CQelDoc *m_document = nullptr;
+    Document *m_document = nullptr;
     ReportDescription *m_description = nullptr;
     MeasurementSequencer *m_measure = nullptr;
     SweepSequencer *m_sweep = nullptr;

@@ -1,6 +1,6 @@
 #include "statistics/BinPlan.h"
 
-#include "common/CNumbers.h"
+#include "common/LocaleNumbers.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/FieldParsing.h"
 #include "statistics/Statistics.h"
@@ -290,7 +290,7 @@ int BinSorter::sortCells(const QStringList &cells) const
     auto read = [&](const Reading &r) -> std::optional<double> {
         if (r.cell < 0 || r.cell >= cells.size())
             return std::nullopt;
-        const std::optional<double> v = CNumbers::leadingNumber(cells.at(r.cell));
+        const std::optional<double> v = LocaleNumbers::leadingNumber(cells.at(r.cell));
         return v ? std::optional<double>(*v * r.toBase) : std::nullopt;
     };
     return m_plan.sort(read(m_primary), read(m_secondary), m_low.constData(), m_high.constData());
@@ -309,7 +309,7 @@ int BinSorter::sortTableRow(const ResultTableModel &table, int row) const
             const Reading &r = seen == m_primary.cell ? m_primary : m_secondary;
             std::optional<double> v;
             if (cell.kind == PackedCell::Text)
-                v = CNumbers::leadingNumber(cell.body);
+                v = LocaleNumbers::leadingNumber(cell.body);
             if (v)
                 *v *= r.toBase;
             (seen == m_primary.cell ? primary : secondary) = v;

@@ -1,6 +1,6 @@
 #include "statistics/Statistics.h"
 
-#include "common/CNumbers.h"
+#include "common/LocaleNumbers.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/FieldParsing.h"
 #include "procedure/StepLimits.h"
@@ -170,7 +170,7 @@ bool TableStatistics::usable(double v)
 
 std::optional<double> TableStatistics::parseReading(QStringView text)
 {
-    return CNumbers::leadingNumber(text);
+    return LocaleNumbers::leadingNumber(text);
 }
 
 void TableStatistics::addRow(const QStringView *cells, int cellCount, const double *values, int valueCount)
@@ -274,7 +274,7 @@ void TableStatistics::addTableRow(const ResultTableModel &table, int row)
                 v = judged.data[c.value];
             } else {
                 if (cell.kind == PackedCell::Text)
-                    v = CNumbers::leadingNumber(cell.body);
+                    v = LocaleNumbers::leadingNumber(cell.body);
                 if (v)
                     *v *= c.toBase;
             }

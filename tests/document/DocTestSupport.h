@@ -110,7 +110,7 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// Records the path of every emission of a CQelDoc path signal.
+// Records the path of every emission of a Document path signal.
 template<typename Signal>
 struct PathSignalLog
 {

@@ -2,7 +2,7 @@
 // test fails when the files and the writer disagree. With
 // QEL_UPDATE_EXAMPLES=1 in the environment it rewrites them instead.
 #include "DocTestSupport.h"
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 
 #include "../support/RecordingPrompter.h"
 #include "../support/TestPaths.h"
@@ -76,7 +76,7 @@ struct ExampleSet
     ResultTableModel results;
     FakePlotPage plot;
     RecordingPrompter prompter;
-    CQelDoc doc{&procedure, &results, &prompter};
+    Document doc{&procedure, &results, &prompter};
 
     // Writes capacitor.pro, capacitor_202612695.rpt and sweep.pic into folder.
     bool writeInto(const QString &folder)
@@ -124,7 +124,7 @@ TEST(Examples, LoadInTheOrderADemoOpensThem)
     ResultTableModel results;
     RecordingPrompter prompter;
     FakePlotPage plot;
-    CQelDoc doc(&procedure, &results, &prompter);
+    Document doc(&procedure, &results, &prompter);
     doc.setPlotPage(&plot);
     doc.onNewDocument();
 

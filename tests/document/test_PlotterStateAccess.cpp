@@ -1,4 +1,4 @@
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "document/PlotterStateAccess.h"
 #include "execution/ResultTableModel.h"
 #include "plotter/PlotterState.h"
@@ -31,7 +31,7 @@ TEST(PlotterStateAccess, PlotFileRoundTripThroughThePlotter)
     ProcedureModel procedure;
     ResultTableModel results;
     PlotterStateAccess sourceAccess(&source);
-    CQelDoc doc(&procedure, &results, &prompter);
+    Document doc(&procedure, &results, &prompter);
     doc.setPlotPage(&sourceAccess);
     const QString file = dir.filePath(QStringLiteral("sweep.pic"));
     ASSERT_TRUE(doc.saveDocument(file)) << doc.lastError().toStdString();
@@ -46,7 +46,7 @@ TEST(PlotterStateAccess, PlotFileRoundTripThroughThePlotter)
     PlotterStateAccess targetAccess(&target);
     ProcedureModel p2;
     ResultTableModel r2;
-    CQelDoc other(&p2, &r2, &prompter);
+    Document other(&p2, &r2, &prompter);
     other.setPlotPage(&targetAccess);
     ASSERT_TRUE(other.openDocument(file)) << other.lastError().toStdString();
     EXPECT_EQ(target.firstItemText(), QStringLiteral("L"));

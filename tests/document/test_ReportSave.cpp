@@ -8,7 +8,7 @@
 #include "../support/RecordingPrompter.h"
 #include "../support/TestPaths.h"
 
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 
 #include <QFileInfo>
 #include <QStringEncoder>
@@ -121,7 +121,7 @@ struct ReportSave : ::testing::Test
     ProcedureModel procedure;
     ResultTableModel results;
     RecordingPrompter prompter;
-    CQelDoc doc{&procedure, &results, &prompter};
+    Document doc{&procedure, &results, &prompter};
     QStringList dates, times;
 
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -168,10 +168,10 @@ TEST_F(ReportSave, RowsAreWrittenCutOrFilledToTheProcedureCellsAsAnyEncoderWould
     EXPECT_EQ(doc.data().reportEntry(2), Archive::joined(cutOrFilled(cellsOf(2), 10)));
 
     // The background save: the same bytes, and it hears of the rows as they go.
-    const std::shared_ptr<CQelDoc::SaveJob> job = doc.prepareSave(path("abc_2.rpt"));
+    const std::shared_ptr<Document::SaveJob> job = doc.prepareSave(path("abc_2.rpt"));
     ASSERT_TRUE(job);
     qint64 lastDone = -1, total = 0;
-    CQelDoc::writeSave(*job, [&](qint64 done, qint64 of) {
+    Document::writeSave(*job, [&](qint64 done, qint64 of) {
         lastDone = done;
         total = of;
         return true;
@@ -182,10 +182,10 @@ TEST_F(ReportSave, RowsAreWrittenCutOrFilledToTheProcedureCellsAsAnyEncoderWould
     EXPECT_GT(lastDone, Rows / 2);
 
     // Stopped halfway: no file, and the document keeps its name.
-    const std::shared_ptr<CQelDoc::SaveJob> stopped = doc.prepareSave(path("abc_3.rpt"));
+    const std::shared_ptr<Document::SaveJob> stopped = doc.prepareSave(path("abc_3.rpt"));
     ASSERT_TRUE(stopped);
-    CQelDoc::writeSave(*stopped, [](qint64 done, qint64 of) { return done < of / 2; });
-    EXPECT_TRUE(CQelDoc::wasStopped(*stopped));
+    Document::writeSave(*stopped, [](qint64 done, qint64 of) { return done < of / 2; });
+    EXPECT_TRUE(Document::wasStopped(*stopped));
     EXPECT_FALSE(doc.finishSave(*stopped));
     EXPECT_FALSE(QFile::exists(path("abc_3.rpt")));
     EXPECT_EQ(QFileInfo(doc.pathName()).fileName(), QStringLiteral("abc_2.rpt"));

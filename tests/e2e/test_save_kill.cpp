@@ -2,7 +2,7 @@
 //
 // The test starts a copy of itself in saver mode (QEL_SAVE_KILL_CHILD set):
 // it builds two large result tables and saves them in turn, generation after
-// generation, to one report file through CQelDoc::saveDocument, telling on
+// generation, to one report file through Document::saveDocument, telling on
 // stdout when each save starts and ends. The parent kills it with SIGKILL at
 // a random moment of a save and reads the file back: it must hold every row
 // of generation g or g + 1, nothing cut and nothing mixed.
@@ -11,7 +11,7 @@
 // long run (scripts/save-kill-loop); the defaults suit the suite.
 
 #include "document/ArchiveError.h"
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "document/DocumentLayouts.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
@@ -84,14 +84,14 @@ struct Saver
     ProcedureModel procedure;
     ResultTableModel results[2];
     RecordingPrompter prompter;
-    std::unique_ptr<CQelDoc> docs[2];
+    std::unique_ptr<Document> docs[2];
 
     explicit Saver(int rows)
     {
         makeProcedure(procedure);
         for (int v = 0; v < 2; ++v) {
             fillResults(results[v], procedure, rows, v);
-            docs[v] = std::make_unique<CQelDoc>(&procedure, &results[v], &prompter);
+            docs[v] = std::make_unique<Document>(&procedure, &results[v], &prompter);
             docs[v]->onNewDocument();
         }
     }

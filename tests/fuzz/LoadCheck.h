@@ -9,7 +9,7 @@
 
 #include "../support/RecordingPrompter.h"
 
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "document/PlotterStateAccess.h"
 #include "execution/ResultTableModel.h"
 #include "plotter/PlotterState.h"
@@ -140,7 +140,7 @@ struct Program
     PlotterState plotter;
     PlotterStateAccess access{&plotter};
     RecordingPrompter prompter;
-    CQelDoc doc{&procedure, &results, &prompter};
+    Document doc{&procedure, &results, &prompter};
 
     explicit Program(const QString &base)
     {
@@ -173,7 +173,7 @@ inline QString baseProcedure()
         results.appendRow({"90nF", "fail", "0.01D", "pass", "1uH", "pass"}, ResultTableModel::Failed);
         results.setRowDateTime(1, "2012/3/7/", "9:5:3");
         RecordingPrompter prompter;
-        CQelDoc doc(&procedure, &results, &prompter);
+        Document doc(&procedure, &results, &prompter);
         doc.onNewDocument();
         FUZZ_CHECK(doc.saveDocument(p), "the base procedure saves");
         return p;

@@ -4,7 +4,7 @@
 
 #include "../support/RecordingPrompter.h"
 
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "document/PlotPageAccess.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
@@ -103,7 +103,7 @@ int main(int argc, char **argv)
     ResultTableModel results;
     Plot plot;
     RecordingPrompter prompter;
-    CQelDoc doc(&procedure, &results, &prompter);
+    Document doc(&procedure, &results, &prompter);
     doc.setPlotPage(&plot);
     doc.onNewDocument();
     QList<QPair<QString, QByteArray>> files; // name, bytes

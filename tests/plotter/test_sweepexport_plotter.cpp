@@ -4,7 +4,7 @@
 
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
-#include "plotter/SweepRecorder.h"
+#include "plotter/SweepCollector.h"
 
 #include "../support/RecordingPrompter.h"
 #include "../support/SweepRig.h"

@@ -2,7 +2,7 @@
 // on the same numbers), where floating point is easiest to get wrong: a
 // large offset under a small spread, and the quartiles behind the bins.
 
-#include "common/CNumbers.h"
+#include "common/LocaleNumbers.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/FieldParsing.h"
 #include "statistics/Histogram.h"
@@ -148,13 +148,13 @@ TEST(Statistics, ReadingTextsReadExactlyAsTheFieldParserReadsThem)
             << t.toStdString() << ": " << *v << " vs " << expected;
         // The byte form (packed cells) reads the same bits.
         const QByteArray bytes = t.toUtf8();
-        const std::optional<double> b = CNumbers::leadingNumber(std::string_view(bytes.constData(), bytes.size()));
+        const std::optional<double> b = LocaleNumbers::leadingNumber(std::string_view(bytes.constData(), bytes.size()));
         ASSERT_TRUE(b.has_value()) << t.toStdString();
         EXPECT_EQ(std::memcmp(&*b, &expected, sizeof expected), 0) << t.toStdString();
     }
     for (const char *t : {"", "   ", "nF", "-", "+.", ".e5", "inf", "nan", "fail"}) {
         EXPECT_FALSE(TableStatistics::parseReading(QString::fromLatin1(t)).has_value()) << t;
-        EXPECT_FALSE(CNumbers::leadingNumber(std::string_view(t)).has_value()) << t;
+        EXPECT_FALSE(LocaleNumbers::leadingNumber(std::string_view(t)).has_value()) << t;
     }
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // A sweep as the program runs it, without a meter: Draw hands its plan to
-// the runner (kept here), and each reply goes through SweepRecorder the way
+// the runner (kept here), and each reply goes through SweepCollector the way
 // SweepSequencer drives it: the reading recorded, then the end at the
 // plan's last point or on by the plan's step, then the progress.
 
 #include "plotter/PlotterState.h"
-#include "plotter/SweepRecorder.h"
+#include "plotter/SweepCollector.h"
 #include "plotter/SweepRunner.h"
 
 #include <QStringList>
@@ -35,19 +35,19 @@ public:
 class SweepRig
 {
 public:
-    SweepRig(PlotterState &state, const PlanRunner &runner) : m_recorder(state), m_runner(runner) {}
+    SweepRig(PlotterState &state, const PlanRunner &runner) : m_collector(state), m_runner(runner) {}
 
     // Answers the next point; true when it was the plan's last.
     bool answer(const QString &primary, const QString &secondary = {})
     {
         const SweepPlan &plan = m_runner.plan;
-        m_recorder.record(primary, secondary);
+        m_collector.collect(primary, secondary);
         const bool last = ++m_point >= plan.points.size();
         if (last)
-            m_recorder.finish();
+            m_collector.finish();
         else
-            m_recorder.advance(plan.step);
-        m_recorder.addProgress(plan.step);
+            m_collector.advance(plan.step);
+        m_collector.addProgress(plan.step);
         return last;
     }
     // Answers every point left with the same reply.
@@ -65,13 +65,13 @@ public:
             answer(primaries.at(i), secondaries.value(i));
     }
     // The meter went away: the sweep ends where it stands.
-    void breakOff() { m_recorder.finish(); }
+    void breakOff() { m_collector.finish(); }
 
-    SweepRecorder &recorder() { return m_recorder; }
+    SweepCollector &collector() { return m_collector; }
     int answered() const { return m_point; }
 
 private:
-    SweepRecorder m_recorder;
+    SweepCollector m_collector;
     const PlanRunner &m_runner;
     int m_point = 0;
 };

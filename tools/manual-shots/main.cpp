@@ -1,17 +1,17 @@
-// Pictures of the manual, taken from the desktop program itself: CQelApp
+// Pictures of the manual, taken from the desktop program itself: DesktopApp
 // built as main() builds it, driven through its menu commands and controls,
 // each window or dialog grabbed as it stands. scripts/manual-screenshots
 // starts the simulated meters and turns the grabs into small palette PNGs.
 
-#include "app/ui/CMainFrame.h"
-#include "app/ui/CQelApp.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/DesktopApp.h"
 #include "execution/ExecutionState.h"
 #include "components/ui/PictureButton.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
-#include "meter/ui/CCommDlg.h"
-#include "procedure/ui/CQelView.h"
+#include "meter/ui/CommunicationDialog.h"
+#include "procedure/ui/ProcedureView.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -122,7 +122,7 @@ void withModalOrNot(const std::function<void()> &trigger)
     settle(300);
 }
 
-QAction *resultsCommand(CMainFrame *frame, const QString &text)
+QAction *resultsCommand(MainWindow *frame, const QString &text)
 {
     for (QAction *a : frame->resultsMenu()->actions())
         if (a->text() == text)
@@ -158,7 +158,7 @@ void click(QWidget *w, QPoint pos, bool twice = false)
     }
 }
 
-bool connectTo(CQelApp &app)
+bool connectTo(DesktopApp &app)
 {
     return waitUntil([&] { return !app.session().connector().isIdentifying(); }) && app.link().isConnected();
 }
@@ -185,16 +185,16 @@ int main(int argc, char **argv)
     QDir().mkpath(g_out);
     qapp.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
 
-    using F = CMainFrame;
+    using F = MainWindow;
     {
         // Start-up with a meter that never answers: the legacy box, then the
         // Communication dialog the operator goes to next.
-        CQelApp::Options o;
+        DesktopApp::Options o;
         o.device = p.value(QStringLiteral("silent-meter"));
-        CQelApp app(o);
+        DesktopApp app(o);
         withModal([&] { app.start(); }, [](QWidget *box) { save(box, QStringLiteral("connecting-error-box.png")); });
-        withModal([&] { app.frame()->action(F::Communication)->trigger(); }, [](QWidget *w) {
-            auto *d = qobject_cast<CCommDlg *>(w);
+        withModal([&] { app.mainWindow()->action(F::Communication)->trigger(); }, [](QWidget *w) {
+            auto *d = qobject_cast<CommunicationDialog *>(w);
             if (!d) {
                 save(nullptr, QStringLiteral("communication-dialog.png"));
                 return;
@@ -207,11 +207,11 @@ int main(int argc, char **argv)
         });
     }
 
-    CQelApp::Options o;
+    DesktopApp::Options o;
     o.device = p.value(QStringLiteral("meter"));
-    CQelApp app(o);
+    DesktopApp app(o);
     app.start();
-    CMainFrame *frame = app.frame();
+    MainWindow *frame = app.mainWindow();
     if (!connectTo(app))
         std::fprintf(stderr, "manual-shots: the meter did not answer\n");
     save(frame, QStringLiteral("main-window-procedure-view.png"));
@@ -227,16 +227,16 @@ int main(int argc, char **argv)
     // The capacitor check: its steps, one opened into the controls.
     if (app.openFile(examples + QStringLiteral("/capacitor.pro")) && connectTo(app)) {
         frame->showPage(F::ProcedurePage);
-        QTableView *list = app.view()->procedureList();
+        QTableView *list = app.procedureView()->procedureList();
         click(list->viewport(), list->visualRect(list->model()->index(0, 1)).center(), true);
         save(frame, QStringLiteral("procedure-view-with-steps.png"));
 
         // Three passes on the Executive View.
-        frame->action(F::ExecutiveView)->trigger();
-        CExecDlg *exec = app.execDlg();
+        frame->action(F::ViewExecutive)->trigger();
+        ExecutiveView *exec = app.executiveView();
         exec->loopEdit()->setText(QStringLiteral("3"));
         click(exec->runButton(), exec->runButton()->rect().center());
-        ExecutionState *state = app.view()->executionState();
+        ExecutionState *state = app.procedureView()->executionState();
         if (waitUntil([&] { return state->runEnabled(); }, 60000))
             save(frame, QStringLiteral("executive-view-after-run.png"));
         withModal([&] { frame->action(F::ReportDescription)->trigger(); }, [](QWidget *d) {

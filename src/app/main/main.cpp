@@ -1,4 +1,4 @@
-#include "app/ui/CQelApp.h"
+#include "app/ui/DesktopApp.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -31,11 +31,11 @@ int main(int argc, char **argv)
     if (parser.positionalArguments().size() > 1)
         parser.showHelp(2);
 
-    CQelApp::Options options;
+    DesktopApp::Options options;
     options.device = parser.value(device);
     options.meter = parser.value(meter);
     options.file = parser.positionalArguments().value(0);
-    CQelApp qel(options);
+    DesktopApp qel(options);
     if (!qel.start())
         return 1;
     return app.exec();

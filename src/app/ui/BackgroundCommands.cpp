@@ -1,9 +1,9 @@
 #include "app/ui/BackgroundCommands.h"
 
 #include "components/ui/BackgroundTask.h"
-#include "app/ui/CMainFrame.h"
+#include "app/ui/MainWindow.h"
 #include "common/Prompter.h"
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "execution/ResultTableModel.h"
 #include "session/QelSession.h"
 
@@ -19,7 +19,7 @@ const QString CsvCaption = QStringLiteral("Export to CSV");
 
 } // namespace
 
-BackgroundCommands::BackgroundCommands(CMainFrame *frame, QelSession *session, Prompter *prompter, QObject *parent)
+BackgroundCommands::BackgroundCommands(MainWindow *frame, QelSession *session, Prompter *prompter, QObject *parent)
     : QObject(parent), m_frame(frame), m_session(session), m_prompter(prompter)
 {
 }
@@ -28,7 +28,7 @@ void BackgroundCommands::started(BackgroundTask *task)
 {
     m_current = task;
     m_frame->updateCommands();
-    connect(task, &BackgroundTask::ended, m_frame, &CMainFrame::updateCommands);
+    connect(task, &BackgroundTask::ended, m_frame, &MainWindow::updateCommands);
 }
 
 void BackgroundCommands::exportResults()
@@ -95,24 +95,24 @@ void BackgroundCommands::startWorkbook(const QString &title, const QString &path
         }));
 }
 
-bool BackgroundCommands::save(CQelDoc *doc, const QString &path)
+bool BackgroundCommands::save(Document *doc, const QString &path)
 {
     if (m_session->results().resultCount() <= SaveAtOnceRows)
         return doc->saveDocument(path);
-    const std::shared_ptr<CQelDoc::SaveJob> job = doc->prepareSave(path);
+    const std::shared_ptr<Document::SaveJob> job = doc->prepareSave(path);
     if (!job)
         return false;
     auto work = [job](TaskProgress &progress, QString *) {
-        CQelDoc::writeSave(*job, [&progress](qint64 done, qint64 total) {
+        Document::writeSave(*job, [&progress](qint64 done, qint64 total) {
             progress.setTotal(total);
             progress.report(done);
             return !progress.cancelRequested();
         });
-        if (CQelDoc::wasStopped(*job))
+        if (Document::wasStopped(*job))
             throw TaskProgress::Cancelled{};
         return true;
     };
-    QPointer<CQelDoc> target(doc);
+    QPointer<Document> target(doc);
     BackgroundTask *task = BackgroundTask::start(m_frame,
         QStringLiteral("Saving %1...").arg(QFileInfo(path).fileName()), true, work,
         [job, target](BackgroundTask::Outcome, const QString &) {
@@ -124,7 +124,7 @@ bool BackgroundCommands::save(CQelDoc *doc, const QString &path)
     return true;
 }
 
-void BackgroundCommands::open(CQelDoc *doc, const QString &path, const std::function<void()> &after)
+void BackgroundCommands::open(Document *doc, const QString &path, const std::function<void()> &after)
 {
     if (QFileInfo(path).size() <= OpenAtOnceBytes) {
         doc->openDocument(path);
@@ -132,26 +132,26 @@ void BackgroundCommands::open(CQelDoc *doc, const QString &path, const std::func
             after();
         return;
     }
-    const std::shared_ptr<CQelDoc::OpenJob> job = doc->prepareOpen(path);
+    const std::shared_ptr<Document::OpenJob> job = doc->prepareOpen(path);
     if (!job) {
         if (after)
             after();
         return;
     }
     auto work = [job](TaskProgress &progress, QString *) {
-        CQelDoc::readOpen(*job, [&progress](qint64 done, qint64 total) {
+        Document::readOpen(*job, [&progress](qint64 done, qint64 total) {
             progress.setTotal(total);
             progress.report(done);
             return !progress.cancelRequested();
         });
-        if (CQelDoc::wasStopped(*job))
+        if (Document::wasStopped(*job))
             throw TaskProgress::Cancelled{};
         return true;
     };
     // The pages are about to be replaced: no edits meanwhile.
     QWidget *pages = m_frame->centralWidget();
     pages->setEnabled(false);
-    QPointer<CQelDoc> target(doc);
+    QPointer<Document> target(doc);
     QPointer<QWidget> pagesAlive(pages);
     started(BackgroundTask::start(m_frame, QStringLiteral("Opening %1...").arg(QFileInfo(path).fileName()), true,
         work, [job, target, pagesAlive, after](BackgroundTask::Outcome, const QString &) {

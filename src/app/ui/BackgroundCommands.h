@@ -6,8 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
-class CMainFrame;
-class CQelDoc;
+class MainWindow;
+class Document;
 class Prompter;
 class QelSession;
 
@@ -20,7 +20,7 @@ class BackgroundCommands : public QObject
 {
     Q_OBJECT
 public:
-    BackgroundCommands(CMainFrame *frame, QelSession *session, Prompter *prompter, QObject *parent = nullptr);
+    BackgroundCommands(MainWindow *frame, QelSession *session, Prompter *prompter, QObject *parent = nullptr);
 
     // The Executive View's "Export to Excel".
     void exportResults();
@@ -35,10 +35,10 @@ public:
     static constexpr int SaveAtOnceRows = 20000;
     static constexpr qint64 OpenAtOnceBytes = 4 << 20;
     // Saves the document; false when it failed at once (told already).
-    bool save(CQelDoc *doc, const QString &path);
+    bool save(Document *doc, const QString &path);
     // Opens path into the document, then calls after (also when refused).
     // The pages take no input until it is done; Cancel leaves them as they were.
-    void open(CQelDoc *doc, const QString &path, const std::function<void()> &after = {});
+    void open(Document *doc, const QString &path, const std::function<void()> &after = {});
 
     void setOpener(const XlsxWorkbook::Opener &opener) { m_opener = opener; }
     // The task started last while it runs; for tests.
@@ -49,7 +49,7 @@ private:
     // Writes a workbook in the background, then opens it or says why not.
     void startWorkbook(const QString &title, const QString &path, const BackgroundTask::Work &work);
 
-    CMainFrame *m_frame;
+    MainWindow *m_frame;
     QelSession *m_session;
     Prompter *m_prompter;
     XlsxWorkbook::Opener m_opener = XlsxWorkbook::openInDesktop;

@@ -2,9 +2,9 @@
 
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
-#include "meter/ui/CCommDlg.h"
+#include "meter/ui/CommunicationDialog.h"
 
-CommunicationCommand::Outcome CommunicationCommand::run(MeterConnector &meter, CCommDlg &dialog,
+CommunicationCommand::Outcome CommunicationCommand::run(MeterConnector &meter, CommunicationDialog &dialog,
                                                        const MeterProfiles *profiles)
 {
     InstrumentLink &link = meter.link();

@@ -1,6 +1,6 @@
 #pragma once
 
-class CCommDlg;
+class CommunicationDialog;
 class MeterConnector;
 class MeterProfiles;
 
@@ -19,5 +19,5 @@ public:
 
     // profiles: where the dialog's meter choice is looked up; null keeps
     // the link's profile.
-    static Outcome run(MeterConnector &meter, CCommDlg &dialog, const MeterProfiles *profiles = nullptr);
+    static Outcome run(MeterConnector &meter, CommunicationDialog &dialog, const MeterProfiles *profiles = nullptr);
 };

@@ -3,7 +3,7 @@
 #include "common/Prompter.h"
 #include "execution/ExecutionState.h"
 #include "session/QelSession.h"
-#include "history/HistoryRecorder.h"
+#include "history/HistoryWriter.h"
 #include "history/ui/ResultsDatabaseDialog.h"
 #include "history/ui/ResultsHistoryWindow.h"
 #include "meter/InstrumentLink.h"
@@ -32,10 +32,10 @@ const char *const AskSerialsKey = "Operator/AskSerials";
 } // namespace
 
 HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
-    : QObject(parent), m_parts(parts), m_recorder(new HistoryRecorder(this))
+    : QObject(parent), m_parts(parts), m_writer(new HistoryWriter(this))
 {
     QelSession &session = *parts.session;
-    m_runs = new RunRecording(*m_recorder, session, [this] {
+    m_runs = new RunRecording(*m_writer, session, [this] {
         History::RunRecord r;
         const InstrumentLink *link = &m_parts.session->link();
         r.meter = QString::fromLatin1(m_parts.session->connector().identification()).trimmed();
@@ -62,7 +62,7 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
         }
         return r;
     }, this);
-    m_sweeps = new SweepRecording(*m_recorder, session, [this] {
+    m_sweeps = new SweepRecording(*m_writer, session, [this] {
         History::SweepRecord s;
         const InstrumentLink &link = m_parts.session->link();
         s.meter = QString::fromLatin1(m_parts.session->connector().identification()).trimmed();
@@ -88,13 +88,13 @@ HistoryDesktop::HistoryDesktop(const Parts &parts, QObject *parent)
         m_pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         parts.frame->statusBar()->addPermanentWidget(m_pane);
     }
-    connect(m_recorder, &HistoryRecorder::statusChanged, this, &HistoryDesktop::updatePane);
-    connect(m_recorder, &HistoryRecorder::problem, this, [this](const QString &sentence) {
+    connect(m_writer, &HistoryWriter::statusChanged, this, &HistoryDesktop::updatePane);
+    connect(m_writer, &HistoryWriter::problem, this, [this](const QString &sentence) {
         // Said after the row's handlers are done: a dialog must not hold up the run.
         QMetaObject::invokeMethod(this, [this, sentence] {
             if (m_parts.prompter)
                 m_parts.prompter->inform(QStringLiteral("Results"),
-                    sentence + (m_recorder->isWaiting()
+                    sentence + (m_writer->isWaiting()
                         ? QStringLiteral("\nRows are recorded again as soon as it can be written (tried every second); "
                                          "the run goes on and the Executive View keeps every row.")
                         : QStringLiteral("\nRecording is off; the run goes on and the Executive View keeps every row.")),
@@ -138,7 +138,7 @@ bool HistoryDesktop::openRecordedRun(const QString &runId)
     HistoryDatabase db;
     RecordedRun run;
     QString error;
-    if (!db.open(m_recorder->target(), HistoryDatabase::Mode::ReadOnly, &error) || !run.read(db, runId, &error))
+    if (!db.open(m_writer->target(), HistoryDatabase::Mode::ReadOnly, &error) || !run.read(db, runId, &error))
         return tell(error);
     db.close();
     QString name = run.procedureName();
@@ -159,7 +159,7 @@ bool HistoryDesktop::chooseRecordedSweep()
     HistoryDatabase db;
     QVector<HistoryDatabase::SweepSummary> sweeps;
     QString error;
-    if (!db.open(m_recorder->target(), HistoryDatabase::Mode::ReadOnly, &error) || !db.listSweeps(sweeps, &error, 500)) {
+    if (!db.open(m_writer->target(), HistoryDatabase::Mode::ReadOnly, &error) || !db.listSweeps(sweeps, &error, 500)) {
         if (m_parts.prompter)
             m_parts.prompter->inform(QStringLiteral("Results"), error, Prompter::Icon::Warning);
         return false;
@@ -167,7 +167,7 @@ bool HistoryDesktop::chooseRecordedSweep()
     db.close();
     if (sweeps.isEmpty()) {
         if (m_parts.prompter)
-            m_parts.prompter->inform(QStringLiteral("Results"), tr("No sweep has been recorded in %1.").arg(m_recorder->target().display()),
+            m_parts.prompter->inform(QStringLiteral("Results"), tr("No sweep has been recorded in %1.").arg(m_writer->target().display()),
                 Prompter::Icon::Information);
         return false;
     }
@@ -196,7 +196,7 @@ bool HistoryDesktop::openRecordedSweep(const QString &sweepId)
     const QString pic = folder + QStringLiteral("/sweep.pic");
     HistoryDatabase db;
     QString error;
-    if (!db.open(m_recorder->target(), HistoryDatabase::Mode::ReadOnly, &error) || !RecordedSweep::savePlot(db, sweepId, pic, &error))
+    if (!db.open(m_writer->target(), HistoryDatabase::Mode::ReadOnly, &error) || !RecordedSweep::savePlot(db, sweepId, pic, &error))
         return tell(error);
     return m_parts.openFiles && m_parts.openFiles({pic}, 3);
 }
@@ -244,7 +244,7 @@ void HistoryDesktop::warnIfMeasuredBefore(const QString &serial)
         HistoryDatabase::Filter filter;
         filter.lot = lot;
         filter.serial = serial;
-        if (db.open(m_recorder->target(), HistoryDatabase::Mode::ReadOnly, nullptr))
+        if (db.open(m_writer->target(), HistoryDatabase::Mode::ReadOnly, nullptr))
             db.forEachRow(filter, [&](const HistoryDatabase::StoredRow &) { again = true; return false; }, nullptr, 0, 1, true);
     }
     if (!again || !m_parts.frame)
@@ -267,7 +267,7 @@ void HistoryDesktop::applyUrl(const QString &url)
         if (parsed.isValid())
             target = parsed;
     }
-    m_recorder->setTarget(target);
+    m_writer->setTarget(target);
     if (m_window)
         m_window->setTarget(target);
     updatePane();
@@ -280,17 +280,17 @@ void HistoryDesktop::updatePane()
     // A long path is shortened in its middle, so the status bar keeps room
     // for its messages; the whole text stays in the tooltip and the name
     // that screen readers read.
-    const QString full = m_recorder->statusText();
+    const QString full = m_writer->statusText();
     const int room = m_pane->fontMetrics().averageCharWidth() * 30;
     m_pane->setText(m_pane->fontMetrics().elidedText(full, Qt::ElideMiddle, room));
     m_pane->setAccessibleName(full);
-    const QString problem = m_recorder->isRecording() && !m_recorder->isWaiting() ? QString() : m_recorder->lastProblem();
+    const QString problem = m_writer->isRecording() && !m_writer->isWaiting() ? QString() : m_writer->lastProblem();
     m_pane->setToolTip(problem.isEmpty() ? full : full + QLatin1Char('\n') + problem);
 }
 
 void HistoryDesktop::catchUpSoon()
 {
-    // After the recorders' own handlers of the same signal.
+    // After the writers' own handlers of the same signal.
     QMetaObject::invokeMethod(this, [this] {
         if (m_window && m_window->isVisible())
             m_window->catchUp();
@@ -313,7 +313,7 @@ void HistoryDesktop::showHistory()
         m_window = new ResultsHistoryWindow(m_parts.prompter, m_parts.frame);
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
     }
-    m_window->setTarget(m_recorder->target());
+    m_window->setTarget(m_writer->target());
     connect(m_window, &ResultsHistoryWindow::openRunRequested, this, &HistoryDesktop::openRecordedRun, Qt::UniqueConnection);
     connect(m_window, &ResultsHistoryWindow::openSweepRequested, this, &HistoryDesktop::chooseRecordedSweep, Qt::UniqueConnection);
     m_window->show();

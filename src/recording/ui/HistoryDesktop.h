@@ -11,7 +11,7 @@
 
 #include <functional>
 
-class HistoryRecorder;
+class HistoryWriter;
 class Prompter;
 class QAction;
 class QLabel;
@@ -41,7 +41,7 @@ public:
     explicit HistoryDesktop(const Parts &parts, QObject *parent = nullptr);
     ~HistoryDesktop() override;
 
-    HistoryRecorder *recorder() const { return m_recorder; }
+    HistoryWriter *writer() const { return m_writer; }
     QLabel *statusPane() const { return m_pane; }
     ResultsHistoryWindow *historyWindow() const { return m_window; }
     QAction *databaseAction() const { return m_databaseAction; }
@@ -76,7 +76,7 @@ private:
     void warnIfMeasuredBefore(const QString &serial);
 
     Parts m_parts;
-    HistoryRecorder *m_recorder;
+    HistoryWriter *m_writer;
     RunRecording *m_runs;
     SweepRecording *m_sweeps;
     QLabel *m_pane = nullptr;

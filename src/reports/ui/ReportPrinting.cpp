@@ -6,8 +6,8 @@
 #include "procedure/ProcedureModel.h"
 #include "reports/GraphPrint.h"
 #include "reports/ReportPainter.h"
-#include "reports/ui/CPrtGraphDlg.h"
-#include "reports/ui/CReptDlg.h"
+#include "reports/ui/PrintGraphDialog.h"
+#include "reports/ui/ReportDescriptionDialog.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -228,17 +228,17 @@ bool ReportPrinting::printSetup()
     return run(&dialog) == QDialog::Accepted;
 }
 
-CReptDlg *ReportPrinting::reportDialog()
+ReportDescriptionDialog *ReportPrinting::reportDialog()
 {
     if (!m_reportDialog)
-        m_reportDialog = new CReptDlg(m_description, m_window);
+        m_reportDialog = new ReportDescriptionDialog(m_description, m_window);
     return m_reportDialog;
 }
 
-CPrtGraphDlg *ReportPrinting::graphDialog()
+PrintGraphDialog *ReportPrinting::graphDialog()
 {
     if (!m_graphDialog)
-        m_graphDialog = new CPrtGraphDlg(m_window);
+        m_graphDialog = new PrintGraphDialog(m_window);
     return m_graphDialog;
 }
 
@@ -271,7 +271,7 @@ bool ReportPrinting::printGraphWith(const std::function<GraphPage()> &takePage)
 {
     if (m_busy)
         return false;
-    CPrtGraphDlg *options = graphDialog();
+    PrintGraphDialog *options = graphDialog();
     if (run(options) != QDialog::Accepted)
         return false;
     // Taken once the options are chosen, before the print dialog.
@@ -297,7 +297,7 @@ bool ReportPrinting::printGraphWith(const std::function<GraphPage()> &takePage)
 
 bool ReportPrinting::previewGraphPage(const GraphPage &page)
 {
-    CPrtGraphDlg *options = graphDialog();
+    PrintGraphDialog *options = graphDialog();
     if (run(options) != QDialog::Accepted)
         return false;
     const bool landscape = options->landscape();

@@ -12,9 +12,9 @@
 #include <memory>
 
 class BackgroundTask;
-class CPrtGraphDlg;
+class PrintGraphDialog;
 class TaskProgress;
-class CReptDlg;
+class ReportDescriptionDialog;
 class ProcedureModel;
 class Prompter;
 class QDialog;
@@ -86,8 +86,8 @@ public:
     const AppendixSource &appendix() const { return m_appendix; }
 
     QPrinter *printer() const { return m_printer.get(); }
-    CReptDlg *reportDialog();
-    CPrtGraphDlg *graphDialog();
+    ReportDescriptionDialog *reportDialog();
+    PrintGraphDialog *graphDialog();
     ReportDescription *description() const { return m_description; }
 
     void setDialogRunner(DialogRunner runner);
@@ -113,8 +113,8 @@ private:
     QWidget *m_window;
     std::unique_ptr<QPrinter> m_printer;
     // Children of the window too: whichever goes first, nothing is freed twice.
-    QPointer<CReptDlg> m_reportDialog;
-    QPointer<CPrtGraphDlg> m_graphDialog;
+    QPointer<ReportDescriptionDialog> m_reportDialog;
+    QPointer<PrintGraphDialog> m_graphDialog;
     DialogRunner m_runner;
     Prompter *m_prompter = nullptr;
     AppendixSource m_appendix;

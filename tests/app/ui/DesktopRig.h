@@ -1,5 +1,5 @@
 #pragma once
-// The whole desktop program inside a test: CQelApp with a RecordingPrompter,
+// The whole desktop program inside a test: DesktopApp with a RecordingPrompter,
 // a private settings folder, key presses that reach the shortcut map as a
 // keyboard's would, and modal dialogs answered from a timer.
 
@@ -8,8 +8,8 @@
 #include "../../support/RecordingPrompter.h"
 #include "../../support/TestPaths.h"
 
-#include "app/ui/CMainFrame.h"
-#include "app/ui/CQelApp.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/DesktopApp.h"
 
 #include <QAction>
 #include <QDialog>
@@ -180,16 +180,16 @@ protected:
     // The program with the meter's device (if a meter runs), started and shown.
     bool startApp(const QString &file = {}, bool connect = true)
     {
-        CQelApp::Options o;
+        DesktopApp::Options o;
         o.device = sim ? sim->devicePath() : QString();
         o.file = file;
         o.connect = connect && sim;
-        app = std::make_unique<CQelApp>(o, &prompter);
+        app = std::make_unique<DesktopApp>(o, &prompter);
         app->session().connector().setIdentificationDelay(200);
         if (!app->start())
             return false;
-        frame()->activateWindow();
-        Desktop::waitUntil([this] { return QApplication::activeWindow() == frame(); }, 2000);
+        mainWindow()->activateWindow();
+        Desktop::waitUntil([this] { return QApplication::activeWindow() == mainWindow(); }, 2000);
         if (o.connect)
             return waitConnected();
         return true;
@@ -200,8 +200,8 @@ protected:
         return Desktop::waitUntil([this] { return !app->session().connector().isIdentifying(); }, ms) && app->link().isConnected();
     }
 
-    CMainFrame *frame() const { return app->frame(); }
-    QAction *action(int id) const { return frame()->action(id); }
+    MainWindow *mainWindow() const { return app->mainWindow(); }
+    QAction *action(int id) const { return mainWindow()->action(id); }
     void trigger(int id) { action(id)->trigger(); }
 
     // A copy of an example file in a folder of the test's own.
@@ -220,5 +220,5 @@ protected:
     int m_modalTicks = 0;
     RecordingPrompter prompter;
     std::unique_ptr<MeterSim> sim;
-    std::unique_ptr<CQelApp> app;
+    std::unique_ptr<DesktopApp> app;
 };

@@ -7,14 +7,14 @@
 
 #include "app/ui/BackgroundCommands.h"
 #include "components/ui/BackgroundTask.h"
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "document/DocumentNames.h"
 #include "execution/ResultTableModel.h"
 #include "components/ui/PictureButton.h"
 #include "execution/ExecutionState.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 #include "procedure/ProcedureModel.h"
-#include "procedure/ui/CQelView.h"
+#include "procedure/ui/ProcedureView.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -117,8 +117,8 @@ protected:
     // A ten-step procedure and rows of it, filled quietly as a load does.
     void fill(int rows)
     {
-        ProcedureModel *procedure = app->view()->procedureModel();
-        ResultTableModel *results = app->view()->resultModel();
+        ProcedureModel *procedure = app->procedureView()->procedureModel();
+        ResultTableModel *results = app->procedureView()->resultModel();
         procedure->setSteps(tenSteps());
         {
             const QSignalBlocker quiet(results);
@@ -145,7 +145,7 @@ protected:
 
     QProgressDialog *progressDialog() const
     {
-        return frame()->findChild<QProgressDialog *>(QStringLiteral("backgroundProgress"));
+        return mainWindow()->findChild<QProgressDialog *>(QStringLiteral("backgroundProgress"));
     }
 
     bool waitIdle(int ms = 30000)
@@ -161,7 +161,7 @@ protected:
 public:
     // For the save-kill child.
     void fillFor(int rows) { fill(rows); }
-    void saveAs() { trigger(CMainFrame::FileSaveAs); }
+    void saveAs() { trigger(MainWindow::FileSaveAs); }
     BackgroundTask *currentTask() const { return app->background()->currentTask(); }
 
 protected:
@@ -173,15 +173,15 @@ protected:
 TEST_F(BackgroundWork, ALargeExportShowsProgressKeepsTheWindowAliveAndCancelLeavesNoFile)
 {
     fill(200000);
-    frame()->showPage(CMainFrame::ExecutivePage);
+    mainWindow()->showPage(MainWindow::ExecutivePage);
     TickWatch ticks;
     QElapsedTimer clock;
     clock.start();
-    app->execDlg()->exportButton()->click();
+    app->executiveView()->exportButton()->click();
     EXPECT_EQ(BackgroundTask::running(), 1);
     // The document's own commands wait while its data are being written.
-    EXPECT_FALSE(action(CMainFrame::FileOpen)->isEnabled());
-    EXPECT_FALSE(action(CMainFrame::FileSaveAs)->isEnabled());
+    EXPECT_FALSE(action(MainWindow::FileOpen)->isEnabled());
+    EXPECT_FALSE(action(MainWindow::FileSaveAs)->isEnabled());
 
     ASSERT_TRUE(Desktop::waitUntil([this] { return progressDialog() && progressDialog()->isVisible(); }, 5000))
         << "no progress dialog";
@@ -200,25 +200,25 @@ TEST_F(BackgroundWork, ALargeExportShowsProgressKeepsTheWindowAliveAndCancelLeav
     EXPECT_TRUE(filesIn(tmp.path()).isEmpty()) << filesIn(tmp.path()).join(' ').toStdString();
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_TRUE(prompter.said.isEmpty());
-    EXPECT_TRUE(action(CMainFrame::FileOpen)->isEnabled());
-    EXPECT_TRUE(action(CMainFrame::FileSaveAs)->isEnabled());
+    EXPECT_TRUE(action(MainWindow::FileOpen)->isEnabled());
+    EXPECT_TRUE(action(MainWindow::FileSaveAs)->isEnabled());
 }
 
 TEST_F(BackgroundWork, ResultsMenuWritesTheCsvOfTheRowsThereWhenItStarted)
 {
     fill(2000);
     QAction *csv = nullptr;
-    for (QAction *a : frame()->resultsMenu()->actions())
+    for (QAction *a : mainWindow()->resultsMenu()->actions())
         if (a->text().contains(QLatin1String("CSV")))
             csv = a;
     ASSERT_NE(csv, nullptr);
-    ASSERT_TRUE(frame()->resultsMenu()->menuAction()->isVisible());
+    ASSERT_TRUE(mainWindow()->resultsMenu()->menuAction()->isVisible());
     const QString out = dir.path() + QStringLiteral("/lot");
     Desktop::ModalAnswer<QFileDialog> answer([&](QFileDialog *d) { Desktop::chooseFile(d, out); });
     csv->trigger();
     ASSERT_TRUE(answer.seen());
     // Rows added after the command started are not in the file.
-    app->view()->resultModel()->appendJoinedRow(rowText(9), 2);
+    app->procedureView()->resultModel()->appendJoinedRow(rowText(9), 2);
     ASSERT_TRUE(waitIdle());
 
     QFile f(out + QStringLiteral(".csv"));
@@ -272,15 +272,15 @@ TEST_F(BackgroundWork, ACancelledOpenLeavesThePagesAsTheyWere)
     ASSERT_TRUE(app->document()->saveDocument(big));
     ASSERT_GT(QFileInfo(big).size(), BackgroundCommands::OpenAtOnceBytes);
     fill(3);
-    ResultTableModel *results = app->view()->resultModel();
+    ResultTableModel *results = app->procedureView()->resultModel();
     const QStringList rowsBefore{results->joinedRow(0), results->joinedRow(1), results->joinedRow(2)};
 
     app->background()->open(app->document(), big, [] {});
     ASSERT_NE(app->background()->currentTask(), nullptr) << "a large open runs in the background";
-    EXPECT_FALSE(frame()->centralWidget()->isEnabled()) << "the pages take no edits meanwhile";
+    EXPECT_FALSE(mainWindow()->centralWidget()->isEnabled()) << "the pages take no edits meanwhile";
     app->background()->currentTask()->dialog()->findChild<QPushButton *>()->click();
     ASSERT_TRUE(waitIdle());
-    EXPECT_TRUE(frame()->centralWidget()->isEnabled());
+    EXPECT_TRUE(mainWindow()->centralWidget()->isEnabled());
     ASSERT_EQ(results->resultCount(), 3);
     EXPECT_EQ((QStringList{results->joinedRow(0), results->joinedRow(1), results->joinedRow(2)}), rowsBefore);
     EXPECT_TRUE(prompter.said.isEmpty());
@@ -337,7 +337,7 @@ TEST_F(BackgroundWork, ASaveKilledMidwayLeavesTheOldFileWholeAndNoOtherDocument)
         if (out.contains("saved")) {
             // Killed after the save: the new file is whole.
             ASSERT_TRUE(app->document()->openDocument(target));
-            EXPECT_EQ(app->view()->resultModel()->resultCount(), 200000);
+            EXPECT_EQ(app->procedureView()->resultModel()->resultCount(), 200000);
             now.close();
             ASSERT_TRUE(now.open(QIODevice::WriteOnly | QIODevice::Truncate));
             now.write(before);
@@ -351,7 +351,7 @@ TEST_F(BackgroundWork, ASaveKilledMidwayLeavesTheOldFileWholeAndNoOtherDocument)
             if (name != QLatin1String("lot_1.rpt"))
                 EXPECT_EQ(DocumentNames::fileType(name), DocumentNames::FileType::None) << qPrintable(name);
         ASSERT_TRUE(app->document()->openDocument(target));
-        EXPECT_EQ(app->view()->resultModel()->resultCount(), 3);
+        EXPECT_EQ(app->procedureView()->resultModel()->resultCount(), 3);
     }
     std::printf("kills during the save: %d of 3\n", killedSaving);
 }
@@ -384,11 +384,11 @@ void saveUntilKilled(BackgroundWork &rig, const QString &path)
 class MeasuringWhileExporting : public DesktopRig
 {
 protected:
-    CExecDlg *execPage() const { return app->execDlg(); }
-    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+    ExecutiveView *execPage() const { return app->executiveView(); }
+    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
     void runLoops(const QString &loops)
     {
-        trigger(CMainFrame::ExecutiveView);
+        trigger(MainWindow::ViewExecutive);
         GuiDriver::clearEdit(execPage()->loopEdit());
         GuiDriver::type(execPage()->loopEdit(), loops);
         GuiDriver::click(execPage()->runButton());
@@ -399,7 +399,7 @@ TEST_F(MeasuringWhileExporting, RowsKeepArrivingAndTheFileHoldsTheRowsThereAtThe
 {
     ASSERT_TRUE(startMeter());
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
-    ResultTableModel *results = app->view()->resultModel();
+    ResultTableModel *results = app->procedureView()->resultModel();
     runLoops(QStringLiteral("3"));
     ASSERT_TRUE(Desktop::waitUntil([&] { return results->resultCount() == 3 && !runActive(); }, 10000));
     // An earlier lot of 300,000 rows made of the three measured.

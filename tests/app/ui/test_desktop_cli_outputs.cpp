@@ -9,7 +9,7 @@
 
 #include "app/ui/BackgroundCommands.h"
 #include "components/ui/BackgroundTask.h"
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 #include "execution/ResultTableModel.h"
 #include "reports/ui/ReportPrinting.h"
 

@@ -11,18 +11,18 @@
 #include "components/ui/PictureButton.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 #include "measurement/PassEvaluator.h"
-#include "meter/ui/CCommDlg.h"
+#include "meter/ui/CommunicationDialog.h"
 #include "plotter/PlotterState.h"
-#include "plotter/ui/CPlotDlg.h"
+#include "plotter/ui/PlotterView.h"
 #include "procedure/ProcedureModel.h"
-#include "procedure/ui/CQelView.h"
+#include "procedure/ui/ProcedureView.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 
-using F = CMainFrame;
+using F = MainWindow;
 using S = PlotterState;
 
 namespace {
@@ -38,17 +38,17 @@ QStringList meterArgs(const QStringList &faults)
 class DesktopFaults : public DesktopRig
 {
 protected:
-    CExecDlg *execPage() const { return app->execDlg(); }
-    ResultTableModel *results() const { return app->view()->resultModel(); }
-    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+    ExecutiveView *execPage() const { return app->executiveView(); }
+    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
+    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
     int triggers() const { return int(sim->commands().count("MEAS:TRIG")); }
 
     // One step with the editor's starting values, and the Executive View shown.
     void oneStepProcedureOnTheExecutiveView(const QString &loops)
     {
-        app->view()->addStep();
-        ASSERT_EQ(app->view()->procedureModel()->stepCount(), 1);
-        trigger(F::ExecutiveView);
+        app->procedureView()->addStep();
+        ASSERT_EQ(app->procedureView()->procedureModel()->stepCount(), 1);
+        trigger(F::ViewExecutive);
         GuiDriver::clearEdit(execPage()->loopEdit());
         GuiDriver::type(execPage()->loopEdit(), loops);
     }
@@ -60,7 +60,7 @@ protected:
     void reconnectThroughTheMenu(const QString &device)
     {
         ASSERT_FALSE(app->link().isConnected());
-        Desktop::ModalAnswer<CCommDlg> answer([&](CCommDlg *d) {
+        Desktop::ModalAnswer<CommunicationDialog> answer([&](CommunicationDialog *d) {
             d->deviceBox()->setEditText(device);
             d->okButton()->click();
         });
@@ -85,7 +85,7 @@ protected:
     {
         QByteArray clean = line;
         clean.replace('\0', QByteArray());
-        return PassEvaluator::evaluate(app->view()->procedureModel()->steps(), {clean}).cells;
+        return PassEvaluator::evaluate(app->procedureView()->procedureModel()->steps(), {clean}).cells;
     }
 
     // The rows of the result table as their joined strings.
@@ -122,12 +122,12 @@ TEST_F(DesktopFaults, ADroppedReplyLeavesTheRunWaitingUntilEmergencyStopAndTheNe
     EXPECT_EQ(results()->rowCount(), 1);
     EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
     EXPECT_EQ(triggers(), 2) << "nothing is sent again while waiting";
-    EXPECT_FALSE(action(F::ProcedureView)->isEnabled());
+    EXPECT_FALSE(action(F::ViewProcedure)->isEnabled());
 
     GuiDriver::click(execPage()->stopButton());
     EXPECT_FALSE(runActive());
     EXPECT_TRUE(execPage()->finishedLamp()->value());
-    EXPECT_TRUE(action(F::ProcedureView)->isEnabled());
+    EXPECT_TRUE(action(F::ViewProcedure)->isEnabled());
     EXPECT_TRUE(app->link().isConnected());
     EXPECT_EQ(results()->rowCount(), 1) << "a stopped pass writes no row";
 
@@ -146,22 +146,22 @@ TEST_F(DesktopFaults, ADroppedReplyInASweepWaitsUntilStopResetAndTheNextDrawWork
     ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--drop-every"), QStringLiteral("3")})))
         << qPrintable(sim->errorText());
     ASSERT_TRUE(startApp());
-    trigger(F::PlotterView);
+    trigger(F::ViewPlotter);
     app->plotter()->editText(S::Points, QStringLiteral("5"));
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_TRUE(Desktop::waitUntil([this] { return triggers() == 3; }));
     Desktop::settle(400);
     EXPECT_FALSE(app->plotter()->drawEnabled());
     EXPECT_EQ(app->plotter()->table().tableRowCount(), 2);
     EXPECT_EQ(triggers(), 3);
 
-    GuiDriver::click(app->plotDlg()->stopResetButton());
+    GuiDriver::click(app->plotterView()->stopResetButton());
     EXPECT_TRUE(app->plotter()->drawEnabled());
     EXPECT_EQ(app->plotter()->table().tableRowCount(), 0) << "Stop / Reset empties the list";
 
     // Triggers 4 and 5 are answered: a two-point sweep ends normally.
     app->plotter()->editText(S::Points, QStringLiteral("2"));
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }));
     EXPECT_EQ(app->plotter()->table().tableRowCount(), 2);
     EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
@@ -211,7 +211,7 @@ TEST_F(DesktopFaults, AMeterThatAcknowledgesSetCommandsGivesTheShiftedReadingAnd
     clickRun();
     ASSERT_TRUE(waitRunEnded());
     EXPECT_EQ(results()->rowCount(), 2);
-    EXPECT_TRUE(action(F::ProcedureView)->isEnabled());
+    EXPECT_TRUE(action(F::ViewProcedure)->isEnabled());
     EXPECT_TRUE(app->link().isConnected());
 }
 
@@ -232,7 +232,7 @@ TEST_F(DesktopFaults, AMeterHangingUpMidRunStopsItKeepsTheRowsAndAllowsAReconnec
     EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Exception"));
     EXPECT_FALSE(app->link().isOpen());
     EXPECT_FALSE(action(F::Communication)->isChecked());
-    EXPECT_TRUE(action(F::ProcedureView)->isEnabled());
+    EXPECT_TRUE(action(F::ViewProcedure)->isEnabled());
     EXPECT_TRUE(execPage()->runButton()->isEnabled());
     const QStringList kept = rows();
 
@@ -263,9 +263,9 @@ TEST_F(DesktopFaults, AMeterHangingUpMidSweepStopsItKeepsThePointsAndAllowsAReco
     ASSERT_TRUE(startMeter(meterArgs({QStringLiteral("--hangup-after"), QStringLiteral("4")})))
         << qPrintable(sim->errorText());
     ASSERT_TRUE(startApp());
-    trigger(F::PlotterView);
+    trigger(F::ViewPlotter);
     app->plotter()->editText(S::Points, QStringLiteral("10"));
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }, 10000));
 
     EXPECT_EQ(app->plotter()->table().tableRowCount(), 4);
@@ -274,8 +274,8 @@ TEST_F(DesktopFaults, AMeterHangingUpMidSweepStopsItKeepsThePointsAndAllowsAReco
     EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Exception"));
     EXPECT_FALSE(app->link().isOpen());
     EXPECT_FALSE(action(F::Communication)->isChecked());
-    EXPECT_TRUE(action(F::ExecutiveView)->isEnabled());
-    EXPECT_EQ(frame()->currentView(), F::PlotterPage);
+    EXPECT_TRUE(action(F::ViewExecutive)->isEnabled());
+    EXPECT_EQ(mainWindow()->currentView(), F::PlotterPage);
     QStringList points;
     for (int r = 0; r < 4; ++r)
         points << app->plotter()->table().cell(r, 2);
@@ -286,7 +286,7 @@ TEST_F(DesktopFaults, AMeterHangingUpMidSweepStopsItKeepsThePointsAndAllowsAReco
     ASSERT_TRUE(startMeter(meterArgs({}))) << qPrintable(sim->errorText());
     reconnectThroughTheMenu(sim->devicePath());
     prompter.clear();
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }, 10000));
     EXPECT_EQ(app->plotter()->table().tableRowCount(), 10);
     for (int r = 0; r < 4; ++r)
@@ -299,7 +299,7 @@ TEST_F(DesktopFaults, AMeterGoneWhileIdleIsSaidOnceAndNothingIsLost)
 {
     ASSERT_TRUE(startMeter(meterArgs({}))) << qPrintable(sim->errorText());
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
-    trigger(F::ExecutiveView);
+    trigger(F::ViewExecutive);
     clickRun();
     ASSERT_TRUE(waitRunEnded());
     ASSERT_EQ(results()->rowCount(), 1);
@@ -313,7 +313,7 @@ TEST_F(DesktopFaults, AMeterGoneWhileIdleIsSaidOnceAndNothingIsLost)
     EXPECT_TRUE(prompter.said[0].text.contains(QStringLiteral("Setup > Communication")));
     EXPECT_EQ(rows(), kept);
     EXPECT_FALSE(action(F::Communication)->isChecked());
-    EXPECT_EQ(frame()->currentView(), F::ExecutivePage);
+    EXPECT_EQ(mainWindow()->currentView(), F::ExecutivePage);
 }
 
 TEST_F(DesktopFaults, AMeterFloodingTheLineIsCutOffAndTheRowsStay)

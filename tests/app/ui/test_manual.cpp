@@ -160,18 +160,18 @@ TEST_F(ManualFromTheProgram, F1OpensTheManualAfterTheLegacyHelpItemAndItNavigate
     ASSERT_TRUE(startApp({}, false));
     // The legacy item stays first; the manual follows.
     QMenu *help = nullptr;
-    for (QAction *a : frame()->menuBar()->actions())
+    for (QAction *a : mainWindow()->menuBar()->actions())
         if (a->text() == QStringLiteral("&Help"))
             help = a->menu();
     ASSERT_NE(help, nullptr);
     const QList<QAction *> items = help->actions();
     ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items[0], action(CMainFrame::AppAbout));
+    EXPECT_EQ(items[0], action(MainWindow::AppAbout));
     EXPECT_TRUE(items[1]->isSeparator());
     EXPECT_EQ(items[2]->text(), QStringLiteral("Qel &Manual"));
 
-    Desktop::pressKey(frame(), Qt::Key_F1);
-    auto *window = frame()->findChild<ManualWindow *>();
+    Desktop::pressKey(mainWindow(), Qt::Key_F1);
+    auto *window = mainWindow()->findChild<ManualWindow *>();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(Desktop::waitUntil([window] { return window->isVisible(); }));
     ManualBrowser *browser = window->browser();
@@ -212,9 +212,9 @@ TEST_F(ManualFromTheProgram, F1OpensTheManualAfterTheLegacyHelpItemAndItNavigate
     EXPECT_FALSE(window->findNext());
 
     // F1 again raises the same window.
-    frame()->activateWindow();
-    Desktop::pressKey(frame(), Qt::Key_F1);
-    EXPECT_EQ(frame()->findChildren<ManualWindow *>().size(), 1);
+    mainWindow()->activateWindow();
+    Desktop::pressKey(mainWindow(), Qt::Key_F1);
+    EXPECT_EQ(mainWindow()->findChildren<ManualWindow *>().size(), 1);
     qunsetenv("QEL_MANUAL_DIR");
     window->close();
 }
@@ -229,32 +229,32 @@ TEST_F(ManualFromTheProgram, AStartUpConnectNobodyAnswersPointsToTheManualAfterT
     ASSERT_FALSE(startApp());
     ASSERT_EQ(prompter.said.size(), 1);
     EXPECT_EQ(prompter.said[0].text, QStringLiteral("Connecting Error!"));
-    EXPECT_EQ(frame()->statusBar()->currentMessage(),
+    EXPECT_EQ(mainWindow()->statusBar()->currentMessage(),
         QStringLiteral("No meter answered on ") + sim->devicePath() + kHintTail);
 
     // Only the start-up attempt says it: a later failed connect leaves the bar alone.
-    frame()->statusBar()->showMessage(QStringLiteral("Ready"));
+    mainWindow()->statusBar()->showMessage(QStringLiteral("Ready"));
     app->session().connector().connectToMeter();
     ASSERT_TRUE(Desktop::waitUntil([this] { return !app->session().connector().isIdentifying(); }));
     EXPECT_EQ(prompter.said.size(), 2);
-    EXPECT_EQ(frame()->statusBar()->currentMessage(), QStringLiteral("Ready"));
+    EXPECT_EQ(mainWindow()->statusBar()->currentMessage(), QStringLiteral("Ready"));
 }
 
 TEST_F(ManualFromTheProgram, ThePortNumberIsNamedWhenNoDeviceIsSetAndAMeterThatAnswersGetsNoHint)
 {
     // Port 1 without a device path: whether /dev/ttyS0 cannot be opened or
     // stays silent, the hint names the port.
-    CQelApp::Options o;
-    app = std::make_unique<CQelApp>(o, &prompter);
+    DesktopApp::Options o;
+    app = std::make_unique<DesktopApp>(o, &prompter);
     app->session().connector().setIdentificationDelay(100);
     app->start();
     ASSERT_TRUE(Desktop::waitUntil([this] { return !app->session().connector().isIdentifying(); }));
     ASSERT_EQ(prompter.said.size(), 1);
-    EXPECT_EQ(frame()->statusBar()->currentMessage(), QStringLiteral("No meter answered on port 1") + kHintTail);
+    EXPECT_EQ(mainWindow()->statusBar()->currentMessage(), QStringLiteral("No meter answered on port 1") + kHintTail);
     // In a window 940 px wide the whole hint fits beside the status bar's
     // panes (the results file's path among them). The offscreen screen is
     // narrower than that, so the room is added up rather than laid out.
-    QStatusBar *bar = frame()->statusBar();
+    QStatusBar *bar = mainWindow()->statusBar();
     int panes = 0;
     for (QWidget *w : bar->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         if (w->isVisible())
@@ -266,5 +266,5 @@ TEST_F(ManualFromTheProgram, ThePortNumberIsNamedWhenNoDeviceIsSetAndAMeterThatA
     ASSERT_TRUE(startMeter()) << qPrintable(sim->errorText());
     ASSERT_TRUE(startApp());
     EXPECT_TRUE(prompter.said.isEmpty());
-    EXPECT_FALSE(frame()->statusBar()->currentMessage().startsWith(QStringLiteral("No meter answered")));
+    EXPECT_FALSE(mainWindow()->statusBar()->currentMessage().startsWith(QStringLiteral("No meter answered")));
 }

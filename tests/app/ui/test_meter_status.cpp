@@ -10,12 +10,12 @@ TEST_F(DesktopRig, StatusBarShowsTheMetersIdentityProfileAndConnectionWhileConne
 {
     ASSERT_TRUE(startMeter({QStringLiteral("--profile"), QStringLiteral("scpi-lcr"), QStringLiteral("--tcp"), QStringLiteral("0")}))
         << qPrintable(sim->errorText());
-    CQelApp::Options o;
+    DesktopApp::Options o;
     o.device = sim->devicePath();
     o.meter = QStringLiteral("scpi-lcr");
-    app = std::make_unique<CQelApp>(o, &prompter);
+    app = std::make_unique<DesktopApp>(o, &prompter);
     ASSERT_TRUE(app->start());
-    auto *meter = frame()->statusBar()->findChild<QLabel *>(QStringLiteral("meterStatus"));
+    auto *meter = mainWindow()->statusBar()->findChild<QLabel *>(QStringLiteral("meterStatus"));
     ASSERT_NE(meter, nullptr);
     ASSERT_TRUE(Desktop::waitUntil([&] { return app->link().isConnected(); })) << qPrintable(prompter.texts().join('|'));
     EXPECT_TRUE(meter->isVisible());

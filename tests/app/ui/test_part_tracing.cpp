@@ -6,27 +6,27 @@
 
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryModels.h"
-#include "history/HistoryRecorder.h"
+#include "history/HistoryWriter.h"
 #include "history/ui/ResultsHistoryWindow.h"
 #include "procedure/ProcedureModel.h"
-#include "procedure/ui/CQelView.h"
+#include "procedure/ui/ProcedureView.h"
 #include "components/ui/PictureButton.h"
 #include "recording/ui/HistoryDesktop.h"
 #include "recording/ui/OperatorWindow.h"
-#include "document/CQelDoc.h"
+#include "document/Document.h"
 
 #include "plotter/PlotterState.h"
-#include "plotter/ui/CPlotDlg.h"
+#include "plotter/ui/PlotterView.h"
 
 #include <QInputDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
 
-using F = CMainFrame;
+using F = MainWindow;
 
 namespace {
 
@@ -46,14 +46,14 @@ protected:
         QSettings().remove(QStringLiteral("Operator/AskSerials"));
         DesktopRig::TearDown();
     }
-    CExecDlg *execPage() const { return app->execDlg(); }
-    ResultTableModel *results() const { return app->view()->resultModel(); }
-    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+    ExecutiveView *execPage() const { return app->executiveView(); }
+    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
+    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
     HistoryDesktop *history() const { return app->history(); }
 
     void runLoops(const QString &loops)
     {
-        trigger(F::ExecutiveView);
+        trigger(F::ViewExecutive);
         GuiDriver::clearEdit(execPage()->loopEdit());
         GuiDriver::type(execPage()->loopEdit(), loops);
         GuiDriver::click(execPage()->runButton());
@@ -79,7 +79,7 @@ protected:
         HistoryDatabase db;
         HistoryDatabase::Filter all;
         all.since = QStringLiteral("2000");
-        if (db.open(history()->recorder()->target(), HistoryDatabase::Mode::ReadOnly, nullptr))
+        if (db.open(history()->writer()->target(), HistoryDatabase::Mode::ReadOnly, nullptr))
             db.forEachRow(all, [&](const HistoryDatabase::StoredRow &r) { serials << r.serial; return true; }, nullptr);
         return serials;
     }
@@ -89,7 +89,7 @@ protected:
         QVector<HistoryDatabase::RunSummary> runs;
         HistoryDatabase db;
         QString error;
-        if (db.open(history()->recorder()->target(), HistoryDatabase::Mode::ReadOnly, &error))
+        if (db.open(history()->writer()->target(), HistoryDatabase::Mode::ReadOnly, &error))
             db.listRuns({}, runs, &error);
         return runs;
     }
@@ -120,7 +120,7 @@ TEST_F(PartTracing, OperatorLotAndSerialsAreRecordedWithTheRows)
     for (const QString &serial : {QStringLiteral("SN-001"), QStringLiteral("SN-002"), QStringLiteral("SN-001")})
         ASSERT_TRUE(scan(serial)) << qPrintable(serial);
     ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 3 && !runActive(); }, 10000));
-    EXPECT_TRUE(frame()->statusBar()->currentMessage().contains(QLatin1String("SN-001"))) << qPrintable(frame()->statusBar()->currentMessage());
+    EXPECT_TRUE(mainWindow()->statusBar()->currentMessage().contains(QLatin1String("SN-001"))) << qPrintable(mainWindow()->statusBar()->currentMessage());
 
     QVector<HistoryDatabase::RunSummary> runs = recordedRuns();
     ASSERT_EQ(runs.size(), 1);
@@ -180,12 +180,12 @@ TEST_F(PartTracing, ARecordedRunOpensAsAReport)
     ASSERT_TRUE(w->openReportButton()->isEnabled());
     w->openReportButton()->click();
     ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 3; }, 10000)) << qPrintable(prompter.texts().join('|'));
-    EXPECT_EQ(frame()->currentView(), int(F::ExecutivePage));
+    EXPECT_EQ(mainWindow()->currentView(), int(F::ExecutivePage));
     for (int r = 0; r < 3; ++r)
         EXPECT_EQ(results()->joinedRow(r), cells[r]) << r;
     EXPECT_EQ(results()->reportDates(), dates);
     EXPECT_EQ(results()->reportTimes(), times);
-    EXPECT_EQ(app->view()->procedureModel()->stepCount(), 6);
+    EXPECT_EQ(app->procedureView()->procedureModel()->stepCount(), 6);
     EXPECT_TRUE(app->document()->pathName().endsWith(QLatin1String(".rpt"))) << qPrintable(app->document()->pathName());
     EXPECT_TRUE(app->document()->pathName().contains(QLatin1String("/reopened/"))) << qPrintable(app->document()->pathName());
 }
@@ -196,16 +196,16 @@ TEST_F(PartTracing, ARecordedSweepOpensIntoThePlotterView)
 {
     ASSERT_TRUE(startMeter());
     ASSERT_TRUE(startApp());
-    trigger(F::PlotterView);
+    trigger(F::ViewPlotter);
     app->plotter()->editText(PlotterState::Points, QStringLiteral("6"));
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_TRUE(Desktop::waitUntil([this] { return app->plotter()->drawEnabled(); }, 10000));
     const PlotTableModel &table = app->plotter()->table();
     ASSERT_EQ(table.tableRowCount(), 6);
     QStringList listed;
     for (int r = 0; r < 6; ++r)
         listed << table.cell(r, 1) + QLatin1Char('|') + table.cell(r, 2);
-    GuiDriver::click(app->plotDlg()->stopResetButton());
+    GuiDriver::click(app->plotterView()->stopResetButton());
     ASSERT_EQ(table.tableRowCount(), 0);
 
     history()->historyAction()->trigger();
@@ -219,7 +219,7 @@ TEST_F(PartTracing, ARecordedSweepOpensIntoThePlotterView)
     w->openSweepButton()->click();
     ASSERT_TRUE(choose.seen());
     ASSERT_TRUE(Desktop::waitUntil([&] { return table.tableRowCount() == 6; }, 10000)) << qPrintable(prompter.texts().join('|'));
-    EXPECT_EQ(frame()->currentView(), int(F::PlotterPage));
+    EXPECT_EQ(mainWindow()->currentView(), int(F::PlotterPage));
     for (int r = 0; r < 6; ++r)
         EXPECT_EQ(table.cell(r, 1) + QLatin1Char('|') + table.cell(r, 2), listed[r]) << r;
     EXPECT_TRUE(app->document()->pathName().endsWith(QLatin1String("/sweep.pic"))) << qPrintable(app->document()->pathName());

@@ -10,9 +10,9 @@
 #include "components/ui/PictureButton.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "execution/ui/CExecDlg.h"
-#include "procedure/ui/CQelView.h"
-#include "document/CQelDoc.h"
+#include "execution/ui/ExecutiveView.h"
+#include "procedure/ui/ProcedureView.h"
+#include "document/Document.h"
 #include "reports/ui/ReportPrinting.h"
 #include "session/SessionOutputs.h"
 #include "sheets/WorkbookWriter.h"
@@ -36,17 +36,17 @@
 
 namespace {
 
-using F = CMainFrame;
+using F = MainWindow;
 
 class ResultsBins : public DesktopRig
 {
 protected:
-    ResultTableModel *results() const { return app->view()->resultModel(); }
-    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
+    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
 
     QAction *resultsCommand(const QString &text) const
     {
-        for (QAction *menu : frame()->menuBar()->actions())
+        for (QAction *menu : mainWindow()->menuBar()->actions())
             if (menu->text() == QLatin1String("&Results") && menu->menu())
                 for (QAction *a : menu->menu()->actions())
                     if (a->text() == text)
@@ -56,10 +56,10 @@ protected:
 
     bool runLoops(int loops)
     {
-        trigger(F::ExecutiveView);
-        GuiDriver::clearEdit(app->execDlg()->loopEdit());
-        GuiDriver::type(app->execDlg()->loopEdit(), QString::number(loops));
-        GuiDriver::click(app->execDlg()->runButton());
+        trigger(F::ViewExecutive);
+        GuiDriver::clearEdit(app->executiveView()->loopEdit());
+        GuiDriver::type(app->executiveView()->loopEdit(), QString::number(loops));
+        GuiDriver::click(app->executiveView()->runButton());
         return Desktop::waitUntil([this] { return runActive(); }, 10000)
             && Desktop::waitUntil([this] { return !runActive(); }, 60000);
     }
@@ -131,7 +131,7 @@ TEST_F(ResultsBins, TheBinsWindowCountsARunLiveKeepsItsPlanAndResets)
     QAction *open = resultsCommand(QStringLiteral("&Bins..."));
     ASSERT_NE(open, nullptr) << "a Bins command in the Results menu";
     open->trigger();
-    auto *window = frame()->findChild<BinsWindow *>();
+    auto *window = mainWindow()->findChild<BinsWindow *>();
     ASSERT_TRUE(window && window->isVisible());
     // No plan kept yet: one from step 1's standard (100 nF), +-1, 2, 5 %.
     EXPECT_TRUE(window->hasPlan());
@@ -219,7 +219,7 @@ TEST_F(ResultsBins, TheStatisticsWindowDrawsTheControlChartQelCliComputes)
     const QString pro = example(QStringLiteral("capacitor.pro"));
     ASSERT_TRUE(startApp(pro));
     resultsCommand(QStringLiteral("&Statistics..."))->trigger();
-    auto *window = frame()->findChild<StatisticsWindow *>();
+    auto *window = mainWindow()->findChild<StatisticsWindow *>();
     ASSERT_TRUE(window && window->isVisible());
     ASSERT_TRUE(runLoops(40));
     window->refreshNow();
@@ -279,7 +279,7 @@ TEST_F(ResultsBins, APlanKeptBesideTheProcedureSortsWithoutTheWindow)
     ASSERT_TRUE(startApp(pro));
     ASSERT_TRUE(Desktop::waitUntil([this] { return app->session().binPlan().has_value(); }, 10000));
     EXPECT_EQ(app->session().binPlan()->bins.size(), 2);
-    EXPECT_EQ(frame()->findChild<BinsWindow *>(), nullptr);
+    EXPECT_EQ(mainWindow()->findChild<BinsWindow *>(), nullptr);
     ASSERT_TRUE(runLoops(3));
     SheetRows sheet(QStringLiteral("Bins"));
     app->session().resultOutputs().writeWorkbook(sheet);

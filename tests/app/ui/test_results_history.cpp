@@ -7,36 +7,36 @@
 
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 #include "history/HistoryModels.h"
-#include "history/HistoryRecorder.h"
+#include "history/HistoryWriter.h"
 #include "history/HistoryTarget.h"
 #include "recording/ui/HistoryDesktop.h"
 #include "history/ui/ResultsDatabaseDialog.h"
 #include "history/ui/ResultsHistoryWindow.h"
 #include "components/ui/BackgroundTask.h"
 #include "components/ui/PictureButton.h"
-#include "procedure/ui/CQelView.h"
+#include "procedure/ui/ProcedureView.h"
 
 #include <QLabel>
 #include <QProcess>
 #include <QMenu>
 #include <QTableView>
 
-using F = CMainFrame;
+using F = MainWindow;
 
 namespace {
 
 class ResultsHistory : public DesktopRig
 {
 protected:
-    CExecDlg *execPage() const { return app->execDlg(); }
-    ResultTableModel *results() const { return app->view()->resultModel(); }
-    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+    ExecutiveView *execPage() const { return app->executiveView(); }
+    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
+    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
 
     void runLoops(const QString &loops)
     {
-        trigger(F::ExecutiveView);
+        trigger(F::ViewExecutive);
         GuiDriver::clearEdit(execPage()->loopEdit());
         GuiDriver::type(execPage()->loopEdit(), loops);
         GuiDriver::click(execPage()->runButton());
@@ -44,7 +44,7 @@ protected:
 
     QAction *resultsCommand(const QString &prefix) const
     {
-        for (QAction *a : frame()->resultsMenu()->actions())
+        for (QAction *a : mainWindow()->resultsMenu()->actions())
             if (a->text().remove(QLatin1Char('&')).startsWith(prefix))
                 return a;
         return nullptr;
@@ -57,7 +57,7 @@ TEST_F(ResultsHistory, ARunIsShownInTheHistoryWindowAsTheExecutiveViewShowedIt)
 {
     ASSERT_TRUE(startMeter());
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
-    auto *pane = frame()->findChild<QLabel *>(QStringLiteral("resultsPane"));
+    auto *pane = mainWindow()->findChild<QLabel *>(QStringLiteral("resultsPane"));
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(pane->accessibleName(), QStringLiteral("Results: %1").arg(HistoryTarget::defaultPath()));
 
@@ -66,7 +66,7 @@ TEST_F(ResultsHistory, ARunIsShownInTheHistoryWindowAsTheExecutiveViewShowedIt)
 
     QAction *history = resultsCommand(QStringLiteral("Results History"));
     ASSERT_NE(history, nullptr);
-    EXPECT_TRUE(frame()->resultsMenu()->menuAction()->isVisible());
+    EXPECT_TRUE(mainWindow()->resultsMenu()->menuAction()->isVisible());
     history->trigger();
     ResultsHistoryWindow *w = app->history()->historyWindow();
     ASSERT_TRUE(w && w->isVisible());
@@ -185,7 +185,7 @@ TEST_F(ResultsHistory, ALockedDatabaseIsWaitedOutNotSwitchedOff)
 {
     ASSERT_TRUE(startMeter());
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
-    auto *pane = frame()->findChild<QLabel *>(QStringLiteral("resultsPane"));
+    auto *pane = mainWindow()->findChild<QLabel *>(QStringLiteral("resultsPane"));
     ASSERT_NE(pane, nullptr);
     runLoops(QStringLiteral("1"));
     ASSERT_TRUE(Desktop::waitUntil([this] { return results()->rowCount() == 1 && !runActive(); }, 10000));
@@ -201,7 +201,7 @@ TEST_F(ResultsHistory, ALockedDatabaseIsWaitedOutNotSwitchedOff)
     EXPECT_TRUE(prompter.texts().last().startsWith(db + QStringLiteral(" is locked by another program.\nRows are recorded again")))
         << qPrintable(prompter.texts().last());
     EXPECT_TRUE(pane->accessibleName().contains(QLatin1String("4 rows not recorded, trying again"))) << qPrintable(pane->accessibleName());
-    EXPECT_TRUE(app->history()->recorder()->isRecording());
+    EXPECT_TRUE(app->history()->writer()->isRecording());
 
     ASSERT_TRUE(holder.release());
     app->history()->showHistory();

@@ -10,9 +10,9 @@
 #include "components/ui/PictureButton.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 #include "procedure/ProcedureModel.h"
-#include "procedure/ui/CQelView.h"
+#include "procedure/ui/ProcedureView.h"
 #include "reports/ReportLayout.h"
 #include "reports/ui/ReportPrinting.h"
 #include "sheets/WorkbookWriter.h"
@@ -38,17 +38,17 @@
 
 namespace {
 
-using F = CMainFrame;
+using F = MainWindow;
 
 class ResultsStatistics : public DesktopRig
 {
 protected:
-    ResultTableModel *results() const { return app->view()->resultModel(); }
-    bool runActive() const { return !app->view()->executionState()->runEnabled(); }
+    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
+    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
 
     QAction *resultsCommand(const QString &text) const
     {
-        for (QAction *menu : frame()->menuBar()->actions())
+        for (QAction *menu : mainWindow()->menuBar()->actions())
             if (menu->text() == QLatin1String("&Results") && menu->menu())
                 for (QAction *a : menu->menu()->actions())
                     if (a->text() == text)
@@ -122,10 +122,10 @@ TEST_F(ResultsStatistics, ARecordedRunHasTheHistorysFiguresInTheWindowTheSheetAn
     QSettings().remove(QStringLiteral("Results/Database"));
     ASSERT_TRUE(started);
 
-    trigger(F::ExecutiveView);
-    GuiDriver::clearEdit(app->execDlg()->loopEdit());
-    GuiDriver::type(app->execDlg()->loopEdit(), QStringLiteral("40"));
-    GuiDriver::click(app->execDlg()->runButton());
+    trigger(F::ViewExecutive);
+    GuiDriver::clearEdit(app->executiveView()->loopEdit());
+    GuiDriver::type(app->executiveView()->loopEdit(), QStringLiteral("40"));
+    GuiDriver::click(app->executiveView()->runButton());
     ASSERT_TRUE(Desktop::waitUntil([this] { return runActive(); }, 10000));
     ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }, 60000));
     ASSERT_EQ(results()->rowCount(), 40);
@@ -145,13 +145,13 @@ TEST_F(ResultsStatistics, ARecordedRunHasTheHistorysFiguresInTheWindowTheSheetAn
 
     // The window, opened once the run is over.
     resultsCommand(QStringLiteral("&Statistics..."))->trigger();
-    auto *window = frame()->findChild<StatisticsWindow *>();
+    auto *window = mainWindow()->findChild<StatisticsWindow *>();
     ASSERT_NE(window, nullptr);
     window->refreshNow();
     EXPECT_EQ(StatisticsJson::toJson(window->statistics()).trimmed().toStdString(), history.second.trimmed().toStdString());
 
     // The sheet "Statistics" of the result workbook: every figure as the history has it.
-    const ResultOutputs outputs(*app->view()->procedureModel(), *results());
+    const ResultOutputs outputs(*app->procedureView()->procedureModel(), *results());
     SheetRows sheet(QStringLiteral("Statistics"));
     outputs.writeWorkbook(sheet);
     const QJsonArray columns = recorded.value("columns").toArray();
@@ -181,12 +181,12 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
                             QStringLiteral("C=2%"), QStringLiteral("--part-every"), QStringLiteral("6"),
                             QStringLiteral("--seed"), QStringLiteral("7")}));
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
-    ASSERT_EQ(app->view()->procedureModel()->stepCount(), 6);
+    ASSERT_EQ(app->procedureView()->procedureModel()->stepCount(), 6);
 
     QAction *open = resultsCommand(QStringLiteral("&Statistics..."));
     ASSERT_NE(open, nullptr) << "a Statistics command in the Results menu";
     open->trigger();
-    auto *window = frame()->findChild<StatisticsWindow *>();
+    auto *window = mainWindow()->findChild<StatisticsWindow *>();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     // Ten result columns (C1 D1 C2 D2 C3 L4 Q4 Z5 Angle5 Rdc6), nothing
@@ -196,10 +196,10 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
     EXPECT_TRUE(cp.data().toString().isEmpty());
     EXPECT_FALSE(cp.data(Qt::ToolTipRole).toString().isEmpty());
 
-    trigger(F::ExecutiveView);
-    GuiDriver::clearEdit(app->execDlg()->loopEdit());
-    GuiDriver::type(app->execDlg()->loopEdit(), QStringLiteral("60"));
-    GuiDriver::click(app->execDlg()->runButton());
+    trigger(F::ViewExecutive);
+    GuiDriver::clearEdit(app->executiveView()->loopEdit());
+    GuiDriver::type(app->executiveView()->loopEdit(), QStringLiteral("60"));
+    GuiDriver::click(app->executiveView()->runButton());
     // Live: the window has rows while the run still goes on.
     EXPECT_TRUE(Desktop::waitUntil([&] { return window->statistics().rows() >= 5 && runActive(); }, 20000));
     ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }, 60000));
@@ -208,7 +208,7 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
 
     // Taken from the judged readings; the same figures as from the table's texts.
     TableStatistics fromTable;
-    fromTable.setSteps(app->view()->procedureModel()->steps());
+    fromTable.setSteps(app->procedureView()->procedureModel()->steps());
     fromTable.addTable(*results());
     const TableStatistics &live = window->statistics();
     EXPECT_EQ(live.rows(), 60);
@@ -262,7 +262,7 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
     EXPECT_TRUE(with.contains(QStringLiteral("First-pass yield"))) << with.toStdString();
     EXPECT_TRUE(with.contains(QStringLiteral("Rows: 60")));
     // The report's own pages keep their numbers "p/T"; the added page has none.
-    const int pages = ReportLayout::prepare(*app->view()->procedureModel(), *results()).pageCount();
+    const int pages = ReportLayout::prepare(*app->procedureView()->procedureModel(), *results()).pageCount();
     const QString last = QStringLiteral("%1/%1").arg(pages);
     EXPECT_EQ(with.count(QStringLiteral("/%1\n").arg(pages)), without.count(QStringLiteral("/%1\n").arg(pages)));
     EXPECT_TRUE(with.contains(last));
@@ -294,7 +294,7 @@ TEST_F(ResultsStatistics, TheWindowShowsALotFromTheResultsHistoryAsTheCliDoes)
     QSettings().remove(QStringLiteral("Results/Database"));
     ASSERT_TRUE(started);
     resultsCommand(QStringLiteral("&Statistics..."))->trigger();
-    auto *window = frame()->findChild<StatisticsWindow *>();
+    auto *window = mainWindow()->findChild<StatisticsWindow *>();
     ASSERT_TRUE(window && window->isVisible());
     // Opened on the Executive View, empty: the history is a choice away.
     EXPECT_FALSE(window->historyShown());

@@ -11,7 +11,7 @@
 #include "analysis/ui/SweepChartView.h"
 #include "components/ui/PictureButton.h"
 #include "plotter/PlotterState.h"
-#include "plotter/ui/CPlotDlg.h"
+#include "plotter/ui/PlotterView.h"
 #include "reports/ui/ReportPrinting.h"
 
 #include <QChart>
@@ -35,12 +35,12 @@ class SweepAnalysisDesktop : public DesktopRig
 protected:
     SweepAnalysisWindow *openWindow()
     {
-        QMenu *results = frame()->resultsMenu();
+        QMenu *results = mainWindow()->resultsMenu();
         EXPECT_TRUE(results->menuAction()->isVisible());
         for (QAction *a : results->actions())
             if (a->text() == QLatin1String("Sweep Analysis..."))
                 a->trigger();
-        return frame()->findChild<SweepAnalysisWindow *>();
+        return mainWindow()->findChild<SweepAnalysisWindow *>();
     }
 
     void mouse(QWidget *w, QEvent::Type type, QPointF at)
@@ -74,7 +74,7 @@ TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
     p->editText(PlotterState::Start, QStringLiteral("1000"));
     p->editText(PlotterState::End, QStringLiteral("20000000"));
     p->editText(PlotterState::Points, QStringLiteral("81"));
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_TRUE(Desktop::waitUntil([&] { return p->drawEnabled() && p->table().tableRowCount() == 81; }, 20000));
     ASSERT_TRUE(Desktop::waitUntil([&] { return w->analysis().lines().size() == 2 && w->analysis().lines()[0].points.size() == 81; }));
 
@@ -230,7 +230,7 @@ TEST_F(SweepAnalysisDesktop, LogSweepMarkersFitAndMaskInTheirOwnWindow)
     EXPECT_EQ(previewPages, 1);
     EXPECT_FALSE(QFile::exists(pdf));
     ASSERT_TRUE(w->printGraph());
-    EXPECT_EQ(seen, (QStringList{"CPrtGraphDlg", "QPrintPreviewDialog", "CPrtGraphDlg", "QPrintDialog"}));
+    EXPECT_EQ(seen, (QStringList{"PrintGraphDialog", "QPrintPreviewDialog", "PrintGraphDialog", "QPrintDialog"}));
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(30000));
@@ -260,7 +260,7 @@ TEST_F(SweepAnalysisDesktop, APlainNotationMeterAndANewDrawAreFollowedByMarkersA
     p->editText(PlotterState::Start, QStringLiteral("1000"));
     p->editText(PlotterState::End, QStringLiteral("20000000"));
     p->editText(PlotterState::Points, QStringLiteral("41"));
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_TRUE(Desktop::waitUntil([&] { return p->drawEnabled() && p->table().tableRowCount() == 41; }, 20000));
     ASSERT_TRUE(Desktop::waitUntil([&] { return w->analysis().lines().size() == 2 && w->analysis().lines()[1].points.size() == 41; }));
 
@@ -294,14 +294,14 @@ TEST_F(SweepAnalysisDesktop, APlainNotationMeterAndANewDrawAreFollowedByMarkersA
         if (b->text().startsWith(QLatin1String("Log steps")))
             b->setChecked(true);
     prompter.answers = {false};
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_EQ(prompter.said.size(), 1);
     EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Sweep points changed"));
     EXPECT_EQ(p->table().columnCount(), 4);
     EXPECT_EQ(p->setup().nextLine, 3);
 
     // Stop / Reset empties the list: no fit, no marker of the old sweep.
-    GuiDriver::click(app->plotDlg()->stopResetButton());
+    GuiDriver::click(app->plotterView()->stopResetButton());
     ASSERT_TRUE(Desktop::waitUntil([&] { return w->analysis().lines().isEmpty(); }));
     EXPECT_TRUE(w->analysis().markers().isEmpty());
     EXPECT_FALSE(w->hasFit());
@@ -310,7 +310,7 @@ TEST_F(SweepAnalysisDesktop, APlainNotationMeterAndANewDrawAreFollowedByMarkersA
     // A new sweep of 61 log points: the resonance marker and the fit are
     // found again in it.
     p->editText(PlotterState::Points, QStringLiteral("61"));
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_TRUE(Desktop::waitUntil([&] { return p->drawEnabled() && p->table().tableRowCount() == 61; }, 20000));
     ASSERT_TRUE(Desktop::waitUntil([&] { return w->analysis().lines().size() == 2 && w->analysis().lines()[1].points.size() == 61; }));
     Desktop::settle(150);
@@ -332,10 +332,10 @@ TEST_F(SweepAnalysisDesktop, TheFirstDrawAfterAProcedureFileDrawsLineOne)
     ASSERT_TRUE(startMeter());
     ASSERT_TRUE(startApp(example(QStringLiteral("capacitor.pro"))));
     ASSERT_TRUE(waitConnected());
-    trigger(CMainFrame::PlotterView);
+    trigger(MainWindow::ViewPlotter);
     PlotterState *p = app->plotter();
     p->editText(PlotterState::Points, QStringLiteral("3"));
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join(QLatin1Char('\n')));
     ASSERT_TRUE(Desktop::waitUntil([&] { return p->drawEnabled() && p->table().tableRowCount() == 3; }, 20000));
     EXPECT_EQ(p->setup().firstItemLine, 1);
@@ -344,7 +344,7 @@ TEST_F(SweepAnalysisDesktop, TheFirstDrawAfterAProcedureFileDrawsLineOne)
     ASSERT_TRUE(waitConnected());
     ASSERT_GT(p->table().tableRowCount(), 0);
     prompter.answers = {false};
-    GuiDriver::click(app->plotDlg()->drawButton());
+    GuiDriver::click(app->plotterView()->drawButton());
     ASSERT_EQ(prompter.said.size(), 1);
     EXPECT_EQ(prompter.said[0].caption, QStringLiteral("Filled exception"));
 }

@@ -8,7 +8,7 @@
 #include "components/ui/ProgressSlide.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -23,15 +23,15 @@ class ExecView : public ::testing::Test
 protected:
     ResultTableModel results;
     ExecutionState state;
-    CExecDlg page{&results, &state};
-    QList<QPair<int, int>> sent;
+    ExecutiveView page{&results, &state};
+    QList<int> sent; // the ids of the buttons clicked, as the page said them
 
     void SetUp() override
     {
-        page.setRunCommand([this](int id, int dispatch) {
-            sent.append({id, dispatch});
-            return 0;
-        });
+        QObject::connect(&page, &ExecutiveView::runClicked, [this] { sent << 1023; });
+        QObject::connect(&page, &ExecutiveView::emergencyStopClicked, [this] { sent << 1025; });
+        QObject::connect(&page, &ExecutiveView::exportClicked, [this] { sent << 1030; });
+        QObject::connect(&page, &ExecutiveView::removeAllClicked, [this] { sent << 1031; });
         page.resize(1000, 560);
         page.show();
     }
@@ -107,27 +107,22 @@ TEST_F(ExecView, ControlsMirrorTheRunState)
     GuiDriver::click(page.stopButton());
     state.setRunEnabled(true);
     GuiDriver::click(page.runButton());
-    EXPECT_EQ(sent, (QList<QPair<int, int>>{{1025, -600}, {1023, -600}}));
+    EXPECT_EQ(sent, (QList<int>{1025, 1023}));
 }
 
-TEST_F(ExecView, EveryButtonSendsItsIdWithTheClickDispatchId)
+TEST_F(ExecView, EveryButtonSaysItsOwnCommand)
 {
     GuiDriver::click(page.exportButton());
     GuiDriver::click(page.runButton());
     GuiDriver::click(page.removeAllButton());
     GuiDriver::click(page.stopButton());
-    EXPECT_EQ(sent, (QList<QPair<int, int>>{{1030, -600}, {1023, -600}, {1031, -600}, {1025, -600}}));
-
-    // Without a receiver a click is simply lost.
-    page.setRunCommand({});
-    GuiDriver::click(page.runButton());
-    EXPECT_EQ(sent.size(), 4);
+    EXPECT_EQ(sent, (QList<int>{1030, 1023, 1031, 1025}));
 }
 
 TEST_F(ExecView, EveryInsertedRowReportsTheRowCount)
 {
     QList<int> counts;
-    QObject::connect(&page, &CExecDlg::rowInserted, [&](int n) { counts << n; });
+    QObject::connect(&page, &ExecutiveView::rowInserted, [&](int n) { counts << n; });
     results.setStepColumns({"C1", "P/F"});
     for (int i = 0; i < 3; ++i)
         results.appendRow({"120pF", "pass"}, ResultTableModel::Passed);

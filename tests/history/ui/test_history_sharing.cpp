@@ -1,15 +1,15 @@
-// One SQLite results file shared by the desktop program (a recorder's
+// One SQLite results file shared by the desktop program (a writer's
 // connection, the Results History window reading and reopening) and other
 // programs writing into it: nobody's view goes stale or "malformed", and
 // every row written is read back exactly once. And a PostgreSQL server
-// going away under the window and a recorder prints no driver lines.
+// going away under the window and a writer prints no driver lines.
 //
 // WritersAndPollingReadersShareOneFile runs for QEL_SOAK_SECONDS (default
 // 12); scripts/history-soak runs it for minutes.
 
 #include "history/HistoryDatabase.h"
 #include "history/HistoryModels.h"
-#include "history/HistoryRecorder.h"
+#include "history/HistoryWriter.h"
 #include "history/ui/ResultsHistoryWindow.h"
 
 #include "../../cli/CliHarness.h"
@@ -39,8 +39,8 @@ HistoryTarget fileTarget(const QString &path)
     return t;
 }
 
-// Records one run of `rows` rows through a recorder, as a front end does.
-void recordRun(HistoryRecorder &recorder, const QString &id, int rows, const QString &lot)
+// Records one run of `rows` rows through a writer, as a front end does.
+void recordRun(HistoryWriter &writer, const QString &id, int rows, const QString &lot)
 {
     History::RunRecord run;
     run.id = id;
@@ -48,7 +48,7 @@ void recordRun(HistoryRecorder &recorder, const QString &id, int rows, const QSt
     run.procedure = QStringLiteral("stress.pro");
     run.lotNo = lot;
     run.columns = {{1, QStringLiteral("C"), QStringLiteral("F")}};
-    recorder.beginRun(run);
+    writer.beginRun(run);
     for (int r = 1; r <= rows; ++r) {
         History::RowRecord row;
         row.runId = id;
@@ -56,9 +56,9 @@ void recordRun(HistoryRecorder &recorder, const QString &id, int rows, const QSt
         row.measuredAt = QDateTime::currentDateTimeUtc();
         row.verdict = QStringLiteral("pass");
         row.cells = {{QStringLiteral("%1nF").arg(r), r * 1e-9, QStringLiteral("pass")}};
-        recorder.recordRow(row);
+        writer.writeRow(row);
     }
-    recorder.endRun(id, History::Outcome::completed());
+    writer.endRun(id, History::Outcome::completed());
 }
 
 // What another program reads: run id -> "rows|outcome".
@@ -89,7 +89,7 @@ QString integrity(const QString &db)
 
 } // namespace
 
-// The desktop's case: its recorder holds a connection, the window opens one
+// The desktop's case: its writer holds a connection, the window opens one
 // of its own; another program records a run and exits. The desktop still
 // sees that run and what it records next reaches the file for everyone.
 TEST(HistorySharing, ADesktopBesideAnotherWriterStaysCurrent)
@@ -99,10 +99,10 @@ TEST(HistorySharing, ADesktopBesideAnotherWriterStaysCurrent)
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("results.sqlite"));
     const HistoryTarget target = fileTarget(db);
-    HistoryRecorder recorder;
+    HistoryWriter writer;
     QStringList problems;
-    QObject::connect(&recorder, &HistoryRecorder::problem, [&](const QString &s) { problems << s; });
-    ASSERT_TRUE(recorder.setTarget(target));
+    QObject::connect(&writer, &HistoryWriter::problem, [&](const QString &s) { problems << s; });
+    ASSERT_TRUE(writer.setTarget(target));
     RecordingPrompter prompter;
     ResultsHistoryWindow window(&prompter);
     window.setTarget(target);
@@ -114,7 +114,7 @@ TEST(HistorySharing, ADesktopBesideAnotherWriterStaysCurrent)
             QStringLiteral("--port"), sim.devicePath(), QStringLiteral("--loops"), QStringLiteral("2"), QStringLiteral("--db"), db});
         ASSERT_EQ(cli.exitCode, 1) << cli.describe();
         ASSERT_TRUE(cli.err.isEmpty()) << cli.describe();
-        recordRun(recorder, QStringLiteral("desk-%1").arg(round), 3, QStringLiteral("desk"));
+        recordRun(writer, QStringLiteral("desk-%1").arg(round), 3, QStringLiteral("desk"));
         window.refresh();
         EXPECT_EQ(window.runsModel()->rowCount(), 2 * round) << qPrintable(window.statusLabel()->text());
         QString problem;
@@ -124,32 +124,32 @@ TEST(HistorySharing, ADesktopBesideAnotherWriterStaysCurrent)
         EXPECT_EQ(elsewhere.value(QStringLiteral("desk-%1").arg(round)), QStringLiteral("3|completed"));
     }
     EXPECT_TRUE(problems.isEmpty()) << qPrintable(problems.join('\n'));
-    EXPECT_TRUE(recorder.isRecording());
+    EXPECT_TRUE(writer.isRecording());
     EXPECT_EQ(integrity(db), QStringLiteral("ok"));
 }
 
 // A writer process of the stress test: QEL_SHARING_WRITER=FILE,NAME,RUNS,ROWS.
-// Each run through a recorder opened afresh; exits 1 on any problem.
+// Each run through a writer opened afresh; exits 1 on any problem.
 TEST(HistorySharing, DISABLED_WriterProcess)
 {
     const QStringList w = qEnvironmentVariable("QEL_SHARING_WRITER").split(QLatin1Char(','));
     ASSERT_EQ(w.size(), 4);
     bool failed = false;
     for (int run = 1; run <= w[2].toInt(); ++run) {
-        HistoryRecorder recorder;
-        QObject::connect(&recorder, &HistoryRecorder::problem, [&](const QString &s) {
+        HistoryWriter writer;
+        QObject::connect(&writer, &HistoryWriter::problem, [&](const QString &s) {
             std::fprintf(stderr, "writer %s: %s\n", qPrintable(w[1]), qPrintable(s));
             failed = true;
         });
-        recorder.setTarget(fileTarget(w[0]));
-        recordRun(recorder, QStringLiteral("%1-%2").arg(w[1]).arg(run), w[3].toInt(), w[1]);
+        writer.setTarget(fileTarget(w[0]));
+        recordRun(writer, QStringLiteral("%1-%2").arg(w[1]).arg(run), w[3].toInt(), w[1]);
     }
     if (failed)
         std::exit(1);
 }
 
 // Several writer processes and readers polling one file for the soak's
-// length: in this process an idle recorder and the window catching up and
+// length: in this process an idle writer and the window catching up and
 // reopening, elsewhere qel-cli reading. No reader or writer meets an error;
 // at the end every run holds all its rows, read from here and from elsewhere.
 TEST(HistorySharing, WritersAndPollingReadersShareOneFile)
@@ -159,9 +159,9 @@ TEST(HistorySharing, WritersAndPollingReadersShareOneFile)
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("results.sqlite"));
     const HistoryTarget target = fileTarget(db);
-    HistoryRecorder idle;
+    HistoryWriter idle;
     QStringList problems;
-    QObject::connect(&idle, &HistoryRecorder::problem, [&](const QString &s) { problems << QStringLiteral("idle: ") + s; });
+    QObject::connect(&idle, &HistoryWriter::problem, [&](const QString &s) { problems << QStringLiteral("idle: ") + s; });
     ASSERT_TRUE(idle.setTarget(target));
     RecordingPrompter prompter;
     ResultsHistoryWindow window(&prompter);
@@ -289,8 +289,8 @@ void keepWarnings(QtMsgType type, const QMessageLogContext &context, const QStri
 } // namespace
 
 // A PostgreSQL server stopped and started again under the window and a
-// recorder: what they say of it is theirs (the window's status, the
-// recorder's), with no line of the database driver's own on the way.
+// writer: what they say of it is theirs (the window's status, the
+// writer's), with no line of the database driver's own on the way.
 TEST(HistorySharing, AServerOutageLeavesNoDriverLines)
 {
     PostgresServer &pg = PostgresServer::shared();
@@ -298,10 +298,10 @@ TEST(HistorySharing, AServerOutageLeavesNoDriverLines)
     passOn = qInstallMessageHandler(keepWarnings);
     QString error;
     const HistoryTarget target = HistoryTarget::parse(pg.url(), &error);
-    HistoryRecorder recorder;
-    ASSERT_TRUE(recorder.setTarget(target));
-    recordRun(recorder, QStringLiteral("pg-1"), 3, QStringLiteral("pg"));
-    ASSERT_TRUE(recorder.flush(10000));
+    HistoryWriter writer;
+    ASSERT_TRUE(writer.setTarget(target));
+    recordRun(writer, QStringLiteral("pg-1"), 3, QStringLiteral("pg"));
+    ASSERT_TRUE(writer.flush(10000));
     RecordingPrompter prompter;
     ResultsHistoryWindow window(&prompter);
     window.setTarget(target);
@@ -311,14 +311,14 @@ TEST(HistorySharing, AServerOutageLeavesNoDriverLines)
     ASSERT_TRUE(pg.stop());
     for (int i = 0; i < 3; ++i) {
         window.catchUp();
-        recordRun(recorder, QStringLiteral("pg-away-%1").arg(i), 2, QStringLiteral("pg"));
+        recordRun(writer, QStringLiteral("pg-away-%1").arg(i), 2, QStringLiteral("pg"));
         QCoreApplication::processEvents(QEventLoop::AllEvents, 300);
     }
     window.refresh();
     EXPECT_TRUE(window.statusLabel()->text().startsWith(QLatin1String("Cannot reach the results database")))
         << qPrintable(window.statusLabel()->text());
     ASSERT_TRUE(pg.start());
-    EXPECT_TRUE(recorder.flush(20000)) << qPrintable(recorder.lastProblem());
+    EXPECT_TRUE(writer.flush(20000)) << qPrintable(writer.lastProblem());
     window.refresh();
     EXPECT_EQ(window.runsModel()->rowCount(), 4) << qPrintable(window.statusLabel()->text());
     QStringList driverLines;

@@ -9,7 +9,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
-#include "procedure/ui/CQelView.h"
+#include "procedure/ui/ProcedureView.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -24,7 +24,7 @@ protected:
     ProcedureModel procedureModel;
     ResultTableModel resultModel;
     ExecutionState executionState;
-    CQelView view{procedureModel, resultModel, executionState, &prompter};
+    ProcedureView view{procedureModel, resultModel, executionState, &prompter};
 
     void SetUp() override
     {

@@ -283,7 +283,7 @@ TEST_F(ProcedureRows, CommitAndDeleteKeepTheResults)
 TEST_F(ProcedureRows, DeleteAllAsksAndCancelKeepsEverything)
 {
     int clearing = 0;
-    QObject::connect(&view, &CQelView::clearingProcedure, [&] { ++clearing; });
+    QObject::connect(&view, &ProcedureView::clearingProcedure, [&] { ++clearing; });
 
     clearAll();
     EXPECT_TRUE(prompter.said.isEmpty());

@@ -1,17 +1,16 @@
 // Whole runs driven through the real pages: the procedure typed into the
 // Procedure View, Run and Emergency Stop clicked on the Executive View (its
-// clicks routed as the program routes them), the simulated meter on a
+// clicks taken to the run commands as the program takes them), the simulated meter on a
 // pseudo-terminal at the other end.
 
 #include "../../support/MeterSim.h"
 #include "ViewFixture.h"
 
-#include "app/ui/CommandRouter.h"
 #include "components/ui/Lamp.h"
 #include "components/ui/PictureButton.h"
 #include "components/ui/ProgressSlide.h"
 #include "execution/ExecutionState.h"
-#include "execution/ui/CExecDlg.h"
+#include "execution/ui/ExecutiveView.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
 #include "measurement/MeasurementSequencer.h"
@@ -26,9 +25,8 @@ protected:
     void SetUp() override
     {
         ViewFixture::SetUp();
-        router.setHandler(RunCommands::RunId, [this] { commands.run(); });
-        router.setHandler(RunCommands::EmergencyStopId, [this] { commands.emergencyStop(); });
-        page->setRunCommand(router.sender());
+        QObject::connect(page, &ExecutiveView::runClicked, [this] { commands.run(); });
+        QObject::connect(page, &ExecutiveView::emergencyStopClicked, [this] { commands.emergencyStop(); });
         ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
         link.settings().devicePath = sim.devicePath();
         connector.setIdentificationDelay(300);
@@ -75,9 +73,8 @@ protected:
     MeasurementSequencer sequencer{link, cache, *view.procedureModel(), *view.resultModel(),
                                    *view.executionState()};
     RunCommands commands{link, *view.procedureModel(), sequencer, &prompter};
-    CommandRouter router;
-    CExecDlg execPage{&resultModel, &executionState};
-    CExecDlg *page = &execPage;
+    ExecutiveView execPage{&resultModel, &executionState};
+    ExecutiveView *page = &execPage;
 };
 
 } // namespace
@@ -89,7 +86,7 @@ TEST_F(RunGui, RunButtonMeasuresEveryPassIntoTheTable)
     setLoops("2");
     ASSERT_EQ(page->loopCount(), 2);
     QList<int> rowsInserted;
-    QObject::connect(page, &CExecDlg::rowInserted, [&](int n) { rowsInserted << n; });
+    QObject::connect(page, &ExecutiveView::rowInserted, [&](int n) { rowsInserted << n; });
 
     GuiDriver::click(page->runButton());
     EXPECT_FALSE(page->runButton()->isEnabled());
@@ -131,7 +128,7 @@ TEST_F(RunGui, EveryNewRowIsScrolledIntoView)
     QTableView *table = page->resultTable();
     // Checked as each row arrives, while the run goes on.
     int hidden = 0;
-    QObject::connect(page, &CExecDlg::rowInserted, [&](int n) {
+    QObject::connect(page, &ExecutiveView::rowInserted, [&](int n) {
         const QRect row = table->visualRect(table->model()->index(n - 1, 0));
         hidden += table->viewport()->rect().contains(row) ? 0 : 1;
     });

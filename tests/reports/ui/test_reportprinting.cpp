@@ -2,8 +2,8 @@
 
 #include "../PdfText.h"
 #include "../ReportFixtures.h"
-#include "reports/ui/CPrtGraphDlg.h"
-#include "reports/ui/CReptDlg.h"
+#include "reports/ui/PrintGraphDialog.h"
+#include "reports/ui/ReportDescriptionDialog.h"
 #include "../../support/RecordingPrompter.h"
 
 #include <QApplication>
@@ -248,7 +248,7 @@ TEST_F(ReportPrintingTest, ReportDescriptionCommandEditsTheSharedTexts)
 {
     printing.setDialogRunner([&](QDialog *d) {
         d->show();
-        auto *dlg = qobject_cast<CReptDlg *>(d);
+        auto *dlg = qobject_cast<ReportDescriptionDialog *>(d);
         EXPECT_NE(dlg, nullptr);
         if (dlg)
             dlg->edit(ReportDescription::Title)->setText("Outgoing");
@@ -273,7 +273,7 @@ TEST_F(ReportPrintingTest, PrintGraphSidewaysThenBackToUpright)
     bool chooseLevel = true;
     printing.setDialogRunner([&](QDialog *d) {
         seen << d->metaObject()->className();
-        if (auto *options = qobject_cast<CPrtGraphDlg *>(d)) {
+        if (auto *options = qobject_cast<PrintGraphDialog *>(d)) {
             options->show();
             if (chooseLevel)
                 options->levelButton()->click();
@@ -283,7 +283,7 @@ TEST_F(ReportPrintingTest, PrintGraphSidewaysThenBackToUpright)
         return int(QDialog::Accepted);
     });
     ASSERT_TRUE(printing.printGraph(picture));
-    EXPECT_EQ(seen, (QStringList{"CPrtGraphDlg", "QPrintDialog"}));
+    EXPECT_EQ(seen, (QStringList{"PrintGraphDialog", "QPrintDialog"}));
     EXPECT_EQ(pictures, 1);
     QVector<PdfText::Page> pages = PdfText::pages(pdf);
     ASSERT_EQ(pages.size(), 1);
@@ -311,7 +311,7 @@ TEST_F(ReportPrintingTest, CancelledGraphOptionsTakeNoPictureAndPrintNothing)
         ++pictures;
         return QImage();
     }));
-    EXPECT_EQ(seen, QStringList{"CPrtGraphDlg"});
+    EXPECT_EQ(seen, QStringList{"PrintGraphDialog"});
     EXPECT_EQ(pictures, 0);
     EXPECT_FALSE(QFile::exists(pdf));
 }
@@ -331,7 +331,7 @@ TEST(ReportPrintingLifetime, WindowAndCommandsMayGoInEitherOrder)
     {
         QWidget window;
         auto *printing = new ReportPrinting(&procedure, &results, &description, &window);
-        QPointer<CReptDlg> dialog = printing->reportDialog();
+        QPointer<ReportDescriptionDialog> dialog = printing->reportDialog();
         delete printing;
         EXPECT_TRUE(dialog.isNull());
     }
