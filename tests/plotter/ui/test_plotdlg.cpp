@@ -32,19 +32,14 @@ using namespace GuiDriver;
 
 namespace {
 
-class PlotPage : public ::testing::Test
+class PlotPage : public ::testing::Test, protected PlotterBench
 {
 protected:
-    PlotterState state;
-    RecordingPrompter prompter;
-    PlanRunner runner;
-    PlotterCommands commands{state, prompter};
     QList<QPair<int, int>> sent;
     std::unique_ptr<CPlotDlg> page;
 
     void SetUp() override
     {
-        commands.setRunner(&runner);
         page = std::make_unique<CPlotDlg>(&state, &commands, [this](int id, int dispatch) {
             sent.append({id, dispatch});
             // The view carries the commands out, as it will in the program.
@@ -67,10 +62,6 @@ protected:
     {
         clearEdit(edit(id));
         type(edit(id), text);
-    }
-    void finishSweep(const QString &primary, const QString &secondary = {})
-    {
-        SweepRig(state, runner).answerRest(primary, secondary);
     }
 };
 
