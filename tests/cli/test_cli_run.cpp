@@ -4,6 +4,7 @@
 #include "CliHarness.h"
 
 #include "../support/MeterSim.h"
+#include "../support/ProcedureSteps.h"
 
 #include "measurement/PassEvaluator.h"
 
@@ -320,13 +321,8 @@ TEST_F(RunFixture, AMeterThatAcknowledgesSetCommandsGivesTheShiftedReadings)
     // so all three steps read an acknowledgement: judged as the rules say.
     EXPECT_EQ(r.exitCode, 1) << r.describe();
     QVector<ProcedureStep> steps;
-    for (const TestStep &t : threeSteps()) {
-        ProcedureStep s;
-        const QStringList fields = t.fields();
-        for (int c = 1; c < ProcedureStep::ColumnCount; ++c)
-            s.fields[size_t(c)] = fields.at(c - 1);
-        steps << s;
-    }
+    for (const TestStep &t : threeSteps())
+        steps << stepFromRow(t.fields());
     const QList<PrintedRow> rows = printedRows(r);
     ASSERT_EQ(rows.size(), 1) << r.describe();
     EXPECT_EQ(rows[0].cells, PassEvaluator::evaluate(steps, {"OK\n", "OK\n", "OK\n"}).cells);

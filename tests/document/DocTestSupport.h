@@ -18,13 +18,11 @@ inline ProcedureStep makeStep(const QString &fItem, const QString &fUnit, const 
 {
     using S = ProcedureStep;
     const bool second = sItem != QLatin1String("off");
-    ProcedureStep s = stepWith({{S::FItem, fItem}, {S::FStd, QStringLiteral("100")}, {S::FLow, QStringLiteral("-5%")},
+    return stepWith({{S::FItem, fItem}, {S::FStd, QStringLiteral("100")}, {S::FLow, QStringLiteral("-5%")},
         {S::FHigh, QStringLiteral("+5%")}, {S::FUnit, fUnit}, {S::SItem, sItem},
         {S::SStd, second ? QStringLiteral("0.01") : QString()}, {S::SLow, second ? QStringLiteral("-5%") : QString()},
         {S::SHigh, second ? QStringLiteral("+5%") : QString()}, {S::SUnit, sUnit},
         {S::Freq, fItem == QLatin1String("Rdc") ? QString() : QStringLiteral("1KHz")}, {S::Circuit, circuit}});
-    s.picture = ProcedureStep::pictureFor(fItem, circuit);
-    return s;
 }
 
 inline void fillProcedure(ProcedureModel &model, const QVector<ProcedureStep> &steps)

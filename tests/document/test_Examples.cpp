@@ -13,27 +13,18 @@
 
 namespace {
 
-ProcedureStep sampleStep(const QStringList &f)
-{
-    ProcedureStep s;
-    for (int k = 0; k < 16; ++k)
-        s.fields[size_t(k + 1)] = f.at(k);
-    s.picture = ProcedureStep::pictureFor(s[ProcedureStep::FItem], s[ProcedureStep::Circuit]);
-    return s;
-}
-
 // Capacitors at three frequencies, an inductor, an impedance with its phase
 // angle and a DC resistance.
 QVector<ProcedureStep> capacitorProcedure()
 {
     const QString degree(QChar(0x00B0));
     return {
-        sampleStep({"C", "100", "-5%", "+5%", "nF", "D", "0.01", "-5%", "+5%", "D", "120Hz", "1V", "SER", "SLOW", "%", "0"}),
-        sampleStep({"C", "100", "-5%", "+5%", "nF", "D", "0.01", "-5%", "+5%", "D", "1KHz", "1V", "SER", "MED", "%", "0"}),
-        sampleStep({"C", "100", "-10", "+10", "nF", "off", "", "", "", "", "10KHz", "1V", "PAR", "FAST", "Absolute", "50"}),
-        sampleStep({"L", "10", "-5%", "+5%", "uH", "Q", "50", "-5%", "+5%", "Q", "100KHz", "1V", "SER", "MED", "%", "0"}),
-        sampleStep({"Z", "50", "-5%", "+5%", "O", "Angle", "-45", "-5%", "+5%", degree, "1KHz", "300mV", "", "MED", "%", "0"}),
-        sampleStep({"Rdc", "1", "-5%", "+5%", "KO", "off", "", "", "", "", "", "1V", "", "SLOW", "%", "100"}),
+        stepFromRow({"C", "100", "-5%", "+5%", "nF", "D", "0.01", "-5%", "+5%", "D", "120Hz", "1V", "SER", "SLOW", "%", "0"}),
+        stepFromRow({"C", "100", "-5%", "+5%", "nF", "D", "0.01", "-5%", "+5%", "D", "1KHz", "1V", "SER", "MED", "%", "0"}),
+        stepFromRow({"C", "100", "-10", "+10", "nF", "off", "", "", "", "", "10KHz", "1V", "PAR", "FAST", "Absolute", "50"}),
+        stepFromRow({"L", "10", "-5%", "+5%", "uH", "Q", "50", "-5%", "+5%", "Q", "100KHz", "1V", "SER", "MED", "%", "0"}),
+        stepFromRow({"Z", "50", "-5%", "+5%", "O", "Angle", "-45", "-5%", "+5%", degree, "1KHz", "300mV", "", "MED", "%", "0"}),
+        stepFromRow({"Rdc", "1", "-5%", "+5%", "KO", "off", "", "", "", "", "", "1V", "", "SLOW", "%", "100"}),
     };
 }
 

@@ -4,39 +4,30 @@
 // (after a reconnect where the line went away) works.
 
 #include "../support/LinkProbe.h"
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
+#include "../support/SessionRig.h"
+
 #include "meter/ReplySplitter.h"
-#include "meter/SettingsCache.h"
 #include "measurement/SweepSequencer.h"
 #include "plotter/GraphData.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/SweepReading.h"
 
-#include "../support/MeterSim.h"
-#include "../support/RecordingPrompter.h"
-
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 using S = PlotterState;
 
 namespace {
 
-// The Plotter View's core and a simulated 100 nF capacitor behind a fixed
-// device name, so a meter that went away can be replaced.
-struct Bench
+// The session's Plotter View half and a simulated 100 nF capacitor behind a
+// fixed device name, so a meter that went away can be replaced.
+struct Bench : SessionRig
 {
     explicit Bench(const QStringList &faults)
     {
         startMeter(faults);
-        commands.setRunner(&sequencer);
-        link.settings().devicePath = dir.filePath(QStringLiteral("meter"));
-        connector.setIdentificationDelay(300);
         link.setReplyLimit(64 * 1024);
         plotter.editText(S::Start, "1");
         plotter.editText(S::End, "100");
@@ -45,27 +36,16 @@ struct Bench
 
     void startMeter(const QStringList &faults)
     {
-        sim.reset();
-        sim = std::make_unique<MeterSim>(QStringList{"--component", "C=100n", "--link",
-                                             dir.filePath(QStringLiteral("meter"))}
-            + faults);
+        SessionRig::startMeter(QStringList{"--component", "C=100n", "--link", device()} + faults);
     }
-
-    bool connectMeter()
-    {
-        if (!sim->isRunning() || !connector.connectToMeter())
-            return false;
-        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected();
-    }
+    QString device() const { return dir.filePath(QStringLiteral("meter")); }
+    bool connectMeter() { return SessionRig::connectMeter(device()); }
 
     // Draw as the button does, and wait until the sweep is no longer running.
     bool draw(int points, int ms = 10000)
     {
         plotter.editText(S::Points, QString::number(points));
-        if (!commands.checkPoints())
-            return false;
-        commands.draw();
-        return MeterSim::waitUntil([this] { return !sequencer.isRunning(); }, ms);
+        return commands.checkPoints() && SessionRig::draw(ms);
     }
 
     static void idle(int ms) { MeterSim::waitUntil([] { return false; }, ms); }
@@ -90,14 +70,11 @@ struct Bench
 
     const QByteArray cleanReply = "1.00000E-07\n";
     QTemporaryDir dir;
-    std::unique_ptr<MeterSim> sim;
-    RecordingPrompter prompter;
-    InstrumentLink link{&prompter};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    PlotterState plotter;
-    PlotterCommands commands{plotter, prompter};
-    SweepSequencer sequencer{link, cache, plotter};
+    PlotterState &plotter = session.plotter();
+    PlotterCommands &commands = session.plotterCommands();
+    SweepSequencer &sequencer = session.sweep();
+    SettingsCache &cache = session.cache();
+    InstrumentLink &link = session.link();
     QStringList stops;
 };
 

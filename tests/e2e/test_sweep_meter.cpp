@@ -1,15 +1,11 @@
 // Sweeps against the simulated meter over a real pseudo-terminal: what the
 // meter received, and what the plotter's list and graph show.
 
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
-#include "meter/SettingsCache.h"
+#include "../support/SessionRig.h"
+
 #include "measurement/SweepSequencer.h"
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
-
-#include "../support/MeterSim.h"
-#include "../support/RecordingPrompter.h"
 
 #include <gtest/gtest.h>
 
@@ -17,48 +13,27 @@ using S = PlotterState;
 
 namespace {
 
-struct Rig
+// The session's Plotter View half over the simulated meter.
+struct Rig : SessionRig
 {
     explicit Rig(const QStringList &simArgs = {QStringLiteral("--component"), QStringLiteral("C=100n,esr=0.05")})
         // Engineering notation: the first reading's exponent names the prefix.
-        : sim(simArgs + QStringList{QStringLiteral("--engineering")})
+        : SessionRig(simArgs + QStringList{QStringLiteral("--engineering")})
     {
-        commands.setRunner(&sequencer);
-    }
-
-    bool connectMeter()
-    {
-        if (!sim.isRunning())
-            return false;
-        link.settings().devicePath = sim.devicePath();
-        connector.setIdentificationDelay(300);
-        if (!connector.connectToMeter())
-            return false;
-        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }, 5000) && link.isConnected();
     }
 
     // Draw as the button does it, then wait for the sweep to end.
-    bool draw(int ms = 10000)
-    {
-        if (!commands.checkPoints())
-            return false;
-        commands.draw();
-        return MeterSim::waitUntil([this] { return !sequencer.isRunning(); }, ms);
-    }
+    bool draw(int ms = 10000) { return commands.checkPoints() && SessionRig::draw(ms); }
 
     // What the meter received after the connect's "*IDN?" and "*LOC".
-    QList<QByteArray> sweepCommands() const { return sim.commands().mid(2); }
-    bool waitForLog(int commandCount) { return sim.waitForCommands(commandCount + 2); }
+    QList<QByteArray> sweepCommands() const { return sim->commands().mid(2); }
+    bool waitForLog(int commandCount) { return sim->waitForCommands(commandCount + 2); }
 
-
-    MeterSim sim;
-    RecordingPrompter prompter;
-    InstrumentLink link{&prompter};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    PlotterState plotter;
-    PlotterCommands commands{plotter, prompter};
-    SweepSequencer sequencer{link, cache, plotter};
+    PlotterState &plotter = session.plotter();
+    PlotterCommands &commands = session.plotterCommands();
+    SweepSequencer &sequencer = session.sweep();
+    SettingsCache &cache = session.cache();
+    InstrumentLink &link = session.link();
 };
 
 QList<QByteArray> startingWith(const QList<QByteArray> &lines, const QByteArray &prefix)
@@ -75,7 +50,7 @@ QList<QByteArray> startingWith(const QList<QByteArray> &lines, const QByteArray 
 TEST(SweepOnMeter, ThreePointsFromOneToHundredAndOneLocAtTheEnd)
 {
     Rig rig;
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.plotter.editText(S::Start, "1");
     rig.plotter.editText(S::Points, "3");
     ASSERT_TRUE(rig.draw());
@@ -100,7 +75,7 @@ TEST(SweepOnMeter, ThreePointsFromOneToHundredAndOneLocAtTheEnd)
 TEST(SweepOnMeter, TwentyToHundredInTenPointsAndOnlyTheFrequencyChanges)
 {
     Rig rig;
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     ASSERT_TRUE(rig.draw());
     ASSERT_TRUE(rig.waitForLog(6 + 10 + 9 + 1));
     const QList<QByteArray> cmds = rig.sweepCommands();
@@ -133,7 +108,7 @@ TEST(SweepOnMeter, TwentyToHundredInTenPointsAndOnlyTheFrequencyChanges)
 TEST(SweepOnMeter, VoltageSweepSendsTheLevelAndTheFixedFrequency)
 {
     Rig rig;
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.plotter.selectText(S::SweepKind, "Volt.");
     rig.plotter.editText(S::Start, "100");
     rig.plotter.editText(S::End, "500");
@@ -152,7 +127,7 @@ TEST(SweepOnMeter, VoltageSweepSendsTheLevelAndTheFixedFrequency)
 TEST(SweepOnMeter, AnRdcSweepStepsTheLevelAtTheFixedFrequency)
 {
     Rig rig({QStringLiteral("--component"), QStringLiteral("R=47")});
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     // The fixed frequency is chosen while it can be edited; "Rdc" then
     // leaves only "Volt." and disables it, but it is still what is sent.
     rig.plotter.selectText(S::SweepKind, "Volt.");
@@ -165,7 +140,7 @@ TEST(SweepOnMeter, AnRdcSweepStepsTheLevelAtTheFixedFrequency)
     rig.plotter.editText(S::Points, "3");
     ASSERT_TRUE(rig.draw());
     ASSERT_TRUE(rig.waitForLog(11));
-    QByteArray after = rig.sim.receivedBytes();
+    QByteArray after = rig.sim->receivedBytes();
     after = after.mid(after.indexOf("*LOC\n") + 5); // past the connect
     EXPECT_EQ(after, QByteArray("MEAS:TEST:RDC\nMEAS:FREQ 1000.000000\nMEAS:LEV 0.100000\nMEAS:FUNC:Rdc\n"
                                 "MEAS:SPEED MED\nMEAS:TRIG\n"
@@ -180,7 +155,7 @@ TEST(SweepOnMeter, AnRdcSweepStepsTheLevelAtTheFixedFrequency)
 TEST(SweepOnMeter, SecondItemOffPlotsOnlyThePrimaryLine)
 {
     Rig rig;
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.plotter.editText(S::Points, "3");
     ASSERT_TRUE(rig.draw());
     ASSERT_TRUE(rig.draw());
@@ -195,7 +170,7 @@ TEST(SweepOnMeter, SecondItemOffPlotsOnlyThePrimaryLine)
 TEST(SweepOnMeter, FiveOneItemDrawsThenTheFilledQuestionAndOkStartsAgain)
 {
     Rig rig;
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.plotter.editText(S::Points, "2");
     for (int line = 1; line <= 4; ++line) {
         ASSERT_TRUE(rig.draw());
@@ -211,7 +186,7 @@ TEST(SweepOnMeter, FiveOneItemDrawsThenTheFilledQuestionAndOkStartsAgain)
     EXPECT_EQ(rig.plotter.table().columnTitles(), QStringList({"Step", "Frequence", "C1"}));
     EXPECT_EQ(rig.plotter.headlessGraph().pointCount(1), 2);
     EXPECT_EQ(rig.plotter.headlessGraph().pointCount(2), 0);
-    EXPECT_TRUE(rig.sim.waitForLog([](const QList<MeterSim::Entry> &log) {
+    EXPECT_TRUE(rig.sim->waitForLog([](const QList<MeterSim::Entry> &log) {
         int locs = 0;
         for (const MeterSim::Entry &e : log)
             locs += e.kind == '>' && e.bytes == "*LOC";
@@ -222,7 +197,7 @@ TEST(SweepOnMeter, FiveOneItemDrawsThenTheFilledQuestionAndOkStartsAgain)
 TEST(SweepOnMeter, ThreeTwoItemDrawsAndCancelKeepsTheGraph)
 {
     Rig rig;
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.plotter.editText(S::Points, "2");
     rig.plotter.selectText(S::SecondItem, "D");
     ASSERT_TRUE(rig.draw());
@@ -235,13 +210,13 @@ TEST(SweepOnMeter, ThreeTwoItemDrawsAndCancelKeepsTheGraph)
     // The simulator logs what it received a moment after answering: let the
     // last draw's closing commands arrive before counting.
     MeterSim::waitUntil([] { return false; }, 300);
-    const int sent = rig.sim.commands().size();
+    const int sent = rig.sim->commands().size();
     rig.commands.draw();
     EXPECT_EQ(rig.prompter.said.size(), 1);
     EXPECT_FALSE(rig.sequencer.isRunning());
     EXPECT_EQ(rig.plotter.headlessGraph().pointCount(4), 2);
     MeterSim::waitUntil([] { return false; }, 100);
-    EXPECT_EQ(rig.sim.commands().size(), sent);
+    EXPECT_EQ(rig.sim->commands().size(), sent);
 }
 
 TEST(SweepOnMeter, YAxisLockSharesTheRangeOfTwoComponents)
@@ -249,7 +224,7 @@ TEST(SweepOnMeter, YAxisLockSharesTheRangeOfTwoComponents)
     // One capacitor measured twice with different speeds would read alike;
     // the lock is seen best on two lines of very different size: C then X.
     Rig rig;
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.plotter.editText(S::Start, "100");
     rig.plotter.editText(S::End, "10000");
     rig.plotter.editText(S::Points, "5");
@@ -266,18 +241,18 @@ TEST(SweepOnMeter, YAxisLockSharesTheRangeOfTwoComponents)
 TEST(SweepOnMeter, StopResetMidSweepSendsNothingMore)
 {
     Rig rig({QStringLiteral("--component"), QStringLiteral("C=100n")});
-    ASSERT_TRUE(rig.sim.isRunning());
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.sim->isRunning());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.plotter.editText(S::Points, "200");
     rig.commands.draw();
     ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.plotter.setup().pointIndex >= 3; }));
     rig.commands.stopReset();
     EXPECT_FALSE(rig.sequencer.isRunning());
     MeterSim::waitUntil([] { return false; }, 50);
-    const int sent = rig.sim.commands().size();
+    const int sent = rig.sim->commands().size();
     MeterSim::waitUntil([] { return false; }, 200);
-    EXPECT_EQ(rig.sim.commands().size(), sent);
-    EXPECT_FALSE(rig.sim.commands().contains("*LOC") && rig.sim.commands().count("*LOC") > 1);
+    EXPECT_EQ(rig.sim->commands().size(), sent);
+    EXPECT_FALSE(rig.sim->commands().contains("*LOC") && rig.sim->commands().count("*LOC") > 1);
     EXPECT_EQ(rig.plotter.table().tableRowCount(), 0);
     EXPECT_FALSE(rig.cache.isEmpty()); // a stop leaves the cache alone
     // The next Draw starts again at the first point.
@@ -291,7 +266,7 @@ TEST(SweepOnMeter, AMeterThatHangsUpStopsTheSweepAndKeepsItsPoints)
 {
     Rig rig({QStringLiteral("--component"), QStringLiteral("C=100n"), QStringLiteral("--hangup-after"),
              QStringLiteral("4")});
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     QStringList interruptions;
     QObject::connect(&rig.sequencer, &SweepSequencer::interrupted, [&](const QString &r) { interruptions << r; });
     rig.commands.draw();

@@ -2,6 +2,8 @@
 // packed and given back exactly as they were stored, dates and times beside
 // the rows, and the notices a view relies on.
 
+#include "../support/ProcedureSteps.h"
+
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 
@@ -17,17 +19,7 @@ inline void PrintTo(const QString &s, std::ostream *os)
     *os << '"' << s.toStdString() << '"';
 }
 
-namespace {
-
-ProcedureStep stepOf(const char *first, const char *second)
-{
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = QString::fromLatin1(first);
-    s[ProcedureStep::SItem] = QString::fromLatin1(second);
-    return s;
-}
-
-} // namespace
+using S = ProcedureStep;
 
 TEST(ResultTableColumns, FollowTheProcedureSteps)
 {
@@ -36,10 +28,10 @@ TEST(ResultTableColumns, FollowTheProcedureSteps)
     EXPECT_EQ(results.columnTitles(), QStringList({"Seq."}));
     EXPECT_EQ(results.columnCount(), 1);
 
-    procedure.insertStep(0, stepOf("C", "off"));
-    procedure.insertStep(1, stepOf("C", "Q"));
-    procedure.insertStep(2, stepOf("Rdc", "off"));
-    procedure.insertStep(3, stepOf("Z", "Angle"));
+    procedure.insertStep(0, stepWith());
+    procedure.insertStep(1, stepWith({{S::SItem, "Q"}}));
+    procedure.insertStep(2, stepWith({{S::FItem, "Rdc"}}));
+    procedure.insertStep(3, stepWith({{S::FItem, "Z"}, {S::SItem, "Angle"}}));
     results.rebuildColumns(procedure);
     EXPECT_EQ(results.columnTitles(), QStringList({"Seq.", "C1", "P/F", "C2", "P/F", "Q2", "P/F", "Rdc3", "P/F", "Z4",
                                           "P/F", "Angle4", "P/F"}));

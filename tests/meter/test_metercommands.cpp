@@ -1,6 +1,7 @@
+#include "../support/ProcedureSteps.h"
+
 #include "measurement/StepSettings.h"
 #include "meter/MeterCommands.h"
-#include "procedure/ProcedureStep.h"
 
 #include <gtest/gtest.h>
 
@@ -8,18 +9,7 @@ using namespace MeterCommands;
 
 namespace {
 
-ProcedureStep makeStep(const QString &first, const QString &second, const QString &freq, const QString &level,
-    const QString &circuitText, const QString &speedText)
-{
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = first;
-    s[ProcedureStep::SItem] = second;
-    s[ProcedureStep::Freq] = freq;
-    s[ProcedureStep::Level] = level;
-    s[ProcedureStep::Circuit] = circuitText;
-    s[ProcedureStep::Speed] = speedText;
-    return s;
-}
+using S = ProcedureStep;
 
 QList<QByteArray> texts(const QList<Setting> &settings)
 {
@@ -77,7 +67,8 @@ TEST(MeterCommandTexts, ItemsCircuitSpeed)
 
 TEST(MeterCommandOrder, StepSendsFrequencyFirst)
 {
-    const auto s = stepSettings(makeStep("C", "D", "100KHz", "300mV", "PAR", "FAST"));
+    const auto s = stepSettings(stepWith(
+        {{S::SItem, "D"}, {S::Freq, "100KHz"}, {S::Level, "300mV"}, {S::Circuit, "PAR"}, {S::Speed, "FAST"}}));
     EXPECT_EQ(texts(s), QList<QByteArray>({"MEAS:FREQ 100000.000000", "MEAS:TEST:AC", "MEAS:LEV 0.300000",
                             "MEAS:FUNC:C;D", "MEAS:EQU-CCT PAR", "MEAS:SPEED FAST"}));
     ASSERT_EQ(s.size(), 6);
@@ -91,14 +82,14 @@ TEST(MeterCommandOrder, StepSendsFrequencyFirst)
 
 TEST(MeterCommandOrder, StepFieldConversions)
 {
-    auto s = stepSettings(makeStep("Rdc", "off", "", "1V", "", "SLOW"));
+    auto s = stepSettings(stepWith({{S::FItem, "Rdc"}, {S::Freq, ""}, {S::Circuit, ""}, {S::Speed, "SLOW"}}));
     EXPECT_EQ(texts(s), QList<QByteArray>({"MEAS:FREQ 0.000000", "MEAS:TEST:RDC", "MEAS:LEV 1.000000", "MEAS:FUNC:Rdc",
                             "MEAS:EQU-CCT ", "MEAS:SPEED SLOW"}));
     EXPECT_FALSE(s[4].writable);
-    s = stepSettings(makeStep("L", "Q", "1.5KHz", "500mV", "SER", "MED"));
+    s = stepSettings(stepWith({{S::FItem, "L"}, {S::SItem, "Q"}, {S::Freq, "1.5KHz"}, {S::Level, "500mV"}}));
     EXPECT_EQ(s[0].text, QByteArray("MEAS:FREQ 1000.000000"));
     EXPECT_EQ(s[2].text, QByteArray("MEAS:LEV 0.500000"));
-    s = stepSettings(makeStep("C", "off", "2MHz", "10mV", "SER", "MED"));
+    s = stepSettings(stepWith({{S::Freq, "2MHz"}, {S::Level, "10mV"}}));
     EXPECT_EQ(s[0].text, QByteArray("MEAS:FREQ 2000000.000000"));
     EXPECT_EQ(s[2].text, QByteArray("MEAS:LEV 0.010000"));
 }

@@ -1,34 +1,20 @@
+#include "../support/ProcedureSteps.h"
+
 #include "measurement/StepSettings.h"
 #include "meter/MeterCommands.h"
 #include "meter/SettingsCache.h"
-#include "procedure/ProcedureStep.h"
 
 #include <gtest/gtest.h>
 
 using namespace MeterCommands;
 
-namespace {
-
-ProcedureStep makeStep(const QString &first, const QString &second, const QString &freq, const QString &level,
-    const QString &circuitText, const QString &speedText)
-{
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = first;
-    s[ProcedureStep::SItem] = second;
-    s[ProcedureStep::Freq] = freq;
-    s[ProcedureStep::Level] = level;
-    s[ProcedureStep::Circuit] = circuitText;
-    s[ProcedureStep::Speed] = speedText;
-    return s;
-}
-
-} // namespace
+using S = ProcedureStep;
 
 TEST(SettingsCache, FirstStepSendsAllSecondIdenticalStepNothing)
 {
     SettingsCache cache;
     EXPECT_TRUE(cache.isEmpty());
-    const ProcedureStep step = makeStep("C", "D", "1KHz", "1V", "SER", "MED");
+    const ProcedureStep step = stepWith({{S::SItem, "D"}});
     EXPECT_EQ(cache.filter(stepSettings(step)),
         QList<QByteArray>({"MEAS:FREQ 1000.000000\n", "MEAS:TEST:AC\n", "MEAS:LEV 1.000000\n", "MEAS:FUNC:C;D\n",
             "MEAS:EQU-CCT SER\n", "MEAS:SPEED MED\n"}));
@@ -40,13 +26,13 @@ TEST(SettingsCache, FirstStepSendsAllSecondIdenticalStepNothing)
 TEST(SettingsCache, OnlyChangedFamiliesAreSent)
 {
     SettingsCache cache;
-    cache.filter(stepSettings(makeStep("C", "D", "1KHz", "1V", "SER", "MED")));
-    EXPECT_EQ(cache.filter(stepSettings(makeStep("C", "D", "10KHz", "1V", "SER", "MED"))),
+    cache.filter(stepSettings(stepWith({{S::SItem, "D"}})));
+    EXPECT_EQ(cache.filter(stepSettings(stepWith({{S::SItem, "D"}, {S::Freq, "10KHz"}}))),
         QList<QByteArray>({"MEAS:FREQ 10000.000000\n"}));
-    EXPECT_EQ(cache.filter(stepSettings(makeStep("C", "Q", "10KHz", "1V", "SER", "FAST"))),
+    EXPECT_EQ(cache.filter(stepSettings(stepWith({{S::SItem, "Q"}, {S::Freq, "10KHz"}, {S::Speed, "FAST"}}))),
         QList<QByteArray>({"MEAS:FUNC:C;Q\n", "MEAS:SPEED FAST\n"}));
     // Going back to an earlier text sends it again: only the latest counts.
-    EXPECT_EQ(cache.filter(stepSettings(makeStep("C", "Q", "1KHz", "1V", "SER", "FAST"))),
+    EXPECT_EQ(cache.filter(stepSettings(stepWith({{S::SItem, "Q"}, {S::Speed, "FAST"}}))),
         QList<QByteArray>({"MEAS:FREQ 1000.000000\n"}));
 }
 
@@ -71,8 +57,8 @@ TEST(SettingsCache, EmptyCircuitIsRememberedButNotSent)
 TEST(SettingsCache, RdcStepAfterAcStep)
 {
     SettingsCache cache;
-    cache.filter(stepSettings(makeStep("C", "off", "1KHz", "1V", "SER", "MED")));
-    EXPECT_EQ(cache.filter(stepSettings(makeStep("Rdc", "off", "", "1V", "", "MED"))),
+    cache.filter(stepSettings(stepWith()));
+    EXPECT_EQ(cache.filter(stepSettings(stepWith({{S::FItem, "Rdc"}, {S::Freq, ""}, {S::Circuit, ""}}))),
         QList<QByteArray>({"MEAS:FREQ 0.000000\n", "MEAS:TEST:RDC\n", "MEAS:FUNC:Rdc\n"}));
 }
 
@@ -84,13 +70,14 @@ TEST(SettingsCache, SweepPointsShareTheCache)
     p.frequencyHz = 50500.0;
     EXPECT_EQ(cache.filter(sweepSettings(p)), QList<QByteArray>({"MEAS:FREQ 50500.000000\n"}));
     // A procedure step with the same settings finds nothing to send.
-    EXPECT_TRUE(cache.filter(stepSettings(makeStep("C", "D", "50500Hz", "1V", "SER", "MED"))).isEmpty());
+    EXPECT_TRUE(cache.filter(stepSettings(stepWith({{S::SItem, "D"}, {S::Freq, "50500Hz"}}))).isEmpty());
 }
 
 TEST(SettingsCache, ClearMakesEverythingGoOutAgain)
 {
     SettingsCache cache;
-    const ProcedureStep step = makeStep("L", "off", "20Hz", "10mV", "PAR", "SLOW");
+    const ProcedureStep step = stepWith(
+        {{S::FItem, "L"}, {S::Freq, "20Hz"}, {S::Level, "10mV"}, {S::Circuit, "PAR"}, {S::Speed, "SLOW"}});
     cache.filter(stepSettings(step));
     EXPECT_FALSE(cache.isEmpty());
     cache.clear();

@@ -1,7 +1,6 @@
 #include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/SweepCollector.h"
-#include "../support/RecordingPrompter.h"
 #include "../support/SweepRig.h"
 
 #include <gtest/gtest.h>
@@ -10,18 +9,8 @@ using S = PlotterState;
 
 namespace {
 
-struct Fixture : ::testing::Test
+struct Fixture : ::testing::Test, PlotterBench
 {
-    PlotterState state;
-    RecordingPrompter prompter;
-    PlanRunner runner;
-    PlotterCommands commands{state, prompter};
-    Fixture() { commands.setRunner(&runner); }
-    // Measures every point left of the sweep Draw started with the same reply.
-    void completeSweep(const QString &primary, const QString &secondary = {})
-    {
-        SweepRig(state, runner).answerRest(primary, secondary);
-    }
 };
 
 using DrawCommand = Fixture;
@@ -94,7 +83,7 @@ TEST_F(DrawCommand, FiveOneItemDrawsFillTheLinesThenAsk)
     for (int i = 1; i <= 4; ++i) {
         commands.draw();
         EXPECT_EQ(state.setup().firstItemLine, i);
-        completeSweep("1.0E-9");
+        finishSweep("1.0E-9");
         EXPECT_TRUE(state.drawEnabled());
     }
     EXPECT_EQ(state.table().columnTitles(), QStringList({"Step", "Frequence", "C1", "C2", "C3", "C4"}));
@@ -119,12 +108,12 @@ TEST_F(DrawCommand, ThreeTwoItemDrawsAskAndOkStartsOverOnLineOne)
     commands.draw();
     EXPECT_EQ(state.setup().firstItemLine, 1);
     EXPECT_EQ(state.setup().secondItemLine, 2);
-    completeSweep("1.0E-9", "0.01");
+    finishSweep("1.0E-9", "0.01");
     commands.draw();
     EXPECT_EQ(state.setup().firstItemLine, 3);
     EXPECT_EQ(state.setup().secondItemLine, 4);
     EXPECT_EQ(state.table().columnTitles(), QStringList({"Step", "Frequence", "C1", "D2", "C3", "D4"}));
-    completeSweep("1.0E-9", "0.01");
+    finishSweep("1.0E-9", "0.01");
     EXPECT_EQ(state.table().picture(0), 5);
     prompter.answers = {true};
     commands.draw();
@@ -145,7 +134,7 @@ TEST_F(DrawCommand, ADrawWhosePointsDifferFromTheListsOffersAFreshStart)
     state.editText(S::End, "100000");
     state.editText(S::Points, "5");
     commands.draw();
-    completeSweep("1.0E-9");
+    finishSweep("1.0E-9");
     const QStringList linear{"1000.000000Hz", "25750.000000Hz", "50500.000000Hz", "75250.000000Hz", "100000.000000Hz"};
     auto swept = [&] {
         QStringList out;
@@ -176,7 +165,7 @@ TEST_F(DrawCommand, ADrawWhosePointsDifferFromTheListsOffersAFreshStart)
     EXPECT_EQ(runner.stops, 1);
     EXPECT_EQ(runner.starts, 2);
     EXPECT_EQ(state.setup().firstItemLine, 1);
-    completeSweep("2.0E-9");
+    finishSweep("2.0E-9");
     EXPECT_EQ(swept(), QStringList({"1000.000000Hz", "3162.277588Hz", "10000.000000Hz", "31622.777344Hz", "100000.000000Hz"}));
     EXPECT_EQ(state.graph().pointCount(1), 5);
     EXPECT_EQ(state.graph().pointCount(2), 0);
@@ -219,7 +208,7 @@ TEST_F(StopResetCommand, ReturnsThePageToItsSetupState)
 {
     state.editText(S::Points, "2");
     commands.draw();
-    completeSweep("1.5E-9");
+    finishSweep("1.5E-9");
     state.editText(S::End, "200"); // what the edits hold is read again
     commands.stopReset();
     EXPECT_EQ(runner.stops, 1);

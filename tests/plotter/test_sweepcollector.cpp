@@ -10,21 +10,9 @@ using S = PlotterState;
 
 namespace {
 
-struct Recorder : ::testing::Test
+struct Recorder : ::testing::Test, PlotterBench
 {
-    PlotterState state;
-    RecordingPrompter prompter;
-    PlanRunner runner;
-    PlotterCommands commands{state, prompter};
     SweepCollector rec{state};
-    Recorder() { commands.setRunner(&runner); }
-
-    // Draws once and answers every point with the next of the replies.
-    void sweep(const QStringList &primaries, const QStringList &secondaries = {})
-    {
-        commands.draw();
-        SweepRig(state, runner).answerAll(primaries, secondaries);
-    }
 };
 
 } // namespace

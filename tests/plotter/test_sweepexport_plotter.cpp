@@ -17,27 +17,12 @@
 
 namespace {
 
-class SweepExportPlotterTest : public ::testing::Test
+class SweepExportPlotterTest : public ::testing::Test, protected PlotterBench
 {
 protected:
     QTemporaryDir dir;
-    PlotterState state;
-    RecordingPrompter prompter;
-    PlanRunner runner;
-    PlotterCommands commands{state, prompter};
 
-    void SetUp() override
-    {
-        commands.setRunner(&runner);
-        state.editText(PlotterState::Points, "3");
-    }
-
-    // One Draw measured to its end with these readings.
-    void sweep(const QStringList &primary, const QStringList &secondary = {})
-    {
-        commands.draw();
-        SweepRig(state, runner).answerAll(primary, secondary);
-    }
+    void SetUp() override { state.editText(PlotterState::Points, "3"); }
 
     XlsxSheet exported(const QString &name = QStringLiteral("sweep.xlsx"))
     {

@@ -1,6 +1,8 @@
 // The procedure model: rows of seventeen texts with a picture, insertion and
 // removal at any place, renumbering, and what a view is shown.
 
+#include "../support/ProcedureSteps.h"
+
 #include "procedure/ProcedureModel.h"
 
 #include <QIcon>
@@ -17,14 +19,7 @@ inline void PrintTo(const QString &s, std::ostream *os)
 
 namespace {
 
-ProcedureStep step(const char *first, const char *second = "off", int picture = ProcedureStep::CSer)
-{
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = QString::fromLatin1(first);
-    s[ProcedureStep::SItem] = QString::fromLatin1(second);
-    s.picture = picture;
-    return s;
-}
+using S = ProcedureStep;
 
 QStringList firstItems(const ProcedureModel &m)
 {
@@ -47,11 +42,11 @@ QStringList stepTexts(const ProcedureModel &m)
 TEST(ProcedureModel, InsertsAnywhereAndClampsOutOfRangeRows)
 {
     ProcedureModel m;
-    m.insertStep(0, step("C"));
-    m.insertStep(1, step("L"));
-    m.insertStep(1, step("X"));
-    m.insertStep(99, step("B"));  // past the end: appended
-    m.insertStep(-1, step("Z"));  // before the start: first
+    m.insertStep(0, stepWith());
+    m.insertStep(1, stepWith({{S::FItem, "L"}}));
+    m.insertStep(1, stepWith({{S::FItem, "X"}}));
+    m.insertStep(99, stepWith({{S::FItem, "B"}}));  // past the end: appended
+    m.insertStep(-1, stepWith({{S::FItem, "Z"}}));  // before the start: first
     EXPECT_EQ(firstItems(m), QStringList({"Z", "C", "X", "L", "B"}));
     // Step texts are the caller's business until renumbered.
     EXPECT_EQ(stepTexts(m), QStringList({"", "", "", "", ""}));
@@ -69,7 +64,7 @@ TEST(ProcedureModel, RemoveReportsWhetherARowWentAway)
 {
     ProcedureModel m;
     for (const char *f : {"C", "L", "X"})
-        m.insertStep(m.stepCount(), step(f));
+        m.insertStep(m.stepCount(), stepWith({{S::FItem, f}}));
     m.renumber();
     EXPECT_FALSE(m.removeStep(-1));
     EXPECT_FALSE(m.removeStep(3));
@@ -86,29 +81,30 @@ TEST(ProcedureModel, RemoveReportsWhetherARowWentAway)
 TEST(ProcedureModel, WritesOutsideTheRowsAreIgnored)
 {
     ProcedureModel m;
-    m.insertStep(0, step("C"));
+    m.insertStep(0, stepWith());
     m.setText(0, ProcedureStep::Delay, "250");
     m.setText(1, ProcedureStep::Delay, "x");
     m.setText(0, ProcedureStep::ColumnCount, "x");
     m.setText(0, -1, "x");
-    m.setStep(3, step("L"));
+    m.setStep(3, stepWith({{S::FItem, "L"}}));
     m.setPicture(2, ProcedureStep::Editing);
     EXPECT_EQ(m.stepCount(), 1);
     EXPECT_EQ(m.text(0, ProcedureStep::Delay), "250");
     EXPECT_EQ(m.text(0, ProcedureStep::FItem), "C");
     EXPECT_EQ(m.step(0).picture, ProcedureStep::CSer);
 
-    m.setStep(0, step("L", "Q", ProcedureStep::LPar));
+    m.setStep(0, stepWith({{S::FItem, "L"}, {S::SItem, "Q"}, {S::Circuit, "PAR"}}));
     EXPECT_EQ(m.text(0, ProcedureStep::SItem), "Q");
     EXPECT_EQ(m.step(0).picture, ProcedureStep::LPar);
-    EXPECT_EQ(m.text(0, ProcedureStep::Delay), ""); // the whole step was replaced
+    EXPECT_EQ(m.text(0, ProcedureStep::Delay), "0"); // the whole step was replaced
 }
 
 TEST(ProcedureModel, CountsStepsWithASecondItem)
 {
     ProcedureModel m;
     EXPECT_EQ(m.secondItemCount(), 0);
-    m.setSteps({step("C"), step("C", "Q"), step("Z", "Angle"), step("Rdc")});
+    m.setSteps({stepWith(), stepWith({{S::SItem, "Q"}}), stepWith({{S::FItem, "Z"}, {S::SItem, "Angle"}}),
+        stepWith({{S::FItem, "Rdc"}})});
     EXPECT_EQ(m.secondItemCount(), 2);
     // "Off" is not "off": the texts are compared exactly.
     m.setText(3, ProcedureStep::SItem, "Off");
@@ -125,7 +121,7 @@ TEST(ProcedureModel, ShowsTextsHeadersAndPictures)
         EXPECT_EQ(m.headerData(c, Qt::Horizontal).toString(), headers.at(c));
     EXPECT_FALSE(m.headerData(17, Qt::Horizontal).toString() == "Delay");
 
-    m.insertStep(0, step("L", "off", ProcedureStep::LSer));
+    m.insertStep(0, stepWith({{S::FItem, "L"}}));
     EXPECT_EQ(m.data(m.index(0, 1)).toString(), "L");
     EXPECT_EQ(m.data(m.index(0, 0), ProcedureModel::PictureRole).toInt(), ProcedureStep::LSer);
     EXPECT_FALSE(m.data(m.index(0, 1), ProcedureModel::PictureRole).isValid());
@@ -159,9 +155,9 @@ TEST(ProcedureModel, TellsViewsOfInsertionsAndRemovals)
     QList<int> inserted, removed;
     QObject::connect(&m, &QAbstractItemModel::rowsInserted, [&](const QModelIndex &, int first, int) { inserted << first; });
     QObject::connect(&m, &QAbstractItemModel::rowsRemoved, [&](const QModelIndex &, int first, int) { removed << first; });
-    m.insertStep(0, step("C"));
-    m.insertStep(0, step("L"));
-    m.insertStep(7, step("X"));
+    m.insertStep(0, stepWith());
+    m.insertStep(0, stepWith({{S::FItem, "L"}}));
+    m.insertStep(7, stepWith({{S::FItem, "X"}}));
     m.removeStep(1);
     m.removeStep(5);
     EXPECT_EQ(inserted, QList<int>({0, 0, 2}));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../support/ProcedureSteps.h"
+
 #include "execution/ResultTableModel.h"
 #include "procedure/ProcedureModel.h"
 
@@ -21,26 +23,12 @@ namespace ReportFixtures {
 inline ProcedureStep makeStep(int n, const QString &firstItem = QStringLiteral("C"),
                               const QString &secondItem = QStringLiteral("off"))
 {
-    ProcedureStep s;
+    using S = ProcedureStep;
     const QString k = QString::number(n);
-    s[ProcedureStep::Step] = k;
-    s[ProcedureStep::FItem] = firstItem;
-    s[ProcedureStep::FStd] = QStringLiteral("1%1").arg(k);
-    s[ProcedureStep::FLow] = QStringLiteral("-%1").arg(k);
-    s[ProcedureStep::FHigh] = QStringLiteral("+%1").arg(k);
-    s[ProcedureStep::FUnit] = QStringLiteral("pF");
-    s[ProcedureStep::SItem] = secondItem;
-    s[ProcedureStep::SStd] = QStringLiteral("2%1").arg(k);
-    s[ProcedureStep::SLow] = QStringLiteral("s-%1").arg(k);
-    s[ProcedureStep::SHigh] = QStringLiteral("s+%1").arg(k);
-    s[ProcedureStep::SUnit] = QStringLiteral("%");
-    s[ProcedureStep::Freq] = QStringLiteral("%1KHz").arg(n);
-    s[ProcedureStep::Level] = QStringLiteral("%1V").arg(n);
-    s[ProcedureStep::Circuit] = QStringLiteral("SER");
-    s[ProcedureStep::Speed] = QStringLiteral("FAST");
-    s[ProcedureStep::Type] = QStringLiteral("%");
-    s[ProcedureStep::Delay] = QStringLiteral("0");
-    return s;
+    return stepWith({{S::Step, k}, {S::FItem, firstItem}, {S::FStd, "1" + k}, {S::FLow, "-" + k},
+        {S::FHigh, "+" + k}, {S::FUnit, QStringLiteral("pF")}, {S::SItem, secondItem}, {S::SStd, "2" + k},
+        {S::SLow, "s-" + k}, {S::SHigh, "s+" + k}, {S::SUnit, QStringLiteral("%")}, {S::Freq, k + "KHz"},
+        {S::Level, k + "V"}, {S::Speed, QStringLiteral("FAST")}});
 }
 
 // steps steps; those whose 1-based number is in withSecond have a second item "D".

@@ -1,92 +1,36 @@
 // The session against the simulated meter: the signals recorders attach to,
 // and one structured reason for every way a run or sweep ends.
 
-#include "../support/MeterSim.h"
-#include "../support/RecordingPrompter.h"
+#include "../support/SessionRig.h"
 
-#include "execution/ExecutionState.h"
-#include "execution/ResultTableModel.h"
 #include "plotter/PlotterState.h"
-#include "procedure/ProcedureModel.h"
-#include "session/QelSession.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-ProcedureStep capacitorStep()
+// A simulated 100 nF capacitor that misbehaves as told.
+QStringList capacitorWith(const QStringList &faults)
 {
-    ProcedureStep s;
-    s[ProcedureStep::Step] = QStringLiteral("1");
-    s[ProcedureStep::FItem] = QStringLiteral("C");
-    s[ProcedureStep::FStd] = QStringLiteral("100");
-    s[ProcedureStep::FLow] = QStringLiteral("-5%");
-    s[ProcedureStep::FHigh] = QStringLiteral("+5%");
-    s[ProcedureStep::FUnit] = QStringLiteral("nF");
-    s[ProcedureStep::SItem] = QStringLiteral("off");
-    s[ProcedureStep::Freq] = QStringLiteral("1KHz");
-    s[ProcedureStep::Level] = QStringLiteral("1V");
-    s[ProcedureStep::Circuit] = QStringLiteral("SER");
-    s[ProcedureStep::Speed] = QStringLiteral("MED");
-    s[ProcedureStep::Type] = QStringLiteral("%");
-    s[ProcedureStep::Delay] = QStringLiteral("0");
-    return s;
+    return QStringList {QStringLiteral("--component"), QStringLiteral("C=100n")} + faults;
 }
-
-struct SessionRig
-{
-    explicit SessionRig(const QStringList &faults)
-        : sim(QStringList {QStringLiteral("--component"), QStringLiteral("C=100n")} + faults)
-    {
-        QObject::connect(&session, &QelSession::runStarted, [this] { events << "runStarted"; });
-        QObject::connect(&session, &QelSession::rowJudged,
-            [this](int row, const PassEvaluator::Row &, const QDateTime &) { events << QStringLiteral("row%1").arg(row); });
-        QObject::connect(&session, &QelSession::runEnded, [this](const EndReason &r) { ends << r; events << "runEnded"; });
-        QObject::connect(&session, &QelSession::runRefused, [this](const EndReason &r) { ends << r; events << "runRefused"; });
-        QObject::connect(&session, &QelSession::sweepStarted, [this] { events << "sweepStarted"; });
-        QObject::connect(&session, &QelSession::pointTaken, [this](int i) { events << QStringLiteral("point%1").arg(i); });
-        QObject::connect(&session, &QelSession::sweepEnded, [this](const EndReason &r) { ends << r; events << "sweepEnded"; });
-        QObject::connect(&session, &QelSession::linkLostWhileIdle, [this](const EndReason &r) { ends << r; events << "idleLoss"; });
-    }
-
-    bool connectMeter()
-    {
-        session.link().settings().devicePath = sim.devicePath();
-        session.connector().setIdentificationDelay(300);
-        return session.connector().connectToMeter()
-            && MeterSim::waitUntil([this] { return !session.connector().isIdentifying(); }, 5000) && session.link().isConnected();
-    }
-
-    void setProcedure(int loops)
-    {
-        session.procedure().setSteps({capacitorStep()});
-        session.results().rebuildColumns(session.procedure());
-        session.execution().setLoopText(QString::number(loops));
-    }
-
-    MeterSim sim;
-    RecordingPrompter prompter;
-    QelSession session {&prompter};
-    QStringList events;
-    QList<EndReason> ends;
-};
 
 } // namespace
 
 TEST(Session, ARunThatTheMeterHangsUpOnEndsOnceWithTheLossAndKeepsItsRows)
 {
-    SessionRig rig({QStringLiteral("--hangup-after"), QStringLiteral("2")});
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
-    rig.setProcedure(5);
+    SessionRig rig(capacitorWith({QStringLiteral("--hangup-after"), QStringLiteral("2")}));
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
+    rig.setProcedure({judgedStep("C", "100", "-5%", "+5%", "nF")}, 5);
     ASSERT_TRUE(rig.session.run());
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.ends.isEmpty(); }, 10000));
+    ASSERT_TRUE(rig.waitForEnds(1));
     MeterSim::waitUntil([] { return false; }, 100);
 
     EXPECT_EQ(rig.events, (QStringList {"runStarted", "row0", "row1", "runEnded"}));
     ASSERT_EQ(rig.ends.size(), 1);
     const EndReason &end = rig.ends.first();
     EXPECT_EQ(end.cause, EndReason::Cause::MeterLost);
-    EXPECT_EQ(end.device, rig.sim.devicePath());
+    EXPECT_EQ(end.device, rig.sim->devicePath());
     EXPECT_FALSE(end.detail.isEmpty());
     EXPECT_TRUE(end.text.contains(QStringLiteral("rows already measured are kept"))) << qPrintable(end.text);
     EXPECT_TRUE(end.text.endsWith(end.detail));
@@ -97,19 +41,19 @@ TEST(Session, ARunThatTheMeterHangsUpOnEndsOnceWithTheLossAndKeepsItsRows)
 
 TEST(Session, ASilentMeterTimesTheSweepOutAndALaterLossIsToldAsIdle)
 {
-    SessionRig rig({QStringLiteral("--drop-every"), QStringLiteral("1")});
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    SessionRig rig(capacitorWith({QStringLiteral("--drop-every"), QStringLiteral("1")}));
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.session.setReplyTimeout(200);
     rig.session.plotter().editText(PlotterState::Points, QStringLiteral("3"));
     rig.session.draw();
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.ends.isEmpty(); }, 5000));
+    ASSERT_TRUE(rig.waitForEnds(1, 5000));
     ASSERT_EQ(rig.ends.size(), 1);
     EXPECT_EQ(rig.ends.first().cause, EndReason::Cause::ReplyTimeout);
     EXPECT_EQ(rig.ends.first().detail, QStringLiteral("200"));
     EXPECT_FALSE(rig.session.isSweeping());
 
-    rig.sim.stop();
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.ends.size() == 2; }, 5000));
+    rig.sim->stop();
+    ASSERT_TRUE(rig.waitForEnds(2, 5000));
     EXPECT_EQ(rig.events, (QStringList {"sweepStarted", "sweepEnded", "idleLoss"}));
     EXPECT_EQ(rig.ends.last().cause, EndReason::Cause::MeterLost);
     EXPECT_TRUE(rig.ends.last().text.contains(QStringLiteral("Use Setup > Communication to connect again.")));
@@ -117,19 +61,19 @@ TEST(Session, ASilentMeterTimesTheSweepOutAndALaterLossIsToldAsIdle)
 
 TEST(Session, RefusalsAndStopsAreReasonsToo)
 {
-    SessionRig rig({});
-    rig.setProcedure(1);
+    SessionRig rig(capacitorWith({}));
+    rig.setProcedure({judgedStep("C", "100", "-5%", "+5%", "nF")}, 1);
     EXPECT_FALSE(rig.session.run());
     ASSERT_EQ(rig.ends.size(), 1);
     EXPECT_EQ(rig.ends.first().cause, EndReason::Cause::NotConnected);
     EXPECT_EQ(rig.ends.first().text, QStringLiteral("Not connect yet. Please setup and modify the communication status."));
 
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
     rig.session.procedure().setSteps({});
     EXPECT_FALSE(rig.session.run());
     EXPECT_EQ(rig.ends.last().cause, EndReason::Cause::NoProcedure);
 
-    rig.setProcedure(1000);
+    rig.setProcedure({judgedStep("C", "100", "-5%", "+5%", "nF")}, 1000);
     ASSERT_TRUE(rig.session.run());
     ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.session.results().rowCount() >= 1; }, 5000));
     rig.session.emergencyStop();
@@ -141,12 +85,12 @@ TEST(Session, RefusalsAndStopsAreReasonsToo)
 
 TEST(Session, ItsConnectorIdentifiesKeepsTheCacheOnDisconnectAndTellsALossWhileIdentifyingOnce)
 {
-    SessionRig rig({});
+    SessionRig rig(capacitorWith({}));
     MeterConnector &connector = rig.session.connector();
     QObject::connect(&connector, &MeterConnector::identificationFinished,
         [&](bool ok) { rig.events << QStringLiteral("identified %1").arg(ok); });
-    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim.errorText());
-    EXPECT_EQ(rig.sim.receivedBytes(), QByteArray("*IDN?\n*LOC\n"));
+    ASSERT_TRUE(rig.connectMeter()) << qPrintable(rig.sim->errorText());
+    EXPECT_EQ(rig.sim->receivedBytes(), QByteArray("*IDN?\n*LOC\n"));
     EXPECT_EQ(connector.identification().trimmed(), QByteArray("QEL,SIMULATED LCR-4410,SIM0001,1.00"));
     EXPECT_EQ(rig.events, QStringList {"identified 1"});
 
@@ -160,8 +104,8 @@ TEST(Session, ItsConnectorIdentifiesKeepsTheCacheOnDisconnectAndTellsALossWhileI
     // identification ends without a message of its own.
     connector.setIdentificationDelay(60000);
     ASSERT_TRUE(connector.connectToMeter());
-    ASSERT_TRUE(rig.sim.waitForCommands(4));
-    rig.sim.stop();
+    ASSERT_TRUE(rig.sim->waitForCommands(4));
+    rig.sim->stop();
     ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.events.size() == 3; }, 5000)) << qPrintable(rig.events.join('|'));
     EXPECT_EQ(rig.events, (QStringList {"identified 1", "idleLoss", "identified 0"})) << qPrintable(rig.events.join('|'));
     EXPECT_FALSE(connector.isIdentifying());

@@ -2,6 +2,8 @@
 // on the same numbers), where floating point is easiest to get wrong: a
 // large offset under a small spread, and the quartiles behind the bins.
 
+#include "../support/ProcedureSteps.h"
+
 #include "common/LocaleNumbers.h"
 #include "execution/ResultTableModel.h"
 #include "procedure/FieldParsing.h"
@@ -36,18 +38,6 @@ QJsonObject python(const QString &code, const QList<double> &values)
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 
-ProcedureStep step(const QString &item, const QString &std, const QString &low, const QString &high, const QString &unit)
-{
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = item;
-    s[ProcedureStep::FStd] = std;
-    s[ProcedureStep::FLow] = low;
-    s[ProcedureStep::FHigh] = high;
-    s[ProcedureStep::FUnit] = unit;
-    s[ProcedureStep::SItem] = QStringLiteral("off");
-    return s;
-}
-
 } // namespace
 
 TEST(Statistics, WelfordHoldsUnderALargeOffsetAndJudgedValuesMatchTheirCells)
@@ -60,8 +50,7 @@ TEST(Statistics, WelfordHoldsUnderALargeOffsetAndJudgedValuesMatchTheirCells)
     for (int i = 0; i < 500; ++i)
         values << 1e9 + n(rng);
     TableStatistics st;
-    st.setSteps({step(QStringLiteral("Z"), QStringLiteral("1000"), QStringLiteral("-1"), QStringLiteral("+1"),
-                      QStringLiteral("MO"))});
+    st.setSteps({judgedStep("Z", "1000", "-1", "+1", "MO")});
     for (double v : values)
         st.addJudged({QStringLiteral("x"), QStringLiteral("pass")}, {v});
     const QJsonObject py = python(QStringLiteral(
@@ -76,8 +65,7 @@ TEST(Statistics, WelfordHoldsUnderALargeOffsetAndJudgedValuesMatchTheirCells)
     // The same readings as cell texts in the step's unit read back to the
     // same figures, up to the six decimals the texts keep.
     TableStatistics text;
-    text.setSteps(
-        {step(QStringLiteral("C"), QStringLiteral("100"), QStringLiteral("-5%"), QStringLiteral("+5%"), QStringLiteral("nF"))});
+    text.setSteps({judgedStep("C", "100", "-5%", "+5%", "nF")});
     TableStatistics judged = text;
     for (double v : {100.123456e-9, 99.5e-9, 101.25e-9}) {
         text.addCells({QString::asprintf("%fnF", v * 1e9), QStringLiteral("pass")});
@@ -164,7 +152,8 @@ TEST(Statistics, ATableReadInPlaceGivesTheFiguresOfItsJoinedTexts)
     // long rows, an unterminated last cell, a verdict written as text,
     // marks the packing escapes, non-ASCII, overloads and long "%f" texts.
     TableStatistics in;
-    in.setSteps({step("C", "100", "-5%", "+5%", "nF"), step("R", "", "", "", "O"), step("D", "1", "", "+2", "D")});
+    in.setSteps({judgedStep("C", "100", "-5%", "+5%", "nF"), judgedStep("R", "", "", "", "O"),
+        judgedStep("D", "1", "", "+2", "D")});
     TableStatistics joined = in;
     in.setKeepReadings(true);
     joined.setKeepReadings(true);

@@ -3,7 +3,11 @@
 // the runner (kept here), and each reply goes through SweepCollector the way
 // SweepSequencer drives it: the reading recorded, then the end at the
 // plan's last point or on by the plan's step, then the progress.
+// PlotterBench is the Plotter View's core wired to such a runner.
 
+#include "RecordingPrompter.h"
+
+#include "plotter/PlotterCommands.h"
 #include "plotter/PlotterState.h"
 #include "plotter/SweepCollector.h"
 #include "plotter/SweepRunner.h"
@@ -74,4 +78,28 @@ private:
     SweepCollector m_collector;
     const PlanRunner &m_runner;
     int m_point = 0;
+};
+
+// The Plotter View's state and commands as the session wires them, the
+// meter's side a PlanRunner.
+struct PlotterBench
+{
+    PlotterState state;
+    RecordingPrompter prompter;
+    PlanRunner runner;
+    PlotterCommands commands{state, prompter};
+
+    PlotterBench() { commands.setRunner(&runner); }
+
+    // Draws once and answers every point with the next of the replies.
+    void sweep(const QStringList &primaries, const QStringList &secondaries = {})
+    {
+        commands.draw();
+        SweepRig(state, runner).answerAll(primaries, secondaries);
+    }
+    // Answers every point left of the sweep Draw started with the same reply.
+    void finishSweep(const QString &primary, const QString &secondary = {})
+    {
+        SweepRig(state, runner).answerRest(primary, secondary);
+    }
 };

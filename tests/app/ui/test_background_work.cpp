@@ -4,6 +4,7 @@
 // nothing, and the commands that would change the document wait.
 
 #include "DesktopRig.h"
+#include "../../support/ProcedureSteps.h"
 
 #include "app/ui/BackgroundCommands.h"
 #include "components/ui/BackgroundTask.h"
@@ -36,24 +37,11 @@ constexpr int Steps = 10;
 
 QVector<ProcedureStep> tenSteps()
 {
+    using S = ProcedureStep;
     QVector<ProcedureStep> steps;
-    for (int i = 0; i < Steps; ++i) {
-        ProcedureStep s;
-        s[ProcedureStep::Step] = QString::number(i + 1);
-        s[ProcedureStep::FItem] = QStringLiteral("C");
-        s[ProcedureStep::FStd] = QStringLiteral("100");
-        s[ProcedureStep::FLow] = QStringLiteral("-5%");
-        s[ProcedureStep::FHigh] = QStringLiteral("+5%");
-        s[ProcedureStep::FUnit] = QStringLiteral("nF");
-        s[ProcedureStep::SItem] = QStringLiteral("off");
-        s[ProcedureStep::Freq] = QStringLiteral("1KHz");
-        s[ProcedureStep::Level] = QStringLiteral("1V");
-        s[ProcedureStep::Circuit] = QStringLiteral("SER");
-        s[ProcedureStep::Speed] = QStringLiteral("FAST");
-        s[ProcedureStep::Type] = QStringLiteral("%");
-        s[ProcedureStep::Delay] = QStringLiteral("0");
-        steps << s;
-    }
+    for (int i = 0; i < Steps; ++i)
+        steps << judgedStep(
+            "C", "100", "-5%", "+5%", "nF", {{S::Step, QString::number(i + 1)}, {S::Speed, "FAST"}});
     return steps;
 }
 

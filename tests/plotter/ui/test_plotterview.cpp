@@ -32,19 +32,14 @@ using namespace GuiDriver;
 
 namespace {
 
-class PlotPage : public ::testing::Test
+class PlotPage : public ::testing::Test, protected PlotterBench
 {
 protected:
-    PlotterState state;
-    RecordingPrompter prompter;
-    PlanRunner runner;
-    PlotterCommands commands{state, prompter};
     QList<int> sent; // the ids of the buttons clicked, as the page said them
     std::unique_ptr<PlotterView> page;
 
     void SetUp() override
     {
-        commands.setRunner(&runner);
         page = std::make_unique<PlotterView>(&state, &commands);
         // The commands carried out, as the program does.
         QObject::connect(page.get(), &PlotterView::drawClicked, [this] {
@@ -69,10 +64,6 @@ protected:
     {
         clearEdit(edit(id));
         type(edit(id), text);
-    }
-    void finishSweep(const QString &primary, const QString &secondary = {})
-    {
-        SweepRig(state, runner).answerRest(primary, secondary);
     }
 };
 
