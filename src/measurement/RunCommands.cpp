@@ -1,6 +1,5 @@
 #include "measurement/RunCommands.h"
 
-#include "common/Prompter.h"
 #include "meter/InstrumentLink.h"
 #include "meter/ProfileDriver.h"
 #include "measurement/StepSettings.h"
@@ -8,11 +7,9 @@
 #include "procedure/ProcedureModel.h"
 
 RunCommands::RunCommands(InstrumentLink &link, ProcedureModel &procedure, MeasurementSequencer &sequencer,
-                         Prompter *prompter, QObject *parent)
-    : QObject(parent), m_link(link), m_procedure(procedure), m_sequencer(sequencer), m_prompter(prompter)
+                         QObject *parent)
+    : QObject(parent), m_link(link), m_procedure(procedure), m_sequencer(sequencer)
 {
-    // A run that ends early says why; a run stopped by the operator does not.
-    connect(&m_sequencer, &MeasurementSequencer::interrupted, this, &RunCommands::tell);
 }
 
 QString RunCommands::exceptionCaption()
@@ -34,12 +31,10 @@ bool RunCommands::run()
 {
     if (!m_link.isConnected()) {
         m_lastRefusal = notConnectedText();
-        tell(m_lastRefusal);
         return false;
     }
     if (m_procedure.stepCount() == 0) {
         m_lastRefusal = noProcedureText();
-        tell(m_lastRefusal);
         return false;
     }
     const MeterProfile &profile = m_link.profile();
@@ -47,8 +42,7 @@ bool RunCommands::run()
         const QString why = ProfileDriver::cannot(profile, measureSettings(m_procedure.step(i)));
         if (!why.isEmpty()) {
             m_lastRefusal = QStringLiteral("Step %1 cannot be measured: %2; nothing was sent.").arg(i + 1).arg(why);
-            tell(m_lastRefusal);
-            return false;
+                return false;
         }
     }
     m_sequencer.start();
@@ -58,10 +52,4 @@ bool RunCommands::run()
 void RunCommands::emergencyStop()
 {
     m_sequencer.stop();
-}
-
-void RunCommands::tell(const QString &text)
-{
-    if (m_prompter)
-        m_prompter->inform(exceptionCaption(), text, Prompter::Icon::Warning);
 }

@@ -8,7 +8,6 @@
 class InstrumentLink;
 class MeasurementSequencer;
 class ProcedureModel;
-class Prompter;
 
 // The Executive View's Run and Emergency Stop commands: the checks before a
 // run, then the sequencer does the work. The page buttons reach these
@@ -21,15 +20,16 @@ public:
     static constexpr int EmergencyStopId = LegacyId::Executive::EmergencyStop;
 
     RunCommands(InstrumentLink &link, ProcedureModel &procedure, MeasurementSequencer &sequencer,
-                Prompter *prompter, QObject *parent = nullptr);
+                QObject *parent = nullptr);
 
-    // Refuses (with a message) without a connection, then without steps;
-    // otherwise starts a run. True when a run was started.
+    // Refuses without a connection, then without steps, then with a step the
+    // meter cannot measure (lastRefusal() says which); otherwise starts a
+    // run. True when a run was started.
     bool run();
     // Stops whatever the run is doing; always allowed, sends nothing.
     void emergencyStop();
 
-    // The text of the last refusal of run(), for front ends without boxes.
+    // The text of the last refusal of run(); the front end shows it.
     QString lastRefusal() const { return m_lastRefusal; }
 
     static QString exceptionCaption();
@@ -37,11 +37,8 @@ public:
     static QString noProcedureText();
 
 private:
-    void tell(const QString &text);
-
     InstrumentLink &m_link;
     ProcedureModel &m_procedure;
     MeasurementSequencer &m_sequencer;
-    Prompter *m_prompter;
     QString m_lastRefusal;
 };

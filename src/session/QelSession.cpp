@@ -49,8 +49,8 @@ QelSession::QelSession(Prompter *prompter, QObject *parent)
     connect(&m_link, &InstrumentLink::linkLost, this, [this] { m_cache.clear(); });
 
     m_measure = new MeasurementSequencer(m_link, m_cache, *m_procedure, *m_results, *m_execution, this);
-    // No prompter: how a run ends is reported by runEnded, in one place.
-    m_runCommands = new RunCommands(m_link, *m_procedure, *m_measure, nullptr, this);
+    // How a run is refused or ends is reported by runRefused and runEnded.
+    m_runCommands = new RunCommands(m_link, *m_procedure, *m_measure, this);
     m_sweep = new SweepSequencer(m_link, m_cache, *m_plotter, this);
     if (!prompter)
         m_silent = std::make_unique<SilentPrompter>(true);

@@ -4,18 +4,10 @@
 // next run (after a reconnect where the line went away) works.
 
 #include "../support/LinkProbe.h"
-#include "execution/ExecutionState.h"
-#include "execution/ResultTableModel.h"
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
-#include "measurement/MeasurementSequencer.h"
-#include "measurement/PassEvaluator.h"
-#include "measurement/RunCommands.h"
-#include "meter/SettingsCache.h"
-#include "procedure/ProcedureModel.h"
-
 #include "../support/MeterSim.h"
-#include "../support/RecordingPrompter.h"
+#include "../support/RunRig.h"
+
+#include "measurement/PassEvaluator.h"
 
 #include <QTemporaryDir>
 
@@ -25,56 +17,29 @@
 
 namespace {
 
-// A 100 nF capacitor step at the given frequency, limits of ±5 %.
-ProcedureStep capacitorStep(const QString &freq)
-{
-    ProcedureStep s;
-    const QStringList texts{"", "C", "100", "-5%", "+5%", "nF", "off", "", "", "", "", freq, "1V", "SER", "FAST", "%",
-        "0"};
-    for (int c = 0; c < ProcedureStep::ColumnCount; ++c)
-        s.fields[size_t(c)] = texts.at(c);
-    return s;
-}
-
 const QStringList cleanRow{"100nF", "pass", "100nF", "pass", "100nF", "pass"};
 
-// The program's run side and a simulated meter behind a fixed device name,
-// so a meter that went away can be replaced and the link reconnected with
-// the same settings.
-struct Bench
+// The run layer and a simulated meter behind a fixed device name, so a
+// meter that went away can be replaced and the link reconnected with the
+// same settings. Three steps of 100 nF (±5 %) at 1, 2 and 3 kHz.
+struct Bench : RunRig
 {
-    explicit Bench(const QStringList &faults)
+    explicit Bench(const QStringList &faults) : RunRig(Meter::OnDevice)
     {
         startMeter(faults);
-        QVector<ProcedureStep> steps{capacitorStep("1KHz"), capacitorStep("2KHz"), capacitorStep("3KHz")};
-        procedure.setSteps(steps);
-        procedure.renumber();
-        results.rebuildColumns(procedure);
-        link.settings().devicePath = dir.filePath(QStringLiteral("meter"));
-        connector.setIdentificationDelay(300);
+        StepFields fast{{ProcedureStep::Speed, "FAST"}};
+        setProcedure({capacitorStep("1KHz", fast), capacitorStep("2KHz", fast), capacitorStep("3KHz", fast)});
         link.setReplyLimit(64 * 1024);
-        QObject::connect(&sequencer, &MeasurementSequencer::interrupted, [this](const QString &r) { stops << r; });
     }
 
     void startMeter(const QStringList &faults)
     {
         sim.reset(); // the old simulator must be gone before the link name moves
-        sim = std::make_unique<MeterSim>(QStringList{"--component", "C=100n", "--link",
-                                             dir.filePath(QStringLiteral("meter"))}
-            + faults);
+        sim = std::make_unique<MeterSim>(QStringList{"--component", "C=100n", "--link", device()} + faults);
     }
 
-    bool connectMeter()
-    {
-        if (!sim->isRunning() || !connector.connectToMeter())
-            return false;
-        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected();
-    }
-
-    bool runToEnd(int ms = 10000)
-    {
-        return commands.run() && MeterSim::waitUntil([this] { return !sequencer.isRunning(); }, ms);
-    }
+    QString device() const { return dir.filePath(QStringLiteral("meter")); }
+    bool connectMeter() { return sim->isRunning() && RunRig::connectMeter(device()); }
 
     // Lets the event loop run for ms, whatever happens.
     static void idle(int ms)
@@ -82,26 +47,8 @@ struct Bench
         MeterSim::waitUntil([] { return false; }, ms);
     }
 
-    QList<QStringList> rows() const
-    {
-        QList<QStringList> out;
-        for (int r = 0; r < results.resultCount(); ++r)
-            out << results.cells(r);
-        return out;
-    }
-
     QTemporaryDir dir;
     std::unique_ptr<MeterSim> sim;
-    RecordingPrompter prompter;
-    InstrumentLink link{&prompter};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    ProcedureModel procedure;
-    ResultTableModel results;
-    ExecutionState exec;
-    MeasurementSequencer sequencer{link, cache, procedure, results, exec};
-    RunCommands commands{link, procedure, sequencer, &prompter};
-    QStringList stops;
 };
 
 #define REQUIRE_METER(bench) ASSERT_TRUE((bench).connectMeter()) << qPrintable((bench).sim->errorText())
@@ -141,7 +88,7 @@ TEST(RunFaults, ADroppedReplyWaitsUntilEmergencyStopAndTheNextRunWorks)
     ASSERT_TRUE(bench.runToEnd());
     EXPECT_EQ(bench.rows(), (QList<QStringList>{cleanRow, cleanRow}));
     EXPECT_EQ(bench.results.image(1), ResultTableModel::Passed);
-    EXPECT_TRUE(bench.stops.isEmpty());
+    EXPECT_TRUE(bench.interruptions.isEmpty());
     EXPECT_TRUE(bench.prompter.said.isEmpty());
 }
 
@@ -154,7 +101,7 @@ TEST(RunFaults, RepliesInOneBytePiecesWithNulBytesGiveTheCleanRows)
     ASSERT_TRUE(bench.runToEnd(20000));
     EXPECT_TRUE(bench.sim->sentBytes().contains('\0'));
     EXPECT_EQ(bench.rows(), (QList<QStringList>{cleanRow, cleanRow}));
-    EXPECT_TRUE(bench.stops.isEmpty());
+    EXPECT_TRUE(bench.interruptions.isEmpty());
 }
 
 TEST(RunFaults, GarbageBeforeRepliesIsJudgedAsTheLinesSentAndNoLineIsLost)
@@ -205,7 +152,7 @@ TEST(RunFaults, AMeterThatAcknowledgesSetCommandsShiftsTheReadingsAsTheRulesSay)
     ASSERT_TRUE(bench.runToEnd());
     EXPECT_EQ(bench.results.resultCount(), 2);
     EXPECT_EQ(bench.results.cells(1), bench.results.cells(0));
-    EXPECT_TRUE(bench.stops.isEmpty());
+    EXPECT_TRUE(bench.interruptions.isEmpty());
 }
 
 TEST(RunFaults, AHangUpMidRunStopsItKeepsTheRowsAndAReconnectRunsAgain)
@@ -219,19 +166,18 @@ TEST(RunFaults, AHangUpMidRunStopsItKeepsTheRowsAndAReconnectRunsAgain)
 
     EXPECT_EQ(bench.rows(), QList<QStringList>{cleanRow});
     EXPECT_EQ(bench.results.reportDates().size(), 1);
-    ASSERT_EQ(bench.stops.size(), 1);
-    ASSERT_EQ(bench.prompter.said.size(), 1);
-    EXPECT_EQ(bench.prompter.said[0].caption, "Exception");
-    EXPECT_TRUE(bench.prompter.said[0].text.contains("lost")) << qPrintable(bench.prompter.said[0].text);
-    EXPECT_TRUE(bench.prompter.said[0].text.contains("kept")) << qPrintable(bench.prompter.said[0].text);
+    ASSERT_EQ(bench.interruptions.size(), 1);
+    EXPECT_TRUE(bench.interruptions[0].startsWith("The connection to the meter was lost during the run; the run was "
+                                                  "stopped. The rows already measured are kept.\n"))
+        << qPrintable(bench.interruptions[0]);
+    EXPECT_TRUE(bench.prompter.said.isEmpty()) << "told once, as the run's end";
     EXPECT_TRUE(bench.exec.runEnabled());
     EXPECT_FALSE(bench.link.isOpen());
     EXPECT_FALSE(bench.link.isConnected());
 
     // Run now says why it cannot start; nothing is lost by trying.
-    bench.prompter.clear();
     EXPECT_FALSE(bench.commands.run());
-    EXPECT_EQ(bench.prompter.texts(), QStringList{RunCommands::notConnectedText()});
+    EXPECT_EQ(bench.commands.lastRefusal(), "Not connect yet. Please setup and modify the communication status.");
 
     // The meter comes back under the same name: connect and run again.
     ASSERT_TRUE(bench.sim->waitForExit());
@@ -241,7 +187,7 @@ TEST(RunFaults, AHangUpMidRunStopsItKeepsTheRowsAndAReconnectRunsAgain)
     ASSERT_TRUE(bench.runToEnd());
     EXPECT_EQ(bench.rows(), (QList<QStringList>{cleanRow, cleanRow}));
     EXPECT_EQ(bench.results.cell(1, 0), "2");
-    EXPECT_EQ(bench.stops.size(), 1);
+    EXPECT_EQ(bench.interruptions.size(), 1);
 }
 
 TEST(RunFaults, AMeterUnpluggedWhileARunWaitsForItStopsTheRunWithItsRows)
@@ -253,8 +199,8 @@ TEST(RunFaults, AMeterUnpluggedWhileARunWaitsForItStopsTheRunWithItsRows)
     ASSERT_TRUE(bench.commands.run());
     ASSERT_TRUE(MeterSim::waitUntil([&] { return !bench.sequencer.isRunning(); }, 10000));
     EXPECT_EQ(bench.rows(), QList<QStringList>{cleanRow});
-    ASSERT_EQ(bench.stops.size(), 1);
-    EXPECT_EQ(bench.prompter.said.size(), 1);
+    ASSERT_EQ(bench.interruptions.size(), 1);
+    EXPECT_TRUE(bench.prompter.said.isEmpty());
     EXPECT_TRUE(bench.exec.runEnabled());
     EXPECT_FALSE(bench.link.isOpen());
     EXPECT_EQ(bench.sim->commands().count("MEAS:TRIG"), 5);
@@ -274,8 +220,8 @@ TEST(RunFaults, AFloodWithoutLineFeedIsCutAtTheReplyLimitAndReported)
     EXPECT_GT(LinkProbe::replyBuffer(bench.link).size(), 0);
     EXPECT_LE(LinkProbe::latestChunk(bench.link).size(), bench.link.replyLimit());
     EXPECT_FALSE(bench.link.isOpen());
-    ASSERT_EQ(bench.prompter.said.size(), 1);
-    EXPECT_TRUE(bench.prompter.said[0].text.contains("65536")) << qPrintable(bench.prompter.said[0].text);
+    ASSERT_EQ(bench.interruptions.size(), 1);
+    EXPECT_TRUE(bench.interruptions[0].contains("65536")) << qPrintable(bench.interruptions[0]);
     EXPECT_TRUE(bench.exec.runEnabled());
     // The port is closed: the flood no longer reaches the program.
     const qsizetype held = LinkProbe::replyBuffer(bench.link).size();

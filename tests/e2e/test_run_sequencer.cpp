@@ -1,117 +1,35 @@
 // Procedure runs against the simulated meter over a real pseudo-terminal:
 // what the meter received, and the rows that came out.
 
-#include "execution/ExecutionState.h"
-#include "execution/ResultTableModel.h"
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
-#include "measurement/MeasurementSequencer.h"
-#include "measurement/RunCommands.h"
-#include "meter/SettingsCache.h"
-#include "procedure/ProcedureModel.h"
-
 #include "../support/MeterSim.h"
-#include "../support/RecordingPrompter.h"
+#include "../support/RunRig.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-struct StepPlan
+// A 100 nF step at freq, measured FAST, with the fields given changed.
+ProcedureStep at(const QString &freq, StepFields fields = {})
 {
-    QString fItem = QStringLiteral("C");
-    QString fStd = QStringLiteral("100");
-    QString fLow = QStringLiteral("-5%");
-    QString fHigh = QStringLiteral("+5%");
-    QString fUnit = QStringLiteral("nF");
-    QString freq = QStringLiteral("1KHz");
-    QString delay = QStringLiteral("0");
-    QString sItem = QStringLiteral("off");
-    QString sStd;
-    QString sLow;
-    QString sHigh;
-    QString sUnit;
-};
-
-ProcedureStep makeStep(const StepPlan &plan)
-{
-    ProcedureStep s;
-    s[ProcedureStep::FItem] = plan.fItem;
-    s[ProcedureStep::FStd] = plan.fStd;
-    s[ProcedureStep::FLow] = plan.fLow;
-    s[ProcedureStep::FHigh] = plan.fHigh;
-    s[ProcedureStep::FUnit] = plan.fUnit;
-    s[ProcedureStep::SItem] = plan.sItem;
-    s[ProcedureStep::SStd] = plan.sStd;
-    s[ProcedureStep::SLow] = plan.sLow;
-    s[ProcedureStep::SHigh] = plan.sHigh;
-    s[ProcedureStep::SUnit] = plan.sUnit;
-    const bool rdc = plan.fItem == QLatin1String("Rdc");
-    s[ProcedureStep::Freq] = rdc ? QString() : plan.freq;
-    s[ProcedureStep::Level] = QStringLiteral("1V");
-    s[ProcedureStep::Circuit] = rdc ? QString() : QStringLiteral("SER");
+    ProcedureStep s = capacitorStep(freq, fields);
     s[ProcedureStep::Speed] = QStringLiteral("FAST");
-    s[ProcedureStep::Type] = plan.fLow.contains(QLatin1Char('%')) ? QStringLiteral("%") : QStringLiteral("Absolute");
-    s[ProcedureStep::Delay] = plan.delay;
     return s;
 }
 
-StepPlan at(const QString &freq)
+// The run layer against the simulated meter.
+struct Rig : RunRig
 {
-    StepPlan s;
-    s.freq = freq;
-    return s;
-}
-
-// The simulated meter and everything a run needs, wired as the program does.
-struct Rig
-{
-    explicit Rig(const QStringList &simArgs, bool zeroTime = true) : sim(simArgs, zeroTime)
+    explicit Rig(const QStringList &simArgs) : RunRig(Meter::OnDevice), sim(simArgs)
     {
         sequencer.setClock([] { return QDateTime(QDate(2012, 3, 7), QTime(9, 5, 3)); });
     }
 
-    bool connectMeter()
-    {
-        if (!sim.isRunning())
-            return false;
-        link.settings().devicePath = sim.devicePath();
-        connector.setIdentificationDelay(300);
-        if (!connector.connectToMeter())
-            return false;
-        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }, 5000) && link.isConnected();
-    }
-
-    void setSteps(const QList<StepPlan> &plans)
-    {
-        QVector<ProcedureStep> steps;
-        for (const StepPlan &s : plans)
-            steps << makeStep(s);
-        procedure.setSteps(steps);
-        procedure.renumber();
-        results.rebuildColumns(procedure);
-    }
-
-    bool runToEnd(int ms = 10000)
-    {
-        if (!commands.run())
-            return false;
-        return MeterSim::waitUntil([this] { return !sequencer.isRunning(); }, ms);
-    }
+    bool connectMeter() { return sim.isRunning() && RunRig::connectMeter(sim.devicePath()); }
 
     // What the meter received after the connect's "*IDN?" and "*LOC".
     QList<QByteArray> runCommands() const { return sim.commands().mid(2); }
 
     MeterSim sim;
-    RecordingPrompter prompter;
-    InstrumentLink link{&prompter};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    ProcedureModel procedure;
-    ResultTableModel results;
-    ExecutionState exec;
-    MeasurementSequencer sequencer{link, cache, procedure, results, exec};
-    RunCommands commands{link, procedure, sequencer, &prompter};
 };
 
 #define REQUIRE_METER(rig) ASSERT_TRUE((rig).connectMeter()) << qPrintable((rig).sim.errorText())
@@ -122,7 +40,7 @@ TEST(RunE2E, ThreeStepsTwiceGiveTwoRowsAndOneLocalAfterTheLast)
 {
     Rig rig({"--component", "C=100n"});
     REQUIRE_METER(rig);
-    rig.setSteps({at("1KHz"), at("2KHz"), at("3KHz")});
+    rig.setProcedure({at("1KHz"), at("2KHz"), at("3KHz")});
     rig.exec.setLoopText("2");
     QList<int> localsAtRow;
     QObject::connect(&rig.sequencer, &MeasurementSequencer::rowCompleted,
@@ -152,6 +70,8 @@ TEST(RunE2E, ThreeStepsTwiceGiveTwoRowsAndOneLocalAfterTheLast)
     EXPECT_TRUE(rig.exec.runEnabled());
     EXPECT_TRUE(rig.exec.finishedLamp());
     EXPECT_NEAR(rig.exec.progress(), 100.0, 1e-9);
+    EXPECT_EQ(rig.finishedCount, 1);
+    EXPECT_TRUE(rig.interruptions.isEmpty());
     EXPECT_TRUE(rig.prompter.said.isEmpty());
 }
 
@@ -159,7 +79,7 @@ TEST(RunE2E, IdenticalConsecutiveStepsSendOnlyTheTrigger)
 {
     Rig rig({"--component", "C=100n"});
     REQUIRE_METER(rig);
-    rig.setSteps({at("1KHz"), at("1KHz"), at("1KHz")});
+    rig.setProcedure({at("1KHz"), at("1KHz"), at("1KHz")});
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_TRUE(rig.sim.waitForCommands(2 + 6 + 3 + 1));
     const QList<QByteArray> cmds = rig.runCommands();
@@ -172,9 +92,7 @@ TEST(RunE2E, AStepDelayIsWaitedBetweenItsReplyAndTheNextStep)
 {
     Rig rig({"--component", "C=100n"});
     REQUIRE_METER(rig);
-    StepPlan first = at("1KHz");
-    first.delay = "500";
-    rig.setSteps({first, at("2KHz")});
+    rig.setProcedure({at("1KHz", {{ProcedureStep::Delay, "500"}}), at("2KHz")});
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_TRUE(rig.sim.waitForCommands(2 + 6 + 1 + 2 + 1));
 
@@ -199,12 +117,8 @@ TEST(RunE2E, PercentLimitsFailAtTheLowLimitAndPassJustInside)
     // 95 nF reads 9.50000E-08, exactly 100 nF - 5 %.
     Rig rig({"--component", "C=95n"});
     REQUIRE_METER(rig);
-    StepPlan atLimit = at("1KHz");
-    StepPlan inside = at("1KHz");
-    inside.fStd = "99.9999";
-    StepPlan below = at("1KHz");
-    below.fStd = "100.1";
-    rig.setSteps({atLimit, inside, below});
+    rig.setProcedure({at("1KHz"), at("1KHz", {{ProcedureStep::FStd, "99.9999"}}),
+        at("1KHz", {{ProcedureStep::FStd, "100.1"}})});
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_EQ(rig.results.resultCount(), 1);
     EXPECT_EQ(rig.results.cells(0), (QStringList{"95nF", "fail", "95nF", "pass", "95nF", "fail"}));
@@ -217,11 +131,8 @@ TEST(RunE2E, PercentLimitsFailAtTheHighLimitAndPassJustInside)
     // computed +5 % limit exactly there.
     Rig rig({"--component", "C=105n"});
     REQUIRE_METER(rig);
-    StepPlan atLimit = at("1KHz");
-    atLimit.fStd = "99.99999999999999";
-    StepPlan inside = at("1KHz");
-    inside.fStd = "100.0001";
-    rig.setSteps({atLimit, inside});
+    rig.setProcedure(
+        {at("1KHz", {{ProcedureStep::FStd, "99.99999999999999"}}), at("1KHz", {{ProcedureStep::FStd, "100.0001"}})});
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_EQ(rig.results.resultCount(), 1);
     EXPECT_EQ(rig.results.cells(0), (QStringList{"105nF", "fail", "105nF", "pass"}));
@@ -232,15 +143,11 @@ TEST(RunE2E, AbsoluteLimitsOnOhmsAreStrict)
     Rig rig({"--component", "R=100"});
     REQUIRE_METER(rig);
     auto rdc = [](const QString &std) {
-        StepPlan s;
-        s.fItem = "Rdc";
-        s.fUnit = "O";
-        s.fStd = std;
-        s.fLow = "-5";
-        s.fHigh = "+5";
-        return s;
+        return at(QString(), {{ProcedureStep::FItem, "Rdc"}, {ProcedureStep::FUnit, "O"}, {ProcedureStep::FStd, std},
+            {ProcedureStep::FLow, "-5"}, {ProcedureStep::FHigh, "+5"}, {ProcedureStep::Type, "Absolute"},
+            {ProcedureStep::Circuit, QString()}});
     };
-    rig.setSteps({rdc("100"), rdc("95"), rdc("105"), rdc("95.00001"), rdc("104.99999"), rdc("94")});
+    rig.setProcedure({rdc("100"), rdc("95"), rdc("105"), rdc("95.00001"), rdc("104.99999"), rdc("94")});
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_EQ(rig.results.resultCount(), 1);
     EXPECT_EQ(rig.results.cells(0), (QStringList{"100O", "pass", "100O", "fail", "100O", "fail", "100O", "pass",
@@ -257,13 +164,8 @@ TEST(RunE2E, AFailingSecondItemTurnsTheRowRed)
     // D of 100 nF with 0.05 ohm in series at 1 kHz is about 3.1e-5.
     Rig rig({"--component", "C=100n,esr=0.05"});
     REQUIRE_METER(rig);
-    StepPlan s = at("1KHz");
-    s.sItem = "D";
-    s.sStd = "0.01";
-    s.sLow = "-5%";
-    s.sHigh = "+5%";
-    s.sUnit = "D";
-    rig.setSteps({s});
+    rig.setProcedure({at("1KHz", {{ProcedureStep::SItem, "D"}, {ProcedureStep::SStd, "0.01"}, {ProcedureStep::SLow, "-5%"},
+        {ProcedureStep::SHigh, "+5%"}, {ProcedureStep::SUnit, "D"}})});
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_EQ(rig.results.resultCount(), 1);
     const QStringList cells = rig.results.cells(0);
@@ -281,7 +183,7 @@ TEST(RunE2E, AReplySentInPiecesWithPausesStillCompletesTheRun)
 {
     Rig rig({"--component", "C=100n", "--split", "4", "--split-pause", "30"});
     REQUIRE_METER(rig);
-    rig.setSteps({at("1KHz"), at("2KHz")});
+    rig.setProcedure({at("1KHz"), at("2KHz")});
     rig.exec.setLoopText("2");
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_EQ(rig.results.resultCount(), 2);
@@ -292,9 +194,7 @@ TEST(RunE2E, EmergencyStopMidPassAddsNoRowAndTheNextRunStartsAtStepZero)
 {
     Rig rig({"--component", "C=100n"});
     REQUIRE_METER(rig);
-    StepPlan first = at("1KHz");
-    first.delay = "400";
-    rig.setSteps({first, at("2KHz"), at("3KHz")});
+    rig.setProcedure({at("1KHz", {{ProcedureStep::Delay, "400"}}), at("2KHz"), at("3KHz")});
     rig.exec.setLoopText("2");
     ASSERT_TRUE(rig.commands.run());
     // Stop while step 1's delay runs.
@@ -325,46 +225,47 @@ TEST(RunE2E, RunningTwiceAppendsRowsOneAndTwo)
 {
     Rig rig({"--component", "C=100n"});
     REQUIRE_METER(rig);
-    rig.setSteps({at("1KHz")});
+    rig.setProcedure({at("1KHz")});
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_TRUE(rig.runToEnd());
     ASSERT_EQ(rig.results.resultCount(), 2);
     EXPECT_EQ(rig.results.cell(0, 0), "1");
     EXPECT_EQ(rig.results.cell(1, 0), "2");
-    EXPECT_EQ(rig.runCommands().count("*LOC"), 2);
+    // The second run's closing *LOC may still be on its way to the simulator.
+    EXPECT_TRUE(MeterSim::waitUntil([&] { return rig.runCommands().count("*LOC") == 2; }))
+        << rig.runCommands().count("*LOC");
 }
 
-TEST(RunE2E, RunRefusalsComeInTheirOrder)
+TEST(RunE2E, RunRefusalsComeInTheirOrderAndSendNothing)
 {
     Rig rig({"--component", "C=100n"});
     ASSERT_TRUE(rig.sim.isRunning()) << qPrintable(rig.sim.errorText());
     EXPECT_FALSE(rig.commands.run());
+    EXPECT_EQ(rig.commands.lastRefusal(), "Not connect yet. Please setup and modify the communication status.");
     REQUIRE_METER(rig);
     EXPECT_FALSE(rig.commands.run());
-    rig.setSteps({at("1KHz")});
-    EXPECT_TRUE(rig.commands.run());
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }));
-    EXPECT_EQ(rig.prompter.texts(),
-              (QStringList{"Not connect yet. Please setup and modify the communication status.",
-                           "No procedure in \"Procedure View\". Please edit your procedure in it."}));
-    for (const RecordingPrompter::Said &s : rig.prompter.said) {
-        EXPECT_EQ(s.caption, "Exception");
-        EXPECT_EQ(s.icon, Prompter::Icon::Warning);
-    }
+    EXPECT_EQ(rig.commands.lastRefusal(), "No procedure in \"Procedure View\". Please edit your procedure in it.");
+    MeterSim::waitUntil([] { return false; }, 100);
+    EXPECT_TRUE(rig.runCommands().isEmpty());
+    rig.setProcedure({at("1KHz")});
+    EXPECT_TRUE(rig.runToEnd());
+    EXPECT_EQ(rig.results.resultCount(), 1);
+    EXPECT_TRUE(rig.prompter.said.isEmpty());
 }
 
 TEST(RunE2E, AMeterThatHangsUpStopsTheRunAndKeepsItsRows)
 {
     Rig rig({"--component", "C=100n", "--hangup-after", "3"});
     REQUIRE_METER(rig);
-    rig.setSteps({at("1KHz"), at("2KHz")});
+    rig.setProcedure({at("1KHz"), at("2KHz")});
     rig.exec.setLoopText("3");
     ASSERT_TRUE(rig.commands.run());
     ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }, 10000));
     EXPECT_EQ(rig.results.resultCount(), 1);
-    ASSERT_EQ(rig.prompter.said.size(), 1);
-    EXPECT_EQ(rig.prompter.said[0].caption, "Exception");
-    EXPECT_TRUE(rig.prompter.said[0].text.contains("lost"));
+    ASSERT_EQ(rig.interruptions.size(), 1);
+    EXPECT_TRUE(rig.interruptions[0].startsWith("The connection to the meter was lost during the run"))
+        << qPrintable(rig.interruptions[0]);
+    EXPECT_TRUE(rig.prompter.said.isEmpty()) << "told once, as the run's end";
     EXPECT_TRUE(rig.exec.runEnabled());
     EXPECT_FALSE(rig.link.isConnected());
 }

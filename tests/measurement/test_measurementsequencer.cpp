@@ -1,56 +1,11 @@
 #include "../support/LinkProbe.h"
-#include "execution/ExecutionState.h"
-#include "execution/ResultTableModel.h"
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
-#include "measurement/MeasurementSequencer.h"
-#include "meter/SettingsCache.h"
-#include "procedure/ProcedureModel.h"
-
 #include "../support/RunRig.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-#include <QtCore/qtestsupport_core.h>
-
-#include <functional>
 
 namespace {
-
-// Runs the event loop until the condition holds or the time is up.
-template <typename Condition>
-bool spinUntil(Condition done, int ms = 5000)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(1);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    poll.start();
-    loop.exec();
-    return done();
-}
-
-// A capacitance step at freq with limits of 5 % around fStd (none when empty).
-ProcedureStep makeStep(const QString &freq, const QString &fStd = QStringLiteral("100"),
-                       const QString &delay = QStringLiteral("0"))
-{
-    ProcedureStep s = runStep();
-    s[ProcedureStep::FStd] = fStd;
-    s[ProcedureStep::FLow] = fStd.isEmpty() ? QString() : QStringLiteral("-5%");
-    s[ProcedureStep::FHigh] = fStd.isEmpty() ? QString() : QStringLiteral("+5%");
-    s[ProcedureStep::Freq] = freq;
-    s[ProcedureStep::Delay] = delay;
-    return s;
-}
 
 class SequencerTest : public ::testing::Test, protected RunRig
 {
@@ -66,7 +21,7 @@ protected:
 
 TEST_F(SequencerTest, OnePassSendsChangedSettingsTriggersAndEndsWithLocal)
 {
-    setProcedure({makeStep("1KHz"), makeStep("1KHz"), makeStep("10KHz")});
+    setProcedure({capacitorStep("1KHz"), capacitorStep("1KHz"), capacitorStep("10KHz")});
     ASSERT_TRUE(runToEnd());
 
     const QList<QByteArray> expected{
@@ -92,7 +47,7 @@ TEST_F(SequencerTest, OnePassSendsChangedSettingsTriggersAndEndsWithLocal)
 
 TEST_F(SequencerTest, StartResetsTheRunStateAndEndRestoresIt)
 {
-    setProcedure({makeStep("1KHz")});
+    setProcedure({capacitorStep("1KHz")});
     answer = nullptr;
     fake.deliver("stale bytes\n");
     exec.setFinishedLamp(true);
@@ -104,9 +59,9 @@ TEST_F(SequencerTest, StartResetsTheRunStateAndEndRestoresIt)
     EXPECT_FALSE(exec.runEnabled());
     EXPECT_TRUE(LinkProbe::replyBuffer(link).isEmpty());
 
-    ASSERT_TRUE(spinUntil([this] { return triggers == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return triggers == 1; }, 2000));
     fake.deliver("9.6E-08\n");
-    ASSERT_TRUE(spinUntil([this] { return !sequencer.isRunning(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !sequencer.isRunning(); }, 2000));
     EXPECT_DOUBLE_EQ(exec.progress(), 100.0);
     EXPECT_TRUE(exec.finishedLamp());
     EXPECT_TRUE(exec.runEnabled());
@@ -116,7 +71,7 @@ TEST_F(SequencerTest, StartResetsTheRunStateAndEndRestoresIt)
 
 TEST_F(SequencerTest, LoopsAppendOneRowPerPassAndSendLocalOnce)
 {
-    setProcedure({makeStep("1KHz"), makeStep("2KHz"), makeStep("3KHz")});
+    setProcedure({capacitorStep("1KHz"), capacitorStep("2KHz"), capacitorStep("3KHz")});
     exec.setLoopText("2");
     int row = 0;
     answer = [&](int n) { return QByteArray::number(90 + n) + "E-09\n"; };
@@ -142,7 +97,7 @@ TEST_F(SequencerTest, LoopsAppendOneRowPerPassAndSendLocalOnce)
 
 TEST_F(SequencerTest, ProgressRisesByItsShareAfterEveryStep)
 {
-    setProcedure({makeStep("1KHz"), makeStep("2KHz")});
+    setProcedure({capacitorStep("1KHz"), capacitorStep("2KHz")});
     exec.setLoopText("2");
     QList<double> seen;
     QObject::connect(&exec, &ExecutionState::progressChanged, [&](double v) { seen << v; });
@@ -157,7 +112,7 @@ TEST_F(SequencerTest, ProgressRisesByItsShareAfterEveryStep)
 
 TEST_F(SequencerTest, ALoopEditWithoutAPositiveNumberRunsOnePassWithFiniteProgress)
 {
-    setProcedure({makeStep("1KHz"), makeStep("2KHz")});
+    setProcedure({capacitorStep("1KHz"), capacitorStep("2KHz")});
     for (const QString &text : {QStringLiteral("0"), QString(), QStringLiteral("-3"), QStringLiteral("x")}) {
         exec.setLoopText(text);
         const int before = results.resultCount();
@@ -170,7 +125,7 @@ TEST_F(SequencerTest, ALoopEditWithoutAPositiveNumberRunsOnePassWithFiniteProgre
 
 TEST_F(SequencerTest, ChangingTheLoopEditDuringARunTakesEffectAtOnce)
 {
-    setProcedure({makeStep("1KHz")});
+    setProcedure({capacitorStep("1KHz")});
     exec.setLoopText("5");
     answer = [this](int n) {
         if (n == 1)
@@ -184,7 +139,7 @@ TEST_F(SequencerTest, ChangingTheLoopEditDuringARunTakesEffectAtOnce)
 
 TEST_F(SequencerTest, ALineFeedIsFoundInAnyPieceReceivedSinceTheTrigger)
 {
-    setProcedure({makeStep("1KHz"), makeStep("2KHz")});
+    setProcedure({capacitorStep("1KHz"), capacitorStep("2KHz")});
     // The line feed arrives in the middle piece, more bytes of the next
     // reply follow before anyone looks.
     answer = nullptr;
@@ -206,23 +161,23 @@ TEST_F(SequencerTest, ALineFeedIsFoundInAnyPieceReceivedSinceTheTrigger)
 
 TEST_F(SequencerTest, BytesWithoutALineFeedKeepTheRunWaiting)
 {
-    setProcedure({makeStep("1KHz")});
+    setProcedure({capacitorStep("1KHz")});
     answer = nullptr;
     sequencer.start();
-    ASSERT_TRUE(spinUntil([this] { return triggers == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return triggers == 1; }, 2000));
     // Bytes without a line feed keep the run waiting, however many.
     fake.deliver("1.02E-07");
     fake.deliver("   ");
     QTest::qWait(30);
     EXPECT_EQ(sequencer.state(), MeasurementSequencer::State::Waiting);
     fake.deliver("\n");
-    ASSERT_TRUE(spinUntil([this] { return !sequencer.isRunning(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !sequencer.isRunning(); }, 2000));
     EXPECT_EQ(results.cells(0).at(0), "102nF");
 }
 
 TEST_F(SequencerTest, TheDelayIsWaitedAfterTheReplyBeforeTheNextStep)
 {
-    setProcedure({makeStep("1KHz", "100", "150"), makeStep("2KHz", "100", "80")});
+    setProcedure({capacitorStep("1KHz", {{ProcedureStep::Delay, "150"}}), capacitorStep("2KHz", {{ProcedureStep::Delay, "80"}})});
     QElapsedTimer clock;
     clock.start();
     QList<QPair<QByteArray, qint64>> when;
@@ -252,18 +207,18 @@ TEST_F(SequencerTest, TheDelayIsWaitedAfterTheReplyBeforeTheNextStep)
 
 TEST_F(SequencerTest, NegativeOrTextDelaysDoNotStallTheRun)
 {
-    setProcedure({makeStep("1KHz", "100", "-200"), makeStep("2KHz", "100", "soon")});
+    setProcedure({capacitorStep("1KHz", {{ProcedureStep::Delay, "-200"}}), capacitorStep("2KHz", {{ProcedureStep::Delay, "soon"}})});
     ASSERT_TRUE(runToEnd(2000));
     EXPECT_EQ(results.resultCount(), 1);
 }
 
 TEST_F(SequencerTest, EmergencyStopMidPassWritesNoRowAndTheNextRunStartsOver)
 {
-    setProcedure({makeStep("1KHz"), makeStep("2KHz"), makeStep("3KHz")});
+    setProcedure({capacitorStep("1KHz"), capacitorStep("2KHz"), capacitorStep("3KHz")});
     exec.setLoopText("3");
     answer = [](int n) { return n == 2 ? QByteArray() : QByteArray("1.0E-07\n"); };
     sequencer.start();
-    ASSERT_TRUE(spinUntil([this] { return triggers == 2; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return triggers == 2; }, 2000));
     EXPECT_EQ(sequencer.currentStep(), 1);
     exec.setLoopCount(2); // as if a pass had already counted down
     const qsizetype writesBefore = fake.writes.size();
@@ -293,7 +248,7 @@ TEST_F(SequencerTest, EmergencyStopMidPassWritesNoRowAndTheNextRunStartsOver)
 
 TEST_F(SequencerTest, RunningTwiceAppendsRows)
 {
-    setProcedure({makeStep("1KHz")});
+    setProcedure({capacitorStep("1KHz")});
     ASSERT_TRUE(runToEnd());
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(results.resultCount(), 2);
@@ -304,11 +259,11 @@ TEST_F(SequencerTest, RunningTwiceAppendsRows)
 
 TEST_F(SequencerTest, LosingTheMeterStopsTheRunAndKeepsTheRows)
 {
-    setProcedure({makeStep("1KHz"), makeStep("2KHz")});
+    setProcedure({capacitorStep("1KHz"), capacitorStep("2KHz")});
     exec.setLoopText("3");
     answer = [](int n) { return n <= 3 ? QByteArray("1.0E-07\n") : QByteArray(); };
     sequencer.start();
-    ASSERT_TRUE(spinUntil([this] { return triggers == 4; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return triggers == 4; }, 2000));
     fake.fail(SerialTransport::Fault::DeviceLost, QStringLiteral("Device unplugged."));
 
     EXPECT_FALSE(sequencer.isRunning());
@@ -327,26 +282,26 @@ TEST_F(SequencerTest, LosingTheMeterStopsTheRunAndKeepsTheRows)
 
 TEST_F(SequencerTest, LineErrorsDoNotDisturbTheRun)
 {
-    setProcedure({makeStep("1KHz")});
+    setProcedure({capacitorStep("1KHz")});
     answer = nullptr;
     sequencer.start();
-    ASSERT_TRUE(spinUntil([this] { return triggers == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return triggers == 1; }, 2000));
     fake.fail(SerialTransport::Fault::LineError, QStringLiteral("parity"));
     EXPECT_TRUE(sequencer.isRunning());
     fake.deliver("1.0E-07\n");
-    ASSERT_TRUE(spinUntil([this] { return !sequencer.isRunning(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !sequencer.isRunning(); }, 2000));
     EXPECT_EQ(results.resultCount(), 1);
 }
 
 TEST_F(SequencerTest, AProcedureEmptiedUnderARunStopsItWithoutARow)
 {
-    setProcedure({makeStep("1KHz"), makeStep("2KHz")});
+    setProcedure({capacitorStep("1KHz"), capacitorStep("2KHz")});
     answer = nullptr;
     sequencer.start();
-    ASSERT_TRUE(spinUntil([this] { return triggers == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return triggers == 1; }, 2000));
     procedure.clear();
     fake.deliver("1.0E-07\n");
-    ASSERT_TRUE(spinUntil([this] { return !sequencer.isRunning(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !sequencer.isRunning(); }, 2000));
     EXPECT_EQ(results.resultCount(), 0);
     EXPECT_EQ(interruptions.size(), 1);
     EXPECT_TRUE(exec.runEnabled());

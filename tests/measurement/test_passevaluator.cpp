@@ -1,6 +1,8 @@
 #include "execution/ResultTableModel.h"
 #include "measurement/PassEvaluator.h"
 
+#include "../support/ProcedureSteps.h"
+
 #include <gtest/gtest.h>
 
 #include <QDate>
@@ -16,25 +18,11 @@ ProcedureStep step(const QString &fItem, const QString &fStd, const QString &fLo
                    const QString &sStd = {}, const QString &sLow = {}, const QString &sHigh = {},
                    const QString &sUnit = {})
 {
-    ProcedureStep s;
-    s[ProcedureStep::Step] = QStringLiteral("1");
-    s[ProcedureStep::FItem] = fItem;
-    s[ProcedureStep::FStd] = fStd;
-    s[ProcedureStep::FLow] = fLow;
-    s[ProcedureStep::FHigh] = fHigh;
-    s[ProcedureStep::FUnit] = fUnit;
-    s[ProcedureStep::SItem] = sItem;
-    s[ProcedureStep::SStd] = sStd;
-    s[ProcedureStep::SLow] = sLow;
-    s[ProcedureStep::SHigh] = sHigh;
-    s[ProcedureStep::SUnit] = sUnit;
-    s[ProcedureStep::Freq] = QStringLiteral("1KHz");
-    s[ProcedureStep::Level] = QStringLiteral("1V");
-    s[ProcedureStep::Circuit] = QStringLiteral("SER");
-    s[ProcedureStep::Speed] = QStringLiteral("MED");
-    s[ProcedureStep::Type] = fLow.contains(QLatin1Char('%')) ? QStringLiteral("%") : QStringLiteral("Absolute");
-    s[ProcedureStep::Delay] = QStringLiteral("0");
-    return s;
+    using P = ProcedureStep;
+    const QString type = fLow.contains(QLatin1Char('%')) ? QStringLiteral("%") : QStringLiteral("Absolute");
+    return stepWith({{P::Step, QStringLiteral("1")}, {P::FItem, fItem}, {P::FStd, fStd}, {P::FLow, fLow},
+        {P::FHigh, fHigh}, {P::FUnit, fUnit}, {P::SItem, sItem}, {P::SStd, sStd}, {P::SLow, sLow}, {P::SHigh, sHigh},
+        {P::SUnit, sUnit}, {P::Type, type}});
 }
 
 double above(double v) { return std::nextafter(v, std::numeric_limits<double>::infinity()); }

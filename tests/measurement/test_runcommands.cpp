@@ -1,17 +1,6 @@
-#include "execution/ExecutionState.h"
-#include "execution/ResultTableModel.h"
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
-#include "measurement/MeasurementSequencer.h"
-#include "measurement/RunCommands.h"
-#include "meter/SettingsCache.h"
-#include "procedure/ProcedureModel.h"
-
 #include "../support/RunRig.h"
 
 #include <gtest/gtest.h>
-
-#include <QtCore/qtestsupport_core.h>
 
 namespace {
 
@@ -21,11 +10,8 @@ const QString kNoProcedure =
 
 ProcedureStep oneStep()
 {
-    ProcedureStep s = runStep(QStringLiteral("C"), QStringLiteral("pF"));
-    s[ProcedureStep::Step] = QStringLiteral("1");
-    s[ProcedureStep::Freq] = QStringLiteral("20Hz");
-    s[ProcedureStep::Level] = QStringLiteral("10mV");
-    return s;
+    return stepWith({{ProcedureStep::Step, QStringLiteral("1")}, {ProcedureStep::FUnit, QStringLiteral("pF")},
+        {ProcedureStep::Freq, QStringLiteral("20Hz")}, {ProcedureStep::Level, QStringLiteral("10mV")}});
 }
 
 class RunCommandsTest : public ::testing::Test, protected RunRig
@@ -37,7 +23,6 @@ protected:
         ASSERT_TRUE(RunRig::connectMeter());
     }
 
-    RunCommands commands{link, procedure, sequencer, &prompter};
     bool answerTriggers = true;
 };
 
@@ -46,26 +31,19 @@ protected:
 TEST_F(RunCommandsTest, RunWithoutAConnectionIsRefusedFirstEvenWithoutSteps)
 {
     EXPECT_FALSE(commands.run());
-    ASSERT_EQ(prompter.said.size(), 1);
-    EXPECT_EQ(prompter.said[0].caption, "Exception");
-    EXPECT_EQ(prompter.said[0].text, kNotConnected);
-    EXPECT_EQ(prompter.said[0].icon, Prompter::Icon::Warning);
-    EXPECT_FALSE(prompter.said[0].question);
+    EXPECT_EQ(commands.lastRefusal(), kNotConnected);
     EXPECT_FALSE(sequencer.isRunning());
     EXPECT_TRUE(exec.runEnabled());
     EXPECT_DOUBLE_EQ(exec.progress(), 100.0);
     EXPECT_TRUE(fake.writes.isEmpty());
+    EXPECT_TRUE(prompter.said.isEmpty()) << "the front end shows the refusal";
 }
 
 TEST_F(RunCommandsTest, RunWithoutStepsIsRefusedOnceConnected)
 {
     connectMeter();
-    prompter.clear();
     EXPECT_FALSE(commands.run());
-    ASSERT_EQ(prompter.said.size(), 1);
-    EXPECT_EQ(prompter.said[0].caption, "Exception");
-    EXPECT_EQ(prompter.said[0].text, kNoProcedure);
-    EXPECT_EQ(prompter.said[0].icon, Prompter::Icon::Warning);
+    EXPECT_EQ(commands.lastRefusal(), kNoProcedure);
     EXPECT_FALSE(sequencer.isRunning());
     EXPECT_TRUE(fake.writes.isEmpty());
 }
@@ -74,7 +52,7 @@ TEST_F(RunCommandsTest, RunWithStepsWhileNotConnectedSaysNotConnected)
 {
     procedure.insertStep(0, oneStep());
     EXPECT_FALSE(commands.run());
-    EXPECT_EQ(prompter.texts(), QStringList{kNotConnected});
+    EXPECT_EQ(commands.lastRefusal(), kNotConnected);
 }
 
 TEST_F(RunCommandsTest, RunStartsTheSequencerAndEmergencyStopEndsIt)
@@ -84,7 +62,6 @@ TEST_F(RunCommandsTest, RunStartsTheSequencerAndEmergencyStopEndsIt)
     answerTriggers = false;
     exec.setLoopText("4");
     exec.setLoopCount(2);
-    prompter.clear();
 
     ASSERT_TRUE(commands.run());
     EXPECT_TRUE(sequencer.isRunning());
@@ -101,7 +78,8 @@ TEST_F(RunCommandsTest, RunStartsTheSequencerAndEmergencyStopEndsIt)
     EXPECT_DOUBLE_EQ(exec.progress(), 100.0);
     EXPECT_EQ(exec.loopCount(), 4);
     EXPECT_EQ(fake.writes.size(), sent);
-    EXPECT_TRUE(prompter.said.isEmpty());
+    EXPECT_TRUE(interruptions.isEmpty()) << "a stop the operator asked for needs no word";
+    EXPECT_EQ(finishedCount, 0);
 }
 
 TEST_F(RunCommandsTest, EmergencyStopWhileIdleOnlyResetsTheIndicators)
@@ -112,7 +90,7 @@ TEST_F(RunCommandsTest, EmergencyStopWhileIdleOnlyResetsTheIndicators)
     EXPECT_DOUBLE_EQ(exec.progress(), 100.0);
     EXPECT_TRUE(exec.runEnabled());
     EXPECT_TRUE(exec.finishedLamp());
-    EXPECT_TRUE(prompter.said.isEmpty());
+    EXPECT_TRUE(interruptions.isEmpty());
     EXPECT_TRUE(fake.writes.isEmpty());
 }
 
@@ -121,16 +99,15 @@ TEST_F(RunCommandsTest, ALostMeterDuringARunIsReported)
     connectMeter();
     procedure.insertStep(0, oneStep());
     answerTriggers = false;
-    prompter.clear();
     ASSERT_TRUE(commands.run());
     ASSERT_TRUE(QTest::qWaitFor([this] { return fake.writes.contains("MEAS:TRIG\n"); }, 2000));
     fake.fail(SerialTransport::Fault::DeviceLost, QStringLiteral("The device was removed."));
-    ASSERT_EQ(prompter.said.size(), 1);
-    EXPECT_EQ(prompter.said[0].caption, "Exception");
-    EXPECT_TRUE(prompter.said[0].text.contains("lost"));
-    EXPECT_TRUE(prompter.said[0].text.contains("The device was removed."));
+    ASSERT_EQ(interruptions.size(), 1);
+    EXPECT_TRUE(interruptions[0].contains("lost"));
+    EXPECT_TRUE(interruptions[0].contains("The device was removed."));
     EXPECT_TRUE(exec.runEnabled());
+    EXPECT_TRUE(prompter.said.isEmpty()) << "the loss is told once, by whoever shows how the run ended";
     // The link is gone, so the next Run is refused as not connected.
     EXPECT_FALSE(commands.run());
-    EXPECT_EQ(prompter.said.last().text, kNotConnected);
+    EXPECT_EQ(commands.lastRefusal(), kNotConnected);
 }

@@ -1,9 +1,10 @@
 #pragma once
-// The run layer as the session wires it, with a meter answering in-process
-// (FakeSerialTransport): link, connector, settings cache, procedure, result
-// table, execution state and sequencer. The fake meter identifies itself
-// and answers each trigger with answer(n) (n counts from 1; no answer while
-// answer is empty or gives no bytes). What the sequencer reports is kept.
+// The run layer as the session wires it: link, connector, settings cache,
+// procedure, result table, execution state, sequencer and the Run and
+// Emergency Stop commands. The meter answers in-process (FakeSerialTransport)
+// unless the rig is made for a device (a simulated meter's pty): the fake
+// identifies itself and answers each trigger with answer(n) (n counts from 1;
+// no answer while answer is empty or gives no bytes). How runs ended is kept.
 
 #include "FakeSerialTransport.h"
 #include "ProcedureSteps.h"
@@ -12,6 +13,7 @@
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
 #include "measurement/MeasurementSequencer.h"
+#include "measurement/RunCommands.h"
 #include "meter/InstrumentLink.h"
 #include "meter/MeterConnector.h"
 #include "meter/SettingsCache.h"
@@ -27,32 +29,49 @@ inline ProcedureStep runStep(const QString &item = QStringLiteral("C"), const QS
     return stepWith({{ProcedureStep::FItem, item}, {ProcedureStep::FUnit, unit}});
 }
 
+using StepFields = std::initializer_list<std::pair<ProcedureStep::Column, QString>>;
+
+// A 100 nF step at freq judged within ±5 %, with the fields given changed.
+inline ProcedureStep capacitorStep(const QString &freq, StepFields fields = {})
+{
+    ProcedureStep s = stepWith({{ProcedureStep::FStd, QStringLiteral("100")}, {ProcedureStep::FLow, QStringLiteral("-5%")},
+        {ProcedureStep::FHigh, QStringLiteral("+5%")}, {ProcedureStep::Freq, freq}});
+    for (const auto &f : fields)
+        s[f.first] = f.second;
+    return s;
+}
+
 struct RunRig
 {
-    RecordingPrompter prompter;
-    FakeSerialTransport fake;
-    InstrumentLink link{&prompter, &fake};
-    MeterConnector connector{link};
-    SettingsCache cache;
-    ProcedureModel procedure;
-    ResultTableModel results;
-    ExecutionState exec;
-    MeasurementSequencer sequencer{link, cache, procedure, results, exec};
+    enum class Meter { InProcess, OnDevice };
 
-    std::function<QByteArray(int)> answer = [](int) { return QByteArray("1.00000E-07\n"); };
-    int triggers = 0;
-    QList<int> rowsSeen;
-    int finishedCount = 0;
-    QStringList interruptions;
-
-    RunRig()
+    explicit RunRig(Meter meter = Meter::InProcess) : link(&prompter, meter == Meter::InProcess ? &fake : nullptr)
     {
+        // A real line needs the meter's time to answer the identification.
+        connector.setIdentificationDelay(meter == Meter::InProcess ? 0 : 300);
         fake.onWrite = [this](const QByteArray &line) { meterHears(line); };
         QObject::connect(&sequencer, &MeasurementSequencer::rowCompleted, [this](int row) { rowsSeen << row; });
         QObject::connect(&sequencer, &MeasurementSequencer::finished, [this] { ++finishedCount; });
         QObject::connect(&sequencer, &MeasurementSequencer::interrupted,
             [this](const QString &why) { interruptions << why; });
     }
+
+    RecordingPrompter prompter; // the link's and the connector's messages
+    FakeSerialTransport fake;
+    InstrumentLink link;
+    MeterConnector connector{link};
+    SettingsCache cache;
+    ProcedureModel procedure;
+    ResultTableModel results;
+    ExecutionState exec;
+    MeasurementSequencer sequencer{link, cache, procedure, results, exec};
+    RunCommands commands{link, procedure, sequencer};
+
+    std::function<QByteArray(int)> answer = [](int) { return QByteArray("1.00000E-07\n"); };
+    int triggers = 0;
+    QList<int> rowsSeen;
+    int finishedCount = 0;
+    QStringList interruptions; // why runs ended early, as the session tells it
 
     // What the meter does with a line; a test may put its own onWrite in place.
     void meterHears(const QByteArray &line)
@@ -66,11 +85,14 @@ struct RunRig
         }
     }
 
-    // Connects and identifies; the lines written so far are forgotten.
-    bool connectMeter()
+    // Connects (to device, when given) and identifies; the fake forgets the
+    // lines written so far.
+    bool connectMeter(const QString &device = {})
     {
-        connector.setIdentificationDelay(0);
-        if (!connector.connectToMeter() || !QTest::qWaitFor([this] { return link.isConnected(); }, 2000))
+        if (!device.isEmpty())
+            link.settings().devicePath = device;
+        if (!connector.connectToMeter()
+            || !QTest::qWaitFor([this] { return !connector.isIdentifying(); }, 5000) || !link.isConnected())
             return false;
         fake.writes.clear();
         return true;
@@ -83,10 +105,18 @@ struct RunRig
         results.rebuildColumns(procedure);
     }
 
-    // Starts a run and waits until it ends.
-    bool runToEnd(int ms = 5000)
+    // Run as the Run button does, and wait until the run ends; false when
+    // the run was refused or did not end in time.
+    bool runToEnd(int ms = 10000)
     {
-        sequencer.start();
-        return QTest::qWaitFor([this] { return !sequencer.isRunning(); }, ms);
+        return commands.run() && QTest::qWaitFor([this] { return !sequencer.isRunning(); }, ms);
+    }
+
+    QList<QStringList> rows() const
+    {
+        QList<QStringList> out;
+        for (int r = 0; r < results.resultCount(); ++r)
+            out << results.cells(r);
+        return out;
     }
 };

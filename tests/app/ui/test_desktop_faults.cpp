@@ -241,6 +241,8 @@ TEST_F(DesktopFaults, AMeterHangingUpMidRunStopsItKeepsTheRowsAndAllowsAReconnec
     clickRun();
     EXPECT_EQ(prompter.texts(),
               QStringList{QStringLiteral("Not connect yet. Please setup and modify the communication status.")});
+    EXPECT_EQ(prompter.said.value(0).caption, QStringLiteral("Exception"));
+    EXPECT_EQ(prompter.said.value(0).icon, Prompter::Icon::Warning);
     EXPECT_EQ(rows(), kept);
 
     // A new meter on another line: Setup > Communication connects to it and the run goes on.

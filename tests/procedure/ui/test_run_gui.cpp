@@ -4,35 +4,59 @@
 // pseudo-terminal at the other end.
 
 #include "../../support/MeterSim.h"
-#include "ViewFixture.h"
+#include "../../support/RunRig.h"
+#include "GuiDriver.h"
 
 #include "components/ui/Lamp.h"
 #include "components/ui/PictureButton.h"
 #include "components/ui/ProgressSlide.h"
-#include "execution/ExecutionState.h"
 #include "execution/ui/ExecutiveView.h"
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
-#include "measurement/MeasurementSequencer.h"
-#include "measurement/RunCommands.h"
-#include "meter/SettingsCache.h"
+#include "procedure/ui/ProcedureView.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+
+#include <gtest/gtest.h>
 
 namespace {
 
-class RunGui : public ViewFixture
+// The Procedure View and the Executive View over the run layer, connected
+// to the simulated meter.
+class RunGui : public ::testing::Test, protected RunRig
 {
 protected:
+    RunGui() : RunRig(Meter::OnDevice) {}
+
     void SetUp() override
     {
-        ViewFixture::SetUp();
+        view.resize(1280, 760);
+        view.show();
         QObject::connect(page, &ExecutiveView::runClicked, [this] { commands.run(); });
         QObject::connect(page, &ExecutiveView::emergencyStopClicked, [this] { commands.emergencyStop(); });
         ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
-        link.settings().devicePath = sim.devicePath();
-        connector.setIdentificationDelay(300);
-        ASSERT_TRUE(connector.connectToMeter());
-        ASSERT_TRUE(MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected());
+        ASSERT_TRUE(connectMeter(sim.devicePath()));
     }
+
+    template<class T>
+    T *control(const char *name)
+    {
+        T *w = view.findChild<T *>(QLatin1String(name));
+        if (!w)
+            ADD_FAILURE() << "no control " << name;
+        return w;
+    }
+    void choose(const char *name, const QString &text)
+    {
+        ASSERT_TRUE(GuiDriver::choose(control<QComboBox>(name), text)) << name << " has no entry " << qPrintable(text);
+    }
+    void typeInto(const char *name, const QString &text)
+    {
+        GuiDriver::clearEdit(control<QLineEdit>(name));
+        GuiDriver::type(control<QLineEdit>(name), text);
+    }
+    void add() { GuiDriver::click(control<QPushButton>("addButton")); }
 
     // Two capacitor steps of 100 nF at 1 kHz and 2 kHz, typed as an operator would.
     void enterProcedure(const QString &firstDelay = QStringLiteral("0"))
@@ -46,7 +70,7 @@ protected:
         typeInto("freqEdit", "2");
         typeInto("delayEdit", "0");
         add();
-        ASSERT_EQ(procedure().stepCount(), 2);
+        ASSERT_EQ(procedure.stepCount(), 2);
     }
 
     void showExecutiveView()
@@ -67,13 +91,8 @@ protected:
     }
 
     MeterSim sim{{"--component", "C=100n"}};
-    InstrumentLink link{&prompter};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    MeasurementSequencer sequencer{link, cache, *view.procedureModel(), *view.resultModel(),
-                                   *view.executionState()};
-    RunCommands commands{link, *view.procedureModel(), sequencer, &prompter};
-    ExecutiveView execPage{&resultModel, &executionState};
+    ProcedureView view{procedure, results, exec, &prompter};
+    ExecutiveView execPage{&results, &exec};
     ExecutiveView *page = &execPage;
 };
 
@@ -164,12 +183,11 @@ TEST_F(RunGui, RunButtonRefusesWithoutAConnectionThenWithoutSteps)
     showExecutiveView();
     connector.disconnectFromMeter();
     GuiDriver::click(page->runButton());
-    ASSERT_TRUE(connector.connectToMeter());
-    ASSERT_TRUE(MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected());
+    EXPECT_EQ(commands.lastRefusal(), "Not connect yet. Please setup and modify the communication status.");
+    ASSERT_TRUE(connectMeter());
     GuiDriver::click(page->runButton());
-    EXPECT_EQ(prompter.texts(),
-              (QStringList{"Not connect yet. Please setup and modify the communication status.",
-                           "No procedure in \"Procedure View\". Please edit your procedure in it."}));
+    EXPECT_EQ(commands.lastRefusal(), "No procedure in \"Procedure View\". Please edit your procedure in it.");
     EXPECT_TRUE(page->runButton()->isEnabled());
     EXPECT_EQ(page->resultTable()->model()->rowCount(), 0);
+    EXPECT_TRUE(prompter.said.isEmpty()) << qPrintable(prompter.texts().join('|'));
 }
