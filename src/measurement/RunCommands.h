@@ -1,7 +1,5 @@
 #pragma once
 
-#include "common/LegacyIds.h"
-
 #include <QObject>
 #include <QString>
 
@@ -10,15 +8,12 @@ class MeasurementSequencer;
 class ProcedureModel;
 
 // The Executive View's Run and Emergency Stop commands: the checks before a
-// run, then the sequencer does the work. The page buttons reach these
-// through the form view's run command (ids 1023 and 1025).
+// run, then the sequencer does the work. The session calls them when the
+// page's Run and Emergency Stop buttons are clicked.
 class RunCommands : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int RunId = LegacyId::Executive::Run;
-    static constexpr int EmergencyStopId = LegacyId::Executive::EmergencyStop;
-
     RunCommands(InstrumentLink &link, ProcedureModel &procedure, MeasurementSequencer &sequencer,
                 QObject *parent = nullptr);
 
