@@ -3,90 +3,18 @@
 // pieces, stray bytes.
 
 #include "../support/LinkProbe.h"
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
-#include "meter/SettingsCache.h"
-#include "measurement/SweepSequencer.h"
-#include "plotter/PlotterCommands.h"
-#include "plotter/PlotterState.h"
-
-#include "../support/FakeSerialTransport.h"
-#include "../support/MeterSim.h"
-#include "../support/RecordingPrompter.h"
+#include "../support/SweepSequencerRig.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using S = PlotterState;
-
-namespace {
-
-struct Rig
-{
-    // Each trigger is answered with the next reply, split into the given
-    // pieces; every piece arrives in its own receive event.
-    QList<QList<QByteArray>> replies;
-    RecordingPrompter prompter;
-    // Outlives the link, which closes it on the way out.
-    std::unique_ptr<FakeSerialTransport> fakeOwner = std::make_unique<FakeSerialTransport>();
-    FakeSerialTransport *fake = fakeOwner.get();
-    InstrumentLink link{&prompter, fake};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    PlotterState plotter;
-    PlotterCommands commands{plotter, prompter};
-    SweepSequencer sequencer{link, cache, plotter};
-    int triggers = 0;
-
-    Rig()
-    {
-        commands.setRunner(&sequencer);
-        fake->onWrite = [this](const QByteArray &line) {
-            if (line == "*IDN?\n")
-                fake->deliverLater("QEL-44 SIM\n");
-            if (line != "MEAS:TRIG\n")
-                return;
-            ++triggers;
-            if (replies.isEmpty())
-                return;
-            int delay = 0;
-            for (const QByteArray &piece : replies.takeFirst())
-                fake->deliverLater(piece, delay++);
-        };
-    }
-
-    bool connectMeter()
-    {
-        connector.setIdentificationDelay(20);
-        connector.connectToMeter();
-        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }) && link.isConnected();
-    }
-
-    bool draw(const QList<QList<QByteArray>> &script)
-    {
-        replies = script;
-        commands.draw();
-        return MeterSim::waitUntil([this] { return !sequencer.isRunning(); });
-    }
-};
-
-QList<QList<QByteArray>> whole(const QList<QByteArray> &lines)
-{
-    QList<QList<QByteArray>> out;
-    for (const QByteArray &l : lines)
-        out << QList<QByteArray>{l};
-    return out;
-}
-
-} // namespace
 
 TEST(SweepReadings, LaterReadingsJoinTheFirstReadingsPrefix)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(S::Points, "2");
-    ASSERT_TRUE(rig.draw(whole({"1.234E-9\n", "2.5E-10\n"})));
+    ASSERT_TRUE(rig.draw(wholeReplies({"1.234E-9\n", "2.5E-10\n"})));
     EXPECT_EQ(rig.plotter.table().cell(0, 2), "1.234000nF");
     EXPECT_EQ(rig.plotter.table().cell(1, 2), "0.250000nF");
     EXPECT_EQ(rig.plotter.graph().axisLabel(2), "\"nF\"");
@@ -95,10 +23,10 @@ TEST(SweepReadings, LaterReadingsJoinTheFirstReadingsPrefix)
 
 TEST(SweepReadings, PicofaradsPlottedInPicofarads)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(S::Points, "2");
-    ASSERT_TRUE(rig.draw(whole({"123.45E-12\n", "1.2E-09\n"})));
+    ASSERT_TRUE(rig.draw(wholeReplies({"123.45E-12\n", "1.2E-09\n"})));
     EXPECT_EQ(rig.plotter.table().cell(0, 2), "123.450000pF");
     EXPECT_EQ(rig.plotter.table().cell(1, 2), "1200.000000pF");
     EXPECT_EQ(rig.plotter.graph().axisLabel(2), "\"pF\"");
@@ -108,10 +36,10 @@ TEST(SweepReadings, PicofaradsPlottedInPicofarads)
 
 TEST(SweepReadings, AnExponentBetweenPrefixesAndAReadingWithoutE)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(S::Points, "2");
-    ASSERT_TRUE(rig.draw(whole({"1.5E-10\n", "1.6E-10\n"})));
+    ASSERT_TRUE(rig.draw(wholeReplies({"1.5E-10\n", "1.6E-10\n"})));
     // -10 names no prefix: the first cell takes the prefix below it, and
     // the next reading joins that prefix.
     EXPECT_EQ(rig.plotter.table().cell(0, 2), "150.000000pF");
@@ -119,11 +47,11 @@ TEST(SweepReadings, AnExponentBetweenPrefixesAndAReadingWithoutE)
     EXPECT_EQ(rig.plotter.graph().axisLabel(2), "\"pF\"");
     EXPECT_EQ(rig.plotter.headlessGraph().points(1).at(0).y(), 150.0);
 
-    Rig plain;
+    SweepSequencerRig plain;
     ASSERT_TRUE(plain.connectMeter());
     plain.plotter.selectText(S::FirstItem, "Z");
     plain.plotter.editText(S::Points, "2");
-    ASSERT_TRUE(plain.draw(whole({" 1591.5\n", "0.25\n"})));
+    ASSERT_TRUE(plain.draw(wholeReplies({" 1591.5\n", "0.25\n"})));
     EXPECT_EQ(plain.plotter.table().cell(0, 2), "1591.5O");
     EXPECT_EQ(plain.plotter.table().cell(1, 2), "0.25O");
     EXPECT_EQ(plain.plotter.headlessGraph().points(1).at(0).y(), 1591.5);
@@ -132,12 +60,12 @@ TEST(SweepReadings, AnExponentBetweenPrefixesAndAReadingWithoutE)
 
 TEST(SweepReadings, SecondItemCellsAndTheirAxes)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
     rig.plotter.selectText(S::FirstItem, "Z");
     rig.plotter.selectText(S::SecondItem, "Angle");
     rig.plotter.editText(S::Points, "2");
-    ASSERT_TRUE(rig.draw(whole({"1.59155E+03,-89.98\n", "7.95E+02, -89.9 \n"})));
+    ASSERT_TRUE(rig.draw(wholeReplies({"1.59155E+03,-89.98\n", "7.95E+02, -89.9 \n"})));
     EXPECT_EQ(rig.plotter.table().cell(0, 2), "1.591550KO");
     EXPECT_EQ(rig.plotter.table().cell(1, 2), "0.795000KO");
     EXPECT_EQ(rig.plotter.table().cell(0, 3), QString("-89.98") + QChar(0x00B0));
@@ -145,12 +73,12 @@ TEST(SweepReadings, SecondItemCellsAndTheirAxes)
     EXPECT_EQ(rig.plotter.graph().axisLabel(3), QString("\"") + QChar(0x00B0) + "\"");
     EXPECT_EQ(rig.plotter.headlessGraph().points(2).at(1).y(), -89.9);
     EXPECT_EQ(rig.plotter.table().picture(0), 4);
-    EXPECT_TRUE(rig.fake->written().contains("MEAS:FUNC:Z;Angle\n"));
+    EXPECT_TRUE(rig.fake.written().contains("MEAS:FUNC:Z;Angle\n"));
 }
 
 TEST(SweepReadings, ARepliesPiecesAndALineFeedFollowedByMoreBytes)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(S::Points, "3");
     // The line feed and the next bytes come in one event, then the rest:
@@ -163,15 +91,15 @@ TEST(SweepReadings, ARepliesPiecesAndALineFeedFollowedByMoreBytes)
 
 TEST(SweepReadings, BytesBeforeTheTriggerAreNotTheReply)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(S::Points, "2");
     // A late line lands between the reply and the next trigger.
-    rig.replies = whole({"1.0E-9\n", "2.0E-9\n"});
+    rig.replies = wholeReplies({"1.0E-9\n", "2.0E-9\n"});
     int points = 0;
     QObject::connect(&rig.sequencer, &SweepSequencer::pointTaken, [&](int) {
         if (points++ == 0)
-            rig.fake->deliver("9.9E-9\n");
+            rig.fake.deliver("9.9E-9\n");
     });
     rig.commands.draw();
     ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }));
@@ -180,56 +108,54 @@ TEST(SweepReadings, BytesBeforeTheTriggerAreNotTheReply)
 
 TEST(SweepReadings, RepliesOutsideASweepAreLeftAlone)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
-    rig.fake->deliver("1.0E-9\n");
+    rig.fake.deliver("1.0E-9\n");
     MeterSim::waitUntil([] { return false; }, 30);
     EXPECT_EQ(rig.plotter.table().tableRowCount(), 0);
     EXPECT_EQ(LinkProbe::replyBuffer(rig.link), QByteArray("1.0E-9\n"));
     // A Draw empties the buffer, so the stale line is not taken for point 1.
     rig.plotter.editText(S::Points, "2");
-    ASSERT_TRUE(rig.draw(whole({"5.0E-9\n", "6.0E-9\n"})));
+    ASSERT_TRUE(rig.draw(wholeReplies({"5.0E-9\n", "6.0E-9\n"})));
     EXPECT_EQ(rig.plotter.table().cell(0, 2), "5.000000nF");
 }
 
 TEST(SweepReadings, NoReplyWaitsWithoutEndUntilStopReset)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
-    rig.replies = whole({"1.0E-9\n"});
+    rig.replies = wholeReplies({"1.0E-9\n"});
     rig.commands.draw();
     MeterSim::waitUntil([] { return false; }, 100);
     EXPECT_TRUE(rig.sequencer.isRunning());
     EXPECT_EQ(rig.sequencer.state(), SweepSequencer::State::Waiting);
     EXPECT_EQ(rig.triggers, 2);
-    const int writes = rig.fake->writes.size();
+    const int writes = rig.fake.writes.size();
     rig.commands.stopReset();
     EXPECT_FALSE(rig.sequencer.isRunning());
     // The answer that comes too late changes nothing.
-    rig.fake->deliver("2.0E-9\n");
+    rig.fake.deliver("2.0E-9\n");
     MeterSim::waitUntil([] { return false; }, 30);
-    EXPECT_EQ(rig.fake->writes.size(), writes);
+    EXPECT_EQ(rig.fake.writes.size(), writes);
     EXPECT_EQ(rig.plotter.table().tableRowCount(), 0);
 }
 
 TEST(SweepReadings, LostLinkKeepsPointsEmptiesTheCacheAndSaysSo)
 {
-    Rig rig;
+    SweepSequencerRig rig;
     ASSERT_TRUE(rig.connectMeter());
-    rig.replies = whole({"1.0E-9\n", "2.0E-9\n"});
-    QStringList interruptions;
-    QObject::connect(&rig.sequencer, &SweepSequencer::interrupted, [&](const QString &r) { interruptions << r; });
+    rig.replies = wholeReplies({"1.0E-9\n", "2.0E-9\n"});
     rig.commands.draw();
     ASSERT_TRUE(MeterSim::waitUntil([&] { return rig.triggers == 3; }));
-    rig.fake->fail(SerialTransport::Fault::DeviceLost, "The device went away.");
+    rig.fake.fail(SerialTransport::Fault::DeviceLost, "The device went away.");
     EXPECT_FALSE(rig.sequencer.isRunning());
     EXPECT_EQ(rig.plotter.table().tableRowCount(), 2);
     EXPECT_TRUE(rig.cache.isEmpty());
     EXPECT_TRUE(rig.plotter.drawEnabled());
-    ASSERT_EQ(interruptions.size(), 1);
-    EXPECT_TRUE(interruptions[0].contains("The device went away.")) << qPrintable(interruptions[0]);
+    ASSERT_EQ(rig.interruptions.size(), 1);
+    EXPECT_TRUE(rig.interruptions[0].contains("The device went away.")) << qPrintable(rig.interruptions[0]);
     // A page reset (a file was loaded) also ends a sweep.
-    Rig other;
+    SweepSequencerRig other;
     ASSERT_TRUE(other.connectMeter());
     other.commands.draw();
     ASSERT_TRUE(MeterSim::waitUntil([&] { return other.triggers == 1; }));

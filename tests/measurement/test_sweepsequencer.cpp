@@ -1,113 +1,56 @@
 // The sweep over a scripted transport: a meter lost inside a settings write
 // ends the sweep for good, and a reconnect afterwards is a reconnect.
 
-#include "../support/FakeSerialTransport.h"
-#include "../support/MeterSim.h"
-#include "../support/RecordingPrompter.h"
+#include "../support/SweepSequencerRig.h"
 
-#include "measurement/SweepSequencer.h"
-#include "meter/InstrumentLink.h"
-#include "meter/MeterConnector.h"
-#include "meter/SettingsCache.h"
-#include "plotter/PlotterCommands.h"
-#include "plotter/PlotterState.h"
 #include "procedure/FieldParsing.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct SweepRig
-{
-    SweepRig()
-    {
-        commands.setRunner(&sequencer);
-        connector.setIdentificationDelay(20);
-        QObject::connect(&sequencer, &SweepSequencer::pointTaken, [this](int i) { points << i; });
-        QObject::connect(&sequencer, &SweepSequencer::interrupted, [this](const QString &r) { interruptions << r; });
-    }
-
-    bool identify()
-    {
-        if (!connector.connectToMeter())
-            return false;
-        transport.deliver("QEL,LCR-4410,0,1.0\n");
-        return MeterSim::waitUntil([this] { return !connector.isIdentifying(); }, 2000) && link.isConnected();
-    }
-
-    int triggers() const { return transport.writes.count(QByteArray("MEAS:TRIG\n")); }
-
-    RecordingPrompter prompter;
-    FakeSerialTransport transport;
-    InstrumentLink link {&prompter, &transport};
-    MeterConnector connector {link};
-    SettingsCache cache;
-    PlotterState plotter;
-    PlotterCommands commands {plotter, prompter};
-    SweepSequencer sequencer {link, cache, plotter};
-    QList<int> points;
-    QStringList interruptions;
-};
-
-} // namespace
-
 TEST(SweepSequencerFaults, ALossInsideASettingsWriteEndsTheSweepAndTheReconnectIsNotTakenAsAPoint)
 {
-    SweepRig rig;
-    ASSERT_TRUE(rig.identify());
+    SweepSequencerRig rig;
+    ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(PlotterState::Start, "1");
     rig.plotter.editText(PlotterState::Points, "3");
     // The device goes away while the first point's frequency is written.
-    rig.transport.onWrite = [&](const QByteArray &line) {
-        if (line.startsWith("MEAS:FREQ"))
-            rig.transport.fail(SerialTransport::Fault::DeviceLost, "The device /dev/fake went away.");
-    };
-    ASSERT_TRUE(rig.commands.checkPoints());
-    rig.commands.draw();
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.interruptions.isEmpty(); }, 2000));
+    rig.lostAt = "MEAS:FREQ";
+    ASSERT_TRUE(rig.draw());
     MeterSim::waitUntil([] { return false; }, 30);
 
     EXPECT_FALSE(rig.sequencer.isRunning());
     EXPECT_EQ(rig.sequencer.state(), SweepSequencer::State::Idle);
-    EXPECT_EQ(rig.triggers(), 0) << "nothing follows the failed write";
+    EXPECT_EQ(rig.triggers, 0) << "nothing follows the failed write";
     EXPECT_EQ(rig.interruptions.size(), 1);
     EXPECT_TRUE(rig.plotter.drawEnabled());
 
     // Communication connects again: the identification reply is the link's.
-    rig.transport.onWrite = nullptr;
-    ASSERT_TRUE(rig.identify()) << "the reconnect succeeds";
+    rig.lostAt.clear();
+    ASSERT_TRUE(rig.connectMeter()) << "the reconnect succeeds";
     MeterSim::waitUntil([] { return false; }, 30);
     EXPECT_TRUE(rig.points.isEmpty()) << "no identification reply is taken as a sweep point";
     EXPECT_FALSE(rig.sequencer.isRunning());
     EXPECT_TRUE(rig.plotter.drawEnabled());
-    EXPECT_EQ(rig.triggers(), 0);
+    EXPECT_EQ(rig.triggers, 0);
 }
 
 TEST(SweepSequencerFaults, ASweepAfterTheLossSendsEverySettingAgainAndFinishes)
 {
-    SweepRig rig;
-    ASSERT_TRUE(rig.identify());
+    SweepSequencerRig rig;
+    ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(PlotterState::Start, "1");
     rig.plotter.editText(PlotterState::Points, "2");
-    rig.transport.onWrite = [&](const QByteArray &line) {
-        if (line.startsWith("MEAS:LEV"))
-            rig.transport.fail(SerialTransport::Fault::DeviceLost, "gone");
-    };
-    ASSERT_TRUE(rig.commands.checkPoints());
-    rig.commands.draw();
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.interruptions.isEmpty(); }, 2000));
+    rig.lostAt = "MEAS:LEV";
+    ASSERT_TRUE(rig.draw());
+    ASSERT_EQ(rig.interruptions.size(), 1);
 
-    rig.transport.onWrite = [&](const QByteArray &line) {
-        if (line == "MEAS:TRIG\n")
-            rig.transport.deliverLater("1.00000E-07,1.00000E-03\n");
-    };
-    ASSERT_TRUE(rig.identify());
-    const int before = rig.transport.writes.size();
-    ASSERT_TRUE(rig.commands.checkPoints());
-    rig.commands.draw();
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }, 2000));
+    rig.lostAt.clear();
+    rig.everyReply = "1.00000E-07,1.00000E-03\n";
+    ASSERT_TRUE(rig.connectMeter());
+    const int before = rig.fake.writes.size();
+    ASSERT_TRUE(rig.draw());
     EXPECT_EQ(rig.points, (QList<int> {0, 1}));
-    const QList<QByteArray> sent = rig.transport.writes.mid(before);
+    const QList<QByteArray> sent = rig.sentSince(before);
     ASSERT_GE(sent.size(), 6);
     EXPECT_TRUE(sent.at(0).startsWith("MEAS:TEST:")) << "the cache was emptied by the loss";
     EXPECT_EQ(sent.last(), QByteArray("*LOC\n"));
@@ -115,27 +58,22 @@ TEST(SweepSequencerFaults, ASweepAfterTheLossSendsEverySettingAgainAndFinishes)
 
 TEST(SweepSequencerPlan, ALogSweepSendsAndListsExactlyThePlannedPoints)
 {
-    SweepRig rig;
-    ASSERT_TRUE(rig.identify());
+    SweepSequencerRig rig;
+    ASSERT_TRUE(rig.connectMeter());
     rig.plotter.setup().logSpacing = true;
     rig.plotter.editText(PlotterState::Start, "100");
     rig.plotter.editText(PlotterState::End, "10000");
     rig.plotter.editText(PlotterState::Points, "5");
-    rig.transport.onWrite = [&](const QByteArray &line) {
-        if (line == "MEAS:TRIG\n")
-            rig.transport.deliverLater("1.00000E-07,1.00000E-03\n");
-    };
-    const int before = rig.transport.writes.size();
-    ASSERT_TRUE(rig.commands.checkPoints());
-    rig.commands.draw();
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }, 2000));
+    rig.everyReply = "1.00000E-07,1.00000E-03\n";
+    const int before = rig.fake.writes.size();
+    ASSERT_TRUE(rig.draw());
 
     const SweepPlan &plan = rig.sequencer.plan();
     EXPECT_TRUE(plan.logSpacing);
     ASSERT_EQ(plan.points.size(), 5);
     EXPECT_EQ(plan.points.last().x, 10000.0f) << "the last point lands on End";
     QList<QByteArray> frequencies;
-    for (const QByteArray &line : rig.transport.writes.mid(before))
+    for (const QByteArray &line : rig.sentSince(before))
         if (line.startsWith("MEAS:FREQ"))
             frequencies << line;
     ASSERT_EQ(frequencies.size(), 5) << "every point changes the frequency";
@@ -150,24 +88,19 @@ TEST(SweepSequencerPlan, ALogSweepSendsAndListsExactlyThePlannedPoints)
 
 TEST(SweepSequencerPlan, ASpeedChosenDuringTheSweepGoesOutFromTheNextPoint)
 {
-    SweepRig rig;
-    ASSERT_TRUE(rig.identify());
+    SweepSequencerRig rig;
+    ASSERT_TRUE(rig.connectMeter());
     rig.plotter.editText(PlotterState::Start, "1");
     rig.plotter.editText(PlotterState::Points, "3");
-    rig.transport.onWrite = [&](const QByteArray &line) {
-        if (line == "MEAS:TRIG\n")
-            rig.transport.deliverLater("1.00000E-07,1.00000E-03\n");
-    };
+    rig.everyReply = "1.00000E-07,1.00000E-03\n";
     QObject::connect(&rig.sequencer, &SweepSequencer::pointTaken, [&](int i) {
         if (i == 0)
             rig.plotter.selectText(PlotterState::Speed, "FAST");
     });
-    const int before = rig.transport.writes.size();
-    ASSERT_TRUE(rig.commands.checkPoints());
-    rig.commands.draw();
-    ASSERT_TRUE(MeterSim::waitUntil([&] { return !rig.sequencer.isRunning(); }, 2000));
+    const int before = rig.fake.writes.size();
+    ASSERT_TRUE(rig.draw());
 
-    const QList<QByteArray> sent = rig.transport.writes.mid(before);
+    const QList<QByteArray> sent = rig.sentSince(before);
     const int firstTrigger = sent.indexOf("MEAS:TRIG\n");
     const int secondTrigger = sent.indexOf("MEAS:TRIG\n", firstTrigger + 1);
     ASSERT_GT(secondTrigger, firstTrigger);

@@ -10,6 +10,11 @@
 
 #include "app/ui/MainWindow.h"
 #include "app/ui/DesktopApp.h"
+#include "execution/ExecutionState.h"
+#include "execution/ResultTableModel.h"
+#include "components/ui/PictureButton.h"
+#include "execution/ui/ExecutiveView.h"
+#include "procedure/ui/ProcedureView.h"
 
 #include <QAction>
 #include <QDialog>
@@ -203,6 +208,17 @@ protected:
     MainWindow *mainWindow() const { return app->mainWindow(); }
     QAction *action(int id) const { return mainWindow()->action(id); }
     void trigger(int id) { action(id)->trigger(); }
+
+    ExecutiveView *execPage() const { return app->executiveView(); }
+    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
+    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
+    // The Executive View shown, the loop count typed and Run clicked.
+    void runLoops(const QString &loops)
+    {
+        trigger(MainWindow::ViewExecutive);
+        GuiDriver::retype(execPage()->loopEdit(), loops);
+        GuiDriver::click(execPage()->runButton());
+    }
 
     // A copy of an example file in a folder of the test's own.
     QString example(const QString &name)

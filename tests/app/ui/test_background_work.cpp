@@ -371,16 +371,6 @@ void saveUntilKilled(BackgroundWork &rig, const QString &path)
 // there when the export started.
 class MeasuringWhileExporting : public DesktopRig
 {
-protected:
-    ExecutiveView *execPage() const { return app->executiveView(); }
-    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
-    void runLoops(const QString &loops)
-    {
-        trigger(MainWindow::ViewExecutive);
-        GuiDriver::clearEdit(execPage()->loopEdit());
-        GuiDriver::type(execPage()->loopEdit(), loops);
-        GuiDriver::click(execPage()->runButton());
-    }
 };
 
 TEST_F(MeasuringWhileExporting, RowsKeepArrivingAndTheFileHoldsTheRowsThereAtTheStart)

@@ -38,9 +38,6 @@ QStringList meterArgs(const QStringList &faults)
 class DesktopFaults : public DesktopRig
 {
 protected:
-    ExecutiveView *execPage() const { return app->executiveView(); }
-    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
-    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
     int triggers() const { return int(sim->commands().count("MEAS:TRIG")); }
 
     // One step with the editor's starting values, and the Executive View shown.
@@ -49,8 +46,7 @@ protected:
         app->procedureView()->addStep();
         ASSERT_EQ(app->procedureView()->procedureModel()->stepCount(), 1);
         trigger(F::ViewExecutive);
-        GuiDriver::clearEdit(execPage()->loopEdit());
-        GuiDriver::type(execPage()->loopEdit(), loops);
+        GuiDriver::retype(execPage()->loopEdit(), loops);
     }
 
     void clickRun() { GuiDriver::click(execPage()->runButton()); }
@@ -249,8 +245,7 @@ TEST_F(DesktopFaults, AMeterHangingUpMidRunStopsItKeepsTheRowsAndAllowsAReconnec
     ASSERT_TRUE(startMeter(meterArgs({}))) << qPrintable(sim->errorText());
     reconnectThroughTheMenu(sim->devicePath());
     prompter.clear();
-    GuiDriver::clearEdit(execPage()->loopEdit());
-    GuiDriver::type(execPage()->loopEdit(), QStringLiteral("2"));
+    GuiDriver::retype(execPage()->loopEdit(), QStringLiteral("2"));
     clickRun();
     ASSERT_TRUE(waitRunEnded());
     EXPECT_EQ(results()->rowCount(), 5);

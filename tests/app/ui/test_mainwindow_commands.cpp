@@ -382,7 +382,6 @@ TEST_F(MainWindowCommands, ExitClosesTheWindowAndThePort)
     EXPECT_FALSE(app->link().isOpen());
 }
 
-
 TEST_F(MainWindowCommands, EveryRunPutsTheEditorsInsertionRowBackToTheTop)
 {
     ASSERT_TRUE(startMeter()) << qPrintable(sim->errorText());

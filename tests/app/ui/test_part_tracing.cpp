@@ -46,18 +46,7 @@ protected:
         QSettings().remove(QStringLiteral("Operator/AskSerials"));
         DesktopRig::TearDown();
     }
-    ExecutiveView *execPage() const { return app->executiveView(); }
-    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
-    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
     HistoryDesktop *history() const { return app->history(); }
-
-    void runLoops(const QString &loops)
-    {
-        trigger(F::ViewExecutive);
-        GuiDriver::clearEdit(execPage()->loopEdit());
-        GuiDriver::type(execPage()->loopEdit(), loops);
-        GuiDriver::click(execPage()->runButton());
-    }
 
     // Waits for the serial entry, types the serial and presses Enter, as a scanner does.
     bool scan(const QString &serial)

@@ -41,9 +41,6 @@ using F = MainWindow;
 class ResultsBins : public DesktopRig
 {
 protected:
-    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
-    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
-
     QAction *resultsCommand(const QString &text) const
     {
         for (QAction *menu : mainWindow()->menuBar()->actions())
@@ -56,10 +53,7 @@ protected:
 
     bool runLoops(int loops)
     {
-        trigger(F::ViewExecutive);
-        GuiDriver::clearEdit(app->executiveView()->loopEdit());
-        GuiDriver::type(app->executiveView()->loopEdit(), QString::number(loops));
-        GuiDriver::click(app->executiveView()->runButton());
+        DesktopRig::runLoops(QString::number(loops));
         return Desktop::waitUntil([this] { return runActive(); }, 10000)
             && Desktop::waitUntil([this] { return !runActive(); }, 60000);
     }

@@ -30,18 +30,6 @@ namespace {
 class ResultsHistory : public DesktopRig
 {
 protected:
-    ExecutiveView *execPage() const { return app->executiveView(); }
-    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
-    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
-
-    void runLoops(const QString &loops)
-    {
-        trigger(F::ViewExecutive);
-        GuiDriver::clearEdit(execPage()->loopEdit());
-        GuiDriver::type(execPage()->loopEdit(), loops);
-        GuiDriver::click(execPage()->runButton());
-    }
-
     QAction *resultsCommand(const QString &prefix) const
     {
         for (QAction *a : mainWindow()->resultsMenu()->actions())

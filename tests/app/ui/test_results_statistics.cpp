@@ -43,9 +43,6 @@ using F = MainWindow;
 class ResultsStatistics : public DesktopRig
 {
 protected:
-    ResultTableModel *results() const { return app->procedureView()->resultModel(); }
-    bool runActive() const { return !app->procedureView()->executionState()->runEnabled(); }
-
     QAction *resultsCommand(const QString &text) const
     {
         for (QAction *menu : mainWindow()->menuBar()->actions())
@@ -122,10 +119,7 @@ TEST_F(ResultsStatistics, ARecordedRunHasTheHistorysFiguresInTheWindowTheSheetAn
     QSettings().remove(QStringLiteral("Results/Database"));
     ASSERT_TRUE(started);
 
-    trigger(F::ViewExecutive);
-    GuiDriver::clearEdit(app->executiveView()->loopEdit());
-    GuiDriver::type(app->executiveView()->loopEdit(), QStringLiteral("40"));
-    GuiDriver::click(app->executiveView()->runButton());
+    runLoops(QStringLiteral("40"));
     ASSERT_TRUE(Desktop::waitUntil([this] { return runActive(); }, 10000));
     ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }, 60000));
     ASSERT_EQ(results()->rowCount(), 40);
@@ -196,10 +190,7 @@ TEST_F(ResultsStatistics, TheWindowFollowsARunLiveAndAddsItsPageToThePrint)
     EXPECT_TRUE(cp.data().toString().isEmpty());
     EXPECT_FALSE(cp.data(Qt::ToolTipRole).toString().isEmpty());
 
-    trigger(F::ViewExecutive);
-    GuiDriver::clearEdit(app->executiveView()->loopEdit());
-    GuiDriver::type(app->executiveView()->loopEdit(), QStringLiteral("60"));
-    GuiDriver::click(app->executiveView()->runButton());
+    runLoops(QStringLiteral("60"));
     // Live: the window has rows while the run still goes on.
     EXPECT_TRUE(Desktop::waitUntil([&] { return window->statistics().rows() >= 5 && runActive(); }, 20000));
     ASSERT_TRUE(Desktop::waitUntil([this] { return !runActive(); }, 60000));
@@ -332,8 +323,7 @@ TEST_F(ResultsStatistics, TheWindowShowsALotFromTheResultsHistoryAsTheCliDoes)
     EXPECT_EQ(total, 10) << "the first column's readings of lot L1";
 
     // A lot never recorded, and days after the runs: a sentence, no figures.
-    GuiDriver::clearEdit(window->lotEdit());
-    GuiDriver::type(window->lotEdit(), QStringLiteral("L9"));
+    GuiDriver::retype(window->lotEdit(), QStringLiteral("L9"));
     GuiDriver::click(window->showButton());
     EXPECT_EQ(window->tableModel()->rowCount(), 0);
     EXPECT_EQ(window->summaryLabel()->text(), QStringLiteral("No recorded rows of lot \"L9\"."));

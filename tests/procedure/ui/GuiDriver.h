@@ -75,6 +75,13 @@ inline void clearEdit(QLineEdit *e)
     key(e, Qt::Key_Backspace);
 }
 
+// Replaces an edit's text through the keyboard.
+inline void retype(QLineEdit *e, const QString &text)
+{
+    clearEdit(e);
+    type(e, text);
+}
+
 // Picks a combo entry as the operator does from the drop-down: the entry is
 // selected, then activated (the program's own selections are not activated).
 inline bool choose(QComboBox *box, const QString &text)

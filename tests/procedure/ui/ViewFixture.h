@@ -17,7 +17,35 @@
 #include <QTableView>
 #include <gtest/gtest.h>
 
-class ViewFixture : public ::testing::Test
+// Short names for a shown Procedure View's controls, reached as an operator
+// reaches them.
+class ProcedureViewControls
+{
+protected:
+    virtual ~ProcedureViewControls() = default;
+    virtual ProcedureView &shownView() = 0;
+
+    template<class T>
+    T *control(const char *name)
+    {
+        T *w = shownView().findChild<T *>(QLatin1String(name));
+        if (!w)
+            ADD_FAILURE() << "no control " << name;
+        return w;
+    }
+    QLineEdit *edit(const char *name) { return control<QLineEdit>(name); }
+    QComboBox *combo(const char *name) { return control<QComboBox>(name); }
+    void add() { GuiDriver::click(control<QPushButton>("addButton")); }
+    void clearAll() { GuiDriver::click(control<QPushButton>("clearButton")); }
+    void choose(const char *comboName, const QString &text)
+    {
+        ASSERT_TRUE(GuiDriver::choose(combo(comboName), text)) << comboName << " has no enabled entry " << text.toStdString();
+    }
+    // Replaces an edit's text through the keyboard.
+    void typeInto(const char *editName, const QString &text) { GuiDriver::retype(edit(editName), text); }
+};
+
+class ViewFixture : public ::testing::Test, protected ProcedureViewControls
 {
 protected:
     RecordingPrompter prompter;
@@ -26,39 +54,17 @@ protected:
     ExecutionState executionState;
     ProcedureView view{procedureModel, resultModel, executionState, &prompter};
 
+    ProcedureView &shownView() override { return view; }
     void SetUp() override
     {
         view.resize(1280, 760);
         view.show();
     }
 
-    template<class T>
-    T *control(const char *name)
-    {
-        T *w = view.findChild<T *>(QLatin1String(name));
-        if (!w)
-            ADD_FAILURE() << "no control " << name;
-        return w;
-    }
-    QLineEdit *edit(const char *name) { return control<QLineEdit>(name); }
-    QComboBox *combo(const char *name) { return control<QComboBox>(name); }
     QTableView *list() { return view.procedureList(); }
     ProcedureModel &procedure() { return *view.procedureModel(); }
     ResultTableModel &results() { return *view.resultModel(); }
 
-    void add() { GuiDriver::click(control<QPushButton>("addButton")); }
-    void clearAll() { GuiDriver::click(control<QPushButton>("clearButton")); }
-    void choose(const char *comboName, const QString &text)
-    {
-        ASSERT_TRUE(GuiDriver::choose(combo(comboName), text)) << comboName << " has no enabled entry " << text.toStdString();
-    }
-    // Replaces an edit's text through the keyboard.
-    void typeInto(const char *editName, const QString &text)
-    {
-        QLineEdit *e = edit(editName);
-        GuiDriver::clearEdit(e);
-        GuiDriver::type(e, text);
-    }
     QString text(int row, int column) { return procedure().text(row, column); }
     int picture(int row) { return procedure().step(row).picture; }
     QStringList column(int col)

@@ -5,7 +5,7 @@
 
 #include "../../support/MeterSim.h"
 #include "../../support/RunRig.h"
-#include "GuiDriver.h"
+#include "ViewFixture.h"
 
 #include "components/ui/Lamp.h"
 #include "components/ui/PictureButton.h"
@@ -24,7 +24,7 @@ namespace {
 
 // The Procedure View and the Executive View over the run layer, connected
 // to the simulated meter.
-class RunGui : public ::testing::Test, protected RunRig
+class RunGui : public ::testing::Test, protected RunRig, protected ProcedureViewControls
 {
 protected:
     RunGui() : RunRig(Meter::OnDevice) {}
@@ -38,25 +38,7 @@ protected:
         ASSERT_TRUE(sim.isRunning()) << qPrintable(sim.errorText());
         ASSERT_TRUE(connectMeter(sim.devicePath()));
     }
-
-    template<class T>
-    T *control(const char *name)
-    {
-        T *w = view.findChild<T *>(QLatin1String(name));
-        if (!w)
-            ADD_FAILURE() << "no control " << name;
-        return w;
-    }
-    void choose(const char *name, const QString &text)
-    {
-        ASSERT_TRUE(GuiDriver::choose(control<QComboBox>(name), text)) << name << " has no entry " << qPrintable(text);
-    }
-    void typeInto(const char *name, const QString &text)
-    {
-        GuiDriver::clearEdit(control<QLineEdit>(name));
-        GuiDriver::type(control<QLineEdit>(name), text);
-    }
-    void add() { GuiDriver::click(control<QPushButton>("addButton")); }
+    ProcedureView &shownView() override { return view; }
 
     // Two capacitor steps of 100 nF at 1 kHz and 2 kHz, typed as an operator would.
     void enterProcedure(const QString &firstDelay = QStringLiteral("0"))
@@ -81,8 +63,7 @@ protected:
 
     void setLoops(const QString &text)
     {
-        GuiDriver::clearEdit(page->loopEdit());
-        GuiDriver::type(page->loopEdit(), text);
+        GuiDriver::retype(page->loopEdit(), text);
     }
 
     QString shown(int row, int column) const
