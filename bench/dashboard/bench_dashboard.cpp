@@ -53,8 +53,13 @@ bool downgrade()
     bool ok = db.open();
     {
         QSqlQuery q(db);
+        // Everything after version 1 goes, the later versions' columns too:
+        // an older program never saw them.
         for (const char *sql : {"DROP INDEX result_rows_verdict", "DROP INDEX runs_station", "ALTER TABLE runs DROP COLUMN row_count",
-                 "ALTER TABLE runs DROP COLUMN fail_count", "DELETE FROM schema_version WHERE version = 2", "VACUUM"})
+                 "ALTER TABLE runs DROP COLUMN fail_count", "ALTER TABLE runs DROP COLUMN unrecorded",
+                 "DROP INDEX result_rows_serial", "ALTER TABLE runs DROP COLUMN meter_profile",
+                 "ALTER TABLE result_rows DROP COLUMN serial", "ALTER TABLE result_rows DROP COLUMN bin",
+                 "DELETE FROM schema_version WHERE version >= 2", "VACUUM"})
             ok = ok && q.exec(QLatin1String(sql));
     }
     db.close();
