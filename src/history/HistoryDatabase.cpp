@@ -120,7 +120,7 @@ const QVector<QStringList> &migrations()
             QStringLiteral("ALTER TABLE result_rows ADD COLUMN serial TEXT"),
             QStringLiteral("ALTER TABLE result_rows ADD COLUMN bin TEXT"),
             // Only rows with a serial are indexed: most rows have none, and
-            // indexing their NULLs cost every insert a fifth more.
+            // indexing their NULLs made every insert dearer.
             QStringLiteral("CREATE INDEX result_rows_serial ON result_rows (serial) WHERE serial IS NOT NULL"),
         },
     };
