@@ -10,9 +10,9 @@
 
 #include "app/ui/MainWindow.h"
 #include "app/ui/DesktopApp.h"
+#include "components/ui/PictureButton.h"
 #include "execution/ExecutionState.h"
 #include "execution/ResultTableModel.h"
-#include "components/ui/PictureButton.h"
 #include "execution/ui/ExecutiveView.h"
 #include "procedure/ui/ProcedureView.h"
 

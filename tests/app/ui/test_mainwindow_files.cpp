@@ -350,8 +350,7 @@ TEST_F(MainWindowFiles, OpeningAReportCountsItsRowsAndStartsTheExecutiveViewAfre
     trigger(F::ViewExecutive);
     // As a finished run leaves the page, with a loop count typed in.
     ExecutiveView *page = app->executiveView();
-    GuiDriver::clearEdit(page->loopEdit());
-    GuiDriver::type(page->loopEdit(), QStringLiteral("40"));
+    GuiDriver::retype(page->loopEdit(), QStringLiteral("40"));
     app->procedureView()->executionState()->setProgress(37.5);
     app->procedureView()->executionState()->setFinishedLamp(true);
     ASSERT_EQ(page->loopCount(), 40);

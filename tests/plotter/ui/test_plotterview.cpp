@@ -60,11 +60,7 @@ protected:
     QLineEdit *edit(int id) { return ctl<QLineEdit>(id); }
     QCheckBox *check(int id) { return ctl<QCheckBox>(id); }
 
-    void retype(int id, const QString &text)
-    {
-        clearEdit(edit(id));
-        type(edit(id), text);
-    }
+    void retype(int id, const QString &text) { GuiDriver::retype(edit(id), text); }
 };
 
 } // namespace
